@@ -1,0 +1,34 @@
+#include "core/Form1.h"
+
+#include "data/SettingsStore.h"
+#include "platform/DateTexts.h"
+#include "platform/SystemClock.h"
+
+#include <QLabel>
+
+// The date and time labels, redrawn every second from the stored format choices. The date
+// label's calendar day is kept beside its text: punches and today's list use the day itself,
+// never a re-reading of the text.
+void Form1::Timer1_Timer() {
+    using DateTexts::DateOrder;
+    using DateTexts::HourCycle;
+
+    std::optional<DateOrder> order;
+    if (SettingsStore::readFlag(QStringLiteral("Option1"), 1))
+        order = DateOrder::MonthFirst;
+    else if (SettingsStore::readFlag(QStringLiteral("Option2"), 0))
+        order = DateOrder::DayFirst;
+    if (order) {
+        const QDate today = SystemClock::now().date();
+        lblDate->setText(DateTexts::clockDate(today, *order));
+        m_shownDate = today;
+    }
+
+    std::optional<HourCycle> cycle;
+    if (SettingsStore::readFlag(QStringLiteral("Option3"), 1))
+        cycle = HourCycle::TwelveHour;
+    else if (SettingsStore::readFlag(QStringLiteral("Option4"), 0))
+        cycle = HourCycle::TwentyFourHour;
+    if (cycle)
+        lblTime->setText(DateTexts::clockTime(SystemClock::now().time(), *cycle));
+}

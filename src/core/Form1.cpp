@@ -1,0 +1,293 @@
+#include "core/Form1.h"
+
+#include "core/ErrorTrap.h"
+#include "core/Globals.h"
+#include "core/Main.h"
+#include "data/AttendanceDatabase.h"
+#include "platform/Fonts.h"
+#include "platform/ListView.h"
+#include "platform/MousePointer.h"
+#include "platform/PushButton.h"
+#include "platform/SkinFramework.h"
+#include "platform/SpecialFolders.h"
+#include "platform/Twips.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
+#include <stdexcept>
+
+namespace {
+
+Form1* g_instance = nullptr;
+
+constexpr QFileDevice::Permissions kShared = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                             QFileDevice::ReadOther | QFileDevice::WriteOther;
+constexpr QFileDevice::Permissions kSharedFolder =
+    kShared | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+
+// Every user of the computer punches into the same folder and file, so both are made writable
+// for all, whatever the umask of the user who happened to start the program first.
+void createSharedFolder(const QString& path) {
+    if (!QDir().mkdir(path))
+        throw std::runtime_error(QStringLiteral("Path/File access error: the folder %1 cannot be created.")
+                                     .arg(path)
+                                     .toStdString());
+    QFile::setPermissions(path, kSharedFolder);
+}
+
+void copyTemplate(const QString& from, const QString& to) {
+    if (!QFileInfo(from).isFile())
+        throw std::runtime_error(
+            QStringLiteral("File not found: the template database %1 is missing.").arg(from).toStdString());
+    QFile source(from);
+    if (!source.copy(to))
+        throw std::runtime_error(QStringLiteral("The template database could not be copied to %1: %2")
+                                     .arg(to, source.errorString())
+                                     .toStdString());
+    QFile::setPermissions(to, kShared);
+}
+
+void whiteBackground(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(new MousePointer(this)) {
+    g_instance = this;
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        // A tick outside start-up has no handler to report to; one box per run of failing ticks
+        // is enough, rather than one every second.
+        try {
+            Timer1_Timer();
+            m_tickFailing = false;
+        } catch (const std::exception& e) {
+            if (!m_tickFailing) {
+                m_tickFailing = true;
+                Main::ErrorReport(QString::fromUtf8(e.what()),
+                                  Main::kTagPrefix + QStringLiteral("Form1.Timer1_Timer"), 100);
+            }
+        }
+    });
+    Timer1->start();
+}
+
+Form1::~Form1() {
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+Form1* Form1::instance() {
+    return g_instance;
+}
+
+void Form1::buildControls() {
+    setFont(Fonts::window());
+    Twips::setClientSize(this, 8040, 8115);
+    whiteBackground(this);
+
+    Frame1 = new QGroupBox(QStringLiteral("Current Time"), this);
+    Twips::place(Frame1, 120, 120, 7800, 2025);
+    whiteBackground(Frame1);
+
+    const auto clockLabel = [this](double points, int top, int height) {
+        auto* label = new QLabel(Frame1);
+        label->setFont(Fonts::arialBold(points));
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::Text));
+        label->setPalette(palette);
+        label->setAutoFillBackground(true);
+        label->setFrameShape(QFrame::Box);
+        Twips::place(label, 135, top, 7500, height);
+        return label;
+    };
+    lblDate = clockLabel(20.25, 360, 495);
+    lblDate->setObjectName(QStringLiteral("lblDate"));
+    lblTime = clockLabel(36.0, 1035, 780);
+    lblTime->setObjectName(QStringLiteral("lblTime"));
+
+    PushButton4 = new PushButton(QStringLiteral("Format"), Frame1);
+    Twips::place(PushButton4, 6360, 255, 1185, 405);
+
+    Frame2 = new QGroupBox(QStringLiteral("Person Login"), this);
+    Twips::place(Frame2, 120, 2220, 7800, 2265);
+    whiteBackground(Frame2);
+
+    Option1 = new QRadioButton(QStringLiteral("Time In"), Frame2);
+    Twips::place(Option1, 240, 300, 1050, 255);
+    whiteBackground(Option1);
+    Option1->setChecked(true);
+    Option2 = new QRadioButton(QStringLiteral("Time Out"), Frame2);
+    Twips::place(Option2, 1530, 300, 1185, 255);
+    whiteBackground(Option2);
+
+    Label3_0 = new QLabel(QStringLiteral("Person Number:"), Frame2);
+    Twips::place(Label3_0, 240, 765, 1380, 225);
+    Text1 = new QLineEdit(Frame2);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Twips::place(Text1, 1770, 720, 5760, 345);
+    Label3_0->setBuddy(Text1);
+
+    Label3_1 = new QLabel(QStringLiteral("Password:"), Frame2);
+    Twips::place(Label3_1, 240, 1260, 915, 225);
+    Text2 = new QLineEdit(Frame2);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setEchoMode(QLineEdit::Password);
+    Twips::place(Text2, 1770, 1215, 5760, 345);
+    Label3_1->setBuddy(Text2);
+
+    PushButton1 = new PushButton(QStringLiteral("Login"), Frame2);
+    Twips::place(PushButton1, 240, 1710, 7305, 405);
+
+    PushButton2 = new PushButton(QStringLiteral("Create / Delete / Edit Logins"), this);
+    Twips::place(PushButton2, 120, 4590, 7800, 405);
+    PushButton3 = new PushButton(QStringLiteral("Reports"), this);
+    Twips::place(PushButton3, 120, 5100, 7800, 405);
+
+    ListView1 = new ListView(this);
+    Twips::place(ListView1, 120, 5610, 7800, 2430);
+
+    SkinFramework1 = new SkinFramework(this);
+
+    for (QWidget* box : {static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2)})
+        box->setAccessibleName(box == Text1 ? Label3_0->text() : Label3_1->text());
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Option1);
+    setTabOrder(Option1, PushButton1);
+    setTabOrder(PushButton1, PushButton2);
+    setTabOrder(PushButton2, PushButton3);
+    setTabOrder(PushButton3, ListView1);
+    setTabOrder(ListView1, PushButton4);
+
+    connect(Option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
+    connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+
+    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton4})
+        m_pointer->handOver(button);
+    for (QWidget* area : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
+                          static_cast<QWidget*>(ListView1->viewport()), static_cast<QWidget*>(Text1),
+                          static_cast<QWidget*>(Text2)})
+        m_pointer->arrowOver(area);
+
+    Text1->installEventFilter(this);
+    Text2->installEventFilter(this);
+}
+
+QString Form1::makerFolder() {
+    return Main::GetSpecialFolderPath(SpecialFolders::CommonAppData) + QStringLiteral("/Quillmark");
+}
+
+QString Form1::dataFolder() {
+    return Main::GetSpecialFolderPath(SpecialFolders::CommonAppData) + QStringLiteral("/Quillmark/") +
+           QStringLiteral("Tallyclock Suite");
+}
+
+QString Form1::liveDatabasePath() {
+    return dataFolder() + QStringLiteral("/dbData.mdb");
+}
+
+void Form1::Form_Load() {
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+    const QString maker = makerFolder();
+    const QString dataPath = dataFolder();
+    const QString live = liveDatabasePath();
+
+    if (trap.test(100, [&] { return !QFileInfo::exists(maker); }))
+        trap.step(102, [&] { createSharedFolder(maker); });
+    if (trap.test(104, [&] { return !QFileInfo::exists(dataPath); }))
+        trap.step(106, [&] { createSharedFolder(dataPath); });
+    if (trap.test(108, [&] { return !Main::FileExists(live); }))
+        trap.step(110, [&] { copyTemplate(Main::programFolder() + QStringLiteral("/dbBlank.mdb"), live); });
+    trap.step(112, [&] { Main::ApplySkin(this, *SkinFramework1); });
+    trap.step(114, [&] {
+        setWindowTitle(QStringLiteral("Tallyclock Suite"));
+        setWindowIcon(QApplication::windowIcon());
+        Main::SetAppTitle();
+    });
+    if (trap.test(116, [&] { return Main::FileExists(Main::handCursorPath()); }))
+        trap.step(118, [&] { m_pointer->loadMouseIcon(Main::handCursorPath()); });
+    trap.step(120, [&] { lblTime->setFrameShape(QFrame::NoFrame); });
+    trap.step(122, [&] { lblDate->setFrameShape(QFrame::NoFrame); });
+
+    const QString headers[] = {QStringLiteral("Person Number"), QStringLiteral("Name"),
+                               QStringLiteral("Department"),    QStringLiteral("Position"),
+                               QStringLiteral("Date"),          QStringLiteral("Login"),
+                               QStringLiteral("Logout"),        QStringLiteral("Login Difference")};
+    for (int i = 0; i < 8; ++i)
+        trap.step(144 + 2 * i, [&] { ListView1->addColumnHeader(headers[i]); });
+    const int widths[] = {2000, 2000, 2000, 2000, 1500, 1500, 1500};
+    for (int i = 0; i < 7; ++i)
+        trap.step(160 + 2 * i, [&] { ListView1->setColumnWidthTwips(i, widths[i]); });
+
+    trap.step(174, [&] { Globals::createConnection(); });
+    trap.step(176, [&] { Globals::connection().open(live); });
+    trap.step(178, [&] { Timer1_Timer(); });
+    trap.step(180, [&] { listLogins(); });
+}
+
+void Form1::Form_QueryUnload() {
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
+    trap.step(100, [&] {
+        if (Globals::connection().isOpen())
+            Globals::connection().close();
+    });
+    trap.step(102, [&] { Globals::releaseConnection(); });
+    trap.step(104, [&] { QCoreApplication::processEvents(); });
+    trap.step(106, [&] { QCoreApplication::processEvents(); });
+}
+
+void Form1::Form_Unload() {
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    Timer1->stop();
+    QCoreApplication::quit();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::Option1_Click() {
+    PushButton1->setText(QStringLiteral("Login"));
+}
+
+void Form1::Option2_Click() {
+    PushButton1->setText(QStringLiteral("Logout"));
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // Text1_GotFocus / Text2_GotFocus: select the whole text. Deferred, because a mouse click
+    // that gives the focus would otherwise place the caret over the selection.
+    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2)) {
+        auto* box = static_cast<QLineEdit*>(watched);
+        QTimer::singleShot(0, box, [box] { box->setSelection(0, static_cast<int>(box->text().size())); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::PushButton4_Click() {
+    // The format window arrives with its own change.
+}

@@ -1,0 +1,123 @@
+#include "core/Main.h"
+
+#include "platform/MessageBox.h"
+#include "platform/SkinFramework.h"
+#include "platform/SpecialFolders.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
+#include <QRadioButton>
+#include <QWidget>
+
+namespace Main {
+
+QString errorReportText(const QString& description, const QString& tag, int step) {
+    return description + QStringLiteral("\r\n") + QStringLiteral("in ") + tag + QStringLiteral(" ") +
+           QStringLiteral("at line ") + QString::number(step) + QStringLiteral("\r\r") +
+           QStringLiteral("Please email screenshot of this message to ") + kSupportAddress;
+}
+
+void ErrorReport(const QString& description, const QString& tag, int step) {
+    MessageBox::error(QStringLiteral("Application Error"), errorReportText(description, tag, step));
+}
+
+QString GetSpecialFolderPath(int csidl) {
+    QString path = SpecialFolders::path(csidl);
+    path.remove(QChar(u'\0'));
+    // Trim blanks only (not other white space), as the shell's fixed-size buffer needed.
+    qsizetype begin = 0;
+    qsizetype end = path.size();
+    while (begin < end && path.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && path.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return path.mid(begin, end - begin);
+}
+
+bool FileExists(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
+
+QVariant NullToDefault(const QVariant& value, const QVariant& defaultValue) {
+    return value.isValid() && !value.isNull() ? value : defaultValue;
+}
+
+void ApplyFormColors(QWidget* window) {
+    const QColor buttonFace = window->palette().color(QPalette::Button);
+    const auto recolour = [&](QWidget* widget) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Window, buttonFace);
+        widget->setPalette(palette);
+        widget->setAutoFillBackground(true);
+    };
+    recolour(window);
+    for (QWidget* child : window->findChildren<QWidget*>()) {
+        if (qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child) ||
+            qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
+            recolour(child);
+    }
+}
+
+void ApplySkin(QWidget* mainWindow, SkinFramework& skin) {
+    const QString path = skinFilePath();
+    if (!QFileInfo(path).isFile())
+        return;
+    ApplyFormColors(mainWindow);
+    skin.loadSkin(path, QString());
+    skin.setApplyOptions(skin.applyOptions() | 1);
+    skin.setAutoApplyNewWindows(true);
+    skin.setAutoApplyNewThreads(true);
+    skin.applyWindow(mainWindow);
+}
+
+QString appTitleFor(const QString& productName) {
+    QString title = productName;
+    do {
+        const qsizetype blank = title.lastIndexOf(QLatin1Char(' '));
+        if (blank < 0)
+            break;
+        title = title.left(blank);
+    } while (title.size() > 40);
+    return title;
+}
+
+void SetAppTitle() {
+    const QString title = appTitleFor(kProductName);
+    MessageBox::setApplicationTitle(title);
+    QCoreApplication::setApplicationName(title);
+}
+
+namespace {
+QString& programFolderOverride() {
+    static QString folder;
+    return folder;
+}
+} // namespace
+
+QString programFolder() {
+    if (!programFolderOverride().isEmpty())
+        return programFolderOverride();
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramFolder(const QString& folder) {
+    programFolderOverride() = folder;
+}
+
+QString handCursorPath() {
+    return programFolder() + QStringLiteral("/HAND-M.CUR");
+}
+
+QString skinFilePath() {
+    return programFolder() + QStringLiteral("/x/o.cjs");
+}
+
+} // namespace Main

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class QWidget;
+class SkinFramework;
+
+// The routines several windows share.
+namespace Main {
+
+inline const QString kTagPrefix = QStringLiteral("Tallyclock2021/08/31.");
+inline const QString kSupportAddress = QStringLiteral("support@quillmark.example");
+inline const QString kProductName = QStringLiteral("Tallyclock Suite");
+
+// The text of the error box for a failure at `step` of the handler with location `tag`.
+QString errorReportText(const QString& description, const QString& tag, int step);
+// Shows the error box ("Application Error", exclamation icon, OK) and returns when it is closed.
+void ErrorReport(const QString& description, const QString& tag, int step);
+
+// Path of a shell special folder; "" when it cannot be resolved. Never ends in a blank or NUL.
+QString GetSpecialFolderPath(int csidl);
+// True when the path's time stamp can be read (files and folders alike); never fails.
+bool FileExists(const QString& path);
+// The default for a Null (invalid) value, otherwise the value itself.
+QVariant NullToDefault(const QVariant& value, const QVariant& defaultValue);
+
+// The system button-face colour on the window and on its option buttons, check boxes, frames
+// and labels.
+void ApplyFormColors(QWidget* window);
+// Skins the main window from the program folder's "x/o.cjs" when that file exists.
+void ApplySkin(QWidget* mainWindow, SkinFramework& skin);
+
+// The application title: the product name cut before its last blank until 40 characters or fewer.
+QString appTitleFor(const QString& productName);
+void SetAppTitle();
+
+// The folder that holds the program file; tests may point it elsewhere.
+QString programFolder();
+void setProgramFolder(const QString& folder);
+
+// Loads the program folder's "HAND-M.CUR" as the window's custom pointer when the file exists.
+// Kept for the load handlers, which test and load in two numbered steps.
+QString handCursorPath();
+QString skinFilePath();
+
+} // namespace Main

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "data/RecordSet.h"
+
+#include <QDate>
+#include <QString>
+#include <memory>
+
+namespace SQLite {
+class Database;
+}
+
+// The fields the person editor writes.
+struct PersonFields {
+    QString number;
+    QString password;
+    QString name;
+    QString department;
+    QString position;
+    bool isAdmin = false;
+};
+
+// The one connection to the attendance database and the catalogue of every statement the program
+// issues. Each statement is prepared with bound values; texts are never spliced into SQL. Person
+// numbers and passwords compare without regard to letter case, across Unicode. Every failure is a
+// std::runtime_error whose text is the description the error box shows.
+class AttendanceDatabase {
+public:
+    // The collation our statements name; registered on every connection.
+    static constexpr const char* kCollation = "UNICODE_NOCASE";
+
+    AttendanceDatabase();
+    ~AttendanceDatabase();
+    AttendanceDatabase(const AttendanceDatabase&) = delete;
+    AttendanceDatabase& operator=(const AttendanceDatabase&) = delete;
+
+    // Opens an existing database file for reading and writing. A missing file, a folder, a file
+    // that is not an attendance database, a read-only file and a locked file each fail clearly.
+    void open(const QString& path);
+    bool isOpen() const { return m_db != nullptr; }
+    void close();
+    QString path() const { return m_path; }
+
+    // How long a statement waits for another copy of the program to finish writing.
+    void setBusyTimeout(int milliseconds);
+
+    // 1: the person with this number and password.
+    RecordSet personByCredentials(const QString& number, const QString& password);
+    // 2: every administrator.
+    RecordSet administrators();
+    // 3: every person, by name.
+    RecordSet personsByName();
+    // 4: the person with this number.
+    RecordSet personByNumber(const QString& number);
+    // 5: a new person; fails when the number is already in use.
+    void insertPerson(const PersonFields& person);
+    // 6: changes the person with number `current`; fails when the new number belongs to another person.
+    void updatePerson(const QString& current, const PersonFields& person);
+    // 7 and 8: a person, and a person's attendance records.
+    void deletePerson(const QString& number);
+    void deleteRecordsOfPerson(const QString& number);
+    // 9: a person's attendance records, oldest insert first (the last row is the latest record).
+    RecordSet recordsOfPerson(const QString& number);
+    // 10: opens a record.
+    void punchIn(const QString& number, const QDate& day, const QString& timeIn);
+    // 11: closes every open record of the person and moves it to `day`.
+    void punchOut(const QString& number, const QDate& day, const QString& timeOut);
+    // 12: deletes every record with this number, day and time-in.
+    void deleteRecord(const QString& number, const QDate& day, const QString& timeIn);
+    // 13, 14, 15: records with their persons' fields.
+    RecordSet loginsOn(const QDate& day);
+    RecordSet loginsOfPerson(const QString& number);
+    RecordSet allLogins();
+
+private:
+    SQLite::Database& connection();
+
+    std::unique_ptr<SQLite::Database> m_db;
+    QString m_path;
+    int m_busyTimeoutMs = 5000;
+};

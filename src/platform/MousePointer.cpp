@@ -1,0 +1,89 @@
+#include "platform/MousePointer.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+#include <QtEndian>
+#include <stdexcept>
+
+namespace {
+const char* const kHandProperty = "tallyclockPointerOnMove";
+} // namespace
+
+MousePointer::MousePointer(QWidget* window) : QObject(window), m_window(window) {
+    window->setMouseTracking(true);
+    window->installEventFilter(this);
+    window->setProperty(kHandProperty, Default);
+}
+
+void MousePointer::setValue(int value) {
+    m_value = value;
+    if (!m_window)
+        return;
+    switch (value) {
+    case Hourglass:
+        m_window->setCursor(Qt::WaitCursor);
+        break;
+    case Custom:
+        if (m_icon)
+            m_window->setCursor(*m_icon);
+        else
+            m_window->unsetCursor();
+        break;
+    default:
+        m_window->unsetCursor();
+        break;
+    }
+}
+
+void MousePointer::loadMouseIcon(const QString& path) {
+    m_icon = loadCursorFile(path);
+}
+
+void MousePointer::handOver(QWidget* widget) {
+    widget->setMouseTracking(true);
+    widget->setProperty(kHandProperty, Custom);
+    widget->installEventFilter(this);
+}
+
+void MousePointer::arrowOver(QWidget* widget) {
+    widget->setMouseTracking(true);
+    widget->setProperty(kHandProperty, Default);
+    widget->installEventFilter(this);
+}
+
+void MousePointer::moveOver(int value) {
+    if (m_value == Hourglass)
+        return;
+    if (m_value != value)
+        setValue(value);
+}
+
+bool MousePointer::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+        const QVariant target = watched->property(kHandProperty);
+        if (target.isValid())
+            moveOver(target.toInt());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QCursor loadCursorFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(
+            QStringLiteral("Cannot open the cursor file %1: %2").arg(path, file.errorString()).toStdString());
+    const QByteArray data = file.readAll();
+    // ICONDIR (6 bytes) then ICONDIRENTRY (16 bytes); type 2 is a cursor, whose entry holds the hotspot.
+    if (data.size() < 22 || qFromLittleEndian<quint16>(data.constData() + 2) != 2)
+        throw std::runtime_error(QStringLiteral("%1 is not a cursor file.").arg(path).toStdString());
+    const int hotX = qFromLittleEndian<quint16>(data.constData() + 10);
+    const int hotY = qFromLittleEndian<quint16>(data.constData() + 12);
+    QImage image;
+    if (!image.loadFromData(data, "cur") && !image.loadFromData(data, "ico"))
+        throw std::runtime_error(
+            QStringLiteral("The cursor file %1 cannot be read.").arg(path).toStdString());
+    return QCursor(QPixmap::fromImage(image), hotX, hotY);
+}

@@ -1,0 +1,141 @@
+#include "common/TestSupport.h"
+
+#include "core/Main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <map>
+
+namespace TestSupport {
+
+namespace {
+std::vector<std::pair<std::string, Factory>>& registry() {
+    static std::vector<std::pair<std::string, Factory>> tests;
+    return tests;
+}
+} // namespace
+
+int registerTest(const char* name, Factory factory) {
+    registry().emplace_back(name, std::move(factory));
+    return static_cast<int>(registry().size());
+}
+
+int runAll(int argc, char** argv) {
+    // Every test process gets its own per-user settings folder, and a fixed locale.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    Main::SetAppTitle();
+
+    // "-only Name" runs one class; everything else goes to QTest.
+    QStringList args = QCoreApplication::arguments();
+    QString only;
+    const int at = static_cast<int>(args.indexOf(QStringLiteral("-only")));
+    if (at >= 0 && at + 1 < args.size()) {
+        only = args.at(at + 1);
+        args.remove(at, 2);
+    }
+    int failures = 0;
+    for (const auto& [name, factory] : registry()) {
+        if (!only.isEmpty() && only != QString::fromStdString(name))
+            continue;
+        std::unique_ptr<QObject> test = factory();
+        failures += QTest::qExec(test.get(), args);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+MessageRecorder::MessageRecorder() {
+    MessageBox::setResponder([this](const MessageBox::Shown& shown) {
+        m_shown.push_back(shown);
+        if (shown.kind != MessageBox::Kind::YesNo || m_answers.empty())
+            return false;
+        const bool answer = m_answers.front();
+        m_answers.erase(m_answers.begin());
+        return answer;
+    });
+}
+
+MessageRecorder::~MessageRecorder() {
+    MessageBox::clearResponder();
+}
+
+std::vector<MessageBox::Shown> MessageRecorder::errors() const {
+    std::vector<MessageBox::Shown> result;
+    for (const auto& shown : m_shown) {
+        if (shown.kind == MessageBox::Kind::Error)
+            result.push_back(shown);
+    }
+    return result;
+}
+
+std::vector<QString> MessageRecorder::texts() const {
+    std::vector<QString> result;
+    for (const auto& shown : m_shown)
+        result.push_back(shown.text);
+    return result;
+}
+
+std::vector<int> MessageRecorder::errorSteps() const {
+    static const QRegularExpression line(QStringLiteral("at line (\\d+)\\r"));
+    std::vector<int> steps;
+    for (const auto& shown : errors()) {
+        const QRegularExpressionMatch match = line.match(shown.text);
+        steps.push_back(match.hasMatch() ? match.captured(1).toInt() : -1);
+    }
+    return steps;
+}
+
+CommonFolder::CommonFolder() {
+    qputenv("TALLYCLOCK_COMMON_APPDATA", m_dir.path().toUtf8());
+}
+
+CommonFolder::~CommonFolder() {
+    qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
+}
+
+QString templatePath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/dbBlank.mdb");
+}
+
+void copyTemplateTo(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile::remove(path);
+    if (!QFile::copy(templatePath(), path))
+        qFatal("cannot copy the template database to %s", qPrintable(path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, action, timeoutMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            action(modal);
+        } else if (clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            qWarning("whenModalShows: no modal window appeared");
+        }
+    });
+    timer->start(10);
+}
+
+} // namespace TestSupport

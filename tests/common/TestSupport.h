@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/MessageBox.h"
+
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Test executables group several test classes; each registers itself with TALLYCLOCK_TEST.
+namespace TestSupport {
+
+using Factory = std::function<std::unique_ptr<QObject>()>;
+int registerTest(const char* name, Factory factory);
+int runAll(int argc, char** argv);
+
+// Records every message box and answers Yes/No questions from a queue (No when it runs dry).
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    void answerNext(bool yes) { m_answers.push_back(yes); }
+    const std::vector<MessageBox::Shown>& shown() const { return m_shown; }
+    std::vector<MessageBox::Shown> errors() const;
+    std::vector<QString> texts() const;
+    // The step numbers quoted by the error boxes, in order.
+    std::vector<int> errorSteps() const;
+    void clear() { m_shown.clear(); }
+
+private:
+    std::vector<MessageBox::Shown> m_shown;
+    std::vector<bool> m_answers;
+};
+
+// A fresh common data folder (TALLYCLOCK_COMMON_APPDATA) for one test; removed afterwards.
+class CommonFolder {
+public:
+    CommonFolder();
+    ~CommonFolder();
+    QString path() const { return m_dir.path(); }
+    QString dataFolder() const { return path() + QStringLiteral("/Quillmark/Tallyclock Suite"); }
+    QString database() const { return dataFolder() + QStringLiteral("/dbData.mdb"); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Copies the built template database to `path` (creating folders) so a test has a real file.
+void copyTemplateTo(const QString& path);
+// The template database beside the test program.
+QString templatePath();
+
+// Waits (processing events) until a modal widget shows, then runs `action` on it. Returns at once;
+// the action runs from a timer while the test blocks in the code that opened the window.
+void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+} // namespace TestSupport
+
+#define TALLYCLOCK_TEST(Class)                                                                               \
+    static const int Class##_registered =                                                                    \
+        TestSupport::registerTest(#Class, [] { return std::unique_ptr<QObject>(new Class); });
