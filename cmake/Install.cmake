@@ -38,17 +38,6 @@ install(CODE "
             message(WARNING \"The shared data folder ${TALLYCLOCK_DATA_FOLDER} is not ready; \"
                             \"run as root: ${CMAKE_SOURCE_DIR}/scripts/prepare-data-folder\")
         endif()
-        foreach(tool gtk-update-icon-cache update-desktop-database)
-            find_program(tool_path \${tool})
-            if(tool_path AND tool STREQUAL gtk-update-icon-cache)
-                execute_process(COMMAND \${tool_path} -q -t \"\${CMAKE_INSTALL_PREFIX}/share/icons/hicolor\"
-                                ERROR_QUIET)
-            elseif(tool_path)
-                execute_process(COMMAND \${tool_path} -q \"\${CMAKE_INSTALL_PREFIX}/share/applications\"
-                                ERROR_QUIET)
-            endif()
-            unset(tool_path CACHE)
-        endforeach()
     endif()
 ")
 
