@@ -64,6 +64,11 @@ void Form5::buildControls() {
     PushButton1 = new PushButton(QStringLiteral("Cancel"), this);
     Twips::place(PushButton1, 1680, 2220, 1440, 405);
 
+    // Explicit fonts: children of a frame created after the skin's style sheet would otherwise fall
+    // back to the style's default font.
+    for (QRadioButton* option : {Option1, Option2, Option3, Option4})
+        option->setFont(Fonts::window());
+
     m_dateGroup = new QButtonGroup(this);
     m_dateGroup->addButton(Option1);
     m_dateGroup->addButton(Option2);

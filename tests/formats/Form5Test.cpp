@@ -1,6 +1,7 @@
 #include "formats/Form5.h"
 #include "clock/MainWindowFixture.h"
 #include "core/Main.h"
+#include "platform/Fonts.h"
 #include "platform/MousePointer.h"
 
 #include <QGroupBox>
@@ -64,6 +65,8 @@ private slots:
             QCOMPARE(window.minimumSize(), window.maximumSize());
             QVERIFY(!(window.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
             QVERIFY(window.isModal());
+            for (QRadioButton* option : {window.Option1, window.Option2, window.Option3, window.Option4})
+                QCOMPARE(option->font(), Fonts::window()); // also under the skin's style sheet
             QVERIFY(window.mousePointer()->hasMouseIcon());
             window.PushButton1->click();
         });
