@@ -8,6 +8,7 @@
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
 #include "platform/MousePointer.h"
+#include "platform/PasswordBox.h"
 #include "platform/PushButton.h"
 #include "platform/SkinFramework.h"
 #include "platform/SpecialFolders.h"
@@ -150,7 +151,7 @@ void Form1::buildControls() {
     Twips::place(Label3_1, 240, 1260, 915, 225);
     Text2 = new QLineEdit(Frame2);
     Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setEchoMode(QLineEdit::Password);
+    showStars(Text2);
     Twips::place(Text2, 1770, 1215, 5760, 345);
     Label3_1->setBuddy(Text2);
 

@@ -12,41 +12,17 @@
 #include "platform/PushButton.h"
 #include "platform/Twips.h"
 
+#include "platform/PasswordBox.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProxyStyle>
 #include <QRadioButton>
 #include <algorithm>
 
 namespace {
 
 const QString kWindow = QStringLiteral("Form3");
-
-// Password boxes show "*" for each character, whatever the platform style's mask character.
-class StarPasswordStyle : public QProxyStyle {
-public:
-    using QProxyStyle::QProxyStyle;
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        if (hint == SH_LineEdit_PasswordMaskDelay)
-            return 0;
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
-
-void showStars(QLineEdit* box) {
-    // One style for every password box; it lives as long as the application.
-    static QStyle* const style = [] {
-        auto* created = new StarPasswordStyle;
-        created->setParent(qApp);
-        return created;
-    }();
-    box->setStyle(style);
-    box->setEchoMode(QLineEdit::Password);
-}
 
 // Empty once the spaces at both ends are gone (only blanks count, as in the save checks).
 bool isBlank(const QString& text) {
