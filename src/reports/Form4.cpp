@@ -97,6 +97,11 @@ void Form4::buildControls() {
     PushButton2 = new PushButton(QStringLiteral("Close This Reports Window"), this);
     Twips::place(PushButton2, 4080, 8190, 3840, 405);
 
+    // Qt 6.4 does not reliably pass the window's font on to the controls inside a frame.
+    for (QWidget* control : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(cmbField),
+                             static_cast<QWidget*>(Label1), static_cast<QWidget*>(txtValue)})
+        control->setFont(Fonts::window());
+
     setTabOrder(cmbField, txtValue);
     setTabOrder(txtValue, PushButton1);
     setTabOrder(PushButton1, PushButton3);

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStyleOptionViewItem>
@@ -78,6 +79,7 @@ private slots:
         int index = -1;
         QString value;
         int defaultValue = 0;
+        bool boldInFrame = false;
         std::vector<bool> marks;
         bool closedByEsc = false;
         const int result = scene.showReports([&](Form4& form) {
@@ -88,6 +90,8 @@ private slots:
             index = form.cmbField->currentIndex();
             value = form.txtValue->text();
             defaultValue = form.PushButton1->defaultValue();
+            boldInFrame =
+                form.Label12->font().bold() && form.cmbField->font().bold() && form.txtValue->font().bold();
             marks = checkMarks(form.ListView1);
             QTest::keyClick(form.txtValue, Qt::Key_Escape);
             closedByEsc = !form.isVisible();
@@ -107,6 +111,7 @@ private slots:
         QCOMPARE(index, 1);
         QCOMPARE(value, kToday);
         QCOMPARE(defaultValue, 1);
+        QVERIFY(boldInFrame);
         QCOMPARE(marks, (std::vector<bool>{false, false}));
         QVERIFY(boxes.shown().empty());
     }
@@ -176,7 +181,7 @@ private slots:
             form.cmbField->setFocus();
             QTest::keyClick(form.cmbField, Qt::Key_Up);
             afterPersonNumber = form.txtValue->text();
-            focusOnValue = QApplication::focusWidget() == form.txtValue;
+            focusOnValue = form.focusWidget() == form.txtValue;
 
             form.txtValue->setText(QStringLiteral("x"));
             // One run per choice: the value is emptied once and filled once.
