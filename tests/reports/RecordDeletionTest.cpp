@@ -118,6 +118,33 @@ private slots:
         QCOMPARE(rowsAfter, 0);
         QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1);
     }
+
+    // The reports window works on the shared connection alone; without a main window there is
+    // no list of today to rebuild.
+    void deletesWithoutMainWindow() {
+        TestSupport::CommonFolder common;
+        TestSupport::copyTemplateTo(common.database());
+        Globals::createConnection().open(common.database());
+        SystemClock::setFixed(QDateTime(ReportsScene::today(), QTime(9, 30)));
+        Globals::connection().punchIn(QStringLiteral("07"), ReportsScene::today(),
+                                      QStringLiteral("08:00 AM"));
+        TestSupport::MessageRecorder boxes;
+        Form4 form;
+        int rowsBefore = -1;
+        TestSupport::whenModalShows([&](QWidget*) {
+            rowsBefore = form.ListView1->rowCount();
+            form.ListView1->selectRow(0);
+            form.PushButton6->click();
+            form.reject();
+        });
+        form.showModal();
+        const int left = Globals::connection().loginsOn(ReportsScene::today()).rowCount();
+        Globals::releaseConnection();
+        SystemClock::clearFixed();
+        QCOMPARE(rowsBefore, 1);
+        QVERIFY(boxes.shown().empty());
+        QCOMPARE(left, 0);
+    }
 };
 
 TALLYCLOCK_TEST(RecordDeletionTest)
