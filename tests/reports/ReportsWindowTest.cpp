@@ -80,6 +80,7 @@ private slots:
         QString value;
         int defaultValue = 0;
         bool boldInFrame = false;
+        bool handLoaded = false;
         std::vector<bool> marks;
         bool closedByEsc = false;
         const int result = scene.showReports([&](Form4& form) {
@@ -90,6 +91,7 @@ private slots:
             index = form.cmbField->currentIndex();
             value = form.txtValue->text();
             defaultValue = form.PushButton1->defaultValue();
+            handLoaded = form.mousePointer()->hasMouseIcon();
             boldInFrame =
                 form.Label12->font().bold() && form.cmbField->font().bold() && form.txtValue->font().bold();
             marks = checkMarks(form.ListView1);
@@ -112,6 +114,7 @@ private slots:
         QCOMPARE(value, kToday);
         QCOMPARE(defaultValue, 1);
         QVERIFY(boldInFrame);
+        QVERIFY(handLoaded);
         QCOMPARE(marks, (std::vector<bool>{false, false}));
         QVERIFY(boxes.shown().empty());
     }
