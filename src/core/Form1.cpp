@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "formats/Form5.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
 #include "platform/MousePointer.h"
@@ -294,5 +295,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::PushButton4_Click() {
-    // The format window arrives with its own change.
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
+    // The clock picks up a saved choice at its next tick; nothing to refresh here.
+    trap.step(100, [&] {
+        Form5 form(this);
+        form.showModal();
+    });
 }
