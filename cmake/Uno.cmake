@@ -45,6 +45,7 @@ set(UNO_TYPES
     com.sun.star.frame.XModel
     com.sun.star.frame.XController
     com.sun.star.frame.XFrame
+    com.sun.star.frame.XLayoutManager
     com.sun.star.awt.XWindow2
     com.sun.star.awt.XTopWindow
     com.sun.star.beans.PropertyValue

@@ -7,7 +7,7 @@ SaveDialog::Responder& responder() {
 }
 } // namespace
 
-SaveDialog::SaveDialog(QWidget* parent) : m_parent(parent) {}
+SaveDialog::SaveDialog(QWidget* parent) : QObject(parent), m_window(parent) {}
 
 void SaveDialog::setResponder(Responder newResponder) {
     responder() = std::move(newResponder);
@@ -39,7 +39,7 @@ void SaveDialog::showSave() {
         chosen = responder()(request);
     } else {
         // No default suffix: a name typed without extension is saved exactly as typed.
-        QFileDialog dialog(m_parent, request.title);
+        QFileDialog dialog(m_window, request.title);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOptions(request.options);

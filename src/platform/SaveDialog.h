@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileDialog>
+#include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -9,8 +10,10 @@
 class QWidget;
 
 // Stand-in for the classic common dialog used as a save dialog. It keeps the last chosen file name
-// for its own life and offers it again at the next showing; a cancelled showing gives "".
-class SaveDialog {
+// for its own life (the window's, as its child) and offers it again at the next showing; a
+// cancelled showing gives "".
+class SaveDialog : public QObject {
+    Q_OBJECT
 public:
     // Classic flag bits the window may pass; only the overwrite prompt has a meaning here.
     static constexpr int OverwritePrompt = 0x2;
@@ -37,7 +40,7 @@ public:
     static void setResponder(Responder responder);
 
 private:
-    QPointer<QWidget> m_parent;
+    QPointer<QWidget> m_window;
     int m_flags = 0;
     QString m_title;
     QStringList m_nameFilters;

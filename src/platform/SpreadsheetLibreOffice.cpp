@@ -26,6 +26,7 @@
 #include <com/sun/star/frame/XController.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XLayoutManager.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
@@ -211,6 +212,26 @@ Reference<css::awt::XWindow> containerWindow(const Reference<css::frame::XModel>
     return frame.is() ? frame->getContainerWindow() : Reference<css::awt::XWindow>();
 }
 
+// A document loaded hidden gets no menu bar and no tool bars when its window is shown later; the
+// usual ones of a new spreadsheet are put up here.
+void showBars(const Reference<css::frame::XFrame>& frame) {
+    const Reference<css::beans::XPropertySet> properties(frame, UNO_QUERY);
+    if (!properties.is())
+        return;
+    Reference<css::frame::XLayoutManager> layout;
+    properties->getPropertyValue(OUString("LayoutManager")) >>= layout;
+    if (!layout.is())
+        return;
+    for (const char* bar : {"private:resource/menubar/menubar", "private:resource/toolbar/standardbar",
+                            "private:resource/toolbar/formulabar", "private:resource/statusbar/statusbar"}) {
+        const OUString name = OUString::createFromAscii(bar);
+        layout->createElement(name);
+        layout->showElement(name);
+    }
+    layout->setVisible(true);
+    layout->doLayout();
+}
+
 // What goes into the formula array for a cell text: Calc reads it as typing would, so numbers,
 // dates and times become values. A text Calc would take as a formula, or whose leading apostrophe
 // it would eat, gets the apostrophe that marks a literal text: no cell text is ever evaluated.
@@ -316,6 +337,7 @@ public:
             if (!window.is())
                 throw std::runtime_error("The workbook has no window.");
             window->setVisible(true);
+            showBars(m_model->getCurrentController()->getFrame());
             const Reference<css::awt::XTopWindow> top(window, UNO_QUERY);
             if (top.is())
                 top->toFront();

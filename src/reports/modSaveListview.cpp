@@ -18,11 +18,12 @@ MessageLoop::MessageLoop() {
     m_sinceLast.start();
 }
 
-void MessageLoop::run() {
+bool MessageLoop::run() {
     if (m_sinceLast.elapsed() < kMessageLoopIntervalMs)
-        return;
+        return false;
     QCoreApplication::processEvents();
     m_sinceLast.restart();
+    return true;
 }
 
 QString listText(ListView& list) {

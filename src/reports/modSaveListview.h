@@ -24,7 +24,8 @@ void WriteTextFile(const QString& text, const QString& fileName);
 class MessageLoop {
 public:
     MessageLoop();
-    void run();
+    // True when it let the loop run this time.
+    bool run();
 
 private:
     QElapsedTimer m_sinceLast;

@@ -3,10 +3,14 @@
 #include "platform/Spreadsheet.h"
 #include "platform/SpreadsheetLibreOffice.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <stdexcept>
 
 using LibreOffice::Cell;
@@ -136,6 +140,50 @@ private slots:
         auto calc = Spreadsheet::start();
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, calc->setCell(1, 1, QStringLiteral("x")));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, calc->autoFitColumns());
+    }
+
+    // The headless office cannot show windows: on a display (TALLYCLOCK_TEST_OFFICE_DISPLAY, e.g. an
+    // Xvfb) a desktop office of its own is started, and the shown workbook must be visible and
+    // active. Started for this test alone, so releasing the check's object ends it again.
+    void showsTheWorkbookOnADesktop() {
+        REQUIRE_OFFICE();
+        const QByteArray display = qgetenv("TALLYCLOCK_TEST_OFFICE_DISPLAY");
+        if (display.isEmpty())
+            QSKIP("set TALLYCLOCK_TEST_OFFICE_DISPLAY to an X display to check the shown window");
+        const QByteArray previousDisplay = qgetenv("DISPLAY");
+        qputenv("DISPLAY", display);
+        QTemporaryDir profile;
+        LibreOffice::Settings desktop;
+        desktop.pipeName = QStringLiteral("tallyclock_desktop_%1").arg(QCoreApplication::applicationPid());
+        desktop.extraArguments = {QStringLiteral("-env:UserInstallation=") +
+                                  QUrl::fromLocalFile(profile.path()).toString()};
+        desktop.startTimeoutMs = 180000;
+        LibreOffice::setSettings(desktop);
+        // Started, released unshown: an office of our own holding nothing is ended.
+        { auto check = Spreadsheet::start(); }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QDir(QStringLiteral("/tmp")).entryList({"OSL_PIPE_*" + desktop.pipeName}).isEmpty(), 30000);
+        auto probe = LibreOffice::Probe::launch(desktop);
+        {
+            auto calc = Spreadsheet::start();
+            calc->addWorkbook();
+            calc->setCell(1, 1, QStringLiteral("Person Number"));
+            calc->setCell(2, 1, QStringLiteral("7"));
+            calc->autoFitColumns();
+            calc->setVisible();
+        }
+        const auto sheets = probe->spreadsheets();
+        QCOMPARE(sheets.size(), size_t(1));
+        QVERIFY(sheets.front().windowVisible);
+        QTRY_VERIFY_WITH_TIMEOUT(probe->spreadsheets().front().windowActive, 10000);
+        if (!qEnvironmentVariableIsEmpty("TALLYCLOCK_TEST_OFFICE_SCREENSHOT"))
+            QProcess::execute(QStringLiteral("import"),
+                              {QStringLiteral("-display"), QString::fromLatin1(display),
+                               QStringLiteral("-window"), QStringLiteral("root"),
+                               qEnvironmentVariable("TALLYCLOCK_TEST_OFFICE_SCREENSHOT")});
+        probe->closeDocuments();
+        probe->terminate();
+        qputenv("DISPLAY", previousDisplay);
     }
 
     // A missing program fails at once; one that never accepts fails at the deadline, not later.
