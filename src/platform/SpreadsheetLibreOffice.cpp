@@ -223,7 +223,8 @@ void showBars(const Reference<css::frame::XFrame>& frame) {
     if (!layout.is())
         return;
     for (const char* bar : {"private:resource/menubar/menubar", "private:resource/toolbar/standardbar",
-                            "private:resource/toolbar/formulabar", "private:resource/statusbar/statusbar"}) {
+                            "private:resource/toolbar/formatobjectbar", "private:resource/toolbar/formulabar",
+                            "private:resource/statusbar/statusbar"}) {
         const OUString name = OUString::createFromAscii(bar);
         layout->createElement(name);
         layout->showElement(name);
