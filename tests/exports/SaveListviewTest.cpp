@@ -1,3 +1,4 @@
+#include "ExportScene.h"
 #include "common/TestSupport.h"
 #include "platform/ListView.h"
 #include "reports/modSaveListview.h"
@@ -10,19 +11,9 @@
 #include <stdexcept>
 #include <unistd.h>
 
+using ExportScene::addRow;
+
 namespace {
-const QStringList kTitles{QStringLiteral("Person Number"), QStringLiteral("Name"),
-                          QStringLiteral("Department"),    QStringLiteral("Position"),
-                          QStringLiteral("Date"),          QStringLiteral("Login"),
-                          QStringLiteral("Logout")};
-
-void addRow(ListView& list, const QStringList& cells, bool checked) {
-    const int row = list.addItem(cells.at(0));
-    for (int i = 1; i < cells.size(); ++i)
-        list.setSubItem(row, i, cells.at(i));
-    list.setChecked(row, checked);
-}
-
 QByteArray readAll(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -48,9 +39,7 @@ private:
 private slots:
     void init() {
         m_list = new ListView;
-        for (const QString& title : kTitles)
-            m_list->addColumnHeader(title);
-        m_list->setCheckBoxes(true);
+        ExportScene::addColumns(*m_list);
     }
     void cleanup() { delete m_list; }
 
