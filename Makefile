@@ -1,12 +1,15 @@
 # make run   installs what is missing, builds and starts the program
 # make test  installs what is missing, builds with warnings as errors and runs every test
 # make test-asan  the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
+# make install  installs under PREFIX (default /usr/local; sudo when PREFIX is not writable for you)
+# make package  builds the Debian package; make test-package installs, starts and removes it
 
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan clean format
+.PHONY: all deps build run test test-asan clean format install package test-package
 
 all: build
 
@@ -27,6 +30,20 @@ test-asan: deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALLYCLOCK_WERROR=ON -DTALLYCLOCK_SANITIZE=ON
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	ctest --test-dir $(ASAN_DIR) --output-on-failure
+
+install: build
+	@if mkdir -p "$(DESTDIR)$(PREFIX)" 2>/dev/null && [ -w "$(DESTDIR)$(PREFIX)" ]; then \
+		DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"; \
+	else \
+		echo "make install: $(DESTDIR)$(PREFIX) is not writable for you; installing with sudo"; \
+		sudo env DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"; \
+	fi
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+test-package: package
+	scripts/test-package $(BUILD_DIR)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,5 +1,78 @@
+#include "clock/ClockStamp.h"
+#include "core/ErrorTrap.h"
 #include "core/Form1.h"
+#include "core/Globals.h"
+#include "data/AttendanceDatabase.h"
+#include "platform/MessageBox.h"
+#include "platform/PushButton.h"
 
+#include <QLineEdit>
+
+// Punch in or out with the person number and password typed. The date and time written are the
+// ones the clock shows at the moment of the statement. Whatever fails in a look-up or a test on
+// the way ends the punch without a write: nobody is punched in or out on a guess.
 void Form1::PushButton1_Click() {
-    // Punching in and out arrives with its own change.
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click"));
+    const QString number = Text1->text();
+    const QString password = Text2->text();
+    RecordSet rs;
+    QString name;
+
+    const auto closeRecordSet = [&] {
+        if (rs.isOpen())
+            rs.close();
+    };
+    const auto readRecords = [&] { rs = Globals::connection().recordsOfPerson(number); };
+    const auto punchIn = [&] {
+        Globals::connection().punchIn(number, ClockStamp::shownDay(*this), ClockStamp::shownTime(*this));
+    };
+    const auto punchOut = [&] {
+        Globals::connection().punchOut(number, ClockStamp::shownDay(*this), ClockStamp::shownTime(*this));
+    };
+
+    trap.step(100, [&] { rs = RecordSet(); });
+    if (trap.step(102, [&] { rs = Globals::connection().personByCredentials(number, password); })) {
+        if (trap.test(
+                104, [&] { return !rs.eof(); }, ErrorTrap::FailedTest::Skips)) {
+            const bool named = trap.step(106, [&] { name = rs.text(QStringLiteral("Name")); });
+            trap.step(108, closeRecordSet);
+            bool punchIsIn = false;
+            const bool ready =
+                named && trap.step(110, [&] { punchIsIn = PushButton1->text() == QLatin1String("Login"); });
+            if (ready && punchIsIn) {
+                // An unreadable record list must not pass for "no records": that would punch in again.
+                if (trap.step(112, readRecords)) {
+                    if (trap.test(114, [&] { return !rs.eof(); })) {
+                        trap.step(116, [&] { rs.moveLast(); });
+                        if (trap.test(118, [&] { return rs.text(QStringLiteral("TimeOut")).isEmpty(); })) {
+                            trap.step(120,
+                                      [&] { MessageBox::ok(name + QStringLiteral(" already logged in.")); });
+                        } else {
+                            trap.step(122, punchIn);
+                            trap.step(124, [&] { listLogins(); });
+                        }
+                    } else {
+                        trap.step(126, punchIn);
+                        trap.step(128, [&] { listLogins(); });
+                    }
+                }
+            } else if (ready && trap.step(130, readRecords)) {
+                if (trap.test(132, [&] { return rs.eof(); })) {
+                    trap.step(134, [&] { MessageBox::ok(name + QStringLiteral(" has not yet logged in.")); });
+                } else {
+                    trap.step(136, punchOut);
+                    trap.step(138, [&] { listLogins(); });
+                }
+            }
+        } else {
+            trap.step(140, [&] {
+                MessageBox::ok(QStringLiteral("Invalid Person Number or Password. Please make sure that this "
+                                              "login has been created with the 'Create' button."));
+            });
+        }
+    }
+
+    trap.step(142, closeRecordSet);
+    trap.step(144, [&] { Text1->clear(); });
+    trap.step(146, [&] { Text2->clear(); });
 }

@@ -1,3 +1,4 @@
+#include "clock/ClockStamp.h"
 #include "clock/LoginDifference.h"
 #include "core/Form1.h"
 #include "core/Globals.h"
@@ -5,10 +6,11 @@
 #include "platform/DateTexts.h"
 #include "platform/ListView.h"
 
-#include <QLabel>
 #include <stdexcept>
 
 namespace {
+constexpr int kColumns = 8;
+
 QTime readTime(const QString& text) {
     const std::optional<QTime> time = DateTexts::parseClockTime(text);
     if (!time)
@@ -31,30 +33,28 @@ QString loginDifference(const QString& timeIn, const QString& timeOut) {
 
 void Form1::listLogins() {
     ListView1->clearRows();
-    if (lblDate->text().isEmpty() || !m_shownDate.isValid())
-        throw std::runtime_error("The clock shows no date, so there is no day to list. Choose a date format "
-                                 "with the Format button.");
-    RecordSet rs = Globals::connection().loginsOn(m_shownDate);
-    const int columns = ListView1->columnCount();
-    if (columns != 8)
-        throw std::runtime_error("Today's list has not got its eight columns.");
+    RecordSet rs = Globals::connection().loginsOn(ClockStamp::shownDay(*this));
+    if (!rs.eof() && ListView1->columnCount() != kColumns)
+        throw std::runtime_error("Invalid property value: today's list has not got its eight columns.");
 
-    // The rows go to the list in one batch; a failing row keeps the rows before it.
+    // The rows go to the list in one batch. A row whose times cannot be read stays in the list
+    // with the columns set before the failure, as do the rows before it.
     std::vector<QString> cells;
-    cells.reserve(static_cast<size_t>(rs.rowCount()) * 8);
+    cells.reserve(static_cast<size_t>(rs.rowCount()) * kColumns);
     try {
         while (!rs.eof()) {
-            const QString timeIn = rs.text(QStringLiteral("TimeIn"));
-            const QString timeOut = rs.text(QStringLiteral("TimeOut"));
-            QString difference = loginDifference(timeIn, timeOut);
-            for (const char* field : {"EmployeeNo", "Name", "Department", "Position", "LogDate"})
+            for (const char* field :
+                 {"EmployeeNo", "Name", "Department", "Position", "LogDate", "TimeIn", "TimeOut"})
                 cells.push_back(rs.text(QString::fromLatin1(field)));
-            cells.push_back(timeIn);
-            cells.push_back(timeOut);
+            const QString timeIn = cells[cells.size() - 2];
+            const QString timeOut = cells[cells.size() - 1];
+            QString difference = loginDifference(timeIn, timeOut);
             cells.push_back(std::move(difference));
             rs.moveNext();
         }
     } catch (...) {
+        // Complete the row that was being filled, with empty cells from the failure on.
+        cells.resize((cells.size() + kColumns - 1) / kColumns * kColumns);
         ListView1->appendRows(std::move(cells));
         throw;
     }

@@ -4,9 +4,11 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "formats/Form5.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
 #include "platform/MousePointer.h"
+#include "platform/PasswordBox.h"
 #include "platform/PushButton.h"
 #include "platform/SkinFramework.h"
 #include "platform/SpecialFolders.h"
@@ -149,7 +151,7 @@ void Form1::buildControls() {
     Twips::place(Label3_1, 240, 1260, 915, 225);
     Text2 = new QLineEdit(Frame2);
     Text2->setObjectName(QStringLiteral("Text2"));
-    Text2->setEchoMode(QLineEdit::Password);
+    showStars(Text2);
     Twips::place(Text2, 1770, 1215, 5760, 345);
     Label3_1->setBuddy(Text2);
 
@@ -166,15 +168,20 @@ void Form1::buildControls() {
 
     SkinFramework1 = new SkinFramework(this);
 
-    for (QWidget* box : {static_cast<QWidget*>(Text1), static_cast<QWidget*>(Text2)})
-        box->setAccessibleName(box == Text1 ? Label3_0->text() : Label3_1->text());
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Option1);
-    setTabOrder(Option1, PushButton1);
-    setTabOrder(PushButton1, PushButton2);
-    setTabOrder(PushButton2, PushButton3);
-    setTabOrder(PushButton3, ListView1);
-    setTabOrder(ListView1, PushButton4);
+    // What a screen reader speaks: boxes by their labels, the list by what it shows. Buttons, option
+    // buttons and frames speak their captions (the login button's follows the punch mode); the clock
+    // labels speak the date and time they show.
+    Text1->setAccessibleName(QStringLiteral("Person Number"));
+    Text2->setAccessibleName(QStringLiteral("Password"));
+    ListView1->setAccessibleName(QStringLiteral("Today's attendance"));
+    lblDate->setAccessibleDescription(QStringLiteral("Today's date"));
+    lblTime->setAccessibleDescription(QStringLiteral("Current time"));
+    // The layout's order, begun at the person number box (tab index 0) and the password (1), so that
+    // a punch is: number, Tab, password, Tab, Space.
+    QWidget* const tabOrder[] = {Text1,     Text2,       PushButton1, PushButton2, PushButton3,
+                                 ListView1, PushButton4, Option1,     Option2};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     connect(Option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
     connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
@@ -289,5 +296,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::PushButton4_Click() {
-    // The format window arrives with its own change.
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
+    // The clock picks up a saved choice at its next tick; nothing to refresh here.
+    trap.step(100, [&] {
+        Form5 form(this);
+        form.showModal();
+    });
 }

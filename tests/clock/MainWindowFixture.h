@@ -1,0 +1,71 @@
+#pragma once
+
+#include "common/TestSupport.h"
+#include "core/Form1.h"
+#include "core/Globals.h"
+#include "data/AttendanceDatabase.h"
+#include "data/SettingsStore.h"
+#include "platform/PushButton.h"
+#include "platform/SystemClock.h"
+
+#include <QDateTime>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <memory>
+
+// The real main window over a fresh data folder (the template copied into place by its own
+// start-up), fresh settings and a pinned clock. Boxes are recorded, never shown.
+struct MainWindowFixture {
+    explicit MainWindowFixture(const QDateTime& moment = QDateTime(QDate(2026, 3, 5), QTime(9, 5))) {
+        clearSettings();
+        SystemClock::setFixed(moment);
+    }
+    ~MainWindowFixture() {
+        form.reset();
+        if (Globals::hasConnection())
+            Globals::releaseConnection();
+        SystemClock::clearFixed();
+        clearSettings();
+    }
+    MainWindowFixture(const MainWindowFixture&) = delete;
+    MainWindowFixture& operator=(const MainWindowFixture&) = delete;
+
+    static void clearSettings() {
+        QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
+                  SettingsStore::kApplication)
+            .clear();
+    }
+
+    Form1& load() {
+        form = std::make_unique<Form1>();
+        form->Form_Load();
+        return *form;
+    }
+
+    static AttendanceDatabase& db() { return Globals::connection(); }
+
+    static void addPerson(const QString& number, const QString& password, const QString& name) {
+        db().insertPerson({number, password, name, QStringLiteral("Works"), QStringLiteral("Clerk"), false});
+    }
+
+    // Moves the clock and lets the main window tick, as its timer would.
+    void moveClockTo(const QDateTime& moment) {
+        SystemClock::setFixed(moment);
+        form->Timer1_Timer();
+    }
+
+    void punch(const QString& number, const QString& password, bool timeIn = true) {
+        if (timeIn)
+            form->Option1->click();
+        else
+            form->Option2->click();
+        form->Text1->setText(number);
+        form->Text2->setText(password);
+        form->PushButton1->click();
+    }
+
+    TestSupport::CommonFolder folder;
+    TestSupport::MessageRecorder boxes;
+    std::unique_ptr<Form1> form;
+};

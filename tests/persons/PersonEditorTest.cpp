@@ -1,0 +1,286 @@
+#include "PersonsFixture.h"
+#include "data/SettingsStore.h"
+#include "persons/Form2.h"
+#include "persons/Form3.h"
+#include "platform/ListView.h"
+#include "platform/PushButton.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <SQLiteCpp/SQLiteCpp.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct Typed {
+    QString number{}, password{}, retype{}, name{}, department{}, position{};
+};
+
+void type(Form3* editor, const Typed& t) {
+    editor->Text1->setText(t.number);
+    editor->Text2->setText(t.password);
+    editor->Text6->setText(t.retype);
+    editor->Text3->setText(t.name);
+    editor->Text4->setText(t.department);
+    editor->Text5->setText(t.position);
+}
+
+// Opens the editor for `number` ("" = new person), lets `act` work on it, and returns exec()'s result.
+int runEditor(const QString& number, std::function<void(Form3*)> act, bool presetYes = false) {
+    Form3 editor;
+    editor.mEmployeeID = number;
+    if (presetYes)
+        editor.Option1->setChecked(true);
+    onModal<Form3>(std::move(act));
+    return editor.showModal();
+}
+
+int saveTyped(const QString& number, const Typed& t, bool admin = false) {
+    return runEditor(number, [&](Form3* editor) {
+        type(editor, t);
+        (admin ? editor->Option1 : editor->Option2)->setChecked(true);
+        editor->PushButton1->click();
+    });
+}
+
+QString firstTime() {
+    return SettingsStore::GetSetting(SettingsStore::kApplication, SettingsStore::kSection, u"Is First Time"_s,
+                                     u"unset"_s);
+}
+void setFirstTime(const QString& value) {
+    SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection, u"Is First Time"_s,
+                               value);
+}
+
+void verifyStored(AttendanceDatabase& db, const Typed& t, bool admin) {
+    RecordSet rs = db.personByNumber(t.number);
+    QVERIFY2(!rs.eof(), qPrintable(t.number.left(40)));
+    QCOMPARE(rs.text(u"EmployeeNo"_s), t.number);
+    QCOMPARE(rs.text(u"Password"_s), t.password);
+    QCOMPARE(rs.text(u"Name"_s), t.name);
+    QCOMPARE(rs.text(u"Department"_s), t.department);
+    QCOMPARE(rs.text(u"Position"_s), t.position);
+    QCOMPARE(rs.text(u"IsAdmin"_s), admin ? u"1"_s : u"0"_s);
+    rs.moveNext();
+    QVERIFY(rs.eof());
+}
+
+} // namespace
+
+class PersonEditorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void checksRunInOrderAndFocusTheNamedBox() {
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        struct Case {
+            Typed typed;
+            QString message;
+            const char* focus;
+        };
+        const Case cases[] = {
+            {{}, u"You forgot to input person number."_s, "Text1"},
+            {{u"   "_s}, u"You forgot to input person number."_s, "Text1"},
+            {{u"E1"_s, u"  "_s, u"  "_s}, u"You forgot to input password."_s, "Text2"},
+            // The retype box is empty too, but the name comes first.
+            {{u"E1"_s, u"pw"_s, QString(), u"   "_s}, u"You forgot to input name."_s, "Text3"},
+            {{u"E1"_s, u"pw"_s, QString(), u"Ann"_s}, u"Password not retyped properly."_s, "Text6"},
+            {{u"E1"_s, u"pw"_s, u"PW"_s, u"Ann"_s}, u"Password not retyped properly."_s, "Text6"},
+            {{u"E1"_s, u"pw"_s, u"pw "_s, u"Ann"_s}, u"Password not retyped properly."_s, "Text6"},
+        };
+        const int result = runEditor(QString(), [&](Form3* editor) {
+            for (const Case& c : cases) {
+                boxes.clear();
+                type(editor, c.typed);
+                editor->PushButton1->click();
+                QCOMPARE(boxes.texts(), std::vector<QString>{c.message});
+                QCOMPARE(boxes.shown().at(0).kind, MessageBox::Kind::Ok);
+                QVERIFY(editor->isVisible());
+                QCOMPARE(editor->focusWidget()->objectName(), QString::fromLatin1(c.focus));
+                // A refused save keeps every text as typed.
+                QCOMPARE(editor->Text3->text(), c.typed.name);
+            }
+            QCOMPARE(data.personCount(), 0);
+            // Spaces around the number pass the check and are stored with it.
+            boxes.clear();
+            type(editor, {u"  E1  "_s, u"pw"_s, u"pw"_s, u"Ann"_s});
+            editor->PushButton1->click();
+            QVERIFY(boxes.shown().empty());
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(data.db().personByNumber(u"E1"_s).eof());
+        verifyStored(data.db(), {u"  E1  "_s, u"pw"_s, QString(), u"Ann"_s}, false);
+    }
+
+    void hostileTextsRoundTripThroughInsertAndUpdate() {
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        const Typed bystander{u"B1"_s, u"secret"_s, u"secret"_s, u"Bystander"_s, u"Dept"_s, u"Pos"_s};
+        QCOMPARE(saveTyped(QString(), bystander), int(QDialog::Accepted));
+
+        const QString hostile[] = {
+            u"x' OR '1'='1"_s,
+            u"Robert'); DROP TABLE tblEmployees;--"_s,
+            u"\"double\" and 'single' quotes"_s,
+            u"  spaced out  "_s,
+            QString(10000, QLatin1Char('w')),
+            u"Łódź Ærøskøbing Ñandú 東京"_s,
+            u"%_ LIKE * ? [IsAdmin]=1"_s,
+        };
+        for (const QString& text : hostile) {
+            const Typed t{text, text, text, text + u" name"_s, text, text};
+            QCOMPARE(saveTyped(QString(), t, true), int(QDialog::Accepted));
+            verifyStored(data.db(), t, true);
+        }
+        QCOMPARE(data.personCount(), 1 + int(std::size(hostile)));
+
+        // Each hostile person is edited in turn: the editor loads it back and the update touches it alone.
+        for (const QString& text : hostile) {
+            const Typed changed{text + u"'2"_s, u"p'w"_s, u"p'w"_s, u"O'Hara"_s, QString(), u"' OR ''='"_s};
+            const int result = runEditor(text, [&](Form3* editor) {
+                QCOMPARE(editor->Text1->text(), text);
+                QCOMPARE(editor->Text6->text(), text);
+                QCOMPARE(editor->Text3->text(), text + u" name"_s);
+                QVERIFY(editor->Option1->isChecked());
+                type(editor, changed);
+                editor->Option2->setChecked(true);
+                editor->PushButton1->click();
+            });
+            QCOMPARE(result, int(QDialog::Accepted));
+            verifyStored(data.db(), changed, false);
+            QVERIFY(data.db().personByNumber(text).eof());
+        }
+        QCOMPARE(data.personCount(), 1 + int(std::size(hostile)));
+        verifyStored(data.db(), bystander, false);
+        QVERIFY(boxes.shown().empty());
+    }
+
+    void insertStoresFirstTimeAndKeepsTheCallersYes() {
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        setFirstTime(u"1"_s);
+        const int inserted = runEditor(
+            QString(),
+            [](Form3* editor) {
+                QVERIFY(editor->Option1->isChecked()); // the caller's choice survives the load
+                type(editor, {u"A1"_s, u"pw"_s, u"pw"_s, u"Admin"_s});
+                editor->PushButton1->click();
+            },
+            true);
+        QCOMPARE(inserted, int(QDialog::Accepted));
+        verifyStored(data.db(), {u"A1"_s, u"pw"_s, {}, u"Admin"_s}, true);
+        QCOMPARE(firstTime(), u"0"_s);
+
+        setFirstTime(u"1"_s);
+        QCOMPARE(saveTyped(u"A1"_s, {u"A1"_s, u"pw"_s, u"pw"_s, u"Anna"_s}), int(QDialog::Accepted));
+        QCOMPARE(firstTime(), u"1"_s);
+        // Esc cancels and writes nothing at all.
+        QCOMPARE(runEditor(QString(),
+                           [](Form3* editor) {
+                               type(editor, {u"E2"_s, u"pw"_s, u"pw"_s, u"Bo"_s});
+                               QTest::keyClick(editor->Text3, Qt::Key_Escape);
+                           }),
+                 int(QDialog::Rejected));
+        QCOMPARE(firstTime(), u"1"_s);
+        QCOMPARE(data.personCount(), 1);
+        QVERIFY(boxes.shown().empty());
+    }
+
+    void editingAVanishedPersonUpdatesNothing() {
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        data.db().insertPerson({u"E1"_s, u"pw"_s, u"Ann"_s, {}, {}, true});
+        Form2 persons; // open behind the editor: a save rebuilds its list
+        persons.Form_Load();
+        QCOMPARE(persons.ListView1->rowCount(), 1);
+        data.db().insertPerson({u"E2"_s, u"pw"_s, u"Bo"_s, {}, {}, false});
+
+        const int result = runEditor(u"GONE"_s, [](Form3* editor) {
+            for (QLineEdit* box :
+                 {editor->Text1, editor->Text2, editor->Text3, editor->Text4, editor->Text5, editor->Text6})
+                QVERIFY(box->text().isEmpty());
+            QVERIFY(editor->Option2->isChecked());
+            type(editor, {u"E1"_s, u"x"_s, u"x"_s, u"Zed"_s});
+            editor->Option1->setChecked(true);
+            editor->PushButton1->click();
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(boxes.shown().empty());
+        QCOMPARE(data.personCount(), 2);
+        verifyStored(data.db(), {u"E1"_s, u"pw"_s, {}, u"Ann"_s}, true);
+        QCOMPARE(persons.ListView1->rowCount(), 2);
+    }
+
+    void numberInUseIsRefusedAndRenumberingKeepsRecords() {
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        data.db().insertPerson({u"Ä1"_s, u"pa"_s, u"Ann"_s, {}, {}, true});
+        data.db().insertPerson({u"B2"_s, u"pb"_s, u"Bo"_s, {}, {}, false});
+        setFirstTime(u"1"_s);
+
+        // A new person with another person's number, in other letter case.
+        QCOMPARE(saveTyped(QString(), {u"ä1"_s, u"x"_s, u"x"_s, u"Intruder"_s}), int(QDialog::Accepted));
+        QCOMPARE(boxes.errorSteps(), std::vector<int>{128});
+        QVERIFY(boxes.errors().at(0).text.contains(u"\"ä1\" is already in use"_s));
+        QVERIFY(boxes.errors().at(0).text.contains(u"Form3.PushButton1_Click"_s));
+
+        // An existing person renumbered onto another's number.
+        boxes.clear();
+        QCOMPARE(saveTyped(u"B2"_s, {u"Ä1"_s, u"x"_s, u"x"_s, u"Changed"_s}), int(QDialog::Accepted));
+        QCOMPARE(boxes.errorSteps(), std::vector<int>{126});
+        QVERIFY(boxes.errors().at(0).text.contains(u"\"Ä1\" is already in use"_s));
+
+        QCOMPARE(data.personCount(), 2);
+        verifyStored(data.db(), {u"Ä1"_s, u"pa"_s, {}, u"Ann"_s}, true);
+        verifyStored(data.db(), {u"B2"_s, u"pb"_s, {}, u"Bo"_s}, false);
+
+        // A free number is taken; the attendance records stay under the old one.
+        data.db().punchIn(u"B2"_s, QDate(2024, 3, 5), u"09:00 AM"_s);
+        boxes.clear();
+        QCOMPARE(saveTyped(u"b2"_s, {u"E9"_s, u"pb"_s, u"pb"_s, u"Bo"_s}), int(QDialog::Accepted));
+        QVERIFY(boxes.shown().empty());
+        QVERIFY(data.db().personByNumber(u"B2"_s).eof());
+        QCOMPARE(data.recordCount(u"B2"_s), 1);
+        QCOMPARE(data.recordCount(u"E9"_s), 0);
+    }
+
+    void failingDatabaseIsReportedStepByStep() {
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        data.db().insertPerson({u"E1"_s, u"pw"_s, u"Ann"_s, {}, {}, true});
+
+        // Another program holds the write lock: the insert fails, nothing is half-written.
+        {
+            data.db().setBusyTimeout(50);
+            SQLite::Database other(data.path().toStdString(), SQLite::OPEN_READWRITE);
+            other.exec("BEGIN IMMEDIATE");
+            QCOMPARE(saveTyped(QString(), {u"E2"_s, u"pw"_s, u"pw"_s, u"Bo"_s}), int(QDialog::Accepted));
+            QCOMPARE(boxes.errorSteps(), std::vector<int>{128});
+            other.exec("ROLLBACK");
+        }
+        QCOMPARE(data.personCount(), 1);
+
+        // A closed connection: loading reports the read and leaves the layout defaults.
+        data.db().close();
+        boxes.clear();
+        const int result = runEditor(u"E1"_s, [](Form3* editor) {
+            QVERIFY(editor->Text1->text().isEmpty());
+            QVERIFY(editor->Option2->isChecked());
+            editor->PushButton2->click();
+        });
+        QCOMPARE(result, int(QDialog::Rejected));
+        QCOMPARE(boxes.errorSteps(), std::vector<int>{102});
+        QVERIFY(boxes.errors().at(0).text.contains(u"Form3.loadEmployeeInfo "_s));
+
+        // Saving on it reports the load, the update and the refresh of the open persons window, then closes.
+        Form2 persons;
+        boxes.clear();
+        QCOMPARE(saveTyped(u"E1"_s, {u"E1"_s, u"pw"_s, u"pw"_s, u"Ann"_s}), int(QDialog::Accepted));
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{102, 126, 132}));
+    }
+};
+
+TALLYCLOCK_TEST(PersonEditorTest)
+#include "PersonEditorTest.moc"
