@@ -40,8 +40,7 @@ private slots:
 
     void textsConvertAsTypedButNeverAsFormulas() {
         REQUIRE_OFFICE();
-        OfficeFixture::probe();
-        LibreOffice::setSettings(OfficeFixture::settings());
+        OfficeFixture::useForExports();
         {
             auto calc = Spreadsheet::start();
             calc->addWorkbook();
@@ -83,8 +82,7 @@ private slots:
     // Rows go out in blocks: gaps, block borders and a row revisited after its block was sent.
     void blocksKeepEveryCellInPlace() {
         REQUIRE_OFFICE();
-        OfficeFixture::probe();
-        LibreOffice::setSettings(OfficeFixture::settings());
+        OfficeFixture::useForExports();
         {
             auto calc = Spreadsheet::start();
             calc->addWorkbook();
@@ -113,8 +111,7 @@ private slots:
     // A workbook that was never shown is closed on release; the running office (the user's) stays.
     void releasingUnshownClosesTheWorkbookOnly() {
         REQUIRE_OFFICE();
-        OfficeFixture::probe();
-        LibreOffice::setSettings(OfficeFixture::settings());
+        OfficeFixture::useForExports();
         {
             auto calc = Spreadsheet::start();
             calc->addWorkbook();
@@ -135,8 +132,7 @@ private slots:
 
     void cellsNeedAWorkbook() {
         REQUIRE_OFFICE();
-        OfficeFixture::probe();
-        LibreOffice::setSettings(OfficeFixture::settings());
+        OfficeFixture::useForExports();
         auto calc = Spreadsheet::start();
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, calc->setCell(1, 1, QStringLiteral("x")));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, calc->autoFitColumns());

@@ -59,4 +59,9 @@ LibreOffice::Probe& probe() {
     return *office()->probe;
 }
 
+void useForExports() {
+    probe();
+    LibreOffice::setSettings(settings());
+}
+
 } // namespace OfficeFixture

@@ -14,6 +14,8 @@ QString unavailableReason();
 LibreOffice::Probe& probe();
 // Settings that lead the export to that office.
 LibreOffice::Settings settings();
+// Starts the office when needed and leads the exports to it.
+void useForExports();
 
 } // namespace OfficeFixture
 
