@@ -1,10 +1,13 @@
 #include "core/Main.h"
 
+#include "core/ErrorTrap.h"
 #include "platform/MessageBox.h"
+#include "platform/MousePointer.h"
 #include "platform/SkinFramework.h"
 #include "platform/SpecialFolders.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -64,6 +67,13 @@ void ApplyFormColors(QWidget* window) {
             qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
             recolour(child);
     }
+}
+
+void dressWindow(ErrorTrap& trap, QWidget* window, MousePointer& pointer, const DressSteps& steps) {
+    trap.step(steps.colours, [&] { ApplyFormColors(window); });
+    trap.step(steps.icon, [&] { window->setWindowIcon(QApplication::windowIcon()); });
+    if (trap.test(steps.cursorTest, [] { return FileExists(handCursorPath()); }))
+        trap.step(steps.cursorLoad, [&] { pointer.loadMouseIcon(handCursorPath()); });
 }
 
 void ApplySkin(QWidget* mainWindow, SkinFramework& skin) {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+class ErrorTrap;
+class MousePointer;
 class QWidget;
 class SkinFramework;
 
@@ -28,6 +30,16 @@ QVariant NullToDefault(const QVariant& value, const QVariant& defaultValue);
 // The system button-face colour on the window and on its option buttons, check boxes, frames
 // and labels.
 void ApplyFormColors(QWidget* window);
+// The first steps of every secondary window's load, under the window's trap with its own step
+// numbers: the window colours, the application icon, then the hand pointer when its file exists.
+struct DressSteps {
+    int colours;
+    int icon;
+    int cursorTest;
+    int cursorLoad;
+};
+void dressWindow(ErrorTrap& trap, QWidget* window, MousePointer& pointer, const DressSteps& steps);
+
 // Skins the main window from the program folder's "x/o.cjs" when that file exists.
 void ApplySkin(QWidget* mainWindow, SkinFramework& skin);
 

@@ -107,10 +107,7 @@ int Form5::showModal() {
 
 void Form5::Form_Load() {
     ErrorTrap trap(QStringLiteral("Form5"), QStringLiteral("Form_Load"));
-    trap.step(100, [&] { Main::ApplyFormColors(this); });
-    trap.step(102, [&] { setWindowIcon(QApplication::windowIcon()); });
-    if (trap.test(104, [&] { return Main::FileExists(Main::handCursorPath()); }))
-        trap.step(106, [&] { m_pointer->loadMouseIcon(Main::handCursorPath()); });
+    Main::dressWindow(trap, this, *m_pointer, {100, 102, 104, 106});
     trap.step(108, [&] {
         assignSelected(m_dateGroup, Option1, Option2, SettingsStore::readFlag(flag("Option1"), 1));
     });

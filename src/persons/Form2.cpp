@@ -82,10 +82,7 @@ void Form2::reject() {
 
 void Form2::Form_Load() {
     ErrorTrap trap(kWindow, QStringLiteral("Form_Load"));
-    trap.step(100, [&] { Main::ApplyFormColors(this); });
-    trap.step(102, [&] { setWindowIcon(QApplication::windowIcon()); });
-    if (trap.test(104, [] { return Main::FileExists(Main::handCursorPath()); }))
-        trap.step(106, [&] { m_pointer->loadMouseIcon(Main::handCursorPath()); });
+    Main::dressWindow(trap, this, *m_pointer, {100, 102, 104, 106});
 
     const QString headers[kListColumns] = {QStringLiteral("Person Number"), QStringLiteral("Name"),
                                            QStringLiteral("Department"), QStringLiteral("Position")};

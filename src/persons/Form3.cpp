@@ -108,10 +108,7 @@ void Form3::reject() {
 
 void Form3::Form_Load() {
     ErrorTrap trap(kWindow, QStringLiteral("Form_Load"));
-    trap.step(100, [&] { Main::ApplyFormColors(this); });
-    trap.step(102, [&] { setWindowIcon(QApplication::windowIcon()); });
-    if (trap.test(104, [] { return Main::FileExists(Main::handCursorPath()); }))
-        trap.step(106, [&] { m_pointer->loadMouseIcon(Main::handCursorPath()); });
+    Main::dressWindow(trap, this, *m_pointer, {100, 102, 104, 106});
     // A new person keeps whatever administrator choice the caller made.
     if (trap.test(108, [&] { return !mEmployeeID.isEmpty(); }))
         trap.step(110, [&] { loadEmployeeInfo(); });

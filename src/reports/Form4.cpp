@@ -155,10 +155,7 @@ void Form4::reject() {
 
 void Form4::Form_Load() {
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("Form_Load"));
-    trap.step(100, [&] { Main::ApplyFormColors(this); });
-    trap.step(101, [&] { setWindowIcon(QApplication::windowIcon()); });
-    if (trap.test(102, [] { return Main::FileExists(Main::handCursorPath()); }))
-        trap.step(104, [&] { m_pointer->loadMouseIcon(Main::handCursorPath()); });
+    Main::dressWindow(trap, this, *m_pointer, {100, 101, 102, 104});
     for (int i = 0; i < 7; ++i)
         trap.step(106 + 2 * i, [&] { ListView1->addColumnHeader(kHeaders[static_cast<size_t>(i)]); });
     for (int i = 0; i < 7; ++i)
