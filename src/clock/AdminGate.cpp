@@ -1,9 +1,139 @@
 #include "core/Form1.h"
 
+#include "core/ErrorTrap.h"
+#include "core/Globals.h"
+#include "data/AttendanceDatabase.h"
+#include "persons/Form2.h"
+#include "persons/Form3.h"
+#include "platform/MessageBox.h"
+#include "reports/Form4.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <functional>
+
+// The persons and reports windows open for administrators only. Every press looks the typed
+// person number and password up afresh; nothing is remembered between presses. A look-up that
+// fails opens no window: it is neither "no administrator" nor a match.
+
+namespace {
+
+// What a look-up found: only a look-up that ran can open a window.
+enum class Found { Nothing, Row, Failed };
+
+Found lookUp(ErrorTrap& trap, int openStep, int testStep, RecordSet& rs,
+             const std::function<RecordSet()>& statement) {
+    if (!trap.step(openStep, [&] { rs = statement(); }))
+        return Found::Failed;
+    bool any = false;
+    if (!trap.step(testStep, [&] { any = !rs.eof(); }))
+        return Found::Failed;
+    return any ? Found::Row : Found::Nothing;
+}
+
+// What the typed person number and password lead to.
+enum class Access { Administrator, StandardPerson, NoMatch, Failed };
+
+// The credential look-up (`openStep`), its test (+2) and the IsAdmin test of the first row (+4).
+// A Null IsAdmin, or any value but 1, is no administrator.
+Access credentialsOf(ErrorTrap& trap, int openStep, RecordSet& rs, const QString& number,
+                     const QString& password) {
+    const Found person = lookUp(trap, openStep, openStep + 2, rs,
+                                [&] { return Globals::connection().personByCredentials(number, password); });
+    if (person != Found::Row)
+        return person == Found::Nothing ? Access::NoMatch : Access::Failed;
+    bool admin = false;
+    if (!trap.step(openStep + 4, [&] {
+            const QVariant value = rs.value(QStringLiteral("IsAdmin"));
+            bool isNumber = false;
+            admin = value.isValid() && value.toDouble(&isNumber) == 1.0 && isNumber;
+        }))
+        return Access::Failed;
+    return admin ? Access::Administrator : Access::StandardPerson;
+}
+
+void closeIfOpen(ErrorTrap& trap, int step, RecordSet& rs) {
+    trap.step(step, [&] {
+        if (rs.isOpen())
+            rs.close();
+    });
+}
+
+} // namespace
+
 void Form1::PushButton2_Click() {
-    // The administrator gate arrives with its own change.
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
+    RecordSet rs; // 100
+    const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
+    if (admins == Found::Nothing) {
+        // The first administrator: the editor opens preset to "Yes", then the persons window.
+        trap.step(106, [] {
+            MessageBox::ok(QStringLiteral("The software must have at least 1 Admin employee.") +
+                           QStringLiteral("\r\n\r") +
+                           QStringLiteral("Please add new one to prevent standard user from viewing Reports "
+                                          "and Employee Lists."));
+        });
+        Form3 editor(this);
+        trap.step(108, [&] { editor.mEmployeeID = QString(); });
+        trap.step(110, [&] { editor.Option1->setChecked(true); });
+        trap.step(112, [&] { editor.showModal(); });
+        trap.step(114, [&] {
+            Form2 persons(this);
+            persons.showModal();
+        });
+    } else if (admins == Found::Row) {
+        closeIfOpen(trap, 116, rs);
+        switch (credentialsOf(trap, 118, rs, Text1->text(), Text2->text())) {
+        case Access::Administrator:
+            trap.step(124, [&] {
+                Form2 persons(this);
+                persons.showModal();
+            });
+            break;
+        case Access::StandardPerson:
+            trap.step(126, [] { MessageBox::ok(QStringLiteral("User must have Admin access.")); });
+            break;
+        case Access::NoMatch:
+            trap.step(128, [] { MessageBox::ok(QStringLiteral("Invalid Person Number or Password")); });
+            break;
+        case Access::Failed:
+            break;
+        }
+    }
+    closeIfOpen(trap, 130, rs);
+    // Persons and their records may have been deleted meanwhile.
+    trap.step(132, [&] { listLogins(); });
 }
 
 void Form1::PushButton3_Click() {
-    // The administrator gate arrives with its own change.
+    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
+    RecordSet rs; // 100
+    const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
+    if (admins == Found::Nothing) {
+        trap.step(106, [] {
+            MessageBox::ok(QStringLiteral("You must add an Admin Employee to access this function."));
+        });
+    } else if (admins == Found::Row) {
+        closeIfOpen(trap, 108, rs);
+        switch (credentialsOf(trap, 110, rs, Text1->text(), Text2->text())) {
+        case Access::Administrator:
+            trap.step(116, [&] {
+                Form4 reports(this);
+                reports.showModal();
+            });
+            break;
+        case Access::StandardPerson:
+            trap.step(118, [] { MessageBox::ok(QStringLiteral("User must have Administrator access.")); });
+            break;
+        case Access::NoMatch:
+            trap.step(120, [] {
+                MessageBox::ok(
+                    QStringLiteral("Invalid Person Number or Password. Please use Administrator login."));
+            });
+            break;
+        case Access::Failed:
+            break;
+        }
+    }
+    closeIfOpen(trap, 122, rs);
 }

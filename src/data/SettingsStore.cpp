@@ -1,6 +1,7 @@
 #include "data/SettingsStore.h"
 
 #include <QSettings>
+#include <cmath>
 #include <stdexcept>
 
 namespace SettingsStore {
@@ -39,7 +40,8 @@ bool toBoolean(const QString& text) {
         return false;
     bool isNumber = false;
     const double number = trimmed.toDouble(&isNumber);
-    if (isNumber)
+    // Qt also reads "nan" and "inf", which are words, not numbers.
+    if (isNumber && std::isfinite(number))
         return number != 0.0;
     throw std::runtime_error(
         QStringLiteral("Type mismatch: the setting value \"%1\" is neither True, False nor a number.")

@@ -6,8 +6,9 @@ namespace DateTexts {
 
 namespace {
 QChar firstSeparator(const QString& format, QChar fallback) {
+    // Invisible marks (Arabic writes "d\u200F/M\u200F/yyyy") are no separators.
     for (QChar c : format) {
-        if (!c.isLetter() && !c.isSpace() && c != QLatin1Char('\''))
+        if (!c.isLetter() && !c.isSpace() && c != QLatin1Char('\'') && c.category() != QChar::Other_Format)
             return c;
     }
     return fallback;

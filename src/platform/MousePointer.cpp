@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QWidget>
 #include <QtEndian>
@@ -61,10 +62,26 @@ void MousePointer::moveOver(int value) {
         setValue(value);
 }
 
+namespace {
+// A move that a push button leaves unhandled travels on to the frame and the window around it; the
+// pointer is decided by the nearest watched widget under the mouse, not by every one it passes.
+bool nearerWidgetDecides(QWidget* widget, QEvent* event) {
+    if (event->type() != QEvent::MouseMove)
+        return false;
+    const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+    for (QWidget* child = widget->childAt(at); child && child != widget; child = child->parentWidget()) {
+        if (child->isEnabled() && child->property(kHandProperty).isValid())
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 bool MousePointer::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+        auto* widget = qobject_cast<QWidget*>(watched);
         const QVariant target = watched->property(kHandProperty);
-        if (target.isValid())
+        if (widget && target.isValid() && widget->isEnabled() && !nearerWidgetDecides(widget, event))
             moveOver(target.toInt());
     }
     return QObject::eventFilter(watched, event);

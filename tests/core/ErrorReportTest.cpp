@@ -22,6 +22,20 @@ private slots:
         QCOMPARE(MessageBox::screenText(text).split(QLatin1Char('\n')).at(0), QString());
     }
 
+    void boxShowsFourLines() {
+        TestSupport::MessageRecorder boxes;
+        Main::ErrorReport(QStringLiteral("File not found"),
+                          QStringLiteral("Tallyclock2021/08/31.Form1.Form_Load"), 110);
+        QCOMPARE(boxes.shown().size(), size_t(1));
+        QCOMPARE(boxes.shown().at(0).kind, MessageBox::Kind::Error);
+        QCOMPARE(boxes.shown().at(0).title, QStringLiteral("Application Error"));
+        QCOMPARE(MessageBox::screenText(boxes.shown().at(0).text).split(QLatin1Char('\n')),
+                 (QStringList{
+                     QStringLiteral("File not found"),
+                     QStringLiteral("in Tallyclock2021/08/31.Form1.Form_Load at line 110"), QString(),
+                     QStringLiteral("Please email screenshot of this message to ") + Main::kSupportAddress}));
+    }
+
     void trapReportsAndGoesOn() {
         TestSupport::MessageRecorder boxes;
         ErrorTrap trap(QStringLiteral("Form9"), QStringLiteral("Handler"));

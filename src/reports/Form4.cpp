@@ -1,0 +1,327 @@
+#include "reports/Form4.h"
+
+#include "core/ErrorTrap.h"
+#include "core/Form1.h"
+#include "core/Globals.h"
+#include "core/Main.h"
+#include "data/AttendanceDatabase.h"
+#include "platform/DateTexts.h"
+#include "platform/Fonts.h"
+#include "platform/ListView.h"
+#include "platform/MessageBox.h"
+#include "platform/MousePointer.h"
+#include "platform/PushButton.h"
+#include "platform/SystemClock.h"
+#include "platform/Twips.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <array>
+#include <stdexcept>
+
+namespace {
+
+// The list's columns, in order, and the fields of qryLogins they show.
+const std::array<QString, 7> kHeaders = {QStringLiteral("Person Number"), QStringLiteral("Name"),
+                                         QStringLiteral("Department"),    QStringLiteral("Position"),
+                                         QStringLiteral("Date"),          QStringLiteral("Login"),
+                                         QStringLiteral("Logout")};
+const std::array<QString, 7> kFields = {QStringLiteral("EmployeeNo"), QStringLiteral("Name"),
+                                        QStringLiteral("Department"), QStringLiteral("Position"),
+                                        QStringLiteral("LogDate"),    QStringLiteral("TimeIn"),
+                                        QStringLiteral("TimeOut")};
+
+constexpr int kColumnPerson = 0;
+constexpr int kColumnDate = 4;
+constexpr int kColumnLogin = 5;
+
+QString today() {
+    return DateTexts::shortDate(SystemClock::now().date());
+}
+
+} // namespace
+
+Form4::Form4(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this)) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Reports"));
+    buildControls();
+}
+
+void Form4::buildControls() {
+    setFont(Fonts::window());
+    Twips::setClientSize(this, 8040, 8685);
+
+    Frame1 = new QGroupBox(QStringLiteral("Search Records"), this);
+    Twips::place(Frame1, 120, 120, 7800, 1845);
+
+    Label12 = new QLabel(QStringLiteral("Search by:"), Frame1);
+    Twips::place(Label12, 240, 345, 900, 225);
+    cmbField = new QComboBox(Frame1);
+    cmbField->setObjectName(QStringLiteral("cmbField"));
+    Twips::place(cmbField, 1320, 300, 2505, 345);
+    Label12->setBuddy(cmbField);
+    cmbField->setAccessibleName(Label12->text());
+
+    Label1 = new QLabel(QStringLiteral("Search value:"), Frame1);
+    Twips::place(Label1, 4080, 345, 1155, 225);
+    txtValue = new QLineEdit(Frame1);
+    txtValue->setObjectName(QStringLiteral("txtValue"));
+    Twips::place(txtValue, 5280, 300, 2280, 345);
+    Label1->setBuddy(txtValue);
+    txtValue->setAccessibleName(Label1->text());
+
+    PushButton1 = new PushButton(QStringLiteral("Search"), Frame1);
+    Twips::place(PushButton1, 240, 750, 7300, 405);
+    PushButton3 = new PushButton(QStringLiteral("View All"), Frame1);
+    Twips::place(PushButton3, 240, 1260, 3600, 405);
+    PushButton5 = new PushButton(QStringLiteral("Clear Results"), Frame1);
+    Twips::place(PushButton5, 3960, 1260, 3600, 405);
+
+    ListView1 = new ListView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Results"));
+    Twips::place(ListView1, 120, 2040, 7800, 5535);
+    // The exports write the rows whose mark is set, so every row carries a check box.
+    ListView1->setCheckBoxes(true);
+
+    PushButton4 = new PushButton(QStringLiteral("Save Results As Text"), this);
+    Twips::place(PushButton4, 120, 7680, 3840, 405);
+    PushButton13 = new PushButton(QStringLiteral("Send Results To Excel"), this);
+    Twips::place(PushButton13, 4080, 7680, 3840, 405);
+    PushButton6 = new PushButton(QStringLiteral("Delete Selected Record (Above)"), this);
+    Twips::place(PushButton6, 120, 8190, 3840, 405);
+    PushButton2 = new PushButton(QStringLiteral("Close This Reports Window"), this);
+    Twips::place(PushButton2, 4080, 8190, 3840, 405);
+
+    // Qt 6.4 does not reliably pass the window's font on to the controls inside a frame.
+    for (QWidget* control : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(cmbField),
+                             static_cast<QWidget*>(Label1), static_cast<QWidget*>(txtValue)})
+        control->setFont(Fonts::window());
+
+    setTabOrder(cmbField, txtValue);
+    setTabOrder(txtValue, PushButton1);
+    setTabOrder(PushButton1, PushButton3);
+    setTabOrder(PushButton3, PushButton5);
+    setTabOrder(PushButton5, ListView1);
+    setTabOrder(ListView1, PushButton4);
+    setTabOrder(PushButton4, PushButton13);
+    setTabOrder(PushButton13, PushButton6);
+    setTabOrder(PushButton6, PushButton2);
+
+    connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form4::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form4::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form4::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form4::PushButton6_Click);
+    connect(PushButton13, &QPushButton::clicked, this, &Form4::PushButton13_Click);
+
+    // A choice of the user changes the index and then activates the entry; one run per choice.
+    // Changes made by the program (the load) run the change handler alone, and choosing the
+    // entry that is already selected runs the click handler alone.
+    connect(cmbField, &QComboBox::currentIndexChanged, this, [this] {
+        m_changeHandled = true;
+        QTimer::singleShot(0, this, [this] { m_changeHandled = false; });
+        cmbField_Change();
+    });
+    connect(cmbField, &QComboBox::activated, this, [this] {
+        if (m_changeHandled) {
+            m_changeHandled = false;
+            return;
+        }
+        cmbField_Click();
+    });
+
+    for (QWidget* button :
+         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton13})
+        m_pointer->handOver(button);
+    for (QWidget* area : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1->viewport()),
+                          static_cast<QWidget*>(txtValue)})
+        m_pointer->arrowOver(area);
+}
+
+int Form4::showModal() {
+    Form_Load();
+    return exec();
+}
+
+void Form4::reject() {
+    PushButton2_Click();
+}
+
+void Form4::Form_Load() {
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("Form_Load"));
+    trap.step(100, [&] { Main::ApplyFormColors(this); });
+    trap.step(101, [&] { setWindowIcon(QApplication::windowIcon()); });
+    if (trap.test(102, [] { return Main::FileExists(Main::handCursorPath()); }))
+        trap.step(104, [&] { m_pointer->loadMouseIcon(Main::handCursorPath()); });
+    for (int i = 0; i < 7; ++i)
+        trap.step(106 + 2 * i, [&] { ListView1->addColumnHeader(kHeaders[static_cast<size_t>(i)]); });
+    for (int i = 0; i < 7; ++i)
+        trap.step(120 + 2 * i, [&] { ListView1->setColumnWidthTwips(i, 1900); });
+    trap.step(134, [&] { cmbField->addItem(QStringLiteral("Person Number")); });
+    trap.step(136, [&] { cmbField->addItem(QStringLiteral("Date")); });
+    trap.step(138, [&] { cmbField->setCurrentIndex(1); });
+    trap.step(140, [&] { txtValue->setText(today()); });
+    trap.step(142, [&] { PushButton1->setDefaultValue(1); });
+    trap.step(144, [&] { PushButton1_Click(); });
+}
+
+void Form4::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
+    // The read loop is never entered on a record set that did not open.
+    if (!rs.isOpen() || rs.eof())
+        return;
+    // Each field is looked up once, by name, at the step that would read it for a row.
+    const QStringList names = rs.columnNames();
+    std::array<int, 7> source{};
+    for (size_t k = 0; k < kFields.size(); ++k) {
+        const int step = firstStep + 2 + 2 * static_cast<int>(k);
+        const bool found = trap.step(step, [&] {
+            rs.text(kFields[k]);
+            for (int c = 0; c < names.size(); ++c) {
+                if (names.at(c).compare(kFields[k], Qt::CaseInsensitive) == 0) {
+                    source[k] = c;
+                    break;
+                }
+            }
+        });
+        if (!found)
+            return;
+    }
+
+    // All rows go to the list in one batch, so that even a million records load in seconds.
+    const size_t width = static_cast<size_t>(names.size());
+    std::vector<QString> cells = rs.takeCells();
+    bool sameOrder = width == kFields.size();
+    for (size_t k = 0; k < kFields.size() && sameOrder; ++k)
+        sameOrder = source[k] == static_cast<int>(k);
+    if (!sameOrder) {
+        std::vector<QString> listed;
+        const size_t rows = cells.size() / width;
+        listed.reserve(rows * kFields.size());
+        for (size_t r = 0; r < rows; ++r) {
+            for (int column : source)
+                listed.push_back(std::move(cells[r * width + static_cast<size_t>(column)]));
+        }
+        cells = std::move(listed);
+    }
+    trap.step(firstStep + 2, [&] { ListView1->appendRows(std::move(cells)); });
+}
+
+void Form4::PushButton1_Click() {
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton1_Click"));
+    RecordSet rs; // 100
+    if (!trap.test(102, [&] { return !txtValue->text().isEmpty(); }))
+        return;
+    trap.step(104, [&] { ListView1->clearRows(); });
+    const QString value = txtValue->text();
+    bool opened = false;
+    if (trap.test(106, [&] { return cmbField->currentIndex() == 0; })) {
+        // The person number exactly as typed; the database compares it without regard to case.
+        opened = trap.step(108, [&] { rs = Globals::connection().loginsOfPerson(value); });
+    } else if (trap.test(110, [&] { return cmbField->currentIndex() == 1; })) {
+        QDate day;
+        if (trap.test(112, [&] {
+                day = DateTexts::parseShortDate(value);
+                return day.isValid();
+            })) {
+            opened = trap.step(114, [&] { rs = Globals::connection().loginsOn(day); });
+        } else {
+            trap.step(116, [] { MessageBox::ok(QStringLiteral("Must be date entry.")); });
+            trap.step(118, [&] {
+                if (rs.isOpen())
+                    rs.close();
+            });
+            return;
+        }
+    }
+    // A record set that failed to open was reported once; the search ends there.
+    if (!opened)
+        return;
+    fillList(trap, rs, 120);
+    trap.step(138, [&] {
+        if (rs.isOpen())
+            rs.close();
+    });
+}
+
+void Form4::PushButton2_Click() {
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton2_Click"));
+    trap.step(100, [&] { QDialog::reject(); });
+}
+
+void Form4::PushButton3_Click() {
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton3_Click"));
+    RecordSet rs; // 100
+    trap.step(102, [&] { ListView1->clearRows(); });
+    if (!trap.step(104, [&] { rs = Globals::connection().allLogins(); }))
+        return;
+    fillList(trap, rs, 106);
+    trap.step(124, [&] {
+        if (rs.isOpen())
+            rs.close();
+    });
+}
+
+void Form4::PushButton5_Click() {
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton5_Click"));
+    // An export reads the list while the hourglass shows.
+    trap.step(100, [&] {
+        if (!m_pointer->isBusy())
+            ListView1->clearRows();
+    });
+}
+
+void Form4::PushButton6_Click() {
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton6_Click"));
+    const int row = ListView1->selectedRow();
+    const auto selectedCell = [&](int column) {
+        if (row < 0)
+            throw std::runtime_error("No record is selected in the list.");
+        return ListView1->itemText(row, column);
+    };
+    QString number;
+    QString dateText;
+    QString timeIn;
+    trap.step(100, [&] { number = selectedCell(kColumnPerson); });
+    trap.step(102, [&] { dateText = selectedCell(kColumnDate); });
+    trap.step(104, [&] { timeIn = selectedCell(kColumnLogin); });
+    // The date cell shows the short-date form; it is read back to the day it names, and a
+    // text that names no day deletes nothing.
+    QDate day;
+    const bool built = trap.step(106, [&] {
+        day = DateTexts::parseShortDate(dateText);
+        if (!day.isValid())
+            throw std::runtime_error(
+                QStringLiteral("The date \"%1\" of the selected record is not a date in the form %2.")
+                    .arg(dateText, DateTexts::shortDateFormat())
+                    .toStdString());
+    });
+    if (built)
+        trap.step(108, [&] { Globals::connection().deleteRecord(number, day, timeIn); });
+    trap.step(110, [&] {
+        if (row < 0)
+            throw std::runtime_error("No record is selected in the list.");
+        ListView1->removeRowAt(row);
+    });
+    trap.step(112, [&] {
+        if (Form1* main = Form1::instance())
+            main->listLogins();
+    });
+}
+
+void Form4::cmbField_Click() {
+    txtValue->setText(QString());
+    if (cmbField->currentText() == QLatin1String("Date"))
+        txtValue->setText(today());
+    if (txtValue->isEnabled() && txtValue->isVisible())
+        txtValue->setFocus();
+}
+
+void Form4::cmbField_Change() {
+    cmbField_Click();
+}

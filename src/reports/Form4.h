@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class ErrorTrap;
+class ListView;
+class MousePointer;
+class PushButton;
+class RecordSet;
+
+// The reports window: attendance records by person number, by date or all of them, in a list
+// whose checked rows the exports write and whose selected row the delete button removes.
+class Form4 : public QDialog {
+    Q_OBJECT
+public:
+    explicit Form4(QWidget* parent = nullptr);
+
+    // Loads the window (columns, search-by entries, today's records), then shows it modally.
+    int showModal();
+
+    MousePointer* mousePointer() const { return m_pointer; }
+
+    void Form_Load();
+    void PushButton1_Click(); // search
+    void PushButton2_Click(); // close
+    void PushButton3_Click(); // view all
+    void PushButton5_Click(); // clear results
+    void PushButton6_Click(); // delete the selected record
+    void cmbField_Click();
+    void cmbField_Change();
+
+    void PushButton4_Click();  // save as text
+    void PushButton13_Click(); // send to the spreadsheet program
+    bool SaveResultsAsExcelFileIsExcelInstalled();
+
+    QGroupBox* Frame1;
+    QLabel* Label12;
+    QComboBox* cmbField;
+    QLabel* Label1;
+    QLineEdit* txtValue;
+    PushButton* PushButton1;
+    PushButton* PushButton3;
+    PushButton* PushButton5;
+    ListView* ListView1;
+    PushButton* PushButton4;
+    PushButton* PushButton13;
+    PushButton* PushButton6;
+    PushButton* PushButton2;
+
+public slots:
+    // Esc and the window's close box press "Close This Reports Window".
+    void reject() override;
+
+private:
+    void buildControls();
+    // Moves the record set's rows into the list in one batch; `firstStep` numbers the row steps.
+    void fillList(ErrorTrap& trap, RecordSet& rs, int firstStep);
+
+    MousePointer* m_pointer;
+    // Set while a change of the search-by entry has been handled and its activation may follow.
+    bool m_changeHandled = false;
+};

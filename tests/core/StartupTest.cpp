@@ -1,0 +1,234 @@
+#include "common/TestSupport.h"
+#include "core/Form1.h"
+#include "core/Globals.h"
+#include "core/Main.h"
+#include "data/AttendanceDatabase.h"
+#include "data/SettingsStore.h"
+#include "platform/ListView.h"
+#include "platform/SystemClock.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <sys/stat.h>
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 9), QTime(14, 5));
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return static_cast<int>(info.st_mode & 07777);
+}
+
+QByteArray hashOf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+QStringList row(const ListView* list, int index) {
+    QStringList cells;
+    for (int c = 0; c < list->columnCount(); ++c)
+        cells.append(list->itemText(index, c));
+    return cells;
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        SystemClock::setFixed(kNow);
+        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmark"),
+                  QStringLiteral("Quillmark"))
+            .clear();
+    }
+
+    void cleanup() {
+        Globals::releaseConnection();
+        Main::setProgramFolder(QString());
+        SystemClock::clearFixed();
+    }
+
+    void firstRunCreatesSharedFoldersAndDatabase() {
+        TestSupport::CommonFolder common;
+        TestSupport::MessageRecorder boxes;
+        // Whoever starts the program first, with whatever umask, every user must be able to punch.
+        const mode_t oldMask = ::umask(077);
+        Form1 window;
+        window.Form_Load();
+        ::umask(oldMask);
+
+        QCOMPARE(boxes.texts(), std::vector<QString>{});
+        const QString maker = common.path() + QStringLiteral("/Quillmark");
+        QVERIFY(QFileInfo(maker).isDir());
+        QVERIFY(QFileInfo(common.dataFolder()).isDir());
+        QCOMPARE(modeOf(maker), 0777);
+        QCOMPARE(modeOf(common.dataFolder()), 0777);
+        QCOMPARE(modeOf(common.database()), 0666);
+        QCOMPARE(hashOf(common.database()), hashOf(TestSupport::templatePath()));
+
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tallyclock Suite"));
+        QCOMPARE(window.ListView1->columnCount(), 8);
+        QCOMPARE(window.ListView1->columnHeader(7), QStringLiteral("Login Difference"));
+        QCOMPARE(window.ListView1->rowCount(), 0);
+        QCOMPARE(window.lblDate->text(), QStringLiteral("12/09/2026"));
+        QCOMPARE(window.lblTime->text(), QStringLiteral("02:05 PM"));
+        QVERIFY(window.Timer1->isActive());
+        QVERIFY(Globals::connection().isOpen());
+        QCOMPARE(Globals::connection().path(), common.database());
+        // The connection works on the copy.
+        Globals::connection().punchIn(QStringLiteral("1"), kNow.date(), QStringLiteral("02:05 PM"));
+        window.listLogins();
+        QCOMPARE(window.ListView1->rowCount(), 1);
+    }
+
+    void secondRunLeavesTheLiveDatabaseAlone() {
+        TestSupport::CommonFolder common;
+        TestSupport::copyTemplateTo(common.database());
+        {
+            AttendanceDatabase db;
+            db.open(common.database());
+            db.insertPerson(PersonFields{QStringLiteral("7"), QStringLiteral("pw"), QStringLiteral("Ann"),
+                                         QStringLiteral("Sales"), QStringLiteral("Clerk"), false});
+            db.punchIn(QStringLiteral("7"), kNow.date(), QStringLiteral("09:05 AM"));
+            db.punchOut(QStringLiteral("7"), kNow.date(), QStringLiteral("11:35 AM"));
+            db.punchIn(QStringLiteral("7"), kNow.date().addDays(-1), QStringLiteral("08:00 AM"));
+        }
+        QFile::setPermissions(common.dataFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray before = hashOf(common.database());
+        // Whatever the template holds, an existing live database is never replaced.
+        QTemporaryDir program;
+        writeFile(program.filePath(QStringLiteral("dbBlank.mdb")), "not a database");
+        Main::setProgramFolder(program.path());
+
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Form_Load();
+
+        QCOMPARE(boxes.texts(), std::vector<QString>{});
+        QCOMPARE(window.ListView1->rowCount(), 1);
+        QCOMPARE(
+            row(window.ListView1, 0),
+            (QStringList{QStringLiteral("7"), QStringLiteral("Ann"), QStringLiteral("Sales"),
+                         QStringLiteral("Clerk"), QStringLiteral("12/9/2026"), QStringLiteral("09:05 AM"),
+                         QStringLiteral("11:35 AM"), QStringLiteral("150 min(s)")}));
+        window.Form_QueryUnload();
+        QCOMPARE(hashOf(common.database()), before);
+        // Existing folders keep the modes their owner gave them.
+        QCOMPARE(modeOf(common.dataFolder()), 0700);
+    }
+
+    void fileInPlaceOfTheMakerFolder() {
+        TestSupport::CommonFolder common;
+        const QString maker = common.path() + QStringLiteral("/Quillmark");
+        writeFile(maker, "a file, not a folder");
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Form_Load();
+
+        // The maker test passes (something is there); creating the data folder inside a file, copying
+        // into it and opening from it fail, and so does the list on the closed connection.
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{106, 110, 176, 180}));
+        QVERIFY(QFileInfo(maker).isFile());
+        QCOMPARE(hashOf(maker), QCryptographicHash::hash("a file, not a folder", QCryptographicHash::Sha256));
+        QVERIFY(boxes.errors().at(0).text.startsWith(QStringLiteral("Path/File access error")));
+        QVERIFY(boxes.errors().at(0).text.contains(
+            QStringLiteral("in Tallyclock2021/08/31.Form1.Form_Load at line 106\r\r")));
+        QCOMPARE(window.lblDate->text(), QStringLiteral("12/09/2026"));
+    }
+
+    void fileInPlaceOfTheDataFolder() {
+        TestSupport::CommonFolder common;
+        QVERIFY(QDir().mkdir(common.path() + QStringLiteral("/Quillmark")));
+        writeFile(common.dataFolder(), "in the way");
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Form_Load();
+
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{110, 176, 180}));
+        QVERIFY(QFileInfo(common.dataFolder()).isFile());
+        QCOMPARE(QFileInfo(common.dataFolder()).size(), 10);
+        QVERIFY(!Globals::connection().isOpen());
+    }
+
+    void templateMissing() {
+        TestSupport::CommonFolder common;
+        QTemporaryDir program;
+        Main::setProgramFolder(program.path());
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Form_Load();
+
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{110, 176, 180}));
+        QVERIFY(boxes.errors().at(0).text.startsWith(QStringLiteral("File not found")));
+        QVERIFY(QFileInfo(common.dataFolder()).isDir());
+        QVERIFY(!QFileInfo::exists(common.database()));
+        // The window still works: columns, the clock, and a timer that keeps it running.
+        QCOMPARE(window.ListView1->columnCount(), 8);
+        QCOMPARE(window.ListView1->rowCount(), 0);
+        QCOMPARE(window.lblTime->text(), QStringLiteral("02:05 PM"));
+        QVERIFY(window.Timer1->isActive());
+        SystemClock::setFixed(kNow.addSecs(60));
+        QTRY_COMPARE_WITH_TIMEOUT(window.lblTime->text(), QStringLiteral("02:06 PM"), 3000);
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{110, 176, 180}));
+        // Every later database action reports its own failure.
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, window.listLogins());
+    }
+
+    void unreadableSettingBoxedAtTheTick() {
+        TestSupport::CommonFolder common;
+        SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection,
+                                   QStringLiteral("Option1"), QStringLiteral("maybe"));
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Timer1->stop();
+        window.Form_Load();
+        // Without a date there is no day to list.
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{178, 180}));
+        QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("\"maybe\"")));
+        QVERIFY(Globals::connection().isOpen());
+    }
+
+    void closingReleasesTheConnection() {
+        TestSupport::CommonFolder common;
+        TestSupport::MessageRecorder boxes;
+        {
+            Form1 window;
+            window.Form_Load();
+            QVERIFY(Globals::connection().isOpen());
+            window.Form_QueryUnload();
+            QVERIFY(!Globals::hasConnection());
+        }
+        // Already closed: the close is skipped and the connection still released.
+        {
+            Form1 window;
+            window.Form_Load();
+            Globals::connection().close();
+            window.Form_QueryUnload();
+            QVERIFY(!Globals::hasConnection());
+        }
+        QCOMPARE(boxes.texts(), std::vector<QString>{});
+    }
+};
+
+TALLYCLOCK_TEST(StartupTest)
+#include "StartupTest.moc"

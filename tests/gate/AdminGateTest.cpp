@@ -1,0 +1,203 @@
+#include "reports/ReportsScene.h"
+
+#include "persons/Form2.h"
+#include "persons/Form3.h"
+#include "platform/PushButton.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Watches for modal windows while it lives: records the class of each one that shows, lets
+// `inspect` look at it, then closes it as Esc would.
+class ModalLog {
+public:
+    explicit ModalLog(std::function<void(QWidget*)> inspect = {}) : m_inspect(std::move(inspect)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start(10);
+    }
+    QStringList shown() const { return m_shown; }
+
+private:
+    void poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal->property("seenByModalLog").toBool())
+            return;
+        modal->setProperty("seenByModalLog", true);
+        m_shown << QString::fromLatin1(modal->metaObject()->className());
+        if (m_inspect)
+            m_inspect(modal);
+        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog && dialog->isVisible())
+            dialog->reject();
+    }
+
+    std::function<void(QWidget*)> m_inspect;
+    QTimer m_timer;
+    QStringList m_shown;
+};
+
+const QString kFirstAdmin = QStringLiteral(
+    "The software must have at least 1 Admin employee.\r\n\rPlease add new one to prevent standard user "
+    "from viewing Reports and Employee Lists.");
+
+class GateScene : public ReportsScene {
+public:
+    void type(const QString& number, const QString& password) {
+        main->Text1->setText(number);
+        main->Text2->setText(password);
+    }
+    bool typedTextsKept(const QString& number, const QString& password) const {
+        return main->Text1->text() == number && main->Text2->text() == password;
+    }
+    // Presses one of the two gate buttons; returns the windows that showed, in order.
+    QStringList press(PushButton* button, std::function<void(QWidget*)> inspect = {}) {
+        ModalLog log(std::move(inspect));
+        button->click();
+        QTest::qWait(50); // a window that would open late still gets seen
+        return log.shown();
+    }
+};
+
+} // namespace
+
+class AdminGateTest : public QObject {
+    Q_OBJECT
+private slots:
+    void noAdministrator() {
+        GateScene scene;
+        scene.addPerson(QStringLiteral("05"), QStringLiteral("Sam"), false, QStringLiteral("pw"));
+        scene.type(QStringLiteral("05"), QStringLiteral("pw"));
+        TestSupport::MessageRecorder boxes;
+
+        QString editorNumber = QStringLiteral("unset");
+        bool yesPreselected = false;
+        const QStringList persons = scene.press(scene.main->PushButton2, [&](QWidget* modal) {
+            if (auto* editor = qobject_cast<Form3*>(modal)) {
+                editorNumber = editor->mEmployeeID;
+                yesPreselected = editor->Option1->isChecked() && !editor->Option2->isChecked();
+            }
+        });
+        QCOMPARE(persons, (QStringList{"Form3", "Form2"}));
+        QCOMPARE(editorNumber, QString());
+        QVERIFY(yesPreselected);
+        QCOMPARE(boxes.texts(), std::vector<QString>{kFirstAdmin});
+        QVERIFY(scene.typedTextsKept(QStringLiteral("05"), QStringLiteral("pw")));
+
+        // The editor was cancelled: there is still no administrator.
+        boxes.clear();
+        QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
+        QCOMPARE(boxes.texts(), std::vector<QString>{QStringLiteral(
+                                    "You must add an Admin Employee to access this function.")});
+        QCOMPARE(scene.press(scene.main->PushButton2), (QStringList{"Form3", "Form2"}));
+        QVERIFY(boxes.errors().empty());
+        QVERIFY(scene.typedTextsKept(QStringLiteral("05"), QStringLiteral("pw")));
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("personsMessage");
+        QTest::addColumn<QString>("reportsMessage");
+        const QString invalid = QStringLiteral("Invalid Person Number or Password");
+        const QString invalidReports =
+            QStringLiteral("Invalid Person Number or Password. Please use Administrator login.");
+        QTest::newRow("unknown number") << "99"
+                                        << "secret" << invalid << invalidReports;
+        QTest::newRow("wrong password") << "adm"
+                                        << "wrong" << invalid << invalidReports;
+        QTest::newRow("empty texts") << ""
+                                     << "" << invalid << invalidReports;
+        QTest::newRow("blank around the number") << " adm"
+                                                 << "secret" << invalid << invalidReports;
+        QTest::newRow("quote in the number") << "x' OR '1'='1"
+                                             << "x' OR '1'='1" << invalid << invalidReports;
+        QTest::newRow("standard person") << "05"
+                                         << "pw"
+                                         << "User must have Admin access."
+                                         << "User must have Administrator access.";
+        QTest::newRow("IsAdmin 2") << "06"
+                                   << "pw"
+                                   << "User must have Admin access."
+                                   << "User must have Administrator access.";
+    }
+    void refusals() {
+        QFETCH(QString, number);
+        QFETCH(QString, password);
+        QFETCH(QString, personsMessage);
+        QFETCH(QString, reportsMessage);
+        GateScene scene;
+        scene.addPerson(QStringLiteral("adm"), QStringLiteral("Ada"), true, QStringLiteral("secret"));
+        scene.addPerson(QStringLiteral("05"), QStringLiteral("Sam"), false, QStringLiteral("pw"));
+        scene.addPerson(QStringLiteral("06"), QStringLiteral("Two"), false, QStringLiteral("pw"));
+        {
+            SQLite::Database raw(scene.common.database().toStdString(), SQLite::OPEN_READWRITE);
+            raw.exec("UPDATE tblEmployees SET IsAdmin = 2 WHERE EmployeeNo = '06'");
+        }
+        scene.type(number, password);
+        TestSupport::MessageRecorder boxes;
+        QCOMPARE(scene.press(scene.main->PushButton2), QStringList());
+        QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
+        QCOMPARE(boxes.texts(), (std::vector<QString>{personsMessage, reportsMessage}));
+        QCOMPARE(boxes.shown().at(0).kind, MessageBox::Kind::Ok);
+        QVERIFY(scene.typedTextsKept(number, password));
+    }
+
+    void administratorOpensTheWindows_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("as stored") << "adm"
+                                   << "Secret";
+        QTest::newRow("other letter case") << "ADM"
+                                           << "sECRET";
+    }
+    void administratorOpensTheWindows() {
+        QFETCH(QString, number);
+        QFETCH(QString, password);
+        GateScene scene;
+        scene.addPerson(QStringLiteral("adm"), QStringLiteral("Ada"), true, QStringLiteral("Secret"));
+        scene.type(number, password);
+        TestSupport::MessageRecorder boxes;
+        QCOMPARE(scene.press(scene.main->PushButton2), QStringList{"Form2"});
+        QCOMPARE(scene.press(scene.main->PushButton3), QStringList{"Form4"});
+        QVERIFY(boxes.shown().empty());
+        QVERIFY(scene.typedTextsKept(number, password));
+    }
+
+    // A look-up that fails is no "no administrator" and no match: nothing opens.
+    void unreadableDatabaseOpensNoWindow() {
+        GateScene scene;
+        scene.addPerson(QStringLiteral("adm"), QStringLiteral("Ada"), true, QStringLiteral("secret"));
+        scene.type(QStringLiteral("adm"), QStringLiteral("secret"));
+        scene.db().close();
+        TestSupport::MessageRecorder boxes;
+        QCOMPARE(scene.press(scene.main->PushButton2), QStringList());
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{102, 132}));
+        QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("Form1.PushButton2_Click ")));
+        boxes.clear();
+        QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
+        QCOMPARE(boxes.errorSteps(), std::vector<int>{102});
+        QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("Form1.PushButton3_Click ")));
+        QVERIFY(scene.typedTextsKept(QStringLiteral("adm"), QStringLiteral("secret")));
+    }
+
+    // The persons button rebuilds today's list whatever happened; the reports button never does.
+    void onlyThePersonsButtonRefreshesToday() {
+        GateScene scene;
+        scene.addPerson(QStringLiteral("adm"), QStringLiteral("Ada"), true, QStringLiteral("secret"));
+        scene.type(QStringLiteral("adm"), QStringLiteral("secret"));
+        TestSupport::MessageRecorder boxes;
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        scene.press(scene.main->PushButton3);
+        QCOMPARE(scene.main->ListView1->rowCount(), 0);
+        scene.type(QStringLiteral("nobody"), QString());
+        scene.press(scene.main->PushButton2);
+        QCOMPARE(ReportsScene::column(scene.main->ListView1, 0), QStringList{"07"});
+        QVERIFY(boxes.errors().empty());
+    }
+};
+
+TALLYCLOCK_TEST(AdminGateTest)
+#include "AdminGateTest.moc"

@@ -1,0 +1,151 @@
+#include "reports/ReportsScene.h"
+
+#include "platform/PushButton.h"
+
+#include <QTest>
+
+class RecordDeletionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void selectedRecordLeavesDatabaseAndBothLists() {
+        ReportsScene scene;
+        scene.addPerson(QStringLiteral("07"), QStringLiteral("Ann"));
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"),
+                        QStringLiteral("05:00 PM"));
+        scene.addRecord(QStringLiteral("08"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        scene.addRecord(QStringLiteral("07"), QDate(2021, 9, 3), QStringLiteral("08:00 AM"),
+                        QStringLiteral("05:00 PM"));
+        scene.main->listLogins();
+        TestSupport::MessageRecorder boxes;
+        QStringList left;
+        scene.showReports([&](Form4& form) {
+            form.ListView1->selectRow(0);
+            form.PushButton6->click();
+            left = ReportsScene::column(form.ListView1, 0);
+        });
+        QVERIFY(boxes.shown().empty());
+        QCOMPARE(left, QStringList{"08"});
+        QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1); // the one of 3 September stays
+        QCOMPARE(ReportsScene::column(scene.main->ListView1, 0), QStringList{"08"});
+    }
+
+    // Two records alike in person, date and time-in are one record to the statement.
+    void identicalOpenRecordsGoTogether() {
+        ReportsScene scene;
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:01 AM"));
+        TestSupport::MessageRecorder boxes;
+        QStringList left;
+        scene.showReports([&](Form4& form) {
+            form.ListView1->selectRow(1);
+            form.PushButton6->click();
+            left = ReportsScene::column(form.ListView1, 5);
+        });
+        QVERIFY(boxes.shown().empty());
+        QCOMPARE(left, (QStringList{"08:00 AM", "08:01 AM"}));
+        QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1);
+        QCOMPARE(ReportsScene::column(scene.main->ListView1, 5), QStringList{"08:01 AM"});
+    }
+
+    void apostropheNeverReachesAnotherPerson() {
+        ReportsScene scene;
+        scene.addRecord(QStringLiteral("O'Neil"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        scene.addRecord(QStringLiteral("O"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        scene.addRecord(QStringLiteral("x' OR '1'='1"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        TestSupport::MessageRecorder boxes;
+        scene.showReports([&](Form4& form) {
+            for (int row = form.ListView1->rowCount() - 1; row >= 0; --row) {
+                if (form.ListView1->itemText(row) != QLatin1String("O")) {
+                    form.ListView1->selectRow(row);
+                    form.PushButton6->click();
+                }
+            }
+        });
+        QVERIFY(boxes.shown().empty());
+        QCOMPARE(scene.storedRecords(QStringLiteral("O'Neil")), 0);
+        QCOMPARE(scene.storedRecords(QStringLiteral("x' OR '1'='1")), 0);
+        QCOMPARE(scene.storedRecords(QStringLiteral("O")), 1);
+    }
+
+    void noSelectionDeletesNothing() {
+        ReportsScene scene;
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        TestSupport::MessageRecorder boxes;
+        scene.showReports([&](Form4& form) {
+            form.PushButton5->click();
+            // Written behind the main window's back: only the rebuilt list can show it.
+            scene.addRecord(QStringLiteral("09"), ReportsScene::today(), QStringLiteral("09:00 AM"));
+            form.PushButton6->click();
+        });
+        // The date cannot be read from no row, so no statement runs; the list is still rebuilt.
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{100, 102, 104, 106, 110}));
+        QVERIFY(boxes.errors().at(0).text.startsWith(QStringLiteral(
+            "No record is selected in the list.\r\nin Tallyclock2021/08/31.Form4.PushButton6_Click ")));
+        QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1);
+        QCOMPARE(ReportsScene::column(scene.main->ListView1, 0), (QStringList{"07", "09"}));
+    }
+
+    void unreadableDateDeletesNothing() {
+        ReportsScene scene;
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        TestSupport::MessageRecorder boxes;
+        scene.showReports([&](Form4& form) {
+            form.ListView1->setSubItem(0, 4, QStringLiteral("14th"));
+            form.ListView1->selectRow(0);
+            form.PushButton6->click();
+        });
+        QCOMPARE(boxes.errorSteps(), std::vector<int>{106});
+        QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("\"14th\"")));
+        QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1);
+    }
+
+    // A failed delete still takes the row off the list; the record shows again at the next search.
+    void failedDeleteKeepsTheRecord() {
+        ReportsScene scene;
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        TestSupport::MessageRecorder boxes;
+        int rowsAfter = -1;
+        scene.showReports([&](Form4& form) {
+            const QString path = scene.db().path();
+            scene.db().close();
+            form.ListView1->selectRow(0);
+            form.PushButton6->click();
+            rowsAfter = form.ListView1->rowCount();
+            scene.db().open(path);
+        });
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{108, 112}));
+        QCOMPARE(rowsAfter, 0);
+        QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1);
+    }
+
+    // The reports window works on the shared connection alone; without a main window there is
+    // no list of today to rebuild.
+    void deletesWithoutMainWindow() {
+        TestSupport::CommonFolder common;
+        TestSupport::copyTemplateTo(common.database());
+        Globals::createConnection().open(common.database());
+        SystemClock::setFixed(QDateTime(ReportsScene::today(), QTime(9, 30)));
+        Globals::connection().punchIn(QStringLiteral("07"), ReportsScene::today(),
+                                      QStringLiteral("08:00 AM"));
+        TestSupport::MessageRecorder boxes;
+        Form4 form;
+        int rowsBefore = -1;
+        TestSupport::whenModalShows([&](QWidget*) {
+            rowsBefore = form.ListView1->rowCount();
+            form.ListView1->selectRow(0);
+            form.PushButton6->click();
+            form.reject();
+        });
+        form.showModal();
+        const int left = Globals::connection().loginsOn(ReportsScene::today()).rowCount();
+        Globals::releaseConnection();
+        SystemClock::clearFixed();
+        QCOMPARE(rowsBefore, 1);
+        QVERIFY(boxes.shown().empty());
+        QCOMPARE(left, 0);
+    }
+};
+
+TALLYCLOCK_TEST(RecordDeletionTest)
+#include "RecordDeletionTest.moc"
