@@ -10,6 +10,7 @@
 # TALLYCLOCK_E2E_DISPLAYS  display numbers to try for the private X server (default "90 91 ... 99")
 # TALLYCLOCK_E2E_SHOTS     folder that receives the window screenshots (default: the work folder)
 # TALLYCLOCK_E2E_KEEP=1    keep the work folder (screenshots, logs) also when the test passes
+# TALLYCLOCK_E2E_DUMP=1    print what the accessibility bus shows of each window the test visits
 set -euo pipefail
 
 program=$(readlink -f "${1:?usage: run-e2e.sh PROGRAM}")
@@ -97,7 +98,9 @@ mkdir -p "$TALLYCLOCK_COMMON_APPDATA" "$XDG_CONFIG_HOME"
 # Qt reports its widgets on the accessibility bus only when asked to.
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
 unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR QT_FONT_DPI
-export LC_ALL=C.UTF-8
+# The layout and the texts were made for US English; Qt carries the locale data itself.
+unset LC_ALL LC_TIME LC_NUMERIC LANGUAGE
+export LANG=en_US.UTF-8
 
 "$program" >"$work/program.log" 2>&1 &
 program_pid=$!

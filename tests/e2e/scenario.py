@@ -41,6 +41,18 @@ FORM1 = {
     "Reports": (120, 5100, 7800, 405, None),
     "List": (120, 5610, 7800, 2430, None),
 }
+FORM3 = {
+    "Person Number:": (1680, 120, 4560, 345, None),
+    "Save": (120, 3390, 3000, 405, None),
+}
+FORM2 = {
+    "Close": (4080, 4270, 3840, 405, None),
+}
+FORM4_FRAME1 = (120, 120)
+FORM4 = {
+    "View All": (240, 1260, 3600, 405, FORM4_FRAME1),
+    "Close This Reports Window": (4080, 8190, 3840, 405, None),
+}
 FORM5_FRAME2 = (120, 1140)
 FORM5 = {
     "Military": (240, 600, 2415, 255, FORM5_FRAME2),
@@ -70,7 +82,8 @@ def wait_for(what, probe, timeout=STEP_TIMEOUT):
         except Exception as error:  # the bus or a window may be between states
             last_error = error
         if time.monotonic() > deadline:
-            raise Failure(f"timed out waiting for {what}" + (f" (last error: {last_error})" if last_error else ""))
+            detail = f" (last error: {last_error})" if last_error else ""
+            raise Failure(f"timed out waiting for {what}{detail}")
         time.sleep(0.1)
 
 
@@ -126,17 +139,21 @@ def click(window, rect, x_twips=None):
     run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"])
 
 
+def type_text(text):
+    run(["xdotool", "type", "--delay", "15", text])
+
+
 def type_into(window, rect, text):
     click(window, rect)
-    run(["xdotool", "type", "--delay", "15", text])
+    type_text(text)
 
 
 def key(*names):
     run(["xdotool", "key", *names])
 
 
-def screenshot(window, name):
-    path = os.path.join(SHOTS, name)
+def screenshot(window, name, folder=SHOTS):
+    path = os.path.join(folder, name)
     run(["import", "-window", window, path], timeout=20)
     return path
 
@@ -206,6 +223,59 @@ def headers_of(table_accessible):
     return [table.getColumnDescription(c) for c in range(table.nColumns)]
 
 
+def dump(accessible, depth=0):
+    """Prints what a screen reader finds in a window (TALLYCLOCK_E2E_DUMP=1), for looking into it."""
+    if not os.environ.get("TALLYCLOCK_E2E_DUMP"):
+        return
+    print("e2e:", "  " * depth + f"{accessible.getRoleName()} {accessible.name!r}", flush=True)
+    if accessible.getRoleName() != "tree":
+        for child in accessible:
+            if child is not None:
+                dump(child, depth + 1)
+
+
+def tab_walk(window_name, presses):
+    """The names the focus visits on pressing Tab, starting where the focus is."""
+    names = [focused_name(window_name)]
+    for _ in range(presses):
+        before = names[-1]
+        key("Tab")
+        try:
+            names.append(wait_for("the focus to move", lambda: (lambda n: n if n != before else None)(
+                focused_name(window_name)), timeout=2))
+        except Failure:
+            names.append(before)
+    return names
+
+
+def check_tab_order(window_name, expected):
+    """Walks with Tab from where the focus is and compares the stops with the layout's order."""
+    walk = tab_walk(window_name, len(expected) - 1)
+    check(walk == expected, f'the tab order of "{window_name}" is {walk}, expected {expected}')
+
+
+def focused_name(window_name):
+    """The name of the control that has the keyboard focus. A list counts as one control: its
+    current row keeps a focused state of its own while the focus is elsewhere."""
+    pending = [top_level(window_name)]
+    while pending:
+        accessible = pending.pop(0)
+        if accessible is None:
+            continue
+        if accessible.getState().contains(pyatspi.STATE_FOCUSED):
+            return accessible.name
+        if accessible.getRoleName() != "tree":
+            pending.extend(accessible)
+    return None
+
+
+def labelled_by(accessible):
+    for relation in accessible.getRelationSet():
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+            return [relation.getTarget(i).name for i in range(relation.getNTargets())]
+    return []
+
+
 def message_box_text():
     """Waits for the program's message box and gives what a screen reader reads from it."""
     box = wait_for("a message box", lambda: top_level(APP_TITLE, ("alert", "dialog")))
@@ -216,8 +286,7 @@ def message_box_text():
 def answer_ok(expected):
     """Reads the message box, checks its text and answers it with the keyboard."""
     text = message_box_text()
-    for part in expected:
-        check(part in text, f"message box says {text!r}, expected {part!r} in it")
+    check(text == expected, f"the message box says {text!r}, expected {expected!r}")
     wait_x_window(APP_TITLE)
     key("Return")
     wait_for("the message box to close", lambda: top_level(APP_TITLE, ("alert", "dialog")) is None)
@@ -230,6 +299,14 @@ def answer_ok(expected):
 def sql(statement):
     out = run(["sqlite3", "-bail", "-separator", "|", DATABASE, statement])
     return [line.split("|") for line in out.splitlines()]
+
+
+def settings_text():
+    """The per-user settings file, as the program wrote it."""
+    files = glob.glob(os.path.join(os.environ["XDG_CONFIG_HOME"], "**", "*.ini"), recursive=True)
+    check(len(files) == 1, f"settings files: {files}")
+    with open(files[0], encoding="utf-8") as file:
+        return file.read()
 
 
 def today_iso():
@@ -248,25 +325,73 @@ def first_run():
     check(sql("select count(*) from tblLogins") == [["0"]], "a fresh database holds records")
 
     window = top_level(MAIN)
+    dump(window)
+    click(main, FORM1["Person Number"])
+    check_tab_order(MAIN, ["Person Number", "Password", "Login", "Create / Delete / Edit Logins", "Reports",
+                           "Today's attendance", "Format", "Time In", "Person Number"])
     today_list = find(window, "tree", "Today's attendance")
     check(headers_of(today_list) == ["Person Number", "Name", "Department", "Position", "Date", "Login",
                                      "Logout", "Login Difference"],
           f"today's list has the headers {headers_of(today_list)}")
     check(rows_of(today_list) == [], "today's list is not empty on first run")
-    for name in ("Person Number", "Password"):
-        find(window, "text" if name == "Person Number" else "password text", name)
     check(find(window, "radio button", "Time In").getState().contains(pyatspi.STATE_CHECKED),
           '"Time In" is not selected at start')
-    shot = screenshot(main, "first-run.png")
+    shot = screenshot(main, "first-run.png", WORK)
     check(darkest(shot, first_list_row_pixels()) > 0.9, "today's list draws a row on first run")
     log("first run: data folder, database and an empty list")
     return main
 
 
 def create_first_administrator(main):
-    sql("insert into tblEmployees (EmployeeNo,Password,Name,Department,Position,IsAdmin) "
-        "values ('1001','s3cret','Ada Lovelace','Engineering','Analyst',1)")
-    log("first person stored with the sqlite3 tool")
+    """No administrator yet: the persons button leads to the editor preset to administrator."""
+    click(main, FORM1["Persons"])
+    answer_ok("The software must have at least 1 Admin employee.\n\nPlease add new one to prevent standard "
+              "user from viewing Reports and Employee Lists.")
+
+    editor = wait_x_window("Add Person")
+    window = wait_for("the editor on the accessibility bus", lambda: top_level("Add Person", ("dialog",)))
+    dump(window)
+    check(checked(find(window, "radio button", "Administrator: Yes"))
+          and not checked(find(window, "radio button", "Administrator: No")),
+          'the editor does not open with "Yes" selected')
+    # Typed as a person does: into the first box, then from box to box with Tab in the layout's order.
+    person = [("Person Number:", "1001"), ("Password:", "s3cret"), ("Retype:", "s3cret"),
+              ("Full Name:", "Ada Lovelace"), ("Department:", "Engineering"), ("Position:", "Analyst")]
+    click(editor, FORM3["Person Number:"])
+    for index, (label, value) in enumerate(person):
+        if index:
+            key("Tab")
+        wait_for(f'the focus on "{label}"', lambda label=label: focused_name("Add Person") == label)
+        type_text(value)
+    check_tab_order("Add Person", ["Position:", "Administrator: Yes", "Save", "Cancel"])
+    window = top_level("Add Person", ("dialog",))
+    for label, value in person:
+        role = "password text" if label in ("Password:", "Retype:") else "text"
+        box = find(window, role, label)
+        # A screen reader gets the typed text of a box, and only the length of a password.
+        shown = box.queryText().characterCount if role == "password text" else text_of(box)
+        check(shown == (len(value) if role == "password text" else value), f'"{label}" holds {shown!r}')
+    click(editor, FORM3["Save"])
+    wait_x_window_gone("Add Person")
+
+    # Whatever happened in the editor, the persons window follows, listing the new administrator.
+    persons = wait_x_window("Persons")
+    window = wait_for("the persons window on the accessibility bus", lambda: top_level("Persons", ("dialog",)))
+    dump(window)
+    check_tab_order("Persons", ["Persons", "Add", "Delete", "Update", "Close", "Persons"])
+    listed = find(window, "tree", "Persons")
+    check(headers_of(listed) == ["Person Number", "Name", "Department", "Position"],
+          f"the persons list has the headers {headers_of(listed)}")
+    check(rows_of(listed) == [["1001", "Ada Lovelace", "Engineering", "Analyst"]],
+          f"the persons list shows {rows_of(listed)}")
+    check(sql("select EmployeeNo,Password,Name,Department,Position,IsAdmin from tblEmployees") ==
+          [["1001", "s3cret", "Ada Lovelace", "Engineering", "Analyst", "1"]],
+          f"stored persons: {sql('select * from tblEmployees')}")
+    check(re.search(r"Is(%20| )First(%20| )Time\s*=\s*0", settings_text()), "\"Is First Time\" is not 0")
+    screenshot(persons, "persons-window.png")
+    click(persons, FORM2["Close"])
+    wait_x_window_gone("Persons")
+    log("first administrator created through the persons button, the editor and the persons window")
 
 
 def punch(main, mode, number, password):
@@ -293,16 +418,18 @@ def today_rows():
 def punch_in_and_out(main):
     # A wrong password first: refused with the message, nothing written, both boxes cleared.
     punch(main, "Time In", "1001", "wrong")
-    answer_ok(["Invalid Person Number or Password. Please make sure that this login has been created "
-               "with the 'Create' button."])
+    answer_ok("Invalid Person Number or Password. Please make sure that this login has been created "
+              "with the 'Create' button.")
     wait_for("the boxes to be cleared", boxes_cleared)
     check(sql("select count(*) from tblLogins") == [["0"]], "a refused login wrote a record")
 
     punch(main, "Time In", "1001", "s3cret")
-    record = wait_for("the punch-in record", lambda: sql("select EmployeeNo,LogDate,TimeIn,TimeOut from tblLogins"))
+    record = wait_for("the punch-in record",
+                      lambda: sql("select EmployeeNo,LogDate,TimeIn,TimeOut from tblLogins"))
     check(len(record) == 1, f"one punch in wrote {record}")
     number, log_date, time_in, time_out = record[0]
     check(number == "1001" and time_out == "", f"the punch-in record is {record[0]}")
+    # The clock may have passed midnight between the punch and this look.
     check(log_date in (today_iso(), (datetime.date.today() - datetime.timedelta(days=1)).isoformat()),
           f"the punch-in record is dated {log_date}")
     check(re.fullmatch(r"\d\d:\d\d [AP]M", time_in), f"the punch-in time is {time_in!r}")
@@ -313,7 +440,7 @@ def punch_in_and_out(main):
 
     # Punching in twice is refused by name.
     punch(main, "Time In", "1001", "s3cret")
-    answer_ok(["Ada Lovelace already logged in."])
+    answer_ok("Ada Lovelace already logged in.")
     check(len(sql("select * from tblLogins")) == 1, "a second punch in wrote a record")
 
     punch(main, "Time Out", "1001", "s3cret")
@@ -323,9 +450,53 @@ def punch_in_and_out(main):
     rows = wait_for("today's list to show the punch-out", lambda: [r for r in today_rows() if r[6]])
     check(len(rows) == 1 and rows[0][5] == time_in and rows[0][6] == time_out and rows[0][7] != "",
           f"today's list shows {rows} after the punch-out")
-    shot = screenshot(main, "tallyclock-main.png")
+    shot = screenshot(main, "main-window.png")
     check(darkest(shot, first_list_row_pixels()) < 0.5, "today's row is not drawn in the main window")
     log(f"punch in at {time_in} and out at {time_out}: stored and listed")
+
+
+def report_rows():
+    return rows_of(find(top_level("Reports"), "tree", "Results"))
+
+
+def reports(main):
+    # The gate refuses a wrong password and leaves the typed texts where they are.
+    type_into(main, FORM1["Person Number"], "1001")
+    type_into(main, FORM1["Password"], "wrong")
+    click(main, FORM1["Reports"])
+    answer_ok("Invalid Person Number or Password. Please use Administrator login.")
+    check(text_of(find(top_level(MAIN), "text", "Person Number")) == "1001",
+          "the gate cleared the person number")
+    check(x_window("Reports") is None, "the reports window opened for a wrong password")
+
+    type_into(main, FORM1["Password"], "s3cret")
+    click(main, FORM1["Reports"])
+    form4 = wait_x_window("Reports")
+    window = wait_for("the reports window on the accessibility bus", lambda: top_level("Reports", ("dialog",)))
+    record = sql("select EmployeeNo,TimeIn,TimeOut from tblLogins")[0]
+    expected = ["1001", "Ada Lovelace", "Engineering", "Analyst"]
+    dump(window)
+    # The search field speaks its entry as its value and takes its name from its label.
+    check(labelled_by(find(window, "combo box")) == ["Search by:"], "the search field is not labelled")
+    check_tab_order("Reports", ["Date", "Search value:", "Search", "View All", "Clear Results", "Results",
+                                "Save Results As Text", "Send Results To Excel", "Delete Selected Record (Above)",
+                                "Close This Reports Window", "Date"])
+    # It opens on today's records.
+    check(text_of(find(window, "text", "Search value:")) != "", "the search value is empty at opening")
+    results = find(window, "tree", "Results")
+    rows = wait_for("today's records in the reports list", report_rows)
+    check(len(rows) == 1 and rows[0][:4] == expected and rows[0][5:] == record[1:],
+          f"the reports list shows {rows}, the database holds {record}")
+    check(headers_of(results) == ["Person Number", "Name", "Department", "Position", "Date", "Login", "Logout"],
+          f"the reports list has the headers {headers_of(results)}")
+    click(form4, FORM4["View All"])
+    rows = wait_for("every record in the reports list", report_rows)
+    check(len(rows) == 1 and rows[0][:4] == expected, f"View All shows {rows}")
+    screenshot(form4, "reports-window.png")
+    # Closed the way a screen reader user does it: the button's action over the accessibility bus.
+    find(top_level("Reports"), "push button", "Close This Reports Window").queryAction().doAction(0)
+    wait_x_window_gone("Reports")
+    log("the reports window opened through the gate and listed the record")
 
 
 def change_time_format(main):
@@ -333,6 +504,9 @@ def change_time_format(main):
     click(main, FORM1["Format"])
     form5 = wait_x_window("Format")
     window = wait_for("the format window on the accessibility bus", lambda: top_level("Format", ("dialog",)))
+    dump(window)
+    # One stop per frame (the arrow keys move within it), then the buttons.
+    check_tab_order("Format", ["mm/dd/yyyy", "Military", "Save", "Cancel", "mm/dd/yyyy"])
     for frame, options in (("Date Format", ("mm/dd/yyyy", "dd/mm/yyyy (European)")),
                            ("Time Format", ("AM/PM", "Military"))):
         panel = find(window, "panel", frame)
@@ -342,10 +516,7 @@ def change_time_format(main):
     wait_for('"Military" selected', lambda: checked(find(top_level("Format"), "radio button", "Military")))
     click(form5, FORM5["Save"])
     wait_x_window_gone("Format")
-    settings = glob.glob(os.path.join(os.environ["XDG_CONFIG_HOME"], "**", "*.ini"), recursive=True)
-    check(len(settings) == 1, f"settings files: {settings}")
-    with open(settings[0], encoding="utf-8") as file:
-        stored = file.read()
+    stored = settings_text()
     check(re.search(r"Option4\s*=\s*True", stored) and re.search(r"Option3\s*=\s*False", stored),
           f"the settings hold {stored!r}")
     clock = wait_for("the clock in 24-hour form", lambda: [
@@ -360,6 +531,7 @@ def main():
     window = first_run()
     create_first_administrator(window)
     punch_in_and_out(window)
+    reports(window)
     change_time_format(window)
     log(f"passed in {time.monotonic() - started:.1f} s")
 
