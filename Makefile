@@ -50,3 +50,10 @@ format:
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+
+BENCH_DIR ?= build-release
+.PHONY: bench
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTALLYCLOCK_TESTS=OFF
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target tallyclock-bench
+	QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bin/tallyclock-bench

@@ -47,18 +47,42 @@ QString clockTime(const QTime& time, HourCycle cycle, const QLocale& locale) {
 }
 
 std::optional<QTime> parseClockTime(const QString& text, const QLocale& locale) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\s*(\\d{1,2})[^\\d\\s](\\d{1,2})(?:[^\\d\\s](\\d{1,2}))?\\s*(.*?)\\s*$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
+    // Hours, a separator, minutes, optionally a separator and seconds, then the designator if any.
+    // Read by hand: today's list reads two of these per row.
+    const QStringView view = QStringView(text).trimmed();
+    qsizetype at = 0;
+    const auto number = [&](int& value) {
+        int count = 0;
+        value = 0;
+        while (at < view.size() && count < 2 && view[at].isDigit() && view[at].unicode() < 0x80) {
+            value = value * 10 + (view[at].unicode() - '0');
+            ++at;
+            ++count;
+        }
+        return count > 0;
+    };
+    const auto separator = [&] {
+        if (at < view.size() && !view[at].isDigit() && !view[at].isSpace()) {
+            ++at;
+            return true;
+        }
+        return false;
+    };
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    if (!number(hour) || !separator() || !number(minute))
         return std::nullopt;
-    int hour = match.captured(1).toInt();
-    const int minute = match.captured(2).toInt();
-    const int second = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
-    const QString designator = match.captured(4);
+    const qsizetype afterMinutes = at;
+    if (!(separator() && number(second))) {
+        at = afterMinutes;
+        second = 0;
+    }
+    const QStringView designator = view.mid(at).trimmed();
     if (!designator.isEmpty()) {
         const auto is = [&](const QString& candidate) {
-            return !candidate.isEmpty() && designator.compare(candidate, Qt::CaseInsensitive) == 0;
+            return !candidate.isEmpty() &&
+                   designator.compare(QStringView(candidate), Qt::CaseInsensitive) == 0;
         };
         const bool am = is(locale.amText()) || is(QStringLiteral("AM")) || is(QStringLiteral("A"));
         const bool pm = is(locale.pmText()) || is(QStringLiteral("PM")) || is(QStringLiteral("P"));

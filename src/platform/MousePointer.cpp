@@ -28,6 +28,14 @@ void MousePointer::setValue(int value) {
         m_window->setCursor(Qt::WaitCursor);
         break;
     case Custom:
+        if (!m_icon && m_iconFile) {
+            // Decoded the first time it shows, which keeps the windows' start quick.
+            try {
+                m_icon = decodeCursor(*m_iconFile);
+            } catch (const std::exception&) {
+                m_iconFile.reset();
+            }
+        }
         if (m_icon)
             m_window->setCursor(*m_icon);
         else
@@ -40,7 +48,8 @@ void MousePointer::setValue(int value) {
 }
 
 void MousePointer::loadMouseIcon(const QString& path) {
-    m_icon = loadCursorFile(path);
+    m_iconFile = readCursorFile(path);
+    m_icon.reset();
 }
 
 void MousePointer::handOver(QWidget* widget) {
@@ -87,7 +96,7 @@ bool MousePointer::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-QCursor loadCursorFile(const QString& path) {
+CursorFile readCursorFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(
@@ -96,11 +105,18 @@ QCursor loadCursorFile(const QString& path) {
     // ICONDIR (6 bytes) then ICONDIRENTRY (16 bytes); type 2 is a cursor, whose entry holds the hotspot.
     if (data.size() < 22 || qFromLittleEndian<quint16>(data.constData() + 2) != 2)
         throw std::runtime_error(QStringLiteral("%1 is not a cursor file.").arg(path).toStdString());
-    const int hotX = qFromLittleEndian<quint16>(data.constData() + 10);
-    const int hotY = qFromLittleEndian<quint16>(data.constData() + 12);
+    return CursorFile{data, qFromLittleEndian<quint16>(data.constData() + 10),
+                      qFromLittleEndian<quint16>(data.constData() + 12), path};
+}
+
+QCursor decodeCursor(const CursorFile& file) {
     QImage image;
-    if (!image.loadFromData(data, "cur") && !image.loadFromData(data, "ico"))
+    if (!image.loadFromData(file.data, "cur") && !image.loadFromData(file.data, "ico"))
         throw std::runtime_error(
-            QStringLiteral("The cursor file %1 cannot be read.").arg(path).toStdString());
-    return QCursor(QPixmap::fromImage(image), hotX, hotY);
+            QStringLiteral("The cursor file %1 cannot be read.").arg(file.path).toStdString());
+    return QCursor(QPixmap::fromImage(image), file.hotX, file.hotY);
+}
+
+QCursor loadCursorFile(const QString& path) {
+    return decodeCursor(readCursorFile(path));
 }

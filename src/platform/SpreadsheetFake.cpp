@@ -1,0 +1,46 @@
+#include "platform/SpreadsheetFake.h"
+
+#include <stdexcept>
+
+QString RecordingSpreadsheet::Log::cell(int row, int column) const {
+    const auto found = cells.find({row, column});
+    return found == cells.end() ? QString() : found->second;
+}
+
+RecordingSpreadsheet::RecordingSpreadsheet(std::shared_ptr<Log> log) : m_log(std::move(log)) {}
+
+RecordingSpreadsheet::~RecordingSpreadsheet() {
+    ++m_log->releases;
+}
+
+void RecordingSpreadsheet::record(const QString& operation, const QString& call) {
+    m_log->calls << call;
+    if (operation == m_log->failingOperation)
+        throw std::runtime_error("The spreadsheet program refused " + operation.toStdString() + ".");
+}
+
+void RecordingSpreadsheet::addWorkbook() {
+    record(QStringLiteral("addWorkbook"), QStringLiteral("addWorkbook"));
+}
+
+void RecordingSpreadsheet::setCell(int row, int column, const QString& text) {
+    record(QStringLiteral("setCell"), QStringLiteral("setCell %1 %2 %3").arg(row).arg(column).arg(text));
+    m_log->cells[{row, column}] = text;
+}
+
+void RecordingSpreadsheet::autoFitColumns() {
+    record(QStringLiteral("autoFitColumns"), QStringLiteral("autoFitColumns"));
+}
+
+void RecordingSpreadsheet::setVisible() {
+    record(QStringLiteral("setVisible"), QStringLiteral("setVisible"));
+}
+
+Spreadsheet::Starter RecordingSpreadsheet::starter(std::shared_ptr<Log> log) {
+    return [log]() -> std::unique_ptr<SpreadsheetApplication> {
+        if (log->programMissing)
+            throw std::runtime_error("The spreadsheet program could not be started.");
+        ++log->starts;
+        return std::make_unique<RecordingSpreadsheet>(log);
+    };
+}

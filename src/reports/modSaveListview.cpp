@@ -1,0 +1,92 @@
+#include "reports/modSaveListview.h"
+
+#include "platform/ListView.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <stdexcept>
+
+namespace modSaveListview {
+
+namespace {
+constexpr qint64 kMessageLoopIntervalMs = 15;
+const QString kTab = QStringLiteral("\t");
+const QString kLineEnd = QStringLiteral("\r\n");
+} // namespace
+
+MessageLoop::MessageLoop() {
+    m_sinceLast.start();
+}
+
+bool MessageLoop::run() {
+    if (m_sinceLast.elapsed() < kMessageLoopIntervalMs)
+        return false;
+    QCoreApplication::processEvents();
+    m_sinceLast.restart();
+    return true;
+}
+
+QString listText(ListView& list) {
+    MessageLoop loop;
+    const int columns = list.columnCount();
+    QString text;
+
+    // The first row decides the titles; an empty list fails here, at its first cell.
+    for (int column = 0; column < columns; ++column) {
+        loop.run();
+        if (!list.itemText(0, column).isEmpty()) {
+            text += list.columnHeader(column);
+            text += kTab;
+        }
+    }
+    text += kLineEnd;
+
+    // One pass to size the text: a checked row takes about as much as the first row.
+    qsizetype checked = 0;
+    for (int row = 0; row < list.rowCount(); ++row)
+        checked += list.isChecked(row) ? 1 : 0;
+    qsizetype firstRowLength = columns;
+    for (int column = 0; column < columns; ++column)
+        firstRowLength += list.itemText(0, column).size();
+    text.reserve(text.size() + checked * (firstRowLength + 2) + (list.rowCount() - checked) * 2);
+
+    // The loop bound is read again each time: the message loop may let the list change.
+    for (int row = 0; row < list.rowCount(); ++row) {
+        loop.run();
+        if (list.isChecked(row)) {
+            for (int column = 0; column < columns; ++column) {
+                const QString cell = list.itemText(row, column);
+                if (!cell.isEmpty()) {
+                    text += cell;
+                    text += kTab;
+                }
+            }
+        }
+        text += kLineEnd;
+    }
+    return text;
+}
+
+void SaveListview(ListView& list, const QString& fileName) {
+    WriteTextFile(listText(list), fileName);
+}
+
+void WriteTextFile(const QString& text, const QString& fileName) {
+    // UTF-8 keeps every name as typed; an 8-bit code page would lose what it cannot encode.
+    const QByteArray bytes = (text + kLineEnd).toUtf8();
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error(
+            QStringLiteral("Cannot write the file %1: %2").arg(fileName, file.errorString()).toStdString());
+    const qint64 written = file.write(bytes);
+    const bool flushed = file.flush();
+    if (written != bytes.size() || !flushed) {
+        const QString error = file.errorString();
+        file.close();
+        throw std::runtime_error(
+            QStringLiteral("Cannot write the file %1: %2").arg(fileName, error).toStdString());
+    }
+    file.close();
+}
+
+} // namespace modSaveListview

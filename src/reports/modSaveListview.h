@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+
+class ListView;
+
+// Writes a report-view list to a text file: the titles of the columns that the first row fills,
+// then one line per row (the checked rows' non-empty cells, an empty line for the others), every
+// field followed by a TAB, lines ended by CR LF, and a final empty line. The file is UTF-8.
+namespace modSaveListview {
+
+// Builds the text of the list and writes it with WriteTextFile. Throws std::runtime_error (an
+// empty list fails at its first row; nothing is written then).
+void SaveListview(ListView& list, const QString& fileName);
+// The text SaveListview writes, before WriteTextFile adds the final CR LF.
+QString listText(ListView& list);
+// Creates or truncates the file and writes the text and a CR LF in one go. Throws
+// std::runtime_error; the file is closed on every path.
+void WriteTextFile(const QString& text, const QString& fileName);
+
+// Lets the message loop run during a long export, at most every few milliseconds: often enough
+// for the window to stay responsive, rarely enough not to slow the export down.
+class MessageLoop {
+public:
+    MessageLoop();
+    // True when it let the loop run this time.
+    bool run();
+
+private:
+    QElapsedTimer m_sinceLast;
+};
+
+} // namespace modSaveListview

@@ -1,0 +1,220 @@
+#include "OfficeFixture.h"
+#include "common/TestSupport.h"
+#include "platform/Spreadsheet.h"
+#include "platform/SpreadsheetLibreOffice.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <stdexcept>
+
+using LibreOffice::Cell;
+
+// The LibreOffice stand-in against a real (headless) office: what lands in the cells, the blocks,
+// releasing, and the start deadline.
+class LibreOfficeTest : public QObject {
+    Q_OBJECT
+private:
+    LibreOffice::SheetContent onlySheet() {
+        const auto sheets = OfficeFixture::probe().spreadsheets();
+        if (sheets.size() != 1)
+            throw std::runtime_error("expected one open spreadsheet, found " + std::to_string(sheets.size()));
+        return sheets.front();
+    }
+
+private slots:
+    void init() {
+        LibreOffice::setSettings({});
+        Spreadsheet::setStarter({});
+    }
+    void cleanup() {
+        LibreOffice::setSettings({});
+        if (OfficeFixture::unavailableReason().isEmpty())
+            OfficeFixture::probe().closeDocuments();
+    }
+
+    void textsConvertAsTypedButNeverAsFormulas() {
+        REQUIRE_OFFICE();
+        OfficeFixture::useForExports();
+        {
+            auto calc = Spreadsheet::start();
+            calc->addWorkbook();
+            const QStringList texts{
+                QStringLiteral("=1+1"),      QStringLiteral("+5"),      QStringLiteral("-5"),
+                QStringLiteral("-a"),        QStringLiteral("@SUM"),    QStringLiteral("'quoted"),
+                QStringLiteral("8/31/2021"), QStringLiteral("8:05 AM"), QStringLiteral("007"),
+                QStringLiteral("plain"),     QStringLiteral("+1-2"),    QStringLiteral("Ünïcode ✓")};
+            for (int i = 0; i < texts.size(); ++i)
+                calc->setCell(1, i + 1, texts.at(i));
+            calc->autoFitColumns();
+            calc->setVisible();
+        }
+        const auto sheet = onlySheet();
+        auto expectText = [&](int column, const QString& text) {
+            QCOMPARE(sheet.at(1, column).type, Cell::Type::Text);
+            QCOMPARE(sheet.at(1, column).string, text);
+        };
+        auto expectValue = [&](int column, const QString& shown) {
+            QCOMPARE(sheet.at(1, column).type, Cell::Type::Value);
+            QCOMPARE(sheet.at(1, column).string, shown);
+        };
+        expectText(1, QStringLiteral("=1+1"));
+        expectValue(2, QStringLiteral("5"));
+        expectValue(3, QStringLiteral("-5"));
+        expectText(4, QStringLiteral("-a"));
+        expectText(5, QStringLiteral("@SUM"));
+        expectText(6, QStringLiteral("'quoted"));
+        QCOMPARE(sheet.at(1, 7).type, Cell::Type::Value); // a date, as typing it would give
+        QCOMPARE(sheet.at(1, 8).type, Cell::Type::Value); // a time
+        expectValue(9, QStringLiteral("7"));
+        expectText(10, QStringLiteral("plain"));
+        expectText(11, QStringLiteral("+1-2"));
+        expectText(12, QStringLiteral("Ünïcode ✓"));
+        for (const auto& cell : sheet.rows.front())
+            QVERIFY(cell.type != Cell::Type::Formula);
+    }
+
+    // Rows go out in blocks: gaps, block borders and a row revisited after its block was sent.
+    void blocksKeepEveryCellInPlace() {
+        REQUIRE_OFFICE();
+        OfficeFixture::useForExports();
+        {
+            auto calc = Spreadsheet::start();
+            calc->addWorkbook();
+            for (int row = 1; row <= 1300; ++row) {
+                if (row % 3 == 0)
+                    continue; // left empty
+                calc->setCell(row, 1, QStringLiteral("r%1").arg(row));
+                if (row % 2 == 0)
+                    calc->setCell(row, 4, QStringLiteral("d%1").arg(row));
+            }
+            calc->setCell(2, 2, QStringLiteral("late")); // its block has gone out already
+            calc->autoFitColumns();
+            calc->setVisible();
+        }
+        const auto sheet = onlySheet();
+        QCOMPARE(sheet.rows.size(), size_t(1300));
+        for (int row = 1; row <= 1300; ++row) {
+            QCOMPARE(sheet.at(row, 1).string, row % 3 == 0 ? QString() : QStringLiteral("r%1").arg(row));
+            QCOMPARE(sheet.at(row, 4).string,
+                     row % 3 != 0 && row % 2 == 0 ? QStringLiteral("d%1").arg(row) : QString());
+        }
+        QCOMPARE(sheet.at(2, 2).string, QStringLiteral("late"));
+        QCOMPARE(sheet.at(4, 2).type, Cell::Type::Empty);
+    }
+
+    // A workbook that was never shown is closed on release; the running office (the user's) stays.
+    void releasingUnshownClosesTheWorkbookOnly() {
+        REQUIRE_OFFICE();
+        OfficeFixture::useForExports();
+        {
+            auto calc = Spreadsheet::start();
+            calc->addWorkbook();
+            calc->setCell(1, 1, QStringLiteral("x"));
+            QCOMPARE(OfficeFixture::probe().spreadsheets().size(), size_t(1));
+        }
+        QCOMPARE(OfficeFixture::probe().spreadsheets().size(), size_t(0));
+        QVERIFY(OfficeFixture::probe().isAlive());
+        // Showing hands the workbook to the user: it stays open.
+        {
+            auto calc = Spreadsheet::start();
+            calc->addWorkbook();
+            calc->setVisible();
+        }
+        QCOMPARE(OfficeFixture::probe().spreadsheets().size(), size_t(1));
+        QVERIFY(OfficeFixture::probe().isAlive());
+    }
+
+    void cellsNeedAWorkbook() {
+        REQUIRE_OFFICE();
+        OfficeFixture::useForExports();
+        auto calc = Spreadsheet::start();
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, calc->setCell(1, 1, QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, calc->autoFitColumns());
+    }
+
+    // The headless office cannot show windows: on a display (TALLYCLOCK_TEST_OFFICE_DISPLAY, e.g. an
+    // Xvfb) a desktop office of its own is started, and the shown workbook must be visible and
+    // active. Started for this test alone, so releasing the check's object ends it again.
+    void showsTheWorkbookOnADesktop() {
+        REQUIRE_OFFICE();
+        const QByteArray display = qgetenv("TALLYCLOCK_TEST_OFFICE_DISPLAY");
+        if (display.isEmpty())
+            QSKIP("set TALLYCLOCK_TEST_OFFICE_DISPLAY to an X display to check the shown window");
+        const QByteArray previousDisplay = qgetenv("DISPLAY");
+        qputenv("DISPLAY", display);
+        QTemporaryDir profile;
+        LibreOffice::Settings desktop;
+        desktop.pipeName = QStringLiteral("tallyclock_desktop_%1").arg(QCoreApplication::applicationPid());
+        desktop.extraArguments = {QStringLiteral("-env:UserInstallation=") +
+                                  QUrl::fromLocalFile(profile.path()).toString()};
+        desktop.startTimeoutMs = 180000;
+        LibreOffice::setSettings(desktop);
+        // Started, released unshown: an office of our own holding nothing is ended.
+        { auto check = Spreadsheet::start(); }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QDir(QStringLiteral("/tmp")).entryList({"OSL_PIPE_*" + desktop.pipeName}).isEmpty(), 30000);
+        auto probe = LibreOffice::Probe::launch(desktop);
+        {
+            auto calc = Spreadsheet::start();
+            calc->addWorkbook();
+            calc->setCell(1, 1, QStringLiteral("Person Number"));
+            calc->setCell(2, 1, QStringLiteral("7"));
+            calc->autoFitColumns();
+            calc->setVisible();
+        }
+        const auto sheets = probe->spreadsheets();
+        QCOMPARE(sheets.size(), size_t(1));
+        QVERIFY(sheets.front().windowVisible);
+        QTRY_VERIFY_WITH_TIMEOUT(probe->spreadsheets().front().windowActive, 10000);
+        if (!qEnvironmentVariableIsEmpty("TALLYCLOCK_TEST_OFFICE_SCREENSHOT"))
+            QProcess::execute(QStringLiteral("import"),
+                              {QStringLiteral("-display"), QString::fromLatin1(display),
+                               QStringLiteral("-window"), QStringLiteral("root"),
+                               qEnvironmentVariable("TALLYCLOCK_TEST_OFFICE_SCREENSHOT")});
+        probe->closeDocuments();
+        probe->terminate();
+        qputenv("DISPLAY", previousDisplay);
+    }
+
+    // A missing program fails at once; one that never accepts fails at the deadline, not later.
+    void startFailsWithinItsDeadline() {
+        if (!LibreOffice::unoBuilt())
+            QSKIP("built without the LibreOffice SDK (libreoffice-dev): run scripts/install-deps");
+        LibreOffice::Settings missing;
+        missing.program = QStringLiteral("/nonexistent/soffice");
+        LibreOffice::setSettings(missing);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Spreadsheet::start());
+        QVERIFY(clock.elapsed() < 2000);
+
+        QTemporaryDir dir;
+        const QString silent = dir.filePath(QStringLiteral("silent-office"));
+        QFile script(silent);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexec sleep 6\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        LibreOffice::Settings stuck;
+        stuck.program = silent;
+        stuck.startTimeoutMs = 1500;
+        LibreOffice::setSettings(stuck);
+        clock.restart();
+        try {
+            Spreadsheet::start();
+            QFAIL("a program that never accepts must not count as started");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("did not answer")), e.what());
+        }
+        QVERIFY(clock.elapsed() >= 1500 && clock.elapsed() < 5000);
+    }
+};
+
+TALLYCLOCK_TEST(LibreOfficeTest)
+#include "LibreOfficeTest.moc"

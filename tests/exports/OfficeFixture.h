@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/SpreadsheetLibreOffice.h"
+
+#include <QString>
+
+// One private, headless LibreOffice for the whole test run, standing in for the user's running
+// office: the exports hand their start requests to it, and the tests read its sheets back.
+namespace OfficeFixture {
+
+// Why the real-office tests cannot run here, or "" when they can.
+QString unavailableReason();
+// The running office (started on first use); throws when it cannot be started.
+LibreOffice::Probe& probe();
+// Settings that lead the export to that office.
+LibreOffice::Settings settings();
+// Starts the office when needed and leads the exports to it.
+void useForExports();
+
+} // namespace OfficeFixture
+
+// Skips the current test with the reason when no LibreOffice can be used.
+#define REQUIRE_OFFICE()                                                                                     \
+    do {                                                                                                     \
+        const QString reason = OfficeFixture::unavailableReason();                                           \
+        if (!reason.isEmpty())                                                                               \
+            QSKIP(qPrintable(reason));                                                                       \
+    } while (false)
