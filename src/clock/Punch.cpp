@@ -22,7 +22,7 @@ void Form1::PushButton1_Click() {
         if (rs.isOpen())
             rs.close();
     };
-    const auto readRecords = [&] { rs = Globals::connection().recordsOfPerson(number); };
+    const auto readRecords = [&] { rs = Globals::connection().latestRecordOfPerson(number); };
     const auto punchIn = [&] {
         Globals::connection().punchIn(number, ClockStamp::shownDay(*this), ClockStamp::shownTime(*this));
     };

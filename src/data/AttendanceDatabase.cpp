@@ -271,6 +271,12 @@ RecordSet AttendanceDatabase::recordsOfPerson(const QString& number) {
                 [&](SQLite::Statement& s) { s.bind(":no", utf8(number)); });
 }
 
+RecordSet AttendanceDatabase::latestRecordOfPerson(const QString& number) {
+    return read(connection(),
+                "SELECT * FROM tblLogins WHERE " + sameNumber(number, ":no") + " ORDER BY rowid DESC LIMIT 1",
+                [&](SQLite::Statement& s) { s.bind(":no", utf8(number)); });
+}
+
 void AttendanceDatabase::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
     const std::string date = isoDate(day);
     change(connection(), "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES (:no, :day, :in)",

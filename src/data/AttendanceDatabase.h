@@ -61,6 +61,9 @@ public:
     void deleteRecordsOfPerson(const QString& number);
     // 9: a person's attendance records, oldest insert first (the last row is the latest record).
     RecordSet recordsOfPerson(const QString& number);
+    // 9 as the punch reads it: only the last of those rows (none when the person has no record).
+    // A person with years of records is punched without reading them all.
+    RecordSet latestRecordOfPerson(const QString& number);
     // 10: opens a record.
     void punchIn(const QString& number, const QDate& day, const QString& timeIn);
     // 11: closes every open record of the person and moves it to `day`.

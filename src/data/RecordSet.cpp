@@ -25,35 +25,43 @@ RecordSet::Kind kindOf(const char* declaredType) {
     return RecordSet::Kind::Text;
 }
 
+struct TransparentHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
 // Large lists repeat the same names, dates and times over and over; sharing one QString per
-// distinct value keeps them compact. The cache stops growing once a column proves too varied.
-class TextPool {
+// distinct value keeps them compact and spares a conversion per cell. The pool stops growing
+// once a column proves too varied.
+template <typename Value> class Pool {
 public:
-    QString get(std::string_view utf8) {
-        if (m_full)
-            return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-        auto found = m_pool.find(std::string(utf8));
+    template <typename Make> const Value* get(std::string_view utf8, Make make) {
+        const auto found = m_pool.find(utf8);
         if (found != m_pool.end())
-            return found->second;
-        QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-        if (m_pool.size() < kLimit)
-            m_pool.emplace(std::string(utf8), text);
-        else
-            m_full = true;
-        return text;
+            return &found->second;
+        if (m_pool.size() >= kLimit) {
+            m_spare = make(utf8);
+            return &m_spare;
+        }
+        return &m_pool.emplace(std::string(utf8), make(utf8)).first->second;
     }
 
 private:
     static constexpr size_t kLimit = 20000;
-    std::unordered_map<std::string, QString> m_pool;
-    bool m_full = false;
+    std::unordered_map<std::string, Value, TransparentHash, std::equal_to<>> m_pool;
+    Value m_spare;
 };
+
+QString fromUtf8(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 } // namespace
 
 RecordSet RecordSet::fetch(SQLite::Statement& statement) {
     RecordSet rs;
     const int columns = statement.getColumnCount();
+    int dateColumns = 0;
     for (int c = 0; c < columns; ++c) {
         rs.m_names.append(QString::fromUtf8(statement.getColumnName(c)));
         const char* declared = nullptr;
@@ -63,39 +71,42 @@ RecordSet RecordSet::fetch(SQLite::Statement& statement) {
             declared = nullptr; // an expression column has no declared type
         }
         rs.m_kinds.push_back(kindOf(declared));
+        rs.m_dateSlots.push_back(rs.m_kinds.back() == Kind::Date ? dateColumns++ : -1);
     }
-    std::vector<TextPool> pools(static_cast<size_t>(columns));
-    std::unordered_map<std::string, std::pair<QString, QDate>> dates;
+    rs.m_dateColumns = dateColumns;
+
+    std::vector<Pool<QString>> texts(static_cast<size_t>(columns));
+    Pool<std::pair<QString, QDate>> dates;
+    const auto makeDate = [](std::string_view utf8) {
+        const QString stored = fromUtf8(utf8);
+        const QDate date = QDate::fromString(stored.left(10), Qt::ISODate);
+        // A value that is no ISO date is shown as stored rather than lost.
+        return std::make_pair(date.isValid() ? DateTexts::shortDate(date) : stored, date);
+    };
+    std::vector<SQLite::Column> fields;
     while (statement.executeStep()) {
+        if (fields.empty()) {
+            for (int c = 0; c < columns; ++c)
+                fields.push_back(statement.getColumn(c));
+        }
         for (int c = 0; c < columns; ++c) {
-            const SQLite::Column column = statement.getColumn(c);
-            if (column.isNull()) {
+            const SQLite::Column& field = fields[static_cast<size_t>(c)];
+            const int slot = rs.m_dateSlots[static_cast<size_t>(c)];
+            if (field.isNull()) {
                 rs.m_cells.emplace_back();
                 rs.m_nulls.push_back(true);
-                rs.m_dateValues.emplace_back();
+                if (slot >= 0)
+                    rs.m_dateValues.emplace_back();
                 continue;
             }
-            const char* raw = column.getText();
-            const std::string_view utf8(raw, static_cast<size_t>(column.getBytes()));
+            const std::string_view utf8(field.getText(), static_cast<size_t>(field.getBytes()));
             rs.m_nulls.push_back(false);
-            if (rs.m_kinds[static_cast<size_t>(c)] == Kind::Date) {
-                auto found = dates.find(std::string(utf8));
-                if (found == dates.end()) {
-                    const QString stored =
-                        QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-                    const QDate date = QDate::fromString(stored.left(10), Qt::ISODate);
-                    // A value that is no ISO date is shown as stored rather than lost.
-                    found = dates
-                                .emplace(std::string(utf8),
-                                         std::make_pair(date.isValid() ? DateTexts::shortDate(date) : stored,
-                                                        date))
-                                .first;
-                }
-                rs.m_cells.push_back(found->second.first);
-                rs.m_dateValues.push_back(found->second.second);
+            if (slot >= 0) {
+                const auto* date = dates.get(utf8, makeDate);
+                rs.m_cells.push_back(date->first);
+                rs.m_dateValues.push_back(date->second);
             } else {
-                rs.m_cells.push_back(pools[static_cast<size_t>(c)].get(utf8));
-                rs.m_dateValues.emplace_back();
+                rs.m_cells.push_back(*texts[static_cast<size_t>(c)].get(utf8, fromUtf8));
             }
         }
         ++rs.m_rows;
@@ -168,8 +179,12 @@ QVariant RecordSet::value(const QString& field) const {
         const double number = cell.toDouble(&ok);
         return ok ? QVariant(number) : QVariant(cell);
     }
-    case Kind::Date:
-        return m_dateValues[index].isValid() ? QVariant(m_dateValues[index]) : QVariant(cell);
+    case Kind::Date: {
+        const int column = columnIndex(field);
+        const QDate date = m_dateValues[static_cast<size_t>(m_current) * static_cast<size_t>(m_dateColumns) +
+                                        static_cast<size_t>(m_dateSlots[static_cast<size_t>(column)])];
+        return date.isValid() ? QVariant(date) : QVariant(cell);
+    }
     case Kind::Text:
         break;
     }

@@ -52,5 +52,7 @@ private:
     std::vector<Kind> m_kinds;
     std::vector<QString> m_cells;
     std::vector<bool> m_nulls;
-    std::vector<QDate> m_dateValues; // parallel to m_cells for Date columns, else empty dates
+    std::vector<int> m_dateSlots; // per column: its place among the date columns, or -1
+    int m_dateColumns = 0;
+    std::vector<QDate> m_dateValues; // the dates of the date columns, row after row
 };
