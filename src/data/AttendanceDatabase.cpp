@@ -101,7 +101,9 @@ void AttendanceDatabase::open(const QString& path) {
         throw failure(QStringLiteral("%1 is not a database file.").arg(path));
     std::unique_ptr<SQLite::Database> db;
     try {
-        db = std::make_unique<SQLite::Database>(utf8(path), SQLite::OPEN_READWRITE, m_busyTimeoutMs);
+        // One thread uses the connection, so the engine's own locking around every call is not needed.
+        db = std::make_unique<SQLite::Database>(utf8(path), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX,
+                                                m_busyTimeoutMs);
     } catch (const std::exception& e) {
         throw failure(QStringLiteral("The database file %1 cannot be opened: %2")
                           .arg(path, QString::fromUtf8(e.what())));
@@ -149,11 +151,12 @@ SQLite::Database& AttendanceDatabase::connection() {
 namespace {
 
 // Runs a read and turns engine errors into descriptions.
-template <typename Bind> RecordSet read(SQLite::Database& db, const std::string& sql, Bind bind) {
+template <typename Bind>
+RecordSet read(SQLite::Database& db, const std::string& sql, Bind bind, int expectedRows = 0) {
     try {
         SQLite::Statement statement(db, sql);
         bind(statement);
-        return RecordSet::fetch(statement);
+        return RecordSet::fetch(statement, expectedRows);
     } catch (const SQLite::Exception& e) {
         throw failure(
             QStringLiteral("The attendance database could not be read: %1").arg(QString::fromUtf8(e.what())));
@@ -340,5 +343,9 @@ RecordSet AttendanceDatabase::loginsOfPerson(const QString& number) {
 }
 
 RecordSet AttendanceDatabase::allLogins() {
-    return read(connection(), kLogins + kInsertOrder, noBinding);
+    // Years of records: the count sizes the storage once instead of growing it step by step.
+    const int records = read(connection(), "SELECT count(*) AS Records FROM tblLogins", noBinding)
+                            .value(QStringLiteral("Records"))
+                            .toInt();
+    return read(connection(), kLogins + kInsertOrder, noBinding, records);
 }

@@ -5,9 +5,9 @@
 #include <SQLiteCpp/Column.h>
 #include <SQLiteCpp/Statement.h>
 
+#include <QHash>
 #include <stdexcept>
 #include <string_view>
-#include <unordered_map>
 
 namespace {
 
@@ -25,30 +25,27 @@ RecordSet::Kind kindOf(const char* declaredType) {
     return RecordSet::Kind::Text;
 }
 
-struct TransparentHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-
 // Large lists repeat the same names, dates and times over and over; sharing one QString per
 // distinct value keeps them compact and spares a conversion per cell. The pool stops growing
-// once a column proves too varied.
+// once a column proves too varied. Look-ups wrap the engine's bytes without copying them.
 template <typename Value> class Pool {
 public:
     template <typename Make> const Value* get(std::string_view utf8, Make make) {
-        const auto found = m_pool.find(utf8);
-        if (found != m_pool.end())
-            return &found->second;
+        const QByteArray key = QByteArray::fromRawData(utf8.data(), static_cast<qsizetype>(utf8.size()));
+        const auto found = m_pool.constFind(key);
+        if (found != m_pool.constEnd())
+            return &found.value();
         if (m_pool.size() >= kLimit) {
             m_spare = make(utf8);
             return &m_spare;
         }
-        return &m_pool.emplace(std::string(utf8), make(utf8)).first->second;
+        return &m_pool.insert(QByteArray(utf8.data(), static_cast<qsizetype>(utf8.size())), make(utf8))
+                    .value();
     }
 
 private:
-    static constexpr size_t kLimit = 20000;
-    std::unordered_map<std::string, Value, TransparentHash, std::equal_to<>> m_pool;
+    static constexpr qsizetype kLimit = 20000;
+    QHash<QByteArray, Value> m_pool;
     Value m_spare;
 };
 
@@ -58,7 +55,7 @@ QString fromUtf8(std::string_view utf8) {
 
 } // namespace
 
-RecordSet RecordSet::fetch(SQLite::Statement& statement) {
+RecordSet RecordSet::fetch(SQLite::Statement& statement, int expectedRows) {
     RecordSet rs;
     const int columns = statement.getColumnCount();
     int dateColumns = 0;
@@ -83,6 +80,11 @@ RecordSet RecordSet::fetch(SQLite::Statement& statement) {
         // A value that is no ISO date is shown as stored rather than lost.
         return std::make_pair(date.isValid() ? DateTexts::shortDate(date) : stored, date);
     };
+    if (expectedRows > 0) {
+        rs.m_cells.reserve(static_cast<size_t>(expectedRows) * static_cast<size_t>(columns));
+        rs.m_nulls.reserve(static_cast<size_t>(expectedRows) * static_cast<size_t>(columns));
+        rs.m_dateValues.reserve(static_cast<size_t>(expectedRows) * static_cast<size_t>(dateColumns));
+    }
     std::vector<SQLite::Column> fields;
     while (statement.executeStep()) {
         if (fields.empty()) {
@@ -92,14 +94,16 @@ RecordSet RecordSet::fetch(SQLite::Statement& statement) {
         for (int c = 0; c < columns; ++c) {
             const SQLite::Column& field = fields[static_cast<size_t>(c)];
             const int slot = rs.m_dateSlots[static_cast<size_t>(c)];
-            if (field.isNull()) {
+            // The engine gives no text for Null, which spares asking for the type of every cell.
+            const char* text = field.getText(nullptr);
+            if (!text) {
                 rs.m_cells.emplace_back();
                 rs.m_nulls.push_back(true);
                 if (slot >= 0)
                     rs.m_dateValues.emplace_back();
                 continue;
             }
-            const std::string_view utf8(field.getText(), static_cast<size_t>(field.getBytes()));
+            const std::string_view utf8(text, static_cast<size_t>(field.getBytes()));
             rs.m_nulls.push_back(false);
             if (slot >= 0) {
                 const auto* date = dates.get(utf8, makeDate);

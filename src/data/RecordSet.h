@@ -18,8 +18,8 @@ public:
     enum class Kind { Text, Integer, Real, Date };
 
     RecordSet() = default;
-    // Runs the statement and reads every row.
-    static RecordSet fetch(SQLite::Statement& statement);
+    // Runs the statement and reads every row; `expectedRows` sizes the storage up front.
+    static RecordSet fetch(SQLite::Statement& statement, int expectedRows = 0);
 
     bool isOpen() const { return m_open; }
     void close();

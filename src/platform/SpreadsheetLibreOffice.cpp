@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <optional>
 #include <stdexcept>
 
@@ -250,6 +251,87 @@ OUString literalFormula(const QString& text) {
     return toOU(literal ? QStringLiteral("'") + text : text);
 }
 
+// An office we started ourselves still runs our process; the user's office took over our start
+// request and let our process go. Only our own, holding nothing, is ended: never the user's.
+void endIfOurs(const Reference<css::frame::XDesktop2>& desktop, qint64 pid, int waitMs) {
+    if (waitForExit(pid, waitMs))
+        return;
+    const auto components = desktop->getComponents()->createEnumeration();
+    if (!components->hasMoreElements())
+        desktop->terminate();
+}
+
+// The office that the availability check started, kept for the export that follows it.
+struct ParkedOffice {
+    Reference<css::uno::XComponentContext> context;
+    qint64 pid = 0;
+    QString startedWith; // the settings it was started with
+    int generation = 0;
+};
+constexpr int kParkedMs = 20000;
+
+std::optional<ParkedOffice>& parkedOffice() {
+    // Never destroyed: a remote reference must not be released after the program's end.
+    static auto* parked = new std::optional<ParkedOffice>;
+    return *parked;
+}
+
+QString settingsKey() {
+    const Settings& settings = currentSettings();
+    return settings.program + QLatin1Char('\n') + settings.extraArguments.join(QLatin1Char('\n')) +
+           QLatin1Char('\n') + settings.pipeName;
+}
+
+void endParked() {
+    if (!parkedOffice())
+        return;
+    const ParkedOffice office = std::move(*parkedOffice());
+    parkedOffice().reset();
+    try {
+        endIfOurs(desktopOf(office.context), office.pid, 2000);
+    } catch (...) {
+        // Already gone.
+    }
+}
+
+void park(const Reference<css::uno::XComponentContext>& context, qint64 pid) {
+    static int generations = 0;
+    static bool hooked = false;
+    endParked();
+    const int generation = ++generations;
+    parkedOffice() = ParkedOffice{context, pid, settingsKey(), generation};
+    if (!qApp)
+        return;
+    if (!hooked) {
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { endParked(); });
+        hooked = true;
+    }
+    QTimer::singleShot(kParkedMs, qApp, [generation] {
+        if (parkedOffice() && parkedOffice()->generation == generation)
+            endParked();
+    });
+}
+
+// The office the check left, when it was started the same way and still answers.
+Reference<css::uno::XComponentContext> takeParked(qint64& pid) {
+    if (!parkedOffice())
+        return {};
+    ParkedOffice office = std::move(*parkedOffice());
+    parkedOffice().reset();
+    if (office.startedWith != settingsKey()) {
+        parkedOffice() = std::move(office);
+        endParked();
+        return {};
+    }
+    try {
+        desktopOf(office.context);
+    } catch (...) {
+        return {};
+    }
+    pid = office.pid;
+    return office.context;
+}
+
 class CalcApplication : public SpreadsheetApplication {
 public:
     CalcApplication(Reference<css::uno::XComponentContext> context, qint64 pid)
@@ -389,22 +471,23 @@ private:
         m_writtenThrough = first + static_cast<int>(block.size()) - 1;
     }
 
-    // A workbook that never reached the screen is closed again; an office that was started for us
-    // alone (not the user's, which took over our start request and let our process go) and now
-    // holds nothing else is ended. The user's office is never ended.
+    // A workbook that never reached the screen is closed again, and an office started for us alone
+    // that now holds nothing else is ended (see endIfOurs). An application that was only started,
+    // as the availability check does, is kept for a moment instead: the export that follows the
+    // check takes it over rather than waiting for a second start.
     void release() {
         if (m_shown)
             return;
+        if (!m_model.is()) {
+            park(m_context, m_pid);
+            return;
+        }
         const Reference<css::util::XCloseable> closeable(m_model, UNO_QUERY);
         if (closeable.is())
             closeable->close(true);
         m_model.clear();
         m_sheet.clear();
-        if (waitForExit(m_pid, 2000))
-            return;
-        const auto components = m_desktop->getComponents()->createEnumeration();
-        if (!components->hasMoreElements())
-            m_desktop->terminate();
+        endIfOurs(m_desktop, m_pid, 2000);
     }
 
     Reference<css::uno::XComponentContext> m_context;
@@ -495,6 +578,9 @@ std::unique_ptr<SpreadsheetApplication> startCalc() {
     const Settings& settings = currentSettings();
     const QString pipe = settings.pipeName.isEmpty() ? newPipeName() : settings.pipeName;
     localContext();
+    qint64 parkedPid = 0;
+    if (auto parked = takeParked(parkedPid); parked.is())
+        return std::make_unique<CalcApplication>(std::move(parked), parkedPid);
     const qint64 pid = startProcess(settings, pipe);
     auto context = connect(pipe, settings.startTimeoutMs, pid);
     return std::make_unique<CalcApplication>(std::move(context), pid);
