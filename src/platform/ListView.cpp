@@ -191,6 +191,8 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ListViewMod
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setMouseTracking(true);
+    // The titles share the list's font; in a dialog under the skin the header would not inherit it.
+    header()->setFont(Fonts::window());
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
     header()->setDefaultSectionSize(Twips::toPixelsX(this, 1440));
