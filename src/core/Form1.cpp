@@ -104,8 +104,7 @@ void Form1::buildControls() {
     Twips::setClientSize(this, 8040, 8115);
     whiteBackground(this);
 
-    Frame1 = new QGroupBox(QStringLiteral("Current Time"), this);
-    Twips::place(Frame1, 120, 120, 7800, 2025);
+    Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Current Time"), this), 120, 120, 7800, 2025);
     whiteBackground(Frame1);
 
     const auto clockLabel = [this](double points, int top, int height) {
@@ -125,46 +124,37 @@ void Form1::buildControls() {
     lblTime = clockLabel(36.0, 1035, 780);
     lblTime->setObjectName(QStringLiteral("lblTime"));
 
-    PushButton4 = new PushButton(QStringLiteral("Format"), Frame1);
-    Twips::place(PushButton4, 6360, 255, 1185, 405);
+    PushButton4 = Twips::placed(new PushButton(QStringLiteral("Format"), Frame1), 6360, 255, 1185, 405);
 
-    Frame2 = new QGroupBox(QStringLiteral("Person Login"), this);
-    Twips::place(Frame2, 120, 2220, 7800, 2265);
+    Frame2 = Twips::placed(new QGroupBox(QStringLiteral("Person Login"), this), 120, 2220, 7800, 2265);
     whiteBackground(Frame2);
 
-    Option1 = new QRadioButton(QStringLiteral("Time In"), Frame2);
-    Twips::place(Option1, 240, 300, 1050, 255);
+    Option1 = Twips::placed(new QRadioButton(QStringLiteral("Time In"), Frame2), 240, 300, 1050, 255);
     whiteBackground(Option1);
     Option1->setChecked(true);
-    Option2 = new QRadioButton(QStringLiteral("Time Out"), Frame2);
-    Twips::place(Option2, 1530, 300, 1185, 255);
+    Option2 = Twips::placed(new QRadioButton(QStringLiteral("Time Out"), Frame2), 1530, 300, 1185, 255);
     whiteBackground(Option2);
 
-    Label3_0 = new QLabel(QStringLiteral("Person Number:"), Frame2);
-    Twips::place(Label3_0, 240, 765, 1380, 225);
+    Label3_0 = Twips::placed(new QLabel(QStringLiteral("Person Number:"), Frame2), 240, 765, 1380, 225);
     Text1 = new QLineEdit(Frame2);
     Text1->setObjectName(QStringLiteral("Text1"));
     Twips::place(Text1, 1770, 720, 5760, 345);
     Label3_0->setBuddy(Text1);
 
-    Label3_1 = new QLabel(QStringLiteral("Password:"), Frame2);
-    Twips::place(Label3_1, 240, 1260, 915, 225);
+    Label3_1 = Twips::placed(new QLabel(QStringLiteral("Password:"), Frame2), 240, 1260, 915, 225);
     Text2 = new QLineEdit(Frame2);
     Text2->setObjectName(QStringLiteral("Text2"));
     showStars(Text2);
     Twips::place(Text2, 1770, 1215, 5760, 345);
     Label3_1->setBuddy(Text2);
 
-    PushButton1 = new PushButton(QStringLiteral("Login"), Frame2);
-    Twips::place(PushButton1, 240, 1710, 7305, 405);
+    PushButton1 = Twips::placed(new PushButton(QStringLiteral("Login"), Frame2), 240, 1710, 7305, 405);
 
-    PushButton2 = new PushButton(QStringLiteral("Create / Delete / Edit Logins"), this);
-    Twips::place(PushButton2, 120, 4590, 7800, 405);
-    PushButton3 = new PushButton(QStringLiteral("Reports"), this);
-    Twips::place(PushButton3, 120, 5100, 7800, 405);
+    PushButton2 = Twips::placed(new PushButton(QStringLiteral("Create / Delete / Edit Logins"), this), 120,
+                                4590, 7800, 405);
+    PushButton3 = Twips::placed(new PushButton(QStringLiteral("Reports"), this), 120, 5100, 7800, 405);
 
-    ListView1 = new ListView(this);
-    Twips::place(ListView1, 120, 5610, 7800, 2430);
+    ListView1 = Twips::placed(new ListView(this), 120, 5610, 7800, 2430);
 
     SkinFramework1 = new SkinFramework(this);
 

@@ -45,24 +45,17 @@ void Form5::buildControls() {
     setFont(Fonts::window());
     Twips::setClientSize(this, 3240, 2730);
 
-    Frame1 = new QGroupBox(QStringLiteral("Date Format"), this);
-    Twips::place(Frame1, 120, 90, 3000, 975);
-    Option1 = new QRadioButton(QStringLiteral("mm/dd/yyyy"), Frame1);
-    Twips::place(Option1, 240, 300, 1455, 255);
-    Option2 = new QRadioButton(QStringLiteral("dd/mm/yyyy (European)"), Frame1);
-    Twips::place(Option2, 240, 600, 2415, 255);
+    Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Date Format"), this), 120, 90, 3000, 975);
+    Option1 = Twips::placed(new QRadioButton(QStringLiteral("mm/dd/yyyy"), Frame1), 240, 300, 1455, 255);
+    Option2 =
+        Twips::placed(new QRadioButton(QStringLiteral("dd/mm/yyyy (European)"), Frame1), 240, 600, 2415, 255);
 
-    Frame2 = new QGroupBox(QStringLiteral("Time Format"), this);
-    Twips::place(Frame2, 120, 1140, 3000, 975);
-    Option4 = new QRadioButton(QStringLiteral("Military"), Frame2);
-    Twips::place(Option4, 240, 600, 2415, 255);
-    Option3 = new QRadioButton(QStringLiteral("AM/PM"), Frame2);
-    Twips::place(Option3, 240, 300, 1455, 255);
+    Frame2 = Twips::placed(new QGroupBox(QStringLiteral("Time Format"), this), 120, 1140, 3000, 975);
+    Option4 = Twips::placed(new QRadioButton(QStringLiteral("Military"), Frame2), 240, 600, 2415, 255);
+    Option3 = Twips::placed(new QRadioButton(QStringLiteral("AM/PM"), Frame2), 240, 300, 1455, 255);
 
-    PushButton4 = new PushButton(QStringLiteral("Save"), this);
-    Twips::place(PushButton4, 120, 2220, 1440, 405);
-    PushButton1 = new PushButton(QStringLiteral("Cancel"), this);
-    Twips::place(PushButton1, 1680, 2220, 1440, 405);
+    PushButton4 = Twips::placed(new PushButton(QStringLiteral("Save"), this), 120, 2220, 1440, 405);
+    PushButton1 = Twips::placed(new PushButton(QStringLiteral("Cancel"), this), 1680, 2220, 1440, 405);
 
     // Explicit fonts: children of a frame created after the skin's style sheet would otherwise fall
     // back to the style's default font.

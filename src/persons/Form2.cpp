@@ -47,14 +47,10 @@ void Form2::buildControls() {
     ListView1->setAccessibleName(QStringLiteral("Persons"));
     Twips::place(ListView1, 120, 120, 7800, 3555);
 
-    PushButton1 = new PushButton(QStringLiteral("Add"), this);
-    Twips::place(PushButton1, 120, 3760, 3840, 400);
-    PushButton2 = new PushButton(QStringLiteral("Delete"), this);
-    Twips::place(PushButton2, 4080, 3765, 3840, 405);
-    PushButton3 = new PushButton(QStringLiteral("Update"), this);
-    Twips::place(PushButton3, 120, 4270, 3840, 405);
-    PushButton4 = new PushButton(QStringLiteral("Close"), this);
-    Twips::place(PushButton4, 4080, 4270, 3840, 405);
+    PushButton1 = Twips::placed(new PushButton(QStringLiteral("Add"), this), 120, 3760, 3840, 400);
+    PushButton2 = Twips::placed(new PushButton(QStringLiteral("Delete"), this), 4080, 3765, 3840, 405);
+    PushButton3 = Twips::placed(new PushButton(QStringLiteral("Update"), this), 120, 4270, 3840, 405);
+    PushButton4 = Twips::placed(new PushButton(QStringLiteral("Close"), this), 4080, 4270, 3840, 405);
 
     setTabOrder(ListView1, PushButton1);
     setTabOrder(PushButton1, PushButton2);

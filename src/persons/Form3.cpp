@@ -47,8 +47,7 @@ void Form3::buildControls() {
                                  QStringLiteral("Retype:")};
     const int labelTops[7] = {165, 645, 1605, 2085, 2565, 2985, 1095};
     for (size_t i = 0; i < Label3.size(); ++i) {
-        Label3[i] = new QLabel(captions[i], this);
-        Twips::place(Label3[i], 120, labelTops[i], 1515, 255);
+        Label3[i] = Twips::placed(new QLabel(captions[i], this), 120, labelTops[i], 1515, 255);
     }
 
     const auto textBox = [this](const char* name, int top, QLabel* label) {
@@ -80,10 +79,8 @@ void Form3::buildControls() {
     Option2->setChecked(true);
     Label3[5]->setBuddy(Option1);
 
-    PushButton1 = new PushButton(QStringLiteral("Save"), this);
-    Twips::place(PushButton1, 120, 3390, 3000, 405);
-    PushButton2 = new PushButton(QStringLiteral("Cancel"), this);
-    Twips::place(PushButton2, 3240, 3390, 3000, 405);
+    PushButton1 = Twips::placed(new PushButton(QStringLiteral("Save"), this), 120, 3390, 3000, 405);
+    PushButton2 = Twips::placed(new PushButton(QStringLiteral("Cancel"), this), 3240, 3390, 3000, 405);
 
     QWidget* const order[] = {Text1, Text2,   Text6,   Text3,       Text4,
                               Text5, Option1, Option2, PushButton1, PushButton2};

@@ -55,31 +55,26 @@ void Form4::buildControls() {
     setFont(Fonts::window());
     Twips::setClientSize(this, 8040, 8685);
 
-    Frame1 = new QGroupBox(QStringLiteral("Search Records"), this);
-    Twips::place(Frame1, 120, 120, 7800, 1845);
+    Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Search Records"), this), 120, 120, 7800, 1845);
 
-    Label12 = new QLabel(QStringLiteral("Search by:"), Frame1);
-    Twips::place(Label12, 240, 345, 900, 225);
+    Label12 = Twips::placed(new QLabel(QStringLiteral("Search by:"), Frame1), 240, 345, 900, 225);
     cmbField = new QComboBox(Frame1);
     cmbField->setObjectName(QStringLiteral("cmbField"));
     Twips::place(cmbField, 1320, 300, 2505, 345);
     Label12->setBuddy(cmbField);
     cmbField->setAccessibleName(Label12->text());
 
-    Label1 = new QLabel(QStringLiteral("Search value:"), Frame1);
-    Twips::place(Label1, 4080, 345, 1155, 225);
+    Label1 = Twips::placed(new QLabel(QStringLiteral("Search value:"), Frame1), 4080, 345, 1155, 225);
     txtValue = new QLineEdit(Frame1);
     txtValue->setObjectName(QStringLiteral("txtValue"));
     Twips::place(txtValue, 5280, 300, 2280, 345);
     Label1->setBuddy(txtValue);
     txtValue->setAccessibleName(Label1->text());
 
-    PushButton1 = new PushButton(QStringLiteral("Search"), Frame1);
-    Twips::place(PushButton1, 240, 750, 7300, 405);
-    PushButton3 = new PushButton(QStringLiteral("View All"), Frame1);
-    Twips::place(PushButton3, 240, 1260, 3600, 405);
-    PushButton5 = new PushButton(QStringLiteral("Clear Results"), Frame1);
-    Twips::place(PushButton5, 3960, 1260, 3600, 405);
+    PushButton1 = Twips::placed(new PushButton(QStringLiteral("Search"), Frame1), 240, 750, 7300, 405);
+    PushButton3 = Twips::placed(new PushButton(QStringLiteral("View All"), Frame1), 240, 1260, 3600, 405);
+    PushButton5 =
+        Twips::placed(new PushButton(QStringLiteral("Clear Results"), Frame1), 3960, 1260, 3600, 405);
 
     ListView1 = new ListView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -88,14 +83,14 @@ void Form4::buildControls() {
     // The exports write the rows whose mark is set, so every row carries a check box.
     ListView1->setCheckBoxes(true);
 
-    PushButton4 = new PushButton(QStringLiteral("Save Results As Text"), this);
-    Twips::place(PushButton4, 120, 7680, 3840, 405);
-    PushButton13 = new PushButton(QStringLiteral("Send Results To Excel"), this);
-    Twips::place(PushButton13, 4080, 7680, 3840, 405);
-    PushButton6 = new PushButton(QStringLiteral("Delete Selected Record (Above)"), this);
-    Twips::place(PushButton6, 120, 8190, 3840, 405);
-    PushButton2 = new PushButton(QStringLiteral("Close This Reports Window"), this);
-    Twips::place(PushButton2, 4080, 8190, 3840, 405);
+    PushButton4 =
+        Twips::placed(new PushButton(QStringLiteral("Save Results As Text"), this), 120, 7680, 3840, 405);
+    PushButton13 =
+        Twips::placed(new PushButton(QStringLiteral("Send Results To Excel"), this), 4080, 7680, 3840, 405);
+    PushButton6 = Twips::placed(new PushButton(QStringLiteral("Delete Selected Record (Above)"), this), 120,
+                                8190, 3840, 405);
+    PushButton2 = Twips::placed(new PushButton(QStringLiteral("Close This Reports Window"), this), 4080, 8190,
+                                3840, 405);
 
     // Qt 6.4 does not reliably pass the window's font on to the controls inside a frame.
     for (QWidget* control : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(cmbField),
