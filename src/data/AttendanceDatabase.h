@@ -5,15 +5,16 @@
 #include <QDate>
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace SQLite {
 class Database;
 }
 
-// The fields the person editor writes.
+// The fields the person editor writes. An update without a password keeps the stored one.
 struct PersonFields {
     QString number;
-    QString password;
+    std::optional<QString> password;
     QString name;
     QString department;
     QString position;
