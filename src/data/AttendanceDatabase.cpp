@@ -140,3 +140,8 @@ RecordSet AttendanceDatabase::loginsOfPerson(const QString& number) {
 RecordSet AttendanceDatabase::allLogins() {
     return run([&](DatabaseEngine& e) { return e.allLogins(); });
 }
+
+RecordSet AttendanceDatabase::loginsBetween(const QDate& from, const QDate& to,
+                                            const std::optional<QString>& number) {
+    return run([&](DatabaseEngine& e) { return e.loginsBetween(from, to, number); });
+}

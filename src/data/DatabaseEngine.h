@@ -71,6 +71,8 @@ public:
     virtual RecordSet loginsOn(const QDate& day) = 0;
     virtual RecordSet loginsOfPerson(const QString& number) = 0;
     virtual RecordSet allLogins() = 0;
+    virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
+                                    const std::optional<QString>& number) = 0;
 
 protected:
     // Runs `work` in one transaction that no other change to this person's records or row can

@@ -40,6 +40,8 @@ public:
     RecordSet loginsOn(const QDate& day) override;
     RecordSet loginsOfPerson(const QString& number) override;
     RecordSet allLogins() override;
+    RecordSet loginsBetween(const QDate& from, const QDate& to,
+                            const std::optional<QString>& number) override;
 
 protected:
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
