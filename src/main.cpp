@@ -1,15 +1,12 @@
+#include "core/Main.h"
 #include "core/Form1.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillmark"));
-    QIcon icon;
-    for (const char* size : {"32", "64", "256"})
-        icon.addFile(QStringLiteral(":/icons/tallyclock-%1.png").arg(QLatin1String(size)));
-    QApplication::setWindowIcon(icon);
+    QApplication::setWindowIcon(Main::applicationIcon());
 
     Form1 window;
     window.Form_Load();

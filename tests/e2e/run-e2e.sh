@@ -18,7 +18,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 # Everything below needs its own session bus; dbus-run-session ends that bus when we end.
 if [ -z "${TALLYCLOCK_E2E_IN_SESSION:-}" ]; then
-    for tool in dbus-run-session Xvfb xdotool sqlite3 import convert; do
+    for tool in dbus-run-session Xvfb xdotool xprop sqlite3 import convert; do
         command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (make deps installs it)" >&2; exit 1; }
     done
     [ -x /usr/libexec/at-spi-bus-launcher ] || { echo "e2e: at-spi2-core is missing" >&2; exit 1; }
