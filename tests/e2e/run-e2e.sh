@@ -108,4 +108,9 @@ program_pid=$!
 export TALLYCLOCK_E2E_WORK="$work" TALLYCLOCK_E2E_PID="$program_pid"
 export TALLYCLOCK_E2E_SHOTS="${TALLYCLOCK_E2E_SHOTS:-$work}"
 timeout --kill-after=5 120 /usr/bin/python3 "$here/scenario.py"
+# The scenario ends by closing the main window: the program must have ended by itself, cleanly.
+status=0
+wait "$program_pid" || status=$?
+program_pid=''
+[ "$status" -eq 0 ] || { echo "e2e: the program ended with status $status after its window closed" >&2; exit 1; }
 passed=1

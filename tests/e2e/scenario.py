@@ -7,6 +7,7 @@ and keys for the message boxes. What the windows show is read over the accessibi
 was stored is read from dbData.mdb with the sqlite3 tool.
 """
 
+import ctypes
 import datetime
 import glob
 import os
@@ -162,6 +163,35 @@ def icon_size(window):
 def check_icon(window, name):
     size = icon_size(window)
     check(size is not None and size[0] > 0 and size[1] > 0, f'the window "{name}" shows no icon')
+
+
+def request_close(window):
+    """Asks a window to close (WM_DELETE_WINDOW), as a window manager's close button does."""
+    x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+    class Event(ctypes.Union):
+        _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+    display = x11.XOpenDisplay(None)
+    check(display, "cannot open the X display")
+    event = Event()
+    event.xclient.type = 33  # ClientMessage
+    event.xclient.window = int(window)
+    event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+    event.xclient.format = 32
+    event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+    x11.XSendEvent(display, int(window), 0, 0, ctypes.byref(event))
+    x11.XCloseDisplay(display)  # flushes the request
 
 
 def screenshot(window, name, folder=SHOTS):
@@ -576,6 +606,22 @@ def change_time_format(main):
     log(f"format window: 24-hour time stored, the clock shows {clock[0]}")
 
 
+def close_program(main):
+    """Closing the main window ends the program (run-e2e.sh checks its exit status)."""
+    request_close(main)
+
+    def gone():
+        try:
+            os.kill(PROGRAM_PID, 0)
+        except ProcessLookupError:
+            return True
+        # A process that has ended but is not yet reaped by run-e2e.sh counts as gone.
+        with open(f"/proc/{PROGRAM_PID}/stat", encoding="ascii") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] == "Z"
+    wait_for("the program to end after its window closed", gone)
+    log("closing the main window ended the program")
+
+
 def main():
     started = time.monotonic()
     window = first_run()
@@ -583,6 +629,7 @@ def main():
     punch_in_and_out(window)
     reports(window)
     change_time_format(window)
+    close_program(window)
     log(f"passed in {time.monotonic() - started:.1f} s")
 
 
