@@ -1,11 +1,11 @@
 -- The empty attendance database that the program copies into place on its first run. The program
--- holds the same schema as its first version in src/data/SchemaUpgrades.cpp; a test keeps them equal.
+-- holds the same schema as the latest version of src/data/SchemaUpgrades.cpp; a test keeps them equal.
 -- Letter case of person numbers is ignored through SQLite's NOCASE here (ASCII) and, in the
 -- program's own statements, through its Unicode collation.
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -37,3 +37,12 @@ SELECT tblLogins.EmployeeNo AS EmployeeNo,
        tblLogins.TimeIn AS TimeIn,
        tblLogins.TimeOut AS TimeOut
 FROM tblLogins LEFT JOIN tblEmployees ON tblEmployees.EmployeeNo = tblLogins.EmployeeNo;
+
+-- Passwords are stored as Argon2id hashes of the case-folded password. Wrong passwords are counted
+-- per typed person number, whether a person has it or not; Since is a UTC time text.
+CREATE TABLE tblLoginFailures (
+    EmployeeNo TEXT NOT NULL COLLATE NOCASE,
+    Failures   INTEGER NOT NULL,
+    Since      TEXT NOT NULL
+);
+CREATE UNIQUE INDEX idxLoginFailuresNo ON tblLoginFailures (EmployeeNo);

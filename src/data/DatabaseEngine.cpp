@@ -45,4 +45,13 @@ std::string isoDay(const QDate& day) {
     return day.toString(Qt::ISODate).toStdString();
 }
 
+QString storedMoment(const QDateTime& moment) {
+    return moment.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QDateTime momentFromStored(const QString& text) {
+    QDateTime moment = QDateTime::fromString(text, Qt::ISODateWithMs);
+    return moment.isValid() ? moment.toUTC() : QDateTime();
+}
+
 } // namespace EngineText

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "credentials/Throttle.h"
 #include "data/RecordSet.h"
 
 #include <QDate>
@@ -51,7 +52,6 @@ public:
     // How long one statement may run before it is stopped.
     virtual void setStatementTimeout(int milliseconds) = 0;
 
-    virtual RecordSet personByCredentials(const QString& number, const QString& password) = 0;
     virtual RecordSet administrators() = 0;
     virtual RecordSet personsByName() = 0;
     virtual RecordSet personByNumber(const QString& number) = 0;
@@ -73,6 +73,10 @@ public:
     virtual RecordSet allLogins() = 0;
     virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
                                     const std::optional<QString>& number) = 0;
+    virtual Throttle::State loginFailures(const QString& number) = 0;
+    // Reads the count, applies Throttle::afterFailure and writes it, in one transaction.
+    virtual void recordLoginFailure(const QString& number, const QDateTime& now) = 0;
+    virtual void clearLoginFailures(const QString& number) = 0;
 
 protected:
     // Runs `work` in one transaction that no other change to this person's records or row can
@@ -85,4 +89,8 @@ namespace EngineText {
 QString numberInUse(const QString& number);
 // The ISO text of a day; an invalid day is a failure rather than a silent match.
 std::string isoDay(const QDate& day);
+// How a login failure count's moment is stored as text: UTC with milliseconds, so that texts sort
+// as the moments do.
+QString storedMoment(const QDateTime& moment);
+QDateTime momentFromStored(const QString& text);
 } // namespace EngineText

@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <SQLiteCpp/Database.h>
 #include <map>
 
 namespace TestSupport {
@@ -124,6 +125,13 @@ void copyTemplateTo(const QString& path) {
     if (!QFile::copy(templatePath(), path))
         qFatal("cannot copy the template database to %s", qPrintable(path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void copyFirstProgramFileTo(const QString& path) {
+    copyTemplateTo(path);
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
+    db.exec("DROP TABLE tblLoginFailures");
+    db.exec("PRAGMA user_version = 0");
 }
 
 void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs) {
