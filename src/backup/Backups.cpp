@@ -2,6 +2,7 @@
 
 #include "backup/BackupNames.h"
 #include "backup/SafeFiles.h"
+#include "data/AttendanceDatabase.h"
 #include "data/SqliteBackup.h"
 
 #include <QDir>
@@ -102,6 +103,32 @@ DailyResult daily(const QString& database, const QDate& today) {
     return result;
 }
 
+void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDate& today) {
+    QString failure;
+    try {
+        db.open(database);
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    const SqliteBackup::Health health = SqliteBackup::quickCheck(database);
+    if (health.state == SqliteBackup::Health::State::Damaged) {
+        const QString backup = newest(database, today);
+        QString text = QStringLiteral("The database file %1 is damaged: %2.").arg(database, health.problem);
+        if (backup.isEmpty())
+            text += QStringLiteral(" There is no backup of it in %1.").arg(folderOf(database));
+        else
+            text +=
+                QStringLiteral(" The newest backup is %1. To put it back, close every copy of Tallyclock "
+                               "Suite and run: tallyclock-suite restore \"%1\" (README, section Backups).")
+                    .arg(backup);
+        throw std::runtime_error(text.toStdString());
+    }
+    if (!failure.isEmpty())
+        throw std::runtime_error(failure.toStdString());
+    if (health.state == SqliteBackup::Health::State::Sound)
+        daily(database, today);
+}
+
 QString newest(const QString& database, const QDate& today) {
     const QString name = BackupNames::newest(namesIn(folderOf(database)), today);
     return name.isEmpty() ? QString() : inFolder(database, name);
@@ -135,15 +162,3 @@ void log(const QString& database, Severity severity, const QString& message) {
 }
 
 } // namespace Backups
-
-AutomaticBackup::AutomaticBackup(const QString& database, const QDate& today)
-    : m_worker([database, today] { Backups::daily(database, today); }) {}
-
-AutomaticBackup::~AutomaticBackup() {
-    wait();
-}
-
-void AutomaticBackup::wait() {
-    if (m_worker.joinable())
-        m_worker.join();
-}

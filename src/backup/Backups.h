@@ -3,7 +3,8 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
-#include <thread>
+
+class AttendanceDatabase;
 
 // Copies of the live SQLite database in the folder "backups" beside it.
 namespace Backups {
@@ -33,6 +34,12 @@ struct DailyResult {
 };
 DailyResult daily(const QString& database, const QDate& today);
 
+// What start-up does with the live file: opens it on `db`, runs the engine's quick check, and takes
+// the day's backup of a file that passed (a failed backup is only logged). A damaged file fails with
+// a description that names the problem and the newest backup to restore; it stays open, so that
+// punches are still kept somewhere, and it is not backed up, so that rotation keeps the good copies.
+void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDate& today);
+
 // The newest daily or monthly copy dated up to `today`, as a full path; "" when there is none.
 QString newest(const QString& database, const QDate& today);
 
@@ -42,19 +49,3 @@ enum class Severity { Info, Failure };
 void log(const QString& database, Severity severity, const QString& message);
 
 } // namespace Backups
-
-// The daily backup of one start, run beside the window so that a large file does not hold up the
-// start. The destructor waits for it to end.
-class AutomaticBackup {
-public:
-    AutomaticBackup(const QString& database, const QDate& today);
-    ~AutomaticBackup();
-    AutomaticBackup(const AutomaticBackup&) = delete;
-    AutomaticBackup& operator=(const AutomaticBackup&) = delete;
-
-    // Waits until the backup has ended.
-    void wait();
-
-private:
-    std::thread m_worker;
-};

@@ -4,12 +4,13 @@
 
 #include <QDate>
 #include <QString>
+#include <optional>
 #include <stdexcept>
 
-// The fields the person editor writes.
+// The fields the person editor writes. An update without a password keeps the stored one.
 struct PersonFields {
     QString number;
-    QString password;
+    std::optional<QString> password;
     QString name;
     QString department;
     QString position;
@@ -66,6 +67,8 @@ public:
     virtual RecordSet loginsOn(const QDate& day) = 0;
     virtual RecordSet loginsOfPerson(const QString& number) = 0;
     virtual RecordSet allLogins() = 0;
+    virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
+                                    const std::optional<QString>& number) = 0;
 };
 
 // Texts and checks every engine shares.

@@ -197,7 +197,10 @@ void bindNumber(SQLite::Statement& s, const QString& number) {
 
 void bindPerson(SQLite::Statement& s, const PersonFields& person) {
     s.bind(":no", utf8(person.number));
-    s.bind(":pw", utf8(person.password));
+    if (person.password)
+        s.bind(":pw", utf8(*person.password));
+    else
+        s.bind(":pw");
     s.bind(":name", utf8(person.name));
     s.bind(":dept", utf8(person.department));
     s.bind(":pos", utf8(person.position));
@@ -302,7 +305,8 @@ void SqliteEngine::insertPerson(const PersonFields& person) {
 }
 
 void SqliteEngine::updatePerson(const QString& current, const PersonFields& person) {
-    const std::string sql = "UPDATE tblEmployees SET EmployeeNo = :no, Password = :pw, Name = :name, "
+    const std::string sql = "UPDATE tblEmployees SET EmployeeNo = :no, Password = coalesce(:pw, Password), "
+                            "Name = :name, "
                             "Department = :dept, Position = :pos, IsAdmin = :admin WHERE " +
                             sameNumber(current, ":current") +
                             " AND NOT EXISTS (SELECT 1 FROM tblEmployees AS other WHERE " +
@@ -443,4 +447,19 @@ RecordSet SqliteEngine::allLogins() {
                             .value(QStringLiteral("Records"))
                             .toInt();
     return read(*m_db, kLogins + kInsertOrder, noBinding, records);
+}
+
+RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
+                                      const std::optional<QString>& number) {
+    const std::string first = EngineText::isoDay(from);
+    const std::string last = EngineText::isoDay(to);
+    std::string sql = kLogins + " WHERE l.LogDate BETWEEN :from AND :to";
+    if (number)
+        sql += " AND " + sameNumber(*number, ":no", "l.EmployeeNo");
+    return read(*m_db, sql + " ORDER BY l.LogDate, l.rowid", [&](SQLite::Statement& s) {
+        s.bind(":from", first);
+        s.bind(":to", last);
+        if (number)
+            bindNumber(s, *number);
+    });
 }
