@@ -207,22 +207,28 @@ private slots:
         const QString link = common.path() + QLatin1Char('/') + linkAt;
         QDir().mkpath(QFileInfo(link).path());
         QVERIFY(QFile::link(target.isEmpty() ? other.path() : targetPath, link));
-        const QStringList before = QDir(other.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 
         TestSupport::MessageRecorder boxes;
         Form1 window;
         window.Form_Load();
 
         QCOMPARE(boxes.errorSteps(), steps);
-        QCOMPARE(QDir(other.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        // Neither a folder nor the database nor its temporary copy appears where the link leads.
+        const auto startupEntries = [](const QString& folder) {
+            QStringList names =
+                QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            names.removeIf([](const QString& name) {
+                return name != QStringLiteral("Tallyclock Suite") && name != QStringLiteral("dbData.mdb") &&
+                       !name.startsWith(QStringLiteral(".dbData.mdb."));
+            });
+            return names;
+        };
+        QCOMPARE(startupEntries(other.path()), QStringList());
         if (targetExists && !target.isEmpty())
             QCOMPARE(hashOf(targetPath), QCryptographicHash::hash("precious", QCryptographicHash::Sha256));
         QVERIFY(QFileInfo(link).isSymLink());
-        // No temporary copy is left behind.
         if (QFileInfo(common.dataFolder()).isDir() && !QFileInfo(common.dataFolder()).isSymLink())
-            QCOMPARE(QDir(common.dataFolder())
-                         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-                     QStringList{QStringLiteral("dbData.mdb")});
+            QCOMPARE(startupEntries(common.dataFolder()), QStringList{QStringLiteral("dbData.mdb")});
         if (linkAt == QStringLiteral("Quillmark"))
             QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("is a symbolic link")));
     }
