@@ -19,6 +19,12 @@
 #include <QSettings>
 #include <QWidget>
 
+// The icons are compiled into the static library; nothing refers to them by symbol, so the linker
+// leaves them out of the program unless they are registered explicitly (and outside any namespace).
+static void registerResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace Main {
 
 QString supportAddress() {
@@ -103,6 +109,14 @@ void ApplySkin(QWidget* mainWindow, SkinFramework& skin) {
     skin.setAutoApplyNewWindows(true);
     skin.setAutoApplyNewThreads(true);
     skin.applyWindow(mainWindow);
+}
+
+QIcon applicationIcon() {
+    registerResources();
+    QIcon icon;
+    for (const char* size : {"32", "64", "256"})
+        icon.addFile(QStringLiteral(":/icons/tallyclock-%1.png").arg(QLatin1String(size)));
+    return icon;
 }
 
 QString appTitleFor(const QString& productName) {
