@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
 
 #include <QCryptographicHash>
@@ -16,6 +17,8 @@
 #include <QTextStream>
 #include <SQLiteCpp/Database.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -110,6 +113,39 @@ private slots:
         QCOMPARE(hashOf(kept), afterwards);
         // Shared like the folder, for every user who punches.
         QCOMPARE(modeOf(live()), 0666);
+    }
+
+    // A copy that crashed in the middle of a transaction left the live file half-written and its
+    // journal beside it: the journal goes with the kept file (where it still rolls back), and never
+    // meets the restored one.
+    void aCrashedTransactionStaysWithTheKeptFile() {
+        QCOMPARE(commandLine({QStringLiteral("backup"), file("before-crash.mdb")}).code, 0);
+        const QStringList beforeCrash = contentsOf(live());
+        const QByteArray intact = hashOf(live());
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            SQLite::Database db(live().toStdString(), SQLite::OPEN_READWRITE);
+            db.exec("PRAGMA cache_size = 2; BEGIN; UPDATE tblLogins SET TimeOut = 'torn'; "
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                    "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) SELECT 'x' || i, '2026-12-09', "
+                    "hex(randomblob(40)) FROM n");
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(QFileInfo::exists(live() + QStringLiteral("-journal")));
+        QVERIFY(hashOf(live()) != intact); // the cache spilled into the file itself
+
+        const Run run = commandLine({QStringLiteral("restore"), file("before-crash.mdb")});
+        QCOMPARE(run.code, 0);
+        const QString kept =
+            Backups::folderOf(live()) + QStringLiteral("/dbData-before-restore-2026-12-09-163005.mdb");
+        QVERIFY(!QFileInfo::exists(live() + QStringLiteral("-journal")));
+        QVERIFY(QFileInfo::exists(kept + QStringLiteral("-journal")));
+        QCOMPARE(contentsOf(live()), beforeCrash);
+        QCOMPARE(contentsOf(kept), beforeCrash);
+        QCOMPARE(SqliteBackup::inspect(kept).records, 5LL);
     }
 
     void refusals_data() {
