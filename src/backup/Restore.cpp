@@ -4,6 +4,7 @@
 #include "backup/InstanceLock.h"
 #include "backup/SafeFiles.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SchemaUpgrades.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,6 +81,8 @@ Report restore(const QString& file, const QString& database, const QDateTime& no
                 .arg(dataFolder));
     Report report;
     report.checked = SqliteBackup::inspect(file);
+    if (report.checked.schemaVersion > SchemaUpgrades::latestVersion())
+        throw failure(SchemaUpgrades::newerThanProgram(file, report.checked.schemaVersion));
     // Refuse early; the lock is asked for again, and held, for the swap itself.
     exclusiveLock(database);
 

@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SchemaUpgrades.h"
 #include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
 
@@ -146,6 +147,41 @@ private slots:
         QCOMPARE(contentsOf(live()), beforeCrash);
         QCOMPARE(contentsOf(kept), beforeCrash);
         QCOMPARE(SqliteBackup::inspect(kept).records, 5LL);
+    }
+
+    void versions_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        const int latest = SchemaUpgrades::latestVersion();
+        QTest::newRow("the first program's file")
+            << 0 << 0 << QStringLiteral("Upgraded the copy to schema version %1.").arg(latest);
+        QTest::newRow("this program's") << latest << 0 << QStringLiteral("Restored it as");
+        QTest::newRow("a newer program's")
+            << latest + 1 << 1 << QStringLiteral("made by a newer Tallyclock Suite");
+    }
+
+    void versions() {
+        QFETCH(int, version);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        const QString candidate = file("versioned.mdb");
+        QFile::remove(candidate);
+        QVERIFY(QFile::copy(live(), candidate));
+        SQLite::Database(candidate.toStdString(), SQLite::OPEN_READWRITE)
+            .exec("PRAGMA user_version = " + std::to_string(version));
+        const QByteArray given = hashOf(candidate);
+        const QByteArray before = hashOf(live());
+        const Run run = commandLine({QStringLiteral("restore"), candidate});
+        QCOMPARE(run.code, code);
+        QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
+        QCOMPARE(hashOf(candidate), given); // upgraded on the way, never in place
+        if (code == 0) {
+            QCOMPARE(SqliteBackup::inspect(live()).schemaVersion, SchemaUpgrades::latestVersion());
+        } else {
+            QCOMPARE(hashOf(live()), before);
+            QVERIFY(!QDir(Backups::folderOf(live())).exists());
+        }
     }
 
     void refusals_data() {
