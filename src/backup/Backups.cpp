@@ -60,11 +60,11 @@ QString logOf(const QString& database) {
     return inFolder(database, QStringLiteral("backup.log"));
 }
 
-void write(const QString& database, const QString& target) {
+void write(const QString& database, const QString& target, SafeFiles::Modes modes) {
     const QString temporary = SafeFiles::createTemporary(target);
     try {
         SqliteBackup::copy(database, temporary);
-        SafeFiles::publish(temporary, target);
+        SafeFiles::publish(temporary, target, modes);
     } catch (...) {
         QFile::remove(temporary);
         throw;
@@ -137,8 +137,6 @@ QString newest(const QString& database, const QDate& today) {
 void log(const QString& database, Severity severity, const QString& message) {
     if (severity == Severity::Failure)
         qWarning().noquote() << "Tallyclock Suite backup:" << message;
-    else
-        qInfo().noquote() << "Tallyclock Suite backup:" << message;
     const QString path = logOf(database);
     struct stat folder {};
     if (::stat(QFile::encodeName(folderOf(database)).constData(), &folder) != 0)

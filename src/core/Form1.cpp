@@ -6,7 +6,7 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
-#include "formats/Form5.h"
+#include "platform/Accessibility.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
 #include "platform/MousePointer.h"
@@ -30,8 +30,6 @@
 #include <stdexcept>
 
 namespace {
-
-Form1* g_instance = nullptr;
 
 constexpr QFileDevice::Permissions kShared = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                              QFileDevice::ReadGroup | QFileDevice::WriteGroup |
@@ -71,7 +69,8 @@ void whiteBackground(QWidget* widget) {
 } // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(new MousePointer(this)) {
-    g_instance = this;
+    // Screen readers meet the main window as a window (a frame), not as a panel.
+    Accessibility::install();
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     Timer1 = new QTimer(this);
@@ -93,14 +92,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(new MousePointer(this
     Timer1->start();
 }
 
-Form1::~Form1() {
-    if (g_instance == this)
-        g_instance = nullptr;
-}
-
-Form1* Form1::instance() {
-    return g_instance;
-}
+Form1::~Form1() = default;
 
 void Form1::buildControls() {
     setFont(Fonts::window());
@@ -163,11 +155,14 @@ void Form1::buildControls() {
 
     // What a screen reader speaks: boxes by their labels, the list by what it shows. Buttons, option
     // buttons and frames speak their captions (the login button's follows the punch mode); the clock
-    // labels speak the date and time they show.
+    // labels speak the date and time they show, and their own names until they show one (an empty
+    // label would otherwise borrow its frame's title).
     Text1->setAccessibleName(QStringLiteral("Person Number"));
     Text2->setAccessibleName(QStringLiteral("Password"));
     ListView1->setAccessibleName(QStringLiteral("Today's attendance"));
+    lblDate->setAccessibleName(QStringLiteral("Date"));
     lblDate->setAccessibleDescription(QStringLiteral("Today's date"));
+    lblTime->setAccessibleName(QStringLiteral("Time"));
     lblTime->setAccessibleDescription(QStringLiteral("Current time"));
     // The layout's order, begun at the person number box (tab index 0) and the password (1), so that
     // a punch is: number, Tab, password, Tab, Space.
@@ -176,8 +171,16 @@ void Form1::buildControls() {
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    connect(Option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
-    connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
+    // The punch mode follows the selected option however it came to be selected: click, arrow
+    // keys, an assistive technology's toggle action or the program.
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option2_Click();
+    });
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
@@ -257,13 +260,12 @@ void Form1::Form_QueryUnload() {
             Globals::connection().close();
     });
     trap.step(102, [&] { Globals::releaseConnection(); });
-    trap.step(104, [&] { QCoreApplication::processEvents(); });
-    trap.step(106, [&] { QCoreApplication::processEvents(); });
+    // Events still queued (a click, a tick) are not run here: with the connection gone they could
+    // only fail, and a box shown now would run a loop of its own inside the close. The program
+    // ends once the close returns, and they are dropped with it.
 }
 
 void Form1::Form_Unload() {
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
     Timer1->stop();
     QCoreApplication::quit();
 }
@@ -290,13 +292,4 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, box, [box] { box->setSelection(0, static_cast<int>(box->text().size())); });
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void Form1::PushButton4_Click() {
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
-    // The clock picks up a saved choice at its next tick; nothing to refresh here.
-    trap.step(100, [&] {
-        Form5 form(this);
-        form.showModal();
-    });
 }

@@ -17,6 +17,12 @@
 #include <QRadioButton>
 #include <QWidget>
 
+// The icons are compiled into the static library; nothing refers to them by symbol, so the linker
+// leaves them out of the program unless they are registered explicitly (and outside any namespace).
+static void registerResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace Main {
 
 QString errorReportText(const QString& description, const QString& tag, int step) {
@@ -86,6 +92,14 @@ void ApplySkin(QWidget* mainWindow, SkinFramework& skin) {
     skin.setAutoApplyNewWindows(true);
     skin.setAutoApplyNewThreads(true);
     skin.applyWindow(mainWindow);
+}
+
+QIcon applicationIcon() {
+    registerResources();
+    QIcon icon;
+    for (const char* size : {"32", "64", "256"})
+        icon.addFile(QStringLiteral(":/icons/tallyclock-%1.png").arg(QLatin1String(size)));
+    return icon;
 }
 
 QString appTitleFor(const QString& productName) {

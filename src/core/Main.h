@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <QVariant>
 
@@ -42,6 +43,10 @@ void dressWindow(ErrorTrap& trap, QWidget* window, MousePointer& pointer, const 
 
 // Skins the main window from the program folder's "x/o.cjs" when that file exists.
 void ApplySkin(QWidget* mainWindow, SkinFramework& skin);
+
+// The one application icon, in the sizes the window managers ask for. Every window uses it as its
+// own; the program sets it as the application's window icon at start.
+QIcon applicationIcon();
 
 // The application title: the product name cut before its last blank until 40 characters or fewer.
 QString appTitleFor(const QString& productName);

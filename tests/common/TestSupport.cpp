@@ -1,6 +1,7 @@
 #include "common/TestSupport.h"
 
 #include "core/Main.h"
+#include "data/SettingsStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <map>
@@ -103,6 +105,13 @@ CommonFolder::CommonFolder() {
 
 CommonFolder::~CommonFolder() {
     qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
+}
+
+void clearSettings() {
+    QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
+              SettingsStore::kApplication)
+        .clear();
+    SettingsStore::reload();
 }
 
 QString templatePath() {

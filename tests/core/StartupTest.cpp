@@ -5,14 +5,16 @@
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
 #include "platform/ListView.h"
+#include "platform/PushButton.h"
 #include "platform/SystemClock.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
-#include <QSettings>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -57,9 +59,7 @@ class StartupTest : public QObject {
 private slots:
     void init() {
         SystemClock::setFixed(kNow);
-        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmark"),
-                  QStringLiteral("Quillmark"))
-            .clear();
+        TestSupport::clearSettings();
     }
 
     void cleanup() {
@@ -89,6 +89,7 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("Tallyclock Suite"));
         QCOMPARE(window.ListView1->columnCount(), 8);
         QCOMPARE(window.ListView1->columnHeader(7), QStringLiteral("Login Difference"));
+        QVERIFY(window.ListView1->columnWidth(7) >= window.ListView1->header()->sectionSizeHint(7));
         QCOMPARE(window.ListView1->rowCount(), 0);
         QCOMPARE(window.lblDate->text(), QStringLiteral("12/09/2026"));
         QCOMPARE(window.lblTime->text(), QStringLiteral("02:05 PM"));
@@ -227,6 +228,21 @@ private slots:
             QVERIFY(!Globals::hasConnection());
         }
         QCOMPARE(boxes.texts(), std::vector<QString>{});
+    }
+
+    // A click still queued when the window closes does not run against the released connection.
+    void closingRunsNoQueuedClick() {
+        TestSupport::CommonFolder common;
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Form_Load();
+        window.show();
+        window.Text1->setText(QStringLiteral("1"));
+        QMetaObject::invokeMethod(window.PushButton1, &QPushButton::click, Qt::QueuedConnection);
+        QVERIFY(window.close());
+        QVERIFY(!Globals::hasConnection());
+        QCOMPARE(boxes.texts(), std::vector<QString>{});
+        QCOMPARE(window.Text1->text(), QStringLiteral("1"));
     }
 };
 
