@@ -13,6 +13,7 @@
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -152,6 +153,7 @@ void HoursWindow::buildControls() {
     };
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("periodBox"));
+    periodBox->view()->setAccessibleName(QStringLiteral("Period:")); // the list of entries it drops down
     fromDate = new QDateEdit(this);
     fromDate->setObjectName(QStringLiteral("fromDate"));
     toDate = new QDateEdit(this);
