@@ -72,8 +72,7 @@ void write(const QString& database, const QString& target, SafeFiles::Modes mode
 }
 
 QString manualPath(const QString& database, const QDateTime& now) {
-    return inFolder(database,
-                    QStringLiteral("dbData-%1.mdb").arg(now.toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
+    return inFolder(database, BackupNames::manual(now));
 }
 
 QString keptBeforeRestorePath(const QString& database, const QDateTime& now) {
