@@ -65,10 +65,12 @@ QVariant storedValue(const QString& application, const QString& path) {
     auto values = c.byApplication.constFind(application);
     if (values == c.byApplication.cend()) {
         QSettings settings(QSettings::IniFormat, QSettings::UserScope, application, application);
+        // Watched before the values are taken, so that no change slips in between.
+        watch(settings.fileName());
+        settings.sync();
         QHash<QString, QVariant> read;
         for (const QString& key : settings.allKeys())
             read.insert(key, settings.value(key));
-        watch(settings.fileName());
         values = c.byApplication.insert(application, std::move(read));
     }
     return values->value(path);

@@ -4,6 +4,8 @@
 #include "cli/CommandLine.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SchemaUpgrades.h"
+#include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
 
 #include <QCryptographicHash>
@@ -16,6 +18,8 @@
 #include <QTextStream>
 #include <SQLiteCpp/Database.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -110,6 +114,74 @@ private slots:
         QCOMPARE(hashOf(kept), afterwards);
         // Shared like the folder, for every user who punches.
         QCOMPARE(modeOf(live()), 0666);
+    }
+
+    // A copy that crashed in the middle of a transaction left the live file half-written and its
+    // journal beside it: the journal goes with the kept file (where it still rolls back), and never
+    // meets the restored one.
+    void aCrashedTransactionStaysWithTheKeptFile() {
+        QCOMPARE(commandLine({QStringLiteral("backup"), file("before-crash.mdb")}).code, 0);
+        const QStringList beforeCrash = contentsOf(live());
+        const QByteArray intact = hashOf(live());
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            SQLite::Database db(live().toStdString(), SQLite::OPEN_READWRITE);
+            db.exec("PRAGMA cache_size = 2; BEGIN; UPDATE tblLogins SET TimeOut = 'torn'; "
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                    "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) SELECT 'x' || i, '2026-12-09', "
+                    "hex(randomblob(40)) FROM n");
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(QFileInfo::exists(live() + QStringLiteral("-journal")));
+        QVERIFY(hashOf(live()) != intact); // the cache spilled into the file itself
+
+        const Run run = commandLine({QStringLiteral("restore"), file("before-crash.mdb")});
+        QCOMPARE(run.code, 0);
+        const QString kept =
+            Backups::folderOf(live()) + QStringLiteral("/dbData-before-restore-2026-12-09-163005.mdb");
+        QVERIFY(!QFileInfo::exists(live() + QStringLiteral("-journal")));
+        QVERIFY(QFileInfo::exists(kept + QStringLiteral("-journal")));
+        QCOMPARE(contentsOf(live()), beforeCrash);
+        QCOMPARE(contentsOf(kept), beforeCrash);
+        QCOMPARE(SqliteBackup::inspect(kept).records, 5LL);
+    }
+
+    void versions_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        const int latest = SchemaUpgrades::latestVersion();
+        QTest::newRow("the first program's file")
+            << 0 << 0 << QStringLiteral("Upgraded the copy to schema version %1.").arg(latest);
+        QTest::newRow("this program's") << latest << 0 << QStringLiteral("Restored it as");
+        QTest::newRow("a newer program's")
+            << latest + 1 << 1 << QStringLiteral("made by a newer Tallyclock Suite");
+    }
+
+    void versions() {
+        QFETCH(int, version);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        const QString candidate = file("versioned.mdb");
+        QFile::remove(candidate);
+        QVERIFY(QFile::copy(live(), candidate));
+        SQLite::Database(candidate.toStdString(), SQLite::OPEN_READWRITE)
+            .exec("PRAGMA user_version = " + std::to_string(version));
+        const QByteArray given = hashOf(candidate);
+        const QByteArray before = hashOf(live());
+        const Run run = commandLine({QStringLiteral("restore"), candidate});
+        QCOMPARE(run.code, code);
+        QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
+        QCOMPARE(hashOf(candidate), given); // upgraded on the way, never in place
+        if (code == 0) {
+            QCOMPARE(SqliteBackup::inspect(live()).schemaVersion, SchemaUpgrades::latestVersion());
+        } else {
+            QCOMPARE(hashOf(live()), before);
+            QVERIFY(!QDir(Backups::folderOf(live())).exists());
+        }
     }
 
     void refusals_data() {
