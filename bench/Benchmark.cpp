@@ -1,6 +1,7 @@
 // Measures the program's handlers on a large workplace and prints one table of medians beside
 // their targets. Run through `make bench` (Release build, offscreen platform).
 
+#include "Measure.h"
 #include "Workplace.h"
 
 #include "core/Form1.h"
@@ -34,28 +35,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> values) {
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
-}
-
-double timeMs(const std::function<void()>& work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
-std::vector<double> repeat(int times, const std::function<void()>& work) {
-    std::vector<double> samples;
-    for (int i = 0; i < times; ++i)
-        samples.push_back(timeMs(work));
-    return samples;
-}
 
 long residentKb(const char* field) {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -122,35 +101,6 @@ double startProcessMs(const QString& program, const QStringList& arguments) {
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     child.waitForFinished(10000);
     return ms;
-}
-
-double toolMs(const QString& shellCommand) {
-    QProcess shell;
-    QElapsedTimer timer;
-    timer.start();
-    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellCommand});
-    shell.waitForFinished(-1);
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
-}
-
-struct Row {
-    QString measure;
-    QString value;
-    QString target;
-    bool met;
-};
-
-void printTable(const std::vector<Row>& rows) {
-    QTextStream out(stdout);
-    out << "\n| measure | median | target | met |\n|---|---|---|---|\n";
-    for (const Row& row : rows)
-        out << "| " << row.measure << " | " << row.value << " | " << row.target << " | "
-            << (row.met ? "yes" : "NO") << " |\n";
-    out.flush();
-}
-
-QString ms(double value) {
-    return QString::number(value, 'f', value < 10 ? 2 : 0) + QStringLiteral(" ms");
 }
 
 } // namespace

@@ -23,11 +23,25 @@ void Form1::PushButton1_Click() {
             rs.close();
     };
     const auto readRecords = [&] { rs = Globals::connection().latestRecordOfPerson(number); };
-    const auto punchIn = [&] {
-        Globals::connection().punchIn(number, ClockStamp::shownDay(*this), ClockStamp::shownTime(*this));
+    // The write re-reads the latest record under the database's write lock and decides again: another
+    // terminal may have punched the same person since the records were read above.
+    PunchOutcome outcome = PunchOutcome::Written;
+    const auto punch = [&](PunchKind kind) {
+        return [&, kind] {
+            outcome = PunchOutcome::Written;
+            outcome = Globals::connection().punch(kind, number, ClockStamp::shownDay(*this),
+                                                  ClockStamp::shownTime(*this));
+        };
     };
-    const auto punchOut = [&] {
-        Globals::connection().punchOut(number, ClockStamp::shownDay(*this), ClockStamp::shownTime(*this));
+    const auto alreadyIn = [&] { MessageBox::ok(name + QStringLiteral(" already logged in.")); };
+    const auto notYetIn = [&] { MessageBox::ok(name + QStringLiteral(" has not yet logged in.")); };
+    const auto afterPunch = [&](int listStep) {
+        if (outcome == PunchOutcome::AlreadyIn)
+            trap.step(120, alreadyIn);
+        else if (outcome == PunchOutcome::NotYetIn)
+            trap.step(134, notYetIn);
+        else
+            trap.step(listStep, [&] { listLogins(); });
     };
 
     trap.step(100, [&] { rs = RecordSet(); });
@@ -45,23 +59,22 @@ void Form1::PushButton1_Click() {
                     if (trap.test(114, [&] { return !rs.eof(); })) {
                         trap.step(116, [&] { rs.moveLast(); });
                         if (trap.test(118, [&] { return rs.text(QStringLiteral("TimeOut")).isEmpty(); })) {
-                            trap.step(120,
-                                      [&] { MessageBox::ok(name + QStringLiteral(" already logged in.")); });
+                            trap.step(120, alreadyIn);
                         } else {
-                            trap.step(122, punchIn);
-                            trap.step(124, [&] { listLogins(); });
+                            trap.step(122, punch(PunchKind::In));
+                            afterPunch(124);
                         }
                     } else {
-                        trap.step(126, punchIn);
-                        trap.step(128, [&] { listLogins(); });
+                        trap.step(126, punch(PunchKind::In));
+                        afterPunch(128);
                     }
                 }
             } else if (ready && trap.step(130, readRecords)) {
                 if (trap.test(132, [&] { return rs.eof(); })) {
-                    trap.step(134, [&] { MessageBox::ok(name + QStringLiteral(" has not yet logged in.")); });
+                    trap.step(134, notYetIn);
                 } else {
-                    trap.step(136, punchOut);
-                    trap.step(138, [&] { listLogins(); });
+                    trap.step(136, punch(PunchKind::Out));
+                    afterPunch(138);
                 }
             }
         } else {

@@ -1,34 +1,20 @@
 #pragma once
 
+#include "data/DatabaseEngine.h"
 #include "data/RecordSet.h"
 
 #include <QDate>
 #include <QString>
 #include <memory>
-
-namespace SQLite {
-class Database;
-}
-
-// The fields the person editor writes.
-struct PersonFields {
-    QString number;
-    QString password;
-    QString name;
-    QString department;
-    QString position;
-    bool isAdmin = false;
-};
+#include <optional>
 
 // The one connection to the attendance database and the catalogue of every statement the program
-// issues. Each statement is prepared with bound values; texts are never spliced into SQL. Person
-// numbers and passwords compare without regard to letter case, across Unicode. Every failure is a
-// std::runtime_error whose text is the description the error box shows.
+// issues. The engine behind it is chosen when it is opened; each statement is prepared with bound
+// values, texts are never spliced into SQL. Person numbers and passwords compare without regard to
+// letter case, across Unicode. Every failure is a DatabaseError (a std::runtime_error) whose text
+// is the description the error box shows.
 class AttendanceDatabase {
 public:
-    // The collation our statements name; registered on every connection.
-    static constexpr const char* kCollation = "UNICODE_NOCASE";
-
     AttendanceDatabase();
     ~AttendanceDatabase();
     AttendanceDatabase(const AttendanceDatabase&) = delete;
@@ -37,7 +23,7 @@ public:
     // Opens an existing database file for reading and writing. A missing file, a folder, a file
     // that is not an attendance database, a read-only file and a locked file each fail clearly.
     void open(const QString& path);
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_engine != nullptr; }
     void close();
     QString path() const { return m_path; }
 
@@ -59,6 +45,8 @@ public:
     // 7 and 8: a person, and a person's attendance records.
     void deletePerson(const QString& number);
     void deleteRecordsOfPerson(const QString& number);
+    // 7 and 8 together: both or neither.
+    void deletePersonWithRecords(const QString& number);
     // 9: a person's attendance records, oldest insert first (the last row is the latest record).
     RecordSet recordsOfPerson(const QString& number);
     // 9 as the punch reads it: only the last of those rows (none when the person has no record).
@@ -68,17 +56,25 @@ public:
     void punchIn(const QString& number, const QDate& day, const QString& timeIn);
     // 11: closes every open record of the person and moves it to `day`.
     void punchOut(const QString& number, const QDate& day, const QString& timeOut);
+    // A punch as the clock makes it: 9 and then 10 or 11 as one transaction, so that two terminals
+    // punching the same person one after the other never both see "not yet in". In is refused when
+    // the latest record is open (empty or Null time-out), Out when the person has no record.
+    PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time);
     // 12: deletes every record with this number, day and time-in.
     void deleteRecord(const QString& number, const QDate& day, const QString& timeIn);
     // 13, 14, 15: records with their persons' fields.
     RecordSet loginsOn(const QDate& day);
     RecordSet loginsOfPerson(const QString& number);
     RecordSet allLogins();
+    // Records with their persons' fields from day `from` to day `to`, both included, by day and
+    // then in the order they were made; only those of the person `number` when given.
+    RecordSet loginsBetween(const QDate& from, const QDate& to,
+                            const std::optional<QString>& number = std::nullopt);
 
 private:
-    SQLite::Database& connection();
+    DatabaseEngine& engine();
 
-    std::unique_ptr<SQLite::Database> m_db;
+    std::unique_ptr<DatabaseEngine> m_engine;
     QString m_path;
     int m_busyTimeoutMs = 5000;
 };

@@ -2,28 +2,11 @@
 
 #include "platform/DateTexts.h"
 
-#include <SQLiteCpp/Column.h>
-#include <SQLiteCpp/Statement.h>
-
 #include <QHash>
 #include <stdexcept>
 #include <string_view>
 
 namespace {
-
-RecordSet::Kind kindOf(const char* declaredType) {
-    if (!declaredType)
-        return RecordSet::Kind::Text;
-    const QString type = QString::fromLatin1(declaredType).toUpper();
-    if (type.contains(QLatin1String("DATE")))
-        return RecordSet::Kind::Date;
-    if (type.contains(QLatin1String("INT")))
-        return RecordSet::Kind::Integer;
-    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) ||
-        type.contains(QLatin1String("DOUB")))
-        return RecordSet::Kind::Real;
-    return RecordSet::Kind::Text;
-}
 
 // Large lists repeat the same names, dates and times over and over; sharing one QString per
 // distinct value keeps them compact and spares a conversion per cell. The pool stops growing
@@ -55,68 +38,70 @@ QString fromUtf8(std::string_view utf8) {
 
 } // namespace
 
-RecordSet RecordSet::fetch(SQLite::Statement& statement, int expectedRows) {
-    RecordSet rs;
-    const int columns = statement.getColumnCount();
-    int dateColumns = 0;
-    for (int c = 0; c < columns; ++c) {
-        rs.m_names.append(QString::fromUtf8(statement.getColumnName(c)));
-        const char* declared = nullptr;
-        try {
-            declared = statement.getColumnDeclaredType(c);
-        } catch (const SQLite::Exception&) {
-            declared = nullptr; // an expression column has no declared type
-        }
-        rs.m_kinds.push_back(kindOf(declared));
-        rs.m_dateSlots.push_back(rs.m_kinds.back() == Kind::Date ? dateColumns++ : -1);
-    }
-    rs.m_dateColumns = dateColumns;
-
-    std::vector<Pool<QString>> texts(static_cast<size_t>(columns));
+struct RecordSet::Builder::Pools {
+    std::vector<Pool<QString>> texts;
     Pool<std::pair<QString, QDate>> dates;
-    const auto makeDate = [](std::string_view utf8) {
-        const QString stored = fromUtf8(utf8);
+};
+
+RecordSet::Builder::Builder(const std::vector<Column>& columns, int expectedRows) : m_pools(new Pools) {
+    int dateColumns = 0;
+    for (const Column& column : columns) {
+        m_set.m_names.append(column.name);
+        m_set.m_kinds.push_back(column.kind);
+        m_set.m_dateSlots.push_back(column.kind == Kind::Date ? dateColumns++ : -1);
+    }
+    m_set.m_dateColumns = dateColumns;
+    m_pools->texts.resize(columns.size());
+    if (expectedRows > 0) {
+        const size_t rows = static_cast<size_t>(expectedRows);
+        m_set.m_cells.reserve(rows * columns.size());
+        m_set.m_nulls.reserve(rows * columns.size());
+        m_set.m_dateValues.reserve(rows * static_cast<size_t>(dateColumns));
+    }
+}
+
+RecordSet::Builder::~Builder() = default;
+
+void RecordSet::Builder::advance() {
+    if (++m_column == m_set.m_kinds.size()) {
+        m_column = 0;
+        ++m_set.m_rows;
+    }
+}
+
+void RecordSet::Builder::addNull() {
+    m_set.m_cells.emplace_back();
+    m_set.m_nulls.push_back(true);
+    if (m_set.m_dateSlots[m_column] >= 0)
+        m_set.m_dateValues.emplace_back();
+    advance();
+}
+
+void RecordSet::Builder::addText(std::string_view utf8) {
+    static const auto makeDate = [](std::string_view text) {
+        const QString stored = fromUtf8(text);
         const QDate date = QDate::fromString(stored.left(10), Qt::ISODate);
         // A value that is no ISO date is shown as stored rather than lost.
         return std::make_pair(date.isValid() ? DateTexts::shortDate(date) : stored, date);
     };
-    if (expectedRows > 0) {
-        rs.m_cells.reserve(static_cast<size_t>(expectedRows) * static_cast<size_t>(columns));
-        rs.m_nulls.reserve(static_cast<size_t>(expectedRows) * static_cast<size_t>(columns));
-        rs.m_dateValues.reserve(static_cast<size_t>(expectedRows) * static_cast<size_t>(dateColumns));
+    m_set.m_nulls.push_back(false);
+    if (m_set.m_dateSlots[m_column] >= 0) {
+        const auto* date = m_pools->dates.get(utf8, makeDate);
+        m_set.m_cells.push_back(date->first);
+        m_set.m_dateValues.push_back(date->second);
+    } else {
+        m_set.m_cells.push_back(*m_pools->texts[m_column].get(utf8, fromUtf8));
     }
-    std::vector<SQLite::Column> fields;
-    while (statement.executeStep()) {
-        if (fields.empty()) {
-            for (int c = 0; c < columns; ++c)
-                fields.push_back(statement.getColumn(c));
-        }
-        for (int c = 0; c < columns; ++c) {
-            const SQLite::Column& field = fields[static_cast<size_t>(c)];
-            const int slot = rs.m_dateSlots[static_cast<size_t>(c)];
-            // The engine gives no text for Null, which spares asking for the type of every cell.
-            const char* text = field.getText(nullptr);
-            if (!text) {
-                rs.m_cells.emplace_back();
-                rs.m_nulls.push_back(true);
-                if (slot >= 0)
-                    rs.m_dateValues.emplace_back();
-                continue;
-            }
-            const std::string_view utf8(text, static_cast<size_t>(field.getBytes()));
-            rs.m_nulls.push_back(false);
-            if (slot >= 0) {
-                const auto* date = dates.get(utf8, makeDate);
-                rs.m_cells.push_back(date->first);
-                rs.m_dateValues.push_back(date->second);
-            } else {
-                rs.m_cells.push_back(*texts[static_cast<size_t>(c)].get(utf8, fromUtf8));
-            }
-        }
-        ++rs.m_rows;
-    }
-    rs.m_open = true;
-    return rs;
+    advance();
+}
+
+RecordSet RecordSet::Builder::finish() {
+    if (m_column != 0)
+        throw std::logic_error("a record set was finished in the middle of a row");
+    m_set.m_open = true;
+    m_pools.reset(new Pools);
+    m_pools->texts.resize(m_set.m_kinds.size());
+    return std::move(m_set);
 }
 
 void RecordSet::close() {

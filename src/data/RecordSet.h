@@ -4,11 +4,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
+#include <string_view>
 #include <vector>
-
-namespace SQLite {
-class Statement;
-}
 
 // The rows of one read, fetched in full when the statement runs (a static, read-only cursor).
 // Cells are kept as the texts a field shows when "appended to an empty text": Null reads as "",
@@ -16,10 +14,13 @@ class Statement;
 class RecordSet {
 public:
     enum class Kind { Text, Integer, Real, Date };
+    struct Column {
+        QString name;
+        Kind kind = Kind::Text;
+    };
+    class Builder;
 
     RecordSet() = default;
-    // Runs the statement and reads every row; `expectedRows` sizes the storage up front.
-    static RecordSet fetch(SQLite::Statement& statement, int expectedRows = 0);
 
     bool isOpen() const { return m_open; }
     void close();
@@ -55,4 +56,29 @@ private:
     std::vector<int> m_dateSlots; // per column: its place among the date columns, or -1
     int m_dateColumns = 0;
     std::vector<QDate> m_dateValues; // the dates of the date columns, row after row
+};
+
+// Fills a record set from any engine: the columns with their kinds, then the cells row after row
+// in column order. A cell is the engine's UTF-8 text of the value or Null; a date cell's text is
+// an ISO date ("yyyy-MM-dd", anything after it ignored).
+class RecordSet::Builder {
+public:
+    // `expectedRows` sizes the storage up front.
+    explicit Builder(const std::vector<Column>& columns, int expectedRows = 0);
+    ~Builder();
+    Builder(const Builder&) = delete;
+    Builder& operator=(const Builder&) = delete;
+
+    void addNull();
+    void addText(std::string_view utf8);
+    // The finished record set, open and before its first row. Throws when a row is incomplete.
+    RecordSet finish();
+
+private:
+    void advance();
+
+    struct Pools;
+    RecordSet m_set;
+    std::unique_ptr<Pools> m_pools;
+    size_t m_column = 0;
 };

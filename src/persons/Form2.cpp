@@ -130,9 +130,9 @@ void Form2::PushButton2_Click() {
                                 QStringLiteral(" and its records?"));
     });
     if (yes) {
-        // Two statements in this order; the records go even when the person's row could not.
-        trap.step(104, [&] { Globals::connection().deletePerson(number); });
-        trap.step(106, [&] { Globals::connection().deleteRecordsOfPerson(number); });
+        // The person and the records go together or not at all: never a person without their
+        // records, nor records kept for a person who is gone because the second half failed.
+        trap.step(104, [&] { Globals::connection().deletePersonWithRecords(number); });
     }
     trap.step(108, [&] { listEmployees(); });
 }

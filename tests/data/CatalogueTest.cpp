@@ -5,7 +5,10 @@
 #include <QTest>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <atomic>
+#include <barrier>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -348,6 +351,148 @@ private slots:
         QCOMPARE(column(m_db->personsByName(), "Name"),
                  (QStringList{QStringLiteral("anna"), QStringLiteral("bert"), QStringLiteral("Carl"),
                               QStringLiteral("Dora")}));
+    }
+
+    // The person's records before the punch: o open, c closed, e closed with an empty time-out.
+    void punchDecidesOnTheLatestRecord_data() {
+        QTest::addColumn<bool>("in");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("after");
+        const int written = int(PunchOutcome::Written);
+        QTest::newRow("in, no record") << true << "" << written << "o";
+        QTest::newRow("in, latest closed") << true << "cc" << written << "cco";
+        QTest::newRow("in, latest open") << true << "co" << int(PunchOutcome::AlreadyIn) << "co";
+        QTest::newRow("in, latest time-out empty") << true << "e" << int(PunchOutcome::AlreadyIn) << "e";
+        QTest::newRow("out, no record") << false << "" << int(PunchOutcome::NotYetIn) << "";
+        QTest::newRow("out, all closed") << false << "cc" << written << "cc";
+        QTest::newRow("out, two open") << false << "oo" << written << "cc";
+    }
+    void punchDecidesOnTheLatestRecord() {
+        QFETCH(bool, in);
+        QFETCH(QString, before);
+        QFETCH(int, outcome);
+        QFETCH(QString, after);
+        const QString number = QStringLiteral("7");
+        // A punch-out closes every open record, so open ones can only follow the closed ones.
+        for (QChar state : before) {
+            m_db->punchIn(number, kDay.addDays(-1), QStringLiteral("08:00 AM"));
+            if (state != QLatin1Char('o'))
+                m_db->punchOut(number, kDay.addDays(-1),
+                               state == QLatin1Char('e') ? QString() : QStringLiteral("x"));
+        }
+        // Another person's open record decides nothing.
+        m_db->punchIn(QStringLiteral("70"), kDay, QStringLiteral("09:00 AM"));
+
+        QCOMPARE(int(m_db->punch(in ? PunchKind::In : PunchKind::Out, QStringLiteral("7"), kDay,
+                                 QStringLiteral("05:00 PM"))),
+                 outcome);
+        QString states;
+        for (RecordSet rs = m_db->recordsOfPerson(number); !rs.eof(); rs.moveNext()) {
+            const bool open = rs.isNull(QStringLiteral("TimeOut"));
+            states += open                                           ? QLatin1Char('o')
+                      : rs.text(QStringLiteral("TimeOut")).isEmpty() ? QLatin1Char('e')
+                                                                     : QLatin1Char('c');
+        }
+        QCOMPARE(states, after);
+    }
+
+    void punchesOfOnePersonFromTwoTerminalsNeverBothOpen() {
+        // Two connections, as two terminals on the shared file, punch the same person in at the same
+        // moment, round after round: exactly one of them may open the record.
+        m_db->setBusyTimeout(20000);
+        AttendanceDatabase other;
+        other.setBusyTimeout(20000);
+        other.open(m_path);
+        constexpr int kRounds = 25;
+        std::barrier sync(2);
+        std::atomic<int> opened[kRounds] = {};
+        const auto terminal = [&](AttendanceDatabase* db, QString number, bool closes) {
+            for (int round = 0; round < kRounds; ++round) {
+                sync.arrive_and_wait();
+                if (db->punch(PunchKind::In, number, kDay, QStringLiteral("09:00 AM")) ==
+                    PunchOutcome::Written)
+                    ++opened[round];
+                sync.arrive_and_wait();
+                if (closes)
+                    db->punch(PunchKind::Out, number, kDay, QStringLiteral("10:00 AM"));
+            }
+        };
+        std::thread first(terminal, m_db, QStringLiteral("abc"), true);
+        std::thread second(terminal, &other, QStringLiteral("ABC"), false);
+        first.join();
+        second.join();
+        for (int round = 0; round < kRounds; ++round)
+            QCOMPARE(opened[round].load(), 1);
+        QCOMPARE(m_db->recordsOfPerson(QStringLiteral("Abc")).rowCount(), kRounds);
+    }
+
+    void personDeletedWithRecordsOrNotAtAll() {
+        m_db->insertPerson(person(QStringLiteral("7"), QStringLiteral("Ann")));
+        m_db->insertPerson(person(QStringLiteral("8"), QStringLiteral("Bob")));
+        for (const char* number : {"7", "7", "8"})
+            m_db->punchIn(QString::fromLatin1(number), kDay, QStringLiteral("09:00 AM"));
+        {
+            // A rule of the file refuses to delete records: the person must stay too.
+            SQLite::Database raw(m_path.toStdString(), SQLite::OPEN_READWRITE);
+            raw.exec("CREATE TRIGGER keepRecords BEFORE DELETE ON tblLogins "
+                     "BEGIN SELECT RAISE(ABORT, 'records are kept'); END");
+        }
+        try {
+            m_db->deletePersonWithRecords(QStringLiteral("7"));
+            QFAIL("the refused delete reported success");
+        } catch (const std::runtime_error& e) {
+            QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("records are kept")));
+        }
+        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblEmployees"), 2);
+        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblLogins"), 3);
+        {
+            SQLite::Database raw(m_path.toStdString(), SQLite::OPEN_READWRITE);
+            raw.exec("DROP TRIGGER keepRecords");
+        }
+        m_db->deletePersonWithRecords(QStringLiteral("7"));
+        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblEmployees"), 1);
+        QCOMPARE(column(m_db->allLogins(), "EmployeeNo"), QStringList{QStringLiteral("8")});
+    }
+
+    void loginsBetweenTwoDays_data() {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QString>("number"); // "*" for every person
+        QTest::addColumn<QStringList>("timesIn");
+        QTest::newRow("every person")
+            << kDay << kDay.addDays(1) << "*" << QStringList{"d1", "ä1", "g1", "d2", "ä2"};
+        QTest::newRow("one day") << kDay.addDays(1) << kDay.addDays(1) << "*" << QStringList{"d2", "ä2"};
+        QTest::newRow("one person, other case")
+            << kDay.addDays(-1) << kDay.addDays(5) << "ÄBC" << QStringList{"ä1", "ä2", "ä3"};
+        QTest::newRow("gone person") << kDay << kDay << "ghost" << QStringList{"g1"};
+        QTest::newRow("pattern is no pattern") << kDay << kDay << "%" << QStringList{};
+        QTest::newRow("backwards") << kDay.addDays(1) << kDay << "*" << QStringList{};
+    }
+    void loginsBetweenTwoDays() {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QString, number);
+        m_db->insertPerson(person(QStringLiteral("äbc"), QStringLiteral("Anna")));
+        m_db->insertPerson(person(QStringLiteral("D"), QStringLiteral("Dan")));
+        // Inserted out of day order: the result comes by day, then in insert order.
+        m_db->punchIn(QStringLiteral("D"), kDay.addDays(1), QStringLiteral("d2"));
+        m_db->punchIn(QStringLiteral("D"), kDay, QStringLiteral("d1"));
+        m_db->punchIn(QStringLiteral("äbc"), kDay, QStringLiteral("ä1"));
+        m_db->punchIn(QStringLiteral("ghost"), kDay, QStringLiteral("g1"));
+        m_db->punchIn(QStringLiteral("ÄBC"), kDay.addDays(1), QStringLiteral("ä2"));
+        m_db->punchIn(QStringLiteral("äbc"), kDay.addDays(2), QStringLiteral("ä3"));
+        m_db->punchIn(QStringLiteral("D"), kDay.addDays(-1), QStringLiteral("d0"));
+
+        const std::optional<QString> who =
+            number == QLatin1String("*") ? std::nullopt : std::optional<QString>(number);
+        const RecordSet rs = m_db->loginsBetween(from, to, who);
+        QTEST(column(rs, "TimeIn"), "timesIn");
+        if (number == QLatin1String("ÄBC"))
+            QCOMPARE(column(rs, "Name"), QStringList(3, QStringLiteral("Anna")));
+        QCOMPARE(column(m_db->loginsBetween(kDay, kDay), "LogDate"),
+                 QStringList(3, QStringLiteral("12/9/2026")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_db->loginsBetween(QDate(), kDay));
     }
 
     void invalidDateIsRefused() {

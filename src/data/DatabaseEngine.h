@@ -1,0 +1,79 @@
+#pragma once
+
+#include "data/RecordSet.h"
+
+#include <QDate>
+#include <QString>
+#include <optional>
+#include <stdexcept>
+
+// The fields the person editor writes. An update without a password keeps the stored one.
+struct PersonFields {
+    QString number;
+    std::optional<QString> password;
+    QString name;
+    QString department;
+    QString position;
+    bool isAdmin = false;
+};
+
+enum class PunchKind { In, Out };
+
+enum class PunchOutcome {
+    Written,   // the record was opened or the open records closed
+    AlreadyIn, // punch in refused: the person's latest record is still open
+    NotYetIn,  // punch out refused: the person has no record at all
+};
+
+// A failure of the database layer. The text is the description the error box shows; the kind lets
+// callers tell the failures apart without reading the text.
+class DatabaseError : public std::runtime_error {
+public:
+    enum class Kind { Other, NotOpen, Busy, Duplicate, Interrupted, Unreachable };
+
+    DatabaseError(Kind kind, const QString& description);
+    Kind kind() const { return m_kind; }
+
+private:
+    Kind m_kind;
+};
+
+// One database engine behind the statement catalogue. Each engine owns its connection, its SQL
+// and its way of ignoring letter case across Unicode; callers see the same results from every
+// engine. Reads return a complete record set; every function throws DatabaseError.
+class DatabaseEngine {
+public:
+    virtual ~DatabaseEngine() = default;
+
+    // How long a statement waits for another program that holds the database.
+    virtual void setBusyTimeout(int milliseconds) = 0;
+
+    virtual RecordSet personByCredentials(const QString& number, const QString& password) = 0;
+    virtual RecordSet administrators() = 0;
+    virtual RecordSet personsByName() = 0;
+    virtual RecordSet personByNumber(const QString& number) = 0;
+    virtual void insertPerson(const PersonFields& person) = 0;
+    virtual void updatePerson(const QString& current, const PersonFields& person) = 0;
+    virtual void deletePerson(const QString& number) = 0;
+    virtual void deleteRecordsOfPerson(const QString& number) = 0;
+    virtual void deletePersonWithRecords(const QString& number) = 0;
+    virtual RecordSet recordsOfPerson(const QString& number) = 0;
+    virtual RecordSet latestRecordOfPerson(const QString& number) = 0;
+    virtual void punchIn(const QString& number, const QDate& day, const QString& timeIn) = 0;
+    virtual void punchOut(const QString& number, const QDate& day, const QString& timeOut) = 0;
+    virtual PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day,
+                               const QString& time) = 0;
+    virtual void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) = 0;
+    virtual RecordSet loginsOn(const QDate& day) = 0;
+    virtual RecordSet loginsOfPerson(const QString& number) = 0;
+    virtual RecordSet allLogins() = 0;
+    virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
+                                    const std::optional<QString>& number) = 0;
+};
+
+// Texts and checks every engine shares.
+namespace EngineText {
+QString numberInUse(const QString& number);
+// The ISO text of a day; an invalid day is a failure rather than a silent match.
+std::string isoDay(const QDate& day);
+} // namespace EngineText

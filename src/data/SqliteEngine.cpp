@@ -1,0 +1,465 @@
+#include "data/SqliteEngine.h"
+
+#include <QFileInfo>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
+#include <sqlite3.h>
+
+namespace {
+
+using Kind = DatabaseError::Kind;
+
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+bool isAscii(const char* text, int length) {
+    for (int i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Letter case ignored across Unicode; plain ASCII takes a fast path with the same order.
+int compareIgnoringCase(void*, int lengthA, const void* a, int lengthB, const void* b) {
+    const auto* textA = static_cast<const char*>(a);
+    const auto* textB = static_cast<const char*>(b);
+    if (isAscii(textA, lengthA) && isAscii(textB, lengthB)) {
+        const int common = std::min(lengthA, lengthB);
+        for (int i = 0; i < common; ++i) {
+            const int ca = (textA[i] >= 'A' && textA[i] <= 'Z') ? textA[i] + 32 : textA[i];
+            const int cb = (textB[i] >= 'A' && textB[i] <= 'Z') ? textB[i] + 32 : textB[i];
+            if (ca != cb)
+                return ca < cb ? -1 : 1;
+        }
+        return lengthA == lengthB ? 0 : (lengthA < lengthB ? -1 : 1);
+    }
+    const QString stringA = QString::fromUtf8(textA, lengthA);
+    const QString stringB = QString::fromUtf8(textB, lengthB);
+    const int result = QString::compare(stringA, stringB, Qt::CaseInsensitive);
+    return result < 0 ? -1 : (result > 0 ? 1 : 0);
+}
+
+// SQLite's NOCASE index is a sound first filter for a person number only when no non-ASCII
+// letter can fold onto one of its letters (the Kelvin sign onto k, the long s onto s, ...).
+bool indexCanFilter(const QString& number) {
+    for (QChar c : number) {
+        if (c.unicode() >= 0x80)
+            return false;
+        switch (c.toLatin1()) {
+        case 'k':
+        case 'K':
+        case 's':
+        case 'S':
+        case 'i':
+        case 'I':
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
+// "EmployeeNo equals the bound number ignoring case", in the form that can use the index.
+std::string sameNumber(const QString& number, const char* parameter,
+                       const std::string& column = "EmployeeNo") {
+    std::string clause = column + " = " + parameter + " COLLATE UNICODE_NOCASE";
+    if (indexCanFilter(number))
+        clause = "(" + column + " = " + parameter + " AND " + clause + ")";
+    return clause;
+}
+
+// The engine's result code, not its message, tells what went wrong.
+Kind kindOf(const SQLite::Exception& e) {
+    switch (e.getErrorCode()) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Kind::Busy;
+    case SQLITE_INTERRUPT:
+        return Kind::Interrupted;
+    case SQLITE_CONSTRAINT:
+        if (e.getExtendedErrorCode() == SQLITE_CONSTRAINT_UNIQUE ||
+            e.getExtendedErrorCode() == SQLITE_CONSTRAINT_PRIMARYKEY)
+            return Kind::Duplicate;
+        return Kind::Other;
+    default:
+        return Kind::Other;
+    }
+}
+
+DatabaseError readFailure(const SQLite::Exception& e) {
+    return DatabaseError(
+        kindOf(e),
+        QStringLiteral("The attendance database could not be read: %1").arg(QString::fromUtf8(e.what())));
+}
+
+DatabaseError changeFailure(const SQLite::Exception& e) {
+    return DatabaseError(
+        kindOf(e),
+        QStringLiteral("The attendance database could not be changed: %1").arg(QString::fromUtf8(e.what())));
+}
+
+RecordSet::Kind kindOfDeclared(const char* declaredType) {
+    if (!declaredType)
+        return RecordSet::Kind::Text;
+    const QString type = QString::fromLatin1(declaredType).toUpper();
+    if (type.contains(QLatin1String("DATE")))
+        return RecordSet::Kind::Date;
+    if (type.contains(QLatin1String("INT")))
+        return RecordSet::Kind::Integer;
+    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) ||
+        type.contains(QLatin1String("DOUB")))
+        return RecordSet::Kind::Real;
+    return RecordSet::Kind::Text;
+}
+
+// Runs the statement and reads every row; `expectedRows` sizes the storage up front.
+RecordSet fetch(SQLite::Statement& statement, int expectedRows) {
+    const int columns = statement.getColumnCount();
+    std::vector<RecordSet::Column> layout;
+    for (int c = 0; c < columns; ++c) {
+        const char* declared = nullptr;
+        try {
+            declared = statement.getColumnDeclaredType(c);
+        } catch (const SQLite::Exception&) {
+            declared = nullptr; // an expression column has no declared type
+        }
+        layout.push_back({QString::fromUtf8(statement.getColumnName(c)), kindOfDeclared(declared)});
+    }
+    RecordSet::Builder builder(layout, expectedRows);
+    std::vector<SQLite::Column> fields;
+    while (statement.executeStep()) {
+        if (fields.empty()) {
+            for (int c = 0; c < columns; ++c)
+                fields.push_back(statement.getColumn(c));
+        }
+        for (const SQLite::Column& field : fields) {
+            // The engine gives no text for Null, which spares asking for the type of every cell.
+            const char* text = field.getText(nullptr);
+            if (text)
+                builder.addText(std::string_view(text, static_cast<size_t>(field.getBytes())));
+            else
+                builder.addNull();
+        }
+    }
+    return builder.finish();
+}
+
+// Runs a read and turns engine errors into descriptions.
+template <typename Bind>
+RecordSet read(SQLite::Database& db, const std::string& sql, Bind bind, int expectedRows = 0) {
+    try {
+        SQLite::Statement statement(db, sql);
+        bind(statement);
+        return fetch(statement, expectedRows);
+    } catch (const SQLite::Exception& e) {
+        throw readFailure(e);
+    }
+}
+
+template <typename Bind> int change(SQLite::Database& db, const std::string& sql, Bind bind) {
+    try {
+        SQLite::Statement statement(db, sql);
+        bind(statement);
+        return statement.exec();
+    } catch (const SQLite::Exception& e) {
+        throw changeFailure(e);
+    }
+}
+
+const auto noBinding = [](SQLite::Statement&) {};
+
+// Runs `work` in one immediate transaction: the write lock is taken before the first read, so
+// another copy of the program cannot slip a change between what `work` reads and what it writes.
+// Whatever `work` throws rolls everything back.
+template <typename Work> auto inTransaction(SQLite::Database& db, Work work) {
+    std::unique_ptr<SQLite::Transaction> transaction;
+    try {
+        transaction = std::make_unique<SQLite::Transaction>(db, SQLite::TransactionBehavior::IMMEDIATE);
+    } catch (const SQLite::Exception& e) {
+        throw changeFailure(e);
+    }
+    auto result = work();
+    try {
+        transaction->commit();
+    } catch (const SQLite::Exception& e) {
+        throw changeFailure(e);
+    }
+    return result;
+}
+
+void bindNumber(SQLite::Statement& s, const QString& number) {
+    s.bind(":no", utf8(number));
+}
+
+void bindPerson(SQLite::Statement& s, const PersonFields& person) {
+    s.bind(":no", utf8(person.number));
+    if (person.password)
+        s.bind(":pw", utf8(*person.password));
+    else
+        s.bind(":pw");
+    s.bind(":name", utf8(person.name));
+    s.bind(":dept", utf8(person.department));
+    s.bind(":pos", utf8(person.position));
+    s.bind(":admin", person.isAdmin ? 1 : 0);
+}
+
+} // namespace
+
+SqliteEngine::SqliteEngine(const QString& path, int busyTimeoutMs) : m_path(path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw DatabaseError(Kind::Other, QStringLiteral("The database file %1 does not exist.").arg(path));
+    if (!info.isFile())
+        throw DatabaseError(Kind::Other, QStringLiteral("%1 is not a database file.").arg(path));
+    try {
+        // One thread uses the connection, so the engine's own locking around every call is not needed.
+        m_db = std::make_unique<SQLite::Database>(utf8(path), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX,
+                                                  busyTimeoutMs);
+    } catch (const std::exception& e) {
+        throw DatabaseError(Kind::Other, QStringLiteral("The database file %1 cannot be opened: %2")
+                                             .arg(path, QString::fromUtf8(e.what())));
+    }
+    sqlite3* handle = m_db->getHandle();
+    if (sqlite3_db_readonly(handle, "main") == 1)
+        throw DatabaseError(
+            Kind::Other,
+            QStringLiteral("The database file %1 is read-only, so punches and changes cannot be saved. "
+                           "Every user of this computer needs write access to it.")
+                .arg(path));
+    if (sqlite3_create_collation_v2(handle, kCollation, SQLITE_UTF8, nullptr, compareIgnoringCase, nullptr) !=
+        SQLITE_OK)
+        throw DatabaseError(Kind::Other, QStringLiteral("The database file %1 cannot be opened: %2")
+                                             .arg(path, QString::fromUtf8(sqlite3_errmsg(handle))));
+    try {
+        SQLite::Statement tables(*m_db, "SELECT count(*) FROM sqlite_master WHERE name IN "
+                                        "('tblEmployees','tblLogins','qryLogins')");
+        tables.executeStep();
+        if (tables.getColumn(0).getInt() != 3)
+            throw DatabaseError(
+                Kind::Other, QStringLiteral("The file %1 is not an attendance database: it lacks the tables "
+                                            "tblEmployees, tblLogins or the query qryLogins.")
+                                 .arg(path));
+    } catch (const SQLite::Exception& e) {
+        const int code = e.getErrorCode();
+        if (code == SQLITE_NOTADB)
+            throw DatabaseError(Kind::Other,
+                                QStringLiteral("The file %1 is not an attendance database.").arg(path));
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+            throw DatabaseError(
+                Kind::Busy, QStringLiteral("The database file %1 is locked by another program.").arg(path));
+        throw DatabaseError(
+            Kind::Other,
+            QStringLiteral("The database file %1 cannot be read: %2").arg(path, QString::fromUtf8(e.what())));
+    }
+}
+
+SqliteEngine::~SqliteEngine() = default;
+
+void SqliteEngine::setBusyTimeout(int milliseconds) {
+    m_db->setBusyTimeout(milliseconds);
+}
+
+RecordSet SqliteEngine::personByCredentials(const QString& number, const QString& password) {
+    const std::string sql = "SELECT * FROM tblEmployees WHERE " + sameNumber(number, ":no") +
+                            " AND Password = :pw COLLATE UNICODE_NOCASE";
+    return read(*m_db, sql, [&](SQLite::Statement& s) {
+        bindNumber(s, number);
+        s.bind(":pw", utf8(password));
+    });
+}
+
+RecordSet SqliteEngine::administrators() {
+    return read(*m_db, "SELECT * FROM tblEmployees WHERE IsAdmin = 1", noBinding);
+}
+
+RecordSet SqliteEngine::personsByName() {
+    return read(*m_db, "SELECT * FROM tblEmployees ORDER BY Name COLLATE UNICODE_NOCASE", noBinding);
+}
+
+RecordSet SqliteEngine::personByNumber(const QString& number) {
+    return read(*m_db, "SELECT * FROM tblEmployees WHERE " + sameNumber(number, ":no"),
+                [&](SQLite::Statement& s) { bindNumber(s, number); });
+}
+
+void SqliteEngine::insertPerson(const PersonFields& person) {
+    // The clash test and the insert are one statement, so no second copy of the program can slip between.
+    const std::string sql =
+        "INSERT INTO tblEmployees (EmployeeNo, Password, Name, Department, Position, IsAdmin) "
+        "SELECT :no, :pw, :name, :dept, :pos, :admin WHERE NOT EXISTS "
+        "(SELECT 1 FROM tblEmployees WHERE " +
+        sameNumber(person.number, ":no") + ")";
+    int inserted = 0;
+    try {
+        inserted = change(*m_db, sql, [&](SQLite::Statement& s) { bindPerson(s, person); });
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::numberInUse(person.number));
+        throw;
+    }
+    if (inserted == 0)
+        throw DatabaseError(Kind::Duplicate, EngineText::numberInUse(person.number));
+}
+
+void SqliteEngine::updatePerson(const QString& current, const PersonFields& person) {
+    const std::string sql = "UPDATE tblEmployees SET EmployeeNo = :no, Password = coalesce(:pw, Password), "
+                            "Name = :name, "
+                            "Department = :dept, Position = :pos, IsAdmin = :admin WHERE " +
+                            sameNumber(current, ":current") +
+                            " AND NOT EXISTS (SELECT 1 FROM tblEmployees AS other WHERE " +
+                            sameNumber(person.number, ":no", "other.EmployeeNo") + " AND NOT " +
+                            sameNumber(current, ":current", "other.EmployeeNo") + ")";
+    try {
+        const int changed = change(*m_db, sql, [&](SQLite::Statement& s) {
+            bindPerson(s, person);
+            s.bind(":current", utf8(current));
+        });
+        if (changed > 0)
+            return;
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::numberInUse(person.number));
+        throw;
+    }
+    // Nothing changed: either the person is gone (nothing to do) or the new number clashes.
+    if (!personByNumber(current).eof() && !personByNumber(person.number).eof())
+        throw DatabaseError(Kind::Duplicate, EngineText::numberInUse(person.number));
+}
+
+void SqliteEngine::deletePerson(const QString& number) {
+    change(*m_db, "DELETE FROM tblEmployees WHERE " + sameNumber(number, ":no"),
+           [&](SQLite::Statement& s) { bindNumber(s, number); });
+}
+
+void SqliteEngine::deleteRecordsOfPerson(const QString& number) {
+    change(*m_db, "DELETE FROM tblLogins WHERE " + sameNumber(number, ":no"),
+           [&](SQLite::Statement& s) { bindNumber(s, number); });
+}
+
+void SqliteEngine::deletePersonWithRecords(const QString& number) {
+    inTransaction(*m_db, [&] {
+        deletePerson(number);
+        deleteRecordsOfPerson(number);
+        return true;
+    });
+}
+
+RecordSet SqliteEngine::recordsOfPerson(const QString& number) {
+    return read(*m_db,
+                "SELECT EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
+                    sameNumber(number, ":no") + " ORDER BY rowid",
+                [&](SQLite::Statement& s) { bindNumber(s, number); });
+}
+
+RecordSet SqliteEngine::latestRecordOfPerson(const QString& number) {
+    return read(*m_db,
+                "SELECT EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
+                    sameNumber(number, ":no") + " ORDER BY rowid DESC LIMIT 1",
+                [&](SQLite::Statement& s) { bindNumber(s, number); });
+}
+
+void SqliteEngine::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
+    const std::string date = EngineText::isoDay(day);
+    change(*m_db, "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES (:no, :day, :in)",
+           [&](SQLite::Statement& s) {
+               bindNumber(s, number);
+               s.bind(":day", date);
+               s.bind(":in", utf8(timeIn));
+           });
+}
+
+void SqliteEngine::punchOut(const QString& number, const QDate& day, const QString& timeOut) {
+    const std::string date = EngineText::isoDay(day);
+    change(*m_db,
+           "UPDATE tblLogins SET LogDate = :day, TimeOut = :out WHERE " + sameNumber(number, ":no") +
+               " AND TimeOut IS NULL",
+           [&](SQLite::Statement& s) {
+               bindNumber(s, number);
+               s.bind(":day", date);
+               s.bind(":out", utf8(timeOut));
+           });
+}
+
+PunchOutcome SqliteEngine::punch(PunchKind kind, const QString& number, const QDate& day,
+                                 const QString& time) {
+    EngineText::isoDay(day); // an invalid day fails before the lock is taken
+    return inTransaction(*m_db, [&] {
+        RecordSet latest = latestRecordOfPerson(number);
+        if (kind == PunchKind::In) {
+            if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty())
+                return PunchOutcome::AlreadyIn;
+            punchIn(number, day, time);
+        } else {
+            if (latest.eof())
+                return PunchOutcome::NotYetIn;
+            punchOut(number, day, time);
+        }
+        return PunchOutcome::Written;
+    });
+}
+
+void SqliteEngine::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
+    const std::string date = EngineText::isoDay(day);
+    change(*m_db,
+           "DELETE FROM tblLogins WHERE " + sameNumber(number, ":no") +
+               " AND LogDate = :day AND TimeIn = :in COLLATE UNICODE_NOCASE",
+           [&](SQLite::Statement& s) {
+               bindNumber(s, number);
+               s.bind(":day", date);
+               s.bind(":in", utf8(timeIn));
+           });
+}
+
+namespace {
+// qryLogins with its join made here: the file's view joins by SQLite's NOCASE, which misses a record
+// typed as "ÄBC" for the person "äbc". A record finds its person through the index first; only a
+// number that could fold onto another across Unicode (a non-ASCII one, or one with i, k or s while
+// some person's number is non-ASCII) falls back to a scan.
+const std::string kLogins =
+    "SELECT l.EmployeeNo AS EmployeeNo, e.Name AS Name, e.Department AS Department, "
+    "e.Position AS Position, l.LogDate AS LogDate, l.TimeIn AS TimeIn, l.TimeOut AS TimeOut "
+    "FROM tblLogins AS l LEFT JOIN tblEmployees AS e ON e.rowid = coalesce("
+    "(SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = l.EmployeeNo), "
+    "CASE WHEN l.EmployeeNo GLOB '*[^ -~]*' OR (l.EmployeeNo GLOB '*[iIkKsS]*' AND "
+    "EXISTS (SELECT 1 FROM tblEmployees WHERE EmployeeNo GLOB '*[^ -~]*')) THEN "
+    "(SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = l.EmployeeNo COLLATE UNICODE_NOCASE "
+    "LIMIT 1) END)";
+const std::string kInsertOrder = " ORDER BY l.rowid";
+} // namespace
+
+RecordSet SqliteEngine::loginsOn(const QDate& day) {
+    const std::string date = EngineText::isoDay(day);
+    return read(*m_db, kLogins + " WHERE l.LogDate = :day" + kInsertOrder,
+                [&](SQLite::Statement& s) { s.bind(":day", date); });
+}
+
+RecordSet SqliteEngine::loginsOfPerson(const QString& number) {
+    return read(*m_db, kLogins + " WHERE " + sameNumber(number, ":no", "l.EmployeeNo") + kInsertOrder,
+                [&](SQLite::Statement& s) { bindNumber(s, number); });
+}
+
+RecordSet SqliteEngine::allLogins() {
+    // Years of records: the count sizes the storage once instead of growing it step by step.
+    const int records = read(*m_db, "SELECT count(*) AS Records FROM tblLogins", noBinding)
+                            .value(QStringLiteral("Records"))
+                            .toInt();
+    return read(*m_db, kLogins + kInsertOrder, noBinding, records);
+}
+
+RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
+                                      const std::optional<QString>& number) {
+    const std::string first = EngineText::isoDay(from);
+    const std::string last = EngineText::isoDay(to);
+    std::string sql = kLogins + " WHERE l.LogDate BETWEEN :from AND :to";
+    if (number)
+        sql += " AND " + sameNumber(*number, ":no", "l.EmployeeNo");
+    return read(*m_db, sql + " ORDER BY l.LogDate, l.rowid", [&](SQLite::Statement& s) {
+        s.bind(":from", first);
+        s.bind(":to", last);
+        if (number)
+            bindNumber(s, *number);
+    });
+}

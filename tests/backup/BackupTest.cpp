@@ -1,0 +1,180 @@
+#include "backup/BackupNames.h"
+#include "backup/Backups.h"
+#include "common/TestSupport.h"
+#include "data/AttendanceDatabase.h"
+#include "data/SqliteBackup.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray hashOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
+
+QStringList backupsIn(const QString& database) {
+    return QDir(Backups::folderOf(database)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// Adds `count` records straight through the engine, in one transaction.
+void addRecords(const QString& database, int count) {
+    SQLite::Database db(database.toStdString(), SQLite::OPEN_READWRITE);
+    SQLite::Transaction transaction(db);
+    SQLite::Statement insert(db,
+                             "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES (?, '2026-12-09', "
+                             "'09:00 AM')");
+    for (int i = 0; i < count; ++i) {
+        insert.bind(1, "person number " + std::to_string(i));
+        insert.exec();
+        insert.reset();
+    }
+    transaction.commit();
+}
+
+} // namespace
+
+class BackupTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_database;
+
+private slots:
+    void init() {
+        QVERIFY(QDir(m_dir.path()).removeRecursively());
+        QVERIFY(QDir().mkpath(m_dir.path()));
+        m_database = m_dir.filePath(QStringLiteral("dbData.mdb"));
+        TestSupport::copyTemplateTo(m_database);
+    }
+
+    void aYearOfStartsKeepsFourteenDailyAndTwelveMonthly() {
+        addRecords(m_database, 3);
+        const QDate first(2026, 1, 1);
+        for (QDate day = first; day < first.addYears(1); day = day.addDays(1)) {
+            QCOMPARE(Backups::daily(m_database, day).outcome, Backups::DailyResult::Outcome::Written);
+            // Later starts of the same day write nothing.
+            const QByteArray before = hashOf(Backups::folderOf(m_database) + '/' + BackupNames::daily(day));
+            QCOMPARE(Backups::daily(m_database, day).outcome, Backups::DailyResult::Outcome::AlreadyDone);
+            QCOMPARE(hashOf(Backups::folderOf(m_database) + '/' + BackupNames::daily(day)), before);
+        }
+        QStringList expected{QStringLiteral("backup.log")};
+        for (int i = 0; i < 14; ++i)
+            expected.append(BackupNames::daily(QDate(2026, 12, 31).addDays(-i)));
+        for (int month = 1; month <= 12; ++month)
+            expected.append(BackupNames::monthly(QDate(2026, month, 1)));
+        expected.sort();
+        QCOMPARE(backupsIn(m_database), expected);
+        // A monthly copy is the month's first day, and a whole attendance database.
+        const QString march = Backups::folderOf(m_database) + QStringLiteral("/dbData-2026-03.mdb");
+        QCOMPARE(SqliteBackup::inspect(march).records, 3LL);
+    }
+
+    void aFailedBackupLeavesNothingAndIsLogged() {
+        QFile live(m_database);
+        QVERIFY(live.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        live.write(QByteArray(8192, 'x'));
+        live.close();
+        const QByteArray before = hashOf(m_database);
+        const auto result = Backups::daily(m_database, QDate(2026, 12, 9));
+        QCOMPARE(result.outcome, Backups::DailyResult::Outcome::Failed);
+        QVERIFY2(result.problem.contains(QStringLiteral("failed")), qPrintable(result.problem));
+        QCOMPARE(backupsIn(m_database), QStringList{QStringLiteral("backup.log")});
+        QFile log(Backups::logOf(m_database));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains(result.problem));
+        QCOMPARE(hashOf(m_database), before);
+    }
+
+    void aBackupDuringPunchesHoldsEveryAcknowledgedPunch() {
+        int acks[2];
+        int stop[2];
+        QVERIFY(::pipe(acks) == 0 && ::pipe(stop) == 0);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // Another copy of the program, punching as fast as it can; each number is written to
+            // the pipe once its punch is committed.
+            ::close(acks[0]);
+            ::fcntl(stop[0], F_SETFL, O_NONBLOCK);
+            AttendanceDatabase db;
+            db.open(m_database);
+            char byte = 0;
+            for (int i = 1; ::read(stop[0], &byte, 1) != 1; ++i) {
+                db.punchIn(QString::number(i), QDate(2026, 12, 9), QStringLiteral("09:00 AM"));
+                if (::write(acks[1], &i, sizeof i) != sizeof i)
+                    break;
+            }
+            ::_exit(0);
+        }
+        ::close(acks[1]);
+        int acknowledged = 0;
+        while (acknowledged < 150)
+            QVERIFY(::read(acks[0], &acknowledged, sizeof acknowledged) == sizeof acknowledged);
+        const QString copy = m_dir.filePath(QStringLiteral("copy.mdb"));
+        Backups::write(m_database, copy);
+        int later = acknowledged;
+        QVERIFY(::read(acks[0], &later, sizeof later) == sizeof later); // still punching afterwards
+        QVERIFY(::write(stop[1], "x", 1) == 1);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ::close(acks[0]);
+        ::close(stop[0]);
+        ::close(stop[1]);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+        // One state of the file: the punches 1..n without a gap, n at least every acknowledged one.
+        const SqliteBackup::Contents contents = SqliteBackup::inspect(copy);
+        QVERIFY2(contents.records >= acknowledged, qPrintable(QString::number(contents.records)));
+        SQLite::Database db(copy.toStdString(), SQLite::OPEN_READONLY);
+        QCOMPARE(db.execAndGet("SELECT max(CAST(EmployeeNo AS INTEGER)) FROM tblLogins").getInt64(),
+                 contents.records);
+        QCOMPARE(db.execAndGet("SELECT count(DISTINCT EmployeeNo) FROM tblLogins").getInt64(),
+                 contents.records);
+    }
+
+    void aFullDiskLeavesTheLiveFileIntact() {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small file system needs root");
+        QTemporaryDir small;
+        if (::mount("tmpfs", QFile::encodeName(small.path()).constData(), "tmpfs", 0, "size=200k") != 0)
+            QSKIP("mounting a small file system is not permitted here");
+        const auto unmount =
+            qScopeGuard([&] { ::umount2(QFile::encodeName(small.path()).constData(), MNT_DETACH); });
+        const QString live = small.filePath(QStringLiteral("dbData.mdb"));
+        TestSupport::copyTemplateTo(live);
+        addRecords(live, 1200); // more than half the file system
+        QVERIFY(QFileInfo(live).size() > 100 * 1024);
+        const QByteArray before = hashOf(live);
+
+        const auto result = Backups::daily(live, QDate(2026, 12, 9));
+        QCOMPARE(result.outcome, Backups::DailyResult::Outcome::Failed);
+        QCOMPARE(hashOf(live), before);
+        QCOMPARE(SqliteBackup::inspect(live).records, 1200LL);
+        // Nothing half-written stays behind to fill the disk, and the next start tries again.
+        QCOMPARE(backupsIn(live), QStringList{QStringLiteral("backup.log")});
+        QVERIFY(!QFileInfo::exists(result.path));
+        AttendanceDatabase db;
+        db.open(live);
+        db.punchIn(QStringLiteral("7"), QDate(2026, 12, 9), QStringLiteral("10:00 AM"));
+    }
+};
+
+TALLYCLOCK_TEST(BackupTest)
+#include "BackupTest.moc"
