@@ -10,6 +10,7 @@
 
 #include <QProgressDialog>
 #include <QRegularExpression>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -38,30 +39,48 @@ private:
 };
 
 // The QTime format a stored time text was written in ("hh:mm AP", "HH.mm"), or "" when the text
-// is no time or the format would not give it back exactly.
+// is no time or the format would not give it back exactly: Latin digits, and the designator of
+// the default locale, which the sheet shows.
 QString timeForm(const QString& text, const QTime& time) {
-    static const QRegularExpression shape(QStringLiteral(R"(^(\d{1,2})(\D)\d{2}(\2\d{2})?(\s*)(\S.*)?$)"));
+    static const QRegularExpression shape(
+        QStringLiteral(R"(^(([0-9]{1,2})([^0-9\s])[0-9]{2}(\3[0-9]{2})?)(\s*)(.*)$)"));
     const auto match = shape.match(text);
     if (!match.hasMatch())
         return {};
-    const QString separator = QLatin1Char('\'') + match.captured(2) + QLatin1Char('\'');
-    const QString designator = match.captured(5);
+    const QString designator = match.captured(6);
     const bool twelveHour = !designator.isEmpty();
-    QString form = QString(match.captured(1).size(), QLatin1Char(twelveHour ? 'h' : 'H'));
-    form += separator + QStringLiteral("mm");
-    if (match.hasCaptured(3))
-        form += separator + QStringLiteral("ss");
-    if (twelveHour) {
-        if (!match.captured(4).isEmpty())
-            form += QLatin1Char('\'') + match.captured(4) + QLatin1Char('\'');
-        form += designator == designator.toLower() ? QStringLiteral("ap") : QStringLiteral("AP");
-    }
-    return QLocale().toString(time, form) == text ? form : QString();
+    const QString separator = QLatin1Char('\'') + match.captured(3) + QLatin1Char('\'');
+    QString form = QString(match.captured(2).size(), QLatin1Char(twelveHour ? 'h' : 'H')) + separator +
+                   QStringLiteral("mm") +
+                   (match.hasCaptured(4) ? separator + QStringLiteral("ss") : QString());
+    // h without a designator in the format counts to 23: the digits are compared as 24-hour ones.
+    const QTime shown =
+        twelveHour ? QTime(time.hour() % 12 == 0 ? 12 : time.hour() % 12, time.minute(), time.second())
+                   : time;
+    if (QLocale::c().toString(shown, form) != match.captured(1))
+        return {};
+    if (!twelveHour)
+        return form;
+    const QString expected = time.hour() < 12 ? QLocale().amText() : QLocale().pmText();
+    if (designator.compare(expected, Qt::CaseInsensitive) != 0)
+        return {};
+    if (!match.captured(5).isEmpty())
+        form += QLatin1Char('\'') + match.captured(5) + QLatin1Char('\'');
+    return form + (designator == designator.toLower() ? QStringLiteral("ap") : QStringLiteral("AP"));
+}
+
+// The spreadsheet's number formats write Latin digits only.
+bool latinDigits(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return !c.isDigit() || c.unicode() < 0x80; });
 }
 
 // A cell of the list's date or time columns goes to the sheet as a date or time value that shows
 // the same text as the list; any other text, and one that does not read back exactly, as typed.
 void writeCell(SpreadsheetApplication& sheet, int row, int column, int listColumn, const QString& text) {
+    if (!latinDigits(text)) {
+        sheet.setCell(row, column, text);
+        return;
+    }
     if (listColumn == Form4::ColumnDate) {
         const QDate date = DateTexts::parseShortDate(text);
         if (date.isValid() && DateTexts::shortDate(date) == text)

@@ -2,6 +2,7 @@
 #include "OfficeFixture.h"
 #include "RecordingSpreadsheet.h"
 #include "common/TestSupport.h"
+#include "platform/DateTexts.h"
 #include "platform/MousePointer.h"
 #include "platform/PushButton.h"
 #include "reports/Form4.h"
@@ -130,6 +131,13 @@ private slots:
             << QStringList{"12/9/2026", "7:30 pm", "17:30:15"}
             << QStringList{"setDate 2 5 2026-12-09 M/d/yyyy", "setTime 2 6 19:30 h':'mm' 'ap",
                            "setTime 2 7 17:30 HH':'mm':'ss"};
+        // Arabic-Indic digits, which the sheet's number formats cannot show.
+        const QLocale egypt(QLocale::Arabic, QLocale::Egypt);
+        const QString date = DateTexts::shortDate(QDate(2026, 12, 9), egypt);
+        QTest::newRow("other digits")
+            << egypt << QStringList{date, QStringLiteral("٠٩:٠٥"), QStringLiteral("21:05")}
+            << QStringList{"setCell 2 5 " + date, QStringLiteral("setCell 2 6 ٠٩:٠٥"),
+                           QStringLiteral("setTime 2 7 21:05 HH':'mm")};
         QTest::newRow("no date or time")
             << QLocale(QLocale::English, QLocale::UnitedStates) << QStringList{"12/9/26", "9:5", "25:00"}
             << QStringList{"setCell 2 5 12/9/26", "setCell 2 6 9:5", "setCell 2 7 25:00"};
