@@ -288,6 +288,8 @@ void Form4::PushButton3_Click() {
 }
 
 void Form4::PushButton5_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton5_Click"));
     // An export reads the list while the hourglass shows.
     trap.step(100, [&] {
