@@ -60,11 +60,11 @@ QString logOf(const QString& database) {
     return inFolder(database, QStringLiteral("backup.log"));
 }
 
-void write(const QString& database, const QString& target) {
+void write(const QString& database, const QString& target, SafeFiles::Modes modes) {
     const QString temporary = SafeFiles::createTemporary(target);
     try {
         SqliteBackup::copy(database, temporary);
-        SafeFiles::publish(temporary, target);
+        SafeFiles::publish(temporary, target, modes);
     } catch (...) {
         QFile::remove(temporary);
         throw;
@@ -72,8 +72,7 @@ void write(const QString& database, const QString& target) {
 }
 
 QString manualPath(const QString& database, const QDateTime& now) {
-    return inFolder(database,
-                    QStringLiteral("dbData-%1.mdb").arg(now.toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
+    return inFolder(database, BackupNames::manual(now));
 }
 
 QString keptBeforeRestorePath(const QString& database, const QDateTime& now) {
@@ -137,8 +136,6 @@ QString newest(const QString& database, const QDate& today) {
 void log(const QString& database, Severity severity, const QString& message) {
     if (severity == Severity::Failure)
         qWarning().noquote() << "Tallyclock Suite backup:" << message;
-    else
-        qInfo().noquote() << "Tallyclock Suite backup:" << message;
     const QString path = logOf(database);
     struct stat folder {};
     if (::stat(QFile::encodeName(folderOf(database)).constData(), &folder) != 0)

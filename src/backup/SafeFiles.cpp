@@ -86,17 +86,24 @@ QString createTemporary(const QString& final) {
     throw failure(QStringLiteral("No temporary file can be created beside %1.").arg(final));
 }
 
-void publish(const QString& temporary, const QString& final) {
+void publish(const QString& temporary, const QString& final, Modes modes) {
     const QString folder = QFileInfo(final).absolutePath();
     const struct stat dir = statOf(folder);
     {
         Descriptor file{::open(native(temporary).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
         if (file.fd < 0)
             throw failure(QStringLiteral("The file %1 cannot be opened: %2").arg(temporary, systemError()));
-        if (::fchown(file.fd, static_cast<uid_t>(-1), dir.st_gid) != 0) {
-            // Not a member of the folder's group: the file keeps ours.
+        mode_t mode = dir.st_mode & 0666;
+        if (modes == Modes::OfFolder) {
+            if (::fchown(file.fd, static_cast<uid_t>(-1), dir.st_gid) != 0) {
+                // Not a member of the folder's group: the file keeps ours.
+            }
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
         }
-        if (::fchmod(file.fd, dir.st_mode & 0666) != 0 || ::fsync(file.fd) != 0)
+        if (::fchmod(file.fd, mode) != 0 || ::fsync(file.fd) != 0)
             throw failure(QStringLiteral("The file %1 cannot be written: %2").arg(temporary, systemError()));
     }
     if (::rename(native(temporary).constData(), native(final).constData()) != 0)

@@ -200,6 +200,10 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ListViewMod
 
 void ListView::addColumnHeader(const QString& header) {
     m_model->addColumn(header);
+    // A column left at the control's default width still shows its whole header.
+    const int column = columnCount() - 1;
+    setColumnWidth(column,
+                   std::max(this->header()->defaultSectionSize(), this->header()->sectionSizeHint(column)));
 }
 
 int ListView::columnCount() const {
@@ -288,10 +292,12 @@ void ListView::clearRows() {
 }
 
 void ListView::keyPressEvent(QKeyEvent* event) {
-    // Space marks or clears every selected row at once, following the current row's mark.
+    // Space marks or clears every selected row at once, following the current row's mark. Handled
+    // here for one row too: the view's own handling would act on the current cell only, which
+    // carries no mark unless the row was clicked in its first column.
     if (m_model->isCheckable() && event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
         const std::vector<int> rows = selectedRows();
-        if (rows.size() > 1) {
+        if (!rows.empty()) {
             const int anchor = selectedRow();
             m_model->setCheckedRows(rows, !m_model->isChecked(anchor));
             event->accept();

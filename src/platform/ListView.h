@@ -55,6 +55,7 @@ public:
 
     ListViewModel* listModel() const { return m_model; }
 
+    // Adds a column at the control's default width, widened where its header needs more.
     void addColumnHeader(const QString& header);
     int columnCount() const;
     QString columnHeader(int column) const;

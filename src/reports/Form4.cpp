@@ -1,7 +1,6 @@
 #include "reports/Form4.h"
 
 #include "core/ErrorTrap.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
@@ -14,6 +13,7 @@
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -59,6 +59,7 @@ void Form4::buildControls() {
     Twips::place(cmbField, 1320, 300, 2505, 345);
     Label12->setBuddy(cmbField);
     cmbField->setAccessibleName(Label12->text());
+    cmbField->view()->setAccessibleName(Label12->text()); // the list of entries it drops down
 
     Label1 = Twips::placed(new QLabel(QStringLiteral("Search value:"), Frame1), 4080, 345, 1155, 225);
     txtValue = new QLineEdit(Frame1);
@@ -332,10 +333,7 @@ void Form4::PushButton6_Click() {
             throw std::runtime_error("No record is selected in the list.");
         ListView1->removeRowAt(row);
     });
-    trap.step(112, [&] {
-        if (Form1* main = Form1::instance())
-            main->listLogins();
-    });
+    trap.step(112, [&] { emit recordsChanged(); });
 }
 
 void Form4::cmbField_Click() {

@@ -68,6 +68,11 @@ public slots:
     // Esc and the window's close box press "Close This Reports Window".
     void reject() override;
 
+signals:
+    // A record was deleted; whoever lists records rebuilds its list. A failure of the receiver is
+    // reported by the deleting step (see ErrorTrap::relay).
+    void recordsChanged();
+
 private:
     void buildControls();
     // Moves the record set's rows into the list in one batch; `firstStep` numbers the row steps.
