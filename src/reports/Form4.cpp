@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursWindow.h"
 #include "platform/DateTexts.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
@@ -49,7 +50,8 @@ Form4::Form4(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this
 
 void Form4::buildControls() {
     setFont(Fonts::window());
-    Twips::setClientSize(this, 8040, 8685);
+    // One row taller than the classic window, for the hours button below the others.
+    Twips::setClientSize(this, 8040, 9195);
 
     Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Search Records"), this), 120, 120, 7800, 1845);
 
@@ -88,6 +90,7 @@ void Form4::buildControls() {
                                 8190, 3840, 405);
     PushButton2 = Twips::placed(new PushButton(QStringLiteral("Close This Reports Window"), this), 4080, 8190,
                                 3840, 405);
+    PushButton7 = Twips::placed(new PushButton(QStringLiteral("Hours Worked"), this), 120, 8700, 7800, 405);
 
     // Qt 6.4 does not reliably pass the window's font on to the controls inside a frame.
     for (QWidget* control : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(cmbField),
@@ -103,6 +106,7 @@ void Form4::buildControls() {
     setTabOrder(PushButton4, PushButton13);
     setTabOrder(PushButton13, PushButton6);
     setTabOrder(PushButton6, PushButton2);
+    setTabOrder(PushButton2, PushButton7);
 
     connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
@@ -111,6 +115,7 @@ void Form4::buildControls() {
     connect(PushButton5, &QPushButton::clicked, this, &Form4::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form4::PushButton6_Click);
     connect(PushButton13, &QPushButton::clicked, this, &Form4::PushButton13_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form4::PushButton7_Click);
 
     // A choice of the user changes the index and then activates the entry; one run per choice.
     // Changes made by the program (the load) run the change handler alone, and choosing the
@@ -128,8 +133,8 @@ void Form4::buildControls() {
         cmbField_Click();
     });
 
-    for (QWidget* button :
-         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton13})
+    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
+                            PushButton7, PushButton13})
         m_pointer->handOver(button);
     for (QWidget* area : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1->viewport()),
                           static_cast<QWidget*>(txtValue)})
@@ -334,6 +339,14 @@ void Form4::PushButton6_Click() {
         ListView1->removeRowAt(row);
     });
     trap.step(112, [&] { emit recordsChanged(); });
+}
+
+void Form4::PushButton7_Click() {
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton7_Click"));
+    trap.step(100, [&] {
+        HoursWindow hours(this);
+        hours.showModal();
+    });
 }
 
 void Form4::cmbField_Click() {

@@ -48,6 +48,7 @@ public:
 
     void PushButton4_Click();  // save as text
     void PushButton13_Click(); // send to the spreadsheet program
+    void PushButton7_Click();  // hours worked
     bool SaveResultsAsExcelFileIsExcelInstalled();
 
     QGroupBox* Frame1;
@@ -63,6 +64,7 @@ public:
     PushButton* PushButton13;
     PushButton* PushButton6;
     PushButton* PushButton2;
+    PushButton* PushButton7;
 
 public slots:
     // Esc and the window's close box press "Close This Reports Window".
