@@ -158,7 +158,8 @@ void Form4::setExporting(bool exporting) {
         m_focusBeforeExport = QApplication::focusWidget();
         for (QWidget* control : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1),
                                  static_cast<QWidget*>(PushButton4), static_cast<QWidget*>(PushButton13),
-                                 static_cast<QWidget*>(PushButton6), static_cast<QWidget*>(PushButton2)}) {
+                                 static_cast<QWidget*>(PushButton6), static_cast<QWidget*>(PushButton2),
+                                 static_cast<QWidget*>(PushButton7)}) {
             if (control->isEnabled()) {
                 control->setEnabled(false);
                 m_disabledForExport.emplace_back(control);
@@ -342,6 +343,8 @@ void Form4::PushButton6_Click() {
 }
 
 void Form4::PushButton7_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton7_Click"));
     trap.step(100, [&] {
         HoursWindow hours(this);

@@ -374,6 +374,7 @@ private slots:
                         QStringLiteral("06:00 PM"));
         TestSupport::MessageRecorder boxes;
         bool duringExport = false;
+        int enabledDuring = 0;
         int rowsDuring = -1;
         bool shownDuring = false;
         bool usableAfter = false;
@@ -384,6 +385,13 @@ private slots:
             form.ListView1->selectRow(0);
             QTimer::singleShot(0, &form, [&] {
                 duringExport = form.isExporting();
+                for (QWidget* control :
+                     {static_cast<QWidget*>(form.Frame1), static_cast<QWidget*>(form.ListView1),
+                      static_cast<QWidget*>(form.PushButton2), static_cast<QWidget*>(form.PushButton4),
+                      static_cast<QWidget*>(form.PushButton6), static_cast<QWidget*>(form.PushButton7),
+                      static_cast<QWidget*>(form.PushButton13)})
+                    enabledDuring += control->isEnabled() ? 1 : 0;
+                form.PushButton7_Click();
                 form.PushButton6->click();
                 form.PushButton6_Click();
                 QTest::keyClick(form.ListView1, Qt::Key_Delete);
@@ -397,8 +405,8 @@ private slots:
             });
             form.PushButton13->click();
             usableAfter = !form.isExporting() && form.PushButton6->isEnabled() &&
-                          form.PushButton2->isEnabled() && form.ListView1->isEnabled() &&
-                          form.Frame1->isEnabled();
+                          form.PushButton7->isEnabled() && form.PushButton2->isEnabled() &&
+                          form.ListView1->isEnabled() && form.Frame1->isEnabled();
         });
         QVERIFY2(boxes.shown().empty(), boxes.shown().empty() ? "" : qPrintable(boxes.shown().front().text));
         QCOMPARE(scene.storedRecords(QStringLiteral("P7")), 1);
@@ -412,6 +420,7 @@ private slots:
         // No names: the row's later cells stand under the first titles.
         QCOMPARE(sheets.front().at(3, 4).string, QStringLiteral("06:00 PM"));
         QVERIFY(duringExport);
+        QCOMPARE(enabledDuring, 0);
         QVERIFY(usableAfter);
     }
 
