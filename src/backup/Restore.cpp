@@ -4,6 +4,7 @@
 #include "backup/InstanceLock.h"
 #include "backup/SafeFiles.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SchemaUpgrades.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,11 +33,26 @@ std::unique_ptr<InstanceLock> exclusiveLock(const QString& database) {
 // half a transaction, and goes with the file it belongs to.
 const QString kCompanions[] = {QStringLiteral("-journal"), QStringLiteral("-wal")};
 
-// Keeps the live file in the backups folder under `kept`: a second name for the same file, so the
-// bytes stay exactly as they were and no space is needed. Its journal moves along.
-void keepLive(const QString& database, const QString& kept) {
-    if (::link(QFile::encodeName(database).constData(), QFile::encodeName(kept).constData()) != 0)
-        Backups::write(database, kept); // a file system without links: a copy of it
+// Keeps the live file in the backups folder: a second name for the same file, so the bytes stay
+// exactly as they were and no space is needed. Its journal moves along. `kept` gets the name as
+// soon as the file is there.
+void keepLive(const QString& database, const QDateTime& now, QString& kept) {
+    QString name = Backups::keptBeforeRestorePath(database, now);
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = Backups::keptBeforeRestorePath(database, now)
+                   .replace(QStringLiteral(".mdb"), QStringLiteral("-%1.mdb").arg(n));
+    if (::link(QFile::encodeName(database).constData(), QFile::encodeName(name).constData()) != 0) {
+        // A file system without links: the bytes as they are (no copy of the program runs, and the
+        // file may be too damaged for the engine to read it).
+        const QString temporary = SafeFiles::createTemporary(name);
+        QFile::remove(temporary);
+        if (!QFile::copy(database, temporary)) {
+            QFile::remove(temporary);
+            throw failure(QStringLiteral("The database %1 cannot be kept as %2.").arg(database, name));
+        }
+        SafeFiles::publish(temporary, name);
+    }
+    kept = name;
     for (const QString& suffix : kCompanions) {
         if (QFileInfo::exists(database + suffix) && !QFile::rename(database + suffix, kept + suffix))
             throw failure(
@@ -65,6 +81,8 @@ Report restore(const QString& file, const QString& database, const QDateTime& no
                 .arg(dataFolder));
     Report report;
     report.checked = SqliteBackup::inspect(file);
+    if (report.checked.schemaVersion > SchemaUpgrades::latestVersion())
+        throw failure(SchemaUpgrades::newerThanProgram(file, report.checked.schemaVersion));
     // Refuse early; the lock is asked for again, and held, for the swap itself.
     exclusiveLock(database);
 
@@ -84,10 +102,8 @@ Report restore(const QString& file, const QString& database, const QDateTime& no
         SafeFiles::ensureFolder(Backups::folderOf(database));
         const std::unique_ptr<InstanceLock> lock = exclusiveLock(database);
         try {
-            if (QFileInfo::exists(database)) {
-                report.kept = Backups::keptBeforeRestorePath(database, now);
-                keepLive(database, report.kept);
-            }
+            if (QFileInfo::exists(database))
+                keepLive(database, now, report.kept);
             SafeFiles::publish(temporary, database);
         } catch (...) {
             putJournalsBack(database, report.kept);

@@ -5,6 +5,7 @@
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
 #include "core/Main.h"
+#include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/Accessibility.h"
 #include "platform/Fonts.h"
@@ -19,9 +20,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,32 +29,12 @@
 
 namespace {
 
-constexpr QFileDevice::Permissions kShared = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                             QFileDevice::ReadOther | QFileDevice::WriteOther;
-constexpr QFileDevice::Permissions kSharedFolder =
-    kShared | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+// The data folder's names below the common folder, and the live database in it.
+const QString kMakerName = QStringLiteral("Quillmark");
+const QString kDatabaseName = QStringLiteral("dbData.mdb");
 
-// Every user of the computer punches into the same folder and file, so both are made writable
-// for all, whatever the umask of the user who happened to start the program first.
-void createSharedFolder(const QString& path) {
-    if (!QDir().mkdir(path))
-        throw std::runtime_error(QStringLiteral("Path/File access error: the folder %1 cannot be created.")
-                                     .arg(path)
-                                     .toStdString());
-    QFile::setPermissions(path, kSharedFolder);
-}
-
-void copyTemplate(const QString& from, const QString& to) {
-    if (!QFileInfo(from).isFile())
-        throw std::runtime_error(
-            QStringLiteral("File not found: the template database %1 is missing.").arg(from).toStdString());
-    QFile source(from);
-    if (!source.copy(to))
-        throw std::runtime_error(QStringLiteral("The template database could not be copied to %1: %2")
-                                     .arg(to, source.errorString())
-                                     .toStdString());
-    QFile::setPermissions(to, kShared);
+QString commonFolder() {
+    return Main::GetSpecialFolderPath(SpecialFolders::CommonAppData);
 }
 
 void whiteBackground(QWidget* widget) {
@@ -198,16 +176,15 @@ void Form1::buildControls() {
 }
 
 QString Form1::makerFolder() {
-    return Main::GetSpecialFolderPath(SpecialFolders::CommonAppData) + QStringLiteral("/Quillmark");
+    return commonFolder() + QLatin1Char('/') + kMakerName;
 }
 
 QString Form1::dataFolder() {
-    return Main::GetSpecialFolderPath(SpecialFolders::CommonAppData) + QStringLiteral("/Quillmark/") +
-           QStringLiteral("Tallyclock Suite");
+    return makerFolder() + QLatin1Char('/') + Main::kProductName;
 }
 
 QString Form1::liveDatabasePath() {
-    return dataFolder() + QStringLiteral("/dbData.mdb");
+    return dataFolder() + QLatin1Char('/') + kDatabaseName;
 }
 
 void Form1::Form_Load() {
@@ -216,12 +193,19 @@ void Form1::Form_Load() {
     const QString dataPath = dataFolder();
     const QString live = liveDatabasePath();
 
-    if (trap.test(100, [&] { return !QFileInfo::exists(maker); }))
-        trap.step(102, [&] { createSharedFolder(maker); });
-    if (trap.test(104, [&] { return !QFileInfo::exists(dataPath); }))
-        trap.step(106, [&] { createSharedFolder(dataPath); });
+    // Others can write where these are created: nothing is created through a link found there.
+    const QString common = commonFolder();
+    const QStringList makerNames{kMakerName};
+    const QStringList dataNames{kMakerName, Main::kProductName};
+    if (trap.test(100, [&] { return !SharedFolder::entryExists(maker); }))
+        trap.step(102, [&] { SharedFolder::createFolder(common, makerNames); });
+    if (trap.test(104, [&] { return !SharedFolder::entryExists(dataPath); }))
+        trap.step(106, [&] { SharedFolder::createFolder(common, dataNames); });
     if (trap.test(108, [&] { return !Main::FileExists(live); }))
-        trap.step(110, [&] { copyTemplate(Main::programFolder() + QStringLiteral("/dbBlank.mdb"), live); });
+        trap.step(110, [&] {
+            SharedFolder::copyTemplate(Main::programFolder() + QStringLiteral("/dbBlank.mdb"), common,
+                                       dataNames + QStringList{kDatabaseName});
+        });
     trap.step(112, [&] { Main::ApplySkin(this, *SkinFramework1); });
     trap.step(114, [&] {
         setWindowTitle(QStringLiteral("Tallyclock Suite"));

@@ -65,10 +65,12 @@ QVariant storedValue(const QString& application, const QString& path) {
     auto values = c.byApplication.constFind(application);
     if (values == c.byApplication.cend()) {
         QSettings settings(QSettings::IniFormat, QSettings::UserScope, application, application);
+        // Watched before the values are taken, so that no change slips in between.
+        watch(settings.fileName());
+        settings.sync();
         QHash<QString, QVariant> read;
         for (const QString& key : settings.allKeys())
             read.insert(key, settings.value(key));
-        watch(settings.fileName());
         values = c.byApplication.insert(application, std::move(read));
     }
     return values->value(path);
@@ -127,6 +129,13 @@ bool readFlag(const QString& key, int defaultValue) {
 
 void saveFlag(const QString& key, bool value) {
     SaveSetting(kApplication, kSection, key, value ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+QString databaseUrl() {
+    const QString fromEnvironment = qEnvironmentVariable("TALLYCLOCK_DATABASE_URL");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return GetSetting(kApplication, kSection, QStringLiteral("DatabaseUrl"), QString());
 }
 
 } // namespace SettingsStore

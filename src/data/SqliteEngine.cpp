@@ -117,19 +117,16 @@ using Connection = SqliteEngine::Connection;
 
 QString describe(const SQLite::Exception& e, const Connection& c) {
     if (kindOf(e) == Kind::Interrupted)
-        return QStringLiteral("the statement took longer than %1 seconds and was stopped.")
-            .arg(c.statementLimitMs / 1000.0);
+        return EngineText::statementStopped(c.statementLimitMs);
     return QString::fromUtf8(e.what());
 }
 
 DatabaseError readFailure(const SQLite::Exception& e, const Connection& c) {
-    return DatabaseError(kindOf(e),
-                         QStringLiteral("The attendance database could not be read: %1").arg(describe(e, c)));
+    return EngineText::readFailure(kindOf(e), describe(e, c));
 }
 
 DatabaseError changeFailure(const SQLite::Exception& e, const Connection& c) {
-    return DatabaseError(
-        kindOf(e), QStringLiteral("The attendance database could not be changed: %1").arg(describe(e, c)));
+    return EngineText::changeFailure(kindOf(e), describe(e, c));
 }
 
 RecordSet::Kind kindOfDeclared(const char* declaredType) {
@@ -586,13 +583,9 @@ RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
 }
 
 Throttle::State SqliteEngine::loginFailures(const QString& number) {
-    RecordSet rs =
+    return EngineText::loginFailuresOf(
         read(*m_c, "SELECT Failures, Since FROM tblLoginFailures WHERE " + sameNumber(number, ":no"),
-             [&](SQLite::Statement& s) { bindNumber(s, number); });
-    if (rs.eof())
-        return {};
-    return {rs.value(QStringLiteral("Failures")).toInt(),
-            EngineText::momentFromStored(rs.text(QStringLiteral("Since")))};
+             [&](SQLite::Statement& s) { bindNumber(s, number); }));
 }
 
 void SqliteEngine::recordLoginFailure(const QString& number, const QDateTime& now) {

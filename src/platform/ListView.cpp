@@ -182,20 +182,24 @@ void ListViewModel::clearRows() {
 
 ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ListViewModel(this)) {
     setModel(m_model);
-    setFont(Fonts::window());
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setMouseTracking(true);
+    applyLook(this);
+}
+
+void ListView::applyLook(QTreeView* view) {
+    view->setFont(Fonts::window());
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setMouseTracking(true);
     // The titles share the list's font; in a dialog under the skin the header would not inherit it.
-    header()->setFont(Fonts::window());
-    header()->setStretchLastSection(false);
-    header()->setSectionsMovable(false);
-    header()->setDefaultSectionSize(Twips::toPixelsX(this, 1440));
+    view->header()->setFont(Fonts::window());
+    view->header()->setStretchLastSection(false);
+    view->header()->setSectionsMovable(false);
+    view->header()->setDefaultSectionSize(Twips::toPixelsX(view, 1440));
 }
 
 void ListView::addColumnHeader(const QString& header) {

@@ -53,6 +53,10 @@ class ListView : public QTreeView {
 public:
     explicit ListView(QWidget* parent = nullptr);
 
+    // The look of a report-view list (font, whole-row selection, no editing) for a tree view
+    // with a model of its own.
+    static void applyLook(QTreeView* view);
+
     ListViewModel* listModel() const { return m_model; }
 
     // Adds a column at the control's default width, widened where its header needs more.

@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursWindow.h"
 #include "platform/DateTexts.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
@@ -35,10 +36,6 @@ const std::array<QString, 7> kFields = {QStringLiteral("EmployeeNo"), QStringLit
                                         QStringLiteral("LogDate"),    QStringLiteral("TimeIn"),
                                         QStringLiteral("TimeOut")};
 
-constexpr int kColumnPerson = 0;
-constexpr int kColumnDate = 4;
-constexpr int kColumnLogin = 5;
-
 QString today() {
     return DateTexts::shortDate(SystemClock::now().date());
 }
@@ -53,7 +50,8 @@ Form4::Form4(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this
 
 void Form4::buildControls() {
     setFont(Fonts::window());
-    Twips::setClientSize(this, 8040, 8685);
+    // One row taller than the classic window, for the hours button below the others.
+    Twips::setClientSize(this, 8040, 9195);
 
     Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Search Records"), this), 120, 120, 7800, 1845);
 
@@ -92,6 +90,7 @@ void Form4::buildControls() {
                                 8190, 3840, 405);
     PushButton2 = Twips::placed(new PushButton(QStringLiteral("Close This Reports Window"), this), 4080, 8190,
                                 3840, 405);
+    PushButton7 = Twips::placed(new PushButton(QStringLiteral("Hours Worked"), this), 120, 8700, 7800, 405);
 
     // Qt 6.4 does not reliably pass the window's font on to the controls inside a frame.
     for (QWidget* control : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(cmbField),
@@ -107,6 +106,7 @@ void Form4::buildControls() {
     setTabOrder(PushButton4, PushButton13);
     setTabOrder(PushButton13, PushButton6);
     setTabOrder(PushButton6, PushButton2);
+    setTabOrder(PushButton2, PushButton7);
 
     connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
@@ -115,6 +115,7 @@ void Form4::buildControls() {
     connect(PushButton5, &QPushButton::clicked, this, &Form4::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form4::PushButton6_Click);
     connect(PushButton13, &QPushButton::clicked, this, &Form4::PushButton13_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form4::PushButton7_Click);
 
     // A choice of the user changes the index and then activates the entry; one run per choice.
     // Changes made by the program (the load) run the change handler alone, and choosing the
@@ -132,8 +133,8 @@ void Form4::buildControls() {
         cmbField_Click();
     });
 
-    for (QWidget* button :
-         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton13})
+    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
+                            PushButton7, PushButton13})
         m_pointer->handOver(button);
     for (QWidget* area : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1->viewport()),
                           static_cast<QWidget*>(txtValue)})
@@ -147,6 +148,32 @@ int Form4::showModal() {
 
 void Form4::reject() {
     PushButton2_Click();
+}
+
+void Form4::setExporting(bool exporting) {
+    if (exporting == m_exporting)
+        return;
+    m_exporting = exporting;
+    if (exporting) {
+        m_focusBeforeExport = QApplication::focusWidget();
+        for (QWidget* control : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1),
+                                 static_cast<QWidget*>(PushButton4), static_cast<QWidget*>(PushButton13),
+                                 static_cast<QWidget*>(PushButton6), static_cast<QWidget*>(PushButton2),
+                                 static_cast<QWidget*>(PushButton7)}) {
+            if (control->isEnabled()) {
+                control->setEnabled(false);
+                m_disabledForExport.emplace_back(control);
+            }
+        }
+        return;
+    }
+    for (const auto& control : m_disabledForExport) {
+        if (control)
+            control->setEnabled(true);
+    }
+    m_disabledForExport.clear();
+    if (m_focusBeforeExport && m_focusBeforeExport->isEnabled())
+        m_focusBeforeExport->setFocus();
 }
 
 void Form4::Form_Load() {
@@ -206,6 +233,8 @@ void Form4::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
 }
 
 void Form4::PushButton1_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton1_Click"));
     RecordSet rs; // 100
     if (!trap.test(102, [&] { return !txtValue->text().isEmpty(); }))
@@ -243,11 +272,16 @@ void Form4::PushButton1_Click() {
 }
 
 void Form4::PushButton2_Click() {
+    // The window stays while an export runs; Esc and the close box end up here too.
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton2_Click"));
     trap.step(100, [&] { QDialog::reject(); });
 }
 
 void Form4::PushButton3_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton3_Click"));
     RecordSet rs; // 100
     trap.step(102, [&] { ListView1->clearRows(); });
@@ -261,6 +295,8 @@ void Form4::PushButton3_Click() {
 }
 
 void Form4::PushButton5_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton5_Click"));
     // An export reads the list while the hourglass shows.
     trap.step(100, [&] {
@@ -270,6 +306,8 @@ void Form4::PushButton5_Click() {
 }
 
 void Form4::PushButton6_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton6_Click"));
     const int row = ListView1->selectedRow();
     const auto selectedCell = [&](int column) {
@@ -280,9 +318,9 @@ void Form4::PushButton6_Click() {
     QString number;
     QString dateText;
     QString timeIn;
-    trap.step(100, [&] { number = selectedCell(kColumnPerson); });
-    trap.step(102, [&] { dateText = selectedCell(kColumnDate); });
-    trap.step(104, [&] { timeIn = selectedCell(kColumnLogin); });
+    trap.step(100, [&] { number = selectedCell(ColumnPerson); });
+    trap.step(102, [&] { dateText = selectedCell(ColumnDate); });
+    trap.step(104, [&] { timeIn = selectedCell(ColumnLogin); });
     // The date cell shows the short-date form; it is read back to the day it names, and a
     // text that names no day deletes nothing.
     QDate day;
@@ -302,6 +340,16 @@ void Form4::PushButton6_Click() {
         ListView1->removeRowAt(row);
     });
     trap.step(112, [&] { emit recordsChanged(); });
+}
+
+void Form4::PushButton7_Click() {
+    if (m_exporting)
+        return;
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton7_Click"));
+    trap.step(100, [&] {
+        HoursWindow hours(this);
+        hours.showModal();
+    });
 }
 
 void Form4::cmbField_Click() {

@@ -34,6 +34,9 @@ int runAll(int argc, char** argv) {
     // Every test process gets its own per-user settings folder, and a fixed locale.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // Nor does the machine's system-wide settings file (/etc/xdg) reach the tests.
+    QTemporaryDir systemConfig;
+    qputenv("XDG_CONFIG_DIRS", systemConfig.path().toUtf8());
     qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -24,13 +24,6 @@ private slots:
     void initTestCase() { QApplication::setWindowIcon(Main::applicationIcon()); }
     void cleanupTestCase() { QApplication::setWindowIcon(QIcon()); }
 
-    void theIconIsBuiltIn() {
-        const QIcon icon = Main::applicationIcon();
-        const QList<QSize> sizes = icon.availableSizes();
-        for (int side : {32, 64, 256})
-            QVERIFY2(sizes.contains(QSize(side, side)), qPrintable(QString::number(side)));
-    }
-
     void everyWindowShowsIt() {
         TestSupport::CommonFolder common;
         TestSupport::MessageRecorder boxes;

@@ -1,14 +1,11 @@
 #include "credentials/Login.h"
+#include "TestDatabase.h"
 #include "common/TestSupport.h"
 #include "credentials/PasswordHash.h"
 #include "credentials/Throttle.h"
-#include "data/AttendanceDatabase.h"
 #include "platform/SystemClock.h"
 
-#include <QTemporaryDir>
 #include <QTest>
-#include <SQLiteCpp/Database.h>
-#include <SQLiteCpp/Statement.h>
 #include <algorithm>
 #include <ctime>
 
@@ -19,30 +16,39 @@ namespace {
 
 const QDateTime kNine(QDate(2026, 3, 5), QTime(9, 0));
 
-// Every stored password as the sqlite3 tool shows it.
-QStringList storedPasswords(const QString& path) {
-    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
-    SQLite::Statement query(db, "SELECT coalesce(Password, '<null>') FROM tblEmployees ORDER BY rowid");
-    QStringList result;
-    while (query.executeStep())
-        result << QString::fromUtf8(query.getColumn(0).getText());
-    return result;
-}
-
-// A database file with its own connection, and the clock pinned at nine.
+// One engine's database with a connection open on it, and the clock pinned at nine.
 struct Workplace {
-    Workplace() {
-        TestSupport::copyTemplateTo(path);
-        db.open(path);
+    Workplace() : data(TestDatabase::currentEngine()) {
+        data.open(db);
         SystemClock::setFixed(kNine);
     }
     ~Workplace() { SystemClock::clearFixed(); }
+
     Outcome tryLogin(const QString& number, const QString& password, AttendanceDatabase* other = nullptr) {
         return Login::check(other ? *other : db, number, password).outcome;
     }
+    // Each person's stored password, by number, as another program reading the database sees it.
+    std::map<QString, QString> storedPasswords() const {
+        std::map<QString, QString> stored;
+        for (const QString& row : data.rows("tblEmployees")) {
+            const QStringList fields = row.split(QLatin1Char('|'));
+            stored[fields.at(0)] = fields.at(1);
+        }
+        return stored;
+    }
+    // Turns the database into one of the schema before hashing, holding `persons` as typed.
+    void makeOld(const std::string& persons) {
+        db.close();
+        data.exec(
+            "DROP TABLE tblLoginFailures; PRAGMA user_version = 1; INSERT INTO tblEmployees "
+            "(EmployeeNo, Password, Name) VALUES " +
+                persons,
+            "DROP TABLE \"tblLoginFailures\"; UPDATE \"tblSchemaVersion\" SET \"Version\" = 1; INSERT INTO "
+            "\"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\") VALUES " +
+                persons);
+    }
 
-    QTemporaryDir dir;
-    QString path = dir.filePath(u"dbData.mdb"_s);
+    TestDatabase data;
     AttendanceDatabase db;
 };
 
@@ -57,13 +63,15 @@ double threadCpuMs() {
 class LoginTest : public QObject {
     Q_OBJECT
 private slots:
-    // However the password came to be stored, only its hash is in the file, and it matches the
+    void initTestCase_data() { TestDatabase::addEngines(); }
+
+    // However the password came to be stored, only its hash is in the database, and it matches the
     // password in any letter case and nothing else.
     void storedAsHashes_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("insert") << u"insert"_s;
         QTest::newRow("update") << u"update"_s;
-        QTest::newRow("upgrade of an old file") << u"upgrade"_s;
+        QTest::newRow("upgrade of an old database") << u"upgrade"_s;
     }
     void storedAsHashes() {
         QFETCH(QString, how);
@@ -75,21 +83,13 @@ private slots:
             w.db.insertPerson({u"E0"_s, u"old"_s, u"Ann"_s, {}, {}, false});
             w.db.updatePerson(u"E0"_s, {u"E1"_s, password, u"Ann"_s, {}, {}, false});
         } else {
-            w.db.close();
-            TestSupport::copyFirstProgramFileTo(w.path);
-            SQLite::Database raw(w.path.toStdString(), SQLite::OPEN_READWRITE);
-            SQLite::Statement insert(
-                raw, "INSERT INTO tblEmployees (EmployeeNo, Password, Name) VALUES (?, ?, ?)");
-            insert.bind(1, "E1");
-            insert.bind(2, password.toStdString());
-            insert.bind(3, "Ann");
-            insert.exec();
-            w.db.open(w.path);
+            w.makeOld("('E1', 'Geheim Ölweg', 'Ann')");
+            w.data.open(w.db);
         }
-        const QStringList stored = storedPasswords(w.path);
-        QCOMPARE(stored.size(), 1);
-        QVERIFY2(PasswordHash::isHash(stored.at(0)), qPrintable(stored.at(0)));
-        QVERIFY(!stored.at(0).contains(u"Geheim"_s, Qt::CaseInsensitive));
+        const auto stored = w.storedPasswords();
+        QCOMPARE(stored.size(), size_t(1));
+        QVERIFY2(PasswordHash::isHash(stored.at(u"E1"_s)), qPrintable(stored.at(u"E1"_s)));
+        QVERIFY(!stored.at(u"E1"_s).contains(u"Geheim"_s, Qt::CaseInsensitive));
 
         // Other letter case matches; wrong, blank-padded and empty passwords do not.
         QCOMPARE(w.tryLogin(u"e1"_s, u"gEHEIM öLWEG"_s), Outcome::Match);
@@ -97,59 +97,51 @@ private slots:
         QCOMPARE(w.tryLogin(u"E1"_s, QString()), Outcome::NoMatch);
         QCOMPARE(w.tryLogin(u"E1"_s, u"old"_s), Outcome::NoMatch);
         QCOMPARE(w.tryLogin(u"E2"_s, password), Outcome::NoMatch);
-        const Login::Result match = Login::check(w.db, u"E1"_s, password);
-        QCOMPARE(match.person.text(u"Name"_s), u"Ann"_s);
+        QCOMPARE(Login::check(w.db, u"E1"_s, password).person.text(u"Name"_s), u"Ann"_s);
     }
 
     // The upgrade hashes every plain-text password at once; Null stays Null (and matches nothing).
-    // A failure on the way leaves the old file exactly as it was.
+    // A failure on the way leaves the old database exactly as it was.
     void upgradeIsOneTransaction() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"old.mdb"_s);
-        TestSupport::copyFirstProgramFileTo(path);
-        {
-            SQLite::Database raw(path.toStdString(), SQLite::OPEN_READWRITE);
-            raw.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20) "
-                     "INSERT INTO tblEmployees (EmployeeNo, Password, Name) SELECT 'E' || i, 'pw' || i, 'P' "
-                     "FROM n");
-            raw.exec("INSERT INTO tblEmployees (EmployeeNo, Password, Name) VALUES ('N', NULL, 'Nobody'), "
-                     "('X', '', 'Empty')");
-            raw.exec("CREATE TRIGGER refuse BEFORE UPDATE ON tblEmployees WHEN old.EmployeeNo = 'E20' "
-                     "BEGIN SELECT RAISE(ABORT, 'not this one'); END");
-        }
-        const QStringList before = storedPasswords(path);
-        AttendanceDatabase db;
-        QVERIFY_THROWS_EXCEPTION(std::exception, db.open(path));
-        QCOMPARE(storedPasswords(path), before);
-        SQLite::Database(path.toStdString(), SQLite::OPEN_READWRITE).exec("DROP TRIGGER refuse");
+        Workplace w;
+        std::string persons;
+        for (int i = 1; i <= 20; ++i)
+            persons += "('E" + std::to_string(i) + "', 'pw" + std::to_string(i) + "', 'P'), ";
+        w.makeOld(persons + "('N', NULL, 'Nobody'), ('X', '', 'Empty')");
+        w.data.exec("CREATE TRIGGER refuse BEFORE UPDATE ON tblEmployees WHEN old.EmployeeNo = 'E20' "
+                    "BEGIN SELECT RAISE(ABORT, 'not this one'); END",
+                    "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                    "IF OLD.\"EmployeeNo\" = 'E20' THEN RAISE EXCEPTION 'not this one'; END IF; RETURN NEW; "
+                    "END $$; CREATE TRIGGER refuse BEFORE UPDATE ON \"tblEmployees\" FOR EACH ROW "
+                    "EXECUTE FUNCTION refuse()");
+        const auto before = w.storedPasswords();
+        QVERIFY_THROWS_EXCEPTION(std::exception, w.data.open(w.db));
+        QCOMPARE(w.storedPasswords(), before);
+        w.data.exec("DROP TRIGGER refuse", "DROP TRIGGER refuse ON \"tblEmployees\"");
 
-        db.open(path);
-        const QStringList after = storedPasswords(path);
+        w.data.open(w.db);
+        const auto after = w.storedPasswords();
         QCOMPARE(after.size(), before.size());
-        for (int i = 0; i < 20; ++i)
-            QVERIFY(PasswordHash::verify(after.at(i), u"PW%1"_s.arg(i + 1)));
-        QCOMPARE(after.at(20), u"<null>"_s);
-        QVERIFY(PasswordHash::verify(after.at(21), QString()));
-        SystemClock::setFixed(kNine);
-        QCOMPARE(Login::check(db, u"N"_s, QString()).outcome, Outcome::NoMatch);
-        SystemClock::clearFixed();
+        for (int i = 1; i <= 20; ++i)
+            QVERIFY(PasswordHash::verify(after.at(u"E%1"_s.arg(i)), u"PW%1"_s.arg(i)));
+        QCOMPARE(after.at(u"N"_s), u"<null>"_s);
+        QVERIFY(PasswordHash::verify(after.at(u"X"_s), QString()));
+        QCOMPARE(w.tryLogin(u"N"_s, QString()), Outcome::NoMatch);
     }
 
-    // Five wrong passwords within ten minutes refuse the number everywhere, right password or not,
-    // whether a person has the number or not; the count is one per number in any letter case.
+    // Five wrong passwords within ten minutes refuse the number at every terminal, right password or
+    // not, whether a person has the number or not; the count is one per number in any letter case.
     void refusedAcrossConnections_data() {
         QTest::addColumn<QString>("number");
-        QTest::addColumn<QString>("password"); // the right one, or a guess for a number nobody has
-        QTest::newRow("a person's number") << u"Äda"_s << u"secret"_s;
-        QTest::newRow("a number nobody has") << u"Ghost"_s << u"secret"_s;
+        QTest::newRow("a person's number") << u"Äda"_s;
+        QTest::newRow("a number nobody has") << u"Ghost"_s;
     }
     void refusedAcrossConnections() {
         QFETCH(QString, number);
-        QFETCH(QString, password);
         Workplace w;
         w.db.insertPerson({u"Äda"_s, u"secret"_s, u"Ada"_s, {}, {}, true});
-        AttendanceDatabase other; // another terminal on the same file
-        other.open(w.path);
+        AttendanceDatabase other; // another terminal
+        w.data.open(other);
         const Outcome right = number == u"Äda"_s ? Outcome::Match : Outcome::NoMatch;
 
         for (int i = 0; i < 4; ++i) {
@@ -163,19 +155,18 @@ private slots:
         const QDateTime fifth = SystemClock::now();
 
         for (AttendanceDatabase* terminal : {&w.db, &other}) {
-            const Login::Result refused = Login::check(*terminal, number.toUpper(), password);
+            const Login::Result refused = Login::check(*terminal, number.toUpper(), u"secret"_s);
             QCOMPARE(refused.outcome, Outcome::Refused);
             QCOMPARE(refused.refusedUntil, fifth.addSecs(600));
             QVERIFY(refused.person.eof());
         }
-        // Another number is not affected.
-        QCOMPARE(w.tryLogin(u"Other"_s, u"guess"_s), Outcome::NoMatch);
+        QCOMPARE(w.tryLogin(u"Other"_s, u"guess"_s), Outcome::NoMatch); // other numbers go on
 
         // The refusal ends ten minutes after the fifth wrong password.
         SystemClock::setFixed(fifth.addSecs(599));
-        QCOMPARE(w.tryLogin(number, password), Outcome::Refused);
+        QCOMPARE(w.tryLogin(number, u"secret"_s), Outcome::Refused);
         SystemClock::setFixed(fifth.addSecs(600));
-        QCOMPARE(w.tryLogin(number, password, &other), right);
+        QCOMPARE(w.tryLogin(number, u"secret"_s, &other), right);
     }
 
     // A right password starts the count again.
@@ -188,12 +179,6 @@ private slots:
             QCOMPARE(w.tryLogin(u"e1"_s, u"SECRET"_s), Outcome::Match);
             QCOMPARE(w.db.loginFailures(u"E1"_s).failures, 0);
         }
-    }
-
-    void messageSaysUntilWhen() {
-        const QDateTime until(QDate(2026, 3, 5), QTime(15, 44, 10));
-        const QString message = Login::refusedMessage(until);
-        QVERIFY2(message.contains(u"until 03:45 PM"_s), qPrintable(message));
     }
 
     // An unknown number costs as much work as a wrong password (processor time of this thread, so
@@ -216,6 +201,12 @@ private slots:
         const double unknown = cost(u"E2"_s);
         QVERIFY2(unknown > wrong * 0.6 && unknown < wrong * 1.6,
                  qPrintable(u"wrong password %1 ms, unknown number %2 ms"_s.arg(wrong).arg(unknown)));
+    }
+
+    void messageSaysUntilWhen() {
+        const QDateTime until(QDate(2026, 3, 5), QTime(15, 44, 10));
+        const QString message = Login::refusedMessage(until);
+        QVERIFY2(message.contains(u"until 03:45 PM"_s), qPrintable(message));
     }
 };
 

@@ -53,6 +53,7 @@ FORM4_FRAME1 = (120, 120)
 FORM4 = {
     "View All": (240, 1260, 3600, 405, FORM4_FRAME1),
     "Close This Reports Window": (4080, 8190, 3840, 405, None),
+    "Hours Worked": (120, 8700, 7800, 405, None),
 }
 FORM5_FRAME2 = (120, 1140)
 FORM5 = {
@@ -537,6 +538,23 @@ def report_rows():
     return rows_of(find(top_level("Reports"), "tree", "Results"))
 
 
+def hours_worked(form4, person):
+    click(form4, FORM4["Hours Worked"])
+    hours = wait_x_window("Hours")
+    window = wait_for("the hours window on the accessibility bus", lambda: top_level("Hours", ("dialog",)))
+    dump(window)
+    totals = find(window, "tree", "Hours per person")
+    check(headers_of(totals) == ["Person Number", "Name", "Department", "Days worked", "Hours", "Hours (decimal)",
+                                 "Open records", "Overnight records", "Long records"],
+          f"the hours list has the headers {headers_of(totals)}")
+    rows = wait_for("this week's hours", lambda: rows_of(totals) or None)
+    check(len(rows) == 2 and rows[0][:3] == person[:3] and rows[1][0] == "Total",
+          f"the hours list shows {rows}")
+    screenshot(hours, "hours-window.png")
+    key("Escape")
+    wait_x_window_gone("Hours")
+
+
 def reports(main):
     # The gate refuses a wrong password and leaves the typed texts where they are.
     type_into(main, FORM1["Person Number"], "1001")
@@ -560,7 +578,7 @@ def reports(main):
     check(labelled_by(find(window, "combo box")) == ["Search by:"], "the search field is not labelled")
     check_tab_order("Reports", ["Date", "Search value:", "Search", "View All", "Clear Results", "Results",
                                 "Save Results As Text", "Send Results To Excel", "Delete Selected Record (Above)",
-                                "Close This Reports Window", "Date"])
+                                "Close This Reports Window", "Hours Worked", "Date"])
     # It opens on today's records.
     check(text_of(find(window, "text", "Search value:")) != "", "the search value is empty at opening")
     results = find(window, "tree", "Results")
@@ -573,6 +591,7 @@ def reports(main):
     rows = wait_for("every record in the reports list", report_rows)
     check(len(rows) == 1 and rows[0][:4] == expected, f"View All shows {rows}")
     screenshot(form4, "reports-window.png")
+    hours_worked(form4, expected)
     # Closed the way a screen reader user does it: the button's action over the accessibility bus.
     find(top_level("Reports"), "push button", "Close This Reports Window").queryAction().doAction(0)
     wait_x_window_gone("Reports")
