@@ -169,8 +169,12 @@ private slots:
         const QString candidate = file("versioned.mdb");
         QFile::remove(candidate);
         QVERIFY(QFile::copy(live(), candidate));
-        SQLite::Database(candidate.toStdString(), SQLite::OPEN_READWRITE)
-            .exec("PRAGMA user_version = " + std::to_string(version));
+        {
+            SQLite::Database db(candidate.toStdString(), SQLite::OPEN_READWRITE);
+            if (version == 0) // the first program had no login failure counts
+                db.exec("DROP TABLE tblLoginFailures");
+            db.exec("PRAGMA user_version = " + std::to_string(version));
+        }
         const QByteArray given = hashOf(candidate);
         const QByteArray before = hashOf(live());
         const Run run = commandLine({QStringLiteral("restore"), candidate});
