@@ -155,9 +155,11 @@ private slots:
     // A PDF of two persons, one of them over several pages, rendered and read back by poppler.
     void timesheetsRenderAndRead() {
         std::vector<Hours::Record> records;
+        // Day shifts of 8:30 and night shifts of 8:15: 23 × 8:30 + 22 × 8:15 = 377:00.
         for (int i = 0; i < 45; ++i)
             records.push_back(record(QStringLiteral("1"), QStringLiteral("Ann Smith"), 1 + i % 30,
-                                     QStringLiteral("08:00"), QStringLiteral("16:30")));
+                                     i % 2 ? QStringLiteral("22:00") : QStringLiteral("08:00"),
+                                     i % 2 ? QStringLiteral("06:15") : QStringLiteral("16:30")));
         records.push_back(
             record(QStringLiteral("2"), QStringLiteral("Bob"), 3, QStringLiteral("09:00"), QString()));
         const Hours::Rules rules;
@@ -173,7 +175,8 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("Signature of the supervisor")), 2);
         QVERIFY(text.contains(DateTexts::shortDate(QDate(2021, 9, 1)) + QStringLiteral(" to ") +
                               DateTexts::shortDate(QDate(2021, 9, 30))));
-        QVERIFY(text.contains(QStringLiteral("382:30"))); // 45 × 8:30
+        QVERIFY(text.contains(QStringLiteral("377:00")));
+        QVERIFY(text.contains(QStringLiteral("Overnight")));
         QVERIFY(text.contains(QStringLiteral("Open: not counted")));
         QVERIFY(text.contains(QStringLiteral("Timesheet (continued)")));
         // Every person starts on a page of their own: Bob's page holds none of Ann's records.
