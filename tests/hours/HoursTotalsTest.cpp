@@ -127,6 +127,17 @@ private slots:
         QVERIFY(Hours::totals({}, Hours::Rules{}).persons.empty());
     }
 
+    // Numbers as people read them, whatever the locale's collation.
+    void personsInNumberOrder() {
+        std::vector<Hours::Record> records;
+        for (const char* number : {"E10", "b", "10", "e9", "2", "A", "a1"})
+            records.push_back(record(QString::fromLatin1(number), kDay, "08:00", "09:00"));
+        QStringList order;
+        for (const Hours::PersonTotals& person : Hours::totals(records, Hours::Rules{}).persons)
+            order << person.number;
+        QCOMPARE(order, (QStringList{"2", "10", "A", "a1", "b", "e9", "E10"}));
+    }
+
     void recordsReadFromTheDatabase() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("dbData.mdb"));
