@@ -2,6 +2,7 @@
 
 #include "backup/BackupNames.h"
 #include "backup/SafeFiles.h"
+#include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SqliteBackup.h"
 
@@ -140,11 +141,12 @@ void log(const QString& database, Severity severity, const QString& message) {
     struct stat folder {};
     if (::stat(QFile::encodeName(folderOf(database)).constData(), &folder) != 0)
         return;
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, folder.st_mode & 0666);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+               SharedFolder::fileModeFor(folder.st_mode));
     if (fd < 0)
         return;
-    if (::fchmod(fd, folder.st_mode & 0666) != 0) {
+    if (::fchmod(fd, SharedFolder::fileModeFor(folder.st_mode)) != 0) {
         // Someone else's log: it already has its modes.
     }
     // The real time of the event, whatever clock the program shows.
