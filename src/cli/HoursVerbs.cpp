@@ -59,7 +59,7 @@ Hours::Period periodOf(const Invocation& call) {
 
 std::vector<Hours::Record> readRecords(const Invocation& call, const Hours::Period& period) {
     AttendanceDatabase db;
-    db.open(Form1::liveDatabasePath());
+    db.openConfigured(Form1::liveDatabasePath());
     std::optional<QString> person;
     if (call.has(QStringLiteral("person")))
         person = call.value(QStringLiteral("person"));
