@@ -286,23 +286,12 @@ private:
 
     void recordRow(const Record& record) {
         const RecordHours hours = hoursOf(record, m_rules);
-        QString hoursText;
-        QString note;
-        switch (hours.state) {
-        case RecordHours::State::Open:
-            note = QStringLiteral("Open: not counted");
-            break;
-        case RecordHours::State::Unreadable:
-            note = QStringLiteral("Time cannot be read: not counted");
-            break;
-        case RecordHours::State::Closed:
-            hoursText = clockHours(hours.minutes);
-            if (hours.isLong)
-                note = QStringLiteral("Longer than %1 hours").arg(m_rules.longRecordMinutes / 60);
-            else if (hours.overnight)
-                note = QStringLiteral("Overnight");
-            break;
-        }
+        // Open and unreadable records count nothing: no hours beside them.
+        const QString hoursText =
+            hours.state == RecordHours::State::Closed ? clockHours(hours.minutes) : QString();
+        QString note = Hours::note(hours, m_rules);
+        if (hours.state == RecordHours::State::Open)
+            note += QStringLiteral("; not counted");
         const QLocale locale;
         cell(0, QStringLiteral("%1  %2").arg(locale.dayName(record.day.dayOfWeek(), QLocale::ShortFormat),
                                              DateTexts::shortDate(record.day)));

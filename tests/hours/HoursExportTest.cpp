@@ -177,7 +177,7 @@ private slots:
                               DateTexts::shortDate(QDate(2021, 9, 30))));
         QVERIFY(text.contains(QStringLiteral("377:00")));
         QVERIFY(text.contains(QStringLiteral("Overnight")));
-        QVERIFY(text.contains(QStringLiteral("Open: not counted")));
+        QVERIFY(text.contains(QStringLiteral("Open; not counted")));
         QVERIFY(text.contains(QStringLiteral("Timesheet (continued)")));
         // Every person starts on a page of their own: Bob's page holds none of Ann's records.
         const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
