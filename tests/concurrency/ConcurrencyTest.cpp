@@ -1,0 +1,161 @@
+#include "Terminals.h"
+#include "common/TestSupport.h"
+#include "data/AttendanceDatabase.h"
+
+#include <QProcessEnvironment>
+#include <QTest>
+#include <SQLiteCpp/Database.h>
+#include <map>
+#include <set>
+
+namespace {
+
+struct StoredRecord {
+    QString person;
+    QString timeIn;
+    QString timeOut;
+    bool open = false;
+};
+
+// What the database holds after the terminals ran, against what they acknowledged: no person held
+// two open records, every acknowledged punch-in left exactly one record, and every stored time-in
+// and time-out was written by an acknowledged punch of that person. Times in `inDoubt` belong to
+// punches that may or may not have been written (failed with the error box, or in flight when a
+// terminal was killed): their records may be there or not, but whole.
+QStringList faultsIn(const std::vector<Terminals::Punch>& punches, const std::vector<StoredRecord>& records,
+                     const std::set<QString>& inDoubt) {
+    QStringList faults;
+    std::map<QString, QString> writtenIns;  // time -> person
+    std::map<QString, QString> writtenOuts; // time -> person
+    for (const auto& punch : punches) {
+        if (punch.written())
+            (punch.in ? writtenIns : writtenOuts)[punch.time] = punch.person;
+    }
+    std::map<QString, int> recordsByTimeIn;
+    std::map<QString, int> openByPerson;
+    std::map<QString, int> closedByTimeOut;
+    const auto writtenBy = [&](const std::map<QString, QString>& written, const QString& time,
+                               const QString& person) {
+        const auto found = written.find(time);
+        return found == written.end() ? inDoubt.count(time) > 0 : found->second == person;
+    };
+    for (const StoredRecord& record : records) {
+        ++recordsByTimeIn[record.timeIn];
+        if (record.open && ++openByPerson[record.person] == 2)
+            faults << QStringLiteral("%1 has two open records").arg(record.person);
+        // A punch-out closes every open record of its person: two closed by one punch were open at once.
+        if (!record.open && ++closedByTimeOut[record.timeOut] == 2)
+            faults << QStringLiteral("%1 had two open records, both closed at %2")
+                          .arg(record.person, record.timeOut);
+        if (!writtenBy(writtenIns, record.timeIn, record.person))
+            faults << QStringLiteral(
+                          "the record of %1 from %2 comes from no acknowledged punch-in of that person")
+                          .arg(record.person, record.timeIn);
+        if (!record.open && !writtenBy(writtenOuts, record.timeOut, record.person))
+            faults << QStringLiteral(
+                          "the record of %1 closed at %2 was closed by no acknowledged punch-out of that "
+                          "person")
+                          .arg(record.person, record.timeOut);
+    }
+    for (const auto& [time, person] : writtenIns) {
+        if (recordsByTimeIn[time] != 1)
+            faults << QStringLiteral("the punch-in of %1 at %2 left %3 records")
+                          .arg(person, time)
+                          .arg(recordsByTimeIn[time]);
+    }
+    return faults;
+}
+
+// The database the terminals share, prepared with the persons they punch.
+class SharedDatabase {
+public:
+    explicit SharedDatabase(int persons) {
+        TestSupport::copyTemplateTo(m_folder.database());
+        AttendanceDatabase db;
+        db.open(m_folder.database());
+        for (int p = 0; p < persons; ++p)
+            db.insertPerson({QStringLiteral("P%1").arg(p), QStringLiteral("pw"),
+                             QStringLiteral("Person %1").arg(p), QStringLiteral("Works"),
+                             QStringLiteral("Clerk"), false});
+    }
+
+    QProcessEnvironment environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TALLYCLOCK_COMMON_APPDATA"), m_folder.path());
+        return environment;
+    }
+
+    QString file() const { return m_folder.database(); }
+
+    std::vector<StoredRecord> records() const {
+        AttendanceDatabase db;
+        db.open(m_folder.database());
+        std::vector<StoredRecord> records;
+        for (RecordSet rs = db.allLogins(); !rs.eof(); rs.moveNext())
+            records.push_back({rs.text(QStringLiteral("EmployeeNo")), rs.text(QStringLiteral("TimeIn")),
+                               rs.text(QStringLiteral("TimeOut")), rs.isNull(QStringLiteral("TimeOut"))});
+        return records;
+    }
+
+private:
+    TestSupport::CommonFolder m_folder;
+};
+
+QString joined(const QStringList& faults) {
+    return faults.mid(0, 10).join(QLatin1Char('\n')) +
+           (faults.size() > 10 ? QStringLiteral("\n... %1 in all").arg(faults.size()) : QString());
+}
+
+} // namespace
+
+class ConcurrencyTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Terminals punching the same few persons in and out at random: each punch is decided and
+    // written as one, so no person ever holds two open records and no acknowledged punch is lost.
+    void terminalsPunchingTheSamePersons() {
+        const int persons = 3;
+        SharedDatabase database(persons);
+        Terminals terminals({4, persons, 60, 0, true}, database.environment());
+        QVERIFY2(terminals.start(), qPrintable(terminals.error()));
+        QVERIFY2(terminals.waitForEnd(240000), qPrintable(terminals.error()));
+
+        QCOMPARE(static_cast<int>(terminals.punches().size()), 4 * 60);
+        int written = 0;
+        for (const auto& punch : terminals.punches()) {
+            QVERIFY2(!punch.failed(), qPrintable(punch.outcome));
+            written += punch.outcome == QLatin1String("written") ? 1 : 0;
+        }
+        QVERIFY(written > 0);
+        const QStringList faults = faultsIn(terminals.punches(), database.records(), {});
+        QVERIFY2(faults.isEmpty(), qPrintable(joined(faults)));
+    }
+
+    // Terminals killed in the middle of their punches leave a sound file that holds every punch
+    // they acknowledged; the punch in flight is there whole or not at all.
+    void killedWhilePunching() {
+        const int persons = 4;
+        SharedDatabase database(persons);
+        Terminals terminals({3, persons, 400, 0, true}, database.environment());
+        QVERIFY2(terminals.start(), qPrintable(terminals.error()));
+        QVERIFY(terminals.waitForPunches(90, 120000));
+        terminals.killAll();
+        QVERIFY(terminals.punches().size() < 3 * 400);
+
+        {
+            SQLite::Database file(database.file().toStdString(), SQLite::OPEN_READWRITE);
+            QCOMPARE(file.execAndGet("PRAGMA integrity_check").getString(), std::string("ok"));
+        }
+        std::set<QString> inDoubt;
+        for (int t = 0; t < 3; ++t)
+            inDoubt.insert(terminals.timeOfPunchInFlight(t));
+        for (const auto& punch : terminals.punches())
+            QVERIFY2(!punch.failed(), qPrintable(punch.outcome));
+        const QStringList faults = faultsIn(terminals.punches(), database.records(), inDoubt);
+        QVERIFY2(faults.isEmpty(), qPrintable(joined(faults)));
+    }
+};
+
+TALLYCLOCK_TEST(ConcurrencyTest)
+#include "ConcurrencyTest.moc"
