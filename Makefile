@@ -3,6 +3,7 @@
 # make test-asan  the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
 # make install  installs under PREFIX (default /usr/local; sudo when PREFIX is not writable for you)
 # make package  builds the Debian package; make test-package installs, starts and removes it
+# make fuzz  builds the date and time readers with clang's libFuzzer and runs them (FUZZ_SECONDS)
 
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
@@ -49,7 +50,7 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
 
 BENCH_DIR ?= build-release
 .PHONY: bench
@@ -57,3 +58,14 @@ bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTALLYCLOCK_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target tallyclock-bench
 	QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bin/tallyclock-bench
+
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz
+fuzz:
+	@scripts/install-deps fuzz
+	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	mkdir -p $(FUZZ_DIR)/corpus
+	$(FUZZ_DIR)/fuzz-datetexts -max_total_time=$(FUZZ_SECONDS) -max_len=64 -dict=fuzz/datetexts.dict \
+		-artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus fuzz/corpus/datetexts

@@ -135,15 +135,3 @@ void log(const QString& database, Severity severity, const QString& message) {
 }
 
 } // namespace Backups
-
-AutomaticBackup::AutomaticBackup(const QString& database, const QDate& today)
-    : m_worker([database, today] { Backups::daily(database, today); }) {}
-
-AutomaticBackup::~AutomaticBackup() {
-    wait();
-}
-
-void AutomaticBackup::wait() {
-    if (m_worker.joinable())
-        m_worker.join();
-}

@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
-#include <thread>
 
 // Copies of the live SQLite database in the folder "backups" beside it.
 namespace Backups {
@@ -42,19 +41,3 @@ enum class Severity { Info, Failure };
 void log(const QString& database, Severity severity, const QString& message);
 
 } // namespace Backups
-
-// The daily backup of one start, run beside the window so that a large file does not hold up the
-// start. The destructor waits for it to end.
-class AutomaticBackup {
-public:
-    AutomaticBackup(const QString& database, const QDate& today);
-    ~AutomaticBackup();
-    AutomaticBackup(const AutomaticBackup&) = delete;
-    AutomaticBackup& operator=(const AutomaticBackup&) = delete;
-
-    // Waits until the backup has ended.
-    void wait();
-
-private:
-    std::thread m_worker;
-};

@@ -1,5 +1,6 @@
 #include "backup/InstanceLock.h"
 
+#include "backup/Backups.h"
 #include "backup/SafeFiles.h"
 
 #include <QElapsedTimer>
@@ -55,4 +56,18 @@ std::unique_ptr<InstanceLock> InstanceLock::acquire(const QString& database, Mod
         QThread::msleep(50);
     }
     return lock;
+}
+
+std::unique_ptr<InstanceLock> InstanceLock::holdWhileRunning(const QString& database) {
+    try {
+        std::unique_ptr<InstanceLock> lock = acquire(database, Mode::Shared, 10000);
+        if (!lock)
+            Backups::log(database, Backups::Severity::Failure,
+                         QStringLiteral("A restore kept the lock file %1; started without it.")
+                             .arg(pathFor(database)));
+        return lock;
+    } catch (const std::exception& e) {
+        Backups::log(database, Backups::Severity::Failure, QString::fromUtf8(e.what()));
+    }
+    return nullptr;
 }

@@ -21,6 +21,10 @@ public:
     // when it is still held then; throws std::runtime_error when the lock file cannot be opened.
     static std::unique_ptr<InstanceLock> acquire(const QString& database, Mode mode, int waitMs);
 
+    // The shared lock of a running copy: waits a few seconds at most for a restore in progress.
+    // Never throws: without the lock the program still starts, and the backup log says why.
+    static std::unique_ptr<InstanceLock> holdWhileRunning(const QString& database);
+
 private:
     explicit InstanceLock(int fd) : m_fd(fd) {}
     int m_fd;

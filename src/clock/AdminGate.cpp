@@ -14,7 +14,9 @@
 
 // The persons and reports windows open for administrators only. Every press looks the typed
 // person number and password up afresh; nothing is remembered between presses. A look-up that
-// fails opens no window: it is neither "no administrator" nor a match.
+// fails opens no window: it is neither "no administrator" nor a match. Once a window the gate
+// opened has closed, the typed number and password are cleared, so that the next person at the
+// terminal does not walk in on them; a refusal leaves them for correcting.
 
 namespace {
 
@@ -59,13 +61,21 @@ void closeIfOpen(ErrorTrap& trap, int step, RecordSet& rs) {
     });
 }
 
+// Clears the number (`step`) and the password (`step` + 2).
+void forgetTyped(ErrorTrap& trap, int step, QLineEdit* number, QLineEdit* password) {
+    trap.step(step, [&] { number->clear(); });
+    trap.step(step + 2, [&] { password->clear(); });
+}
+
 } // namespace
 
 void Form1::PushButton2_Click() {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
     RecordSet rs; // 100
+    bool windowShown = false;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
     if (admins == Found::Nothing) {
+        windowShown = true;
         // The first administrator: the editor opens preset to "Yes", then the persons window.
         trap.step(106, [] {
             MessageBox::ok(QStringLiteral("The software must have at least 1 Admin employee.") +
@@ -85,6 +95,7 @@ void Form1::PushButton2_Click() {
         closeIfOpen(trap, 116, rs);
         switch (credentialsOf(trap, 118, rs, Text1->text(), Text2->text())) {
         case Access::Administrator:
+            windowShown = true;
             trap.step(124, [&] {
                 Form2 persons(this);
                 persons.showModal();
@@ -103,11 +114,14 @@ void Form1::PushButton2_Click() {
     closeIfOpen(trap, 130, rs);
     // Persons and their records may have been deleted meanwhile.
     trap.step(132, [&] { listLogins(); });
+    if (windowShown)
+        forgetTyped(trap, 134, Text1, Text2);
 }
 
 void Form1::PushButton3_Click() {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
     RecordSet rs; // 100
+    bool windowShown = false;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
     if (admins == Found::Nothing) {
         trap.step(106, [] {
@@ -117,6 +131,7 @@ void Form1::PushButton3_Click() {
         closeIfOpen(trap, 108, rs);
         switch (credentialsOf(trap, 110, rs, Text1->text(), Text2->text())) {
         case Access::Administrator:
+            windowShown = true;
             trap.step(116, [&] {
                 Form4 reports(this);
                 reports.showModal();
@@ -136,4 +151,6 @@ void Form1::PushButton3_Click() {
         }
     }
     closeIfOpen(trap, 122, rs);
+    if (windowShown)
+        forgetTyped(trap, 124, Text1, Text2);
 }

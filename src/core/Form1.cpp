@@ -1,5 +1,7 @@
 #include "core/Form1.h"
 
+#include "backup/Backups.h"
+#include "backup/InstanceLock.h"
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
 #include "core/Main.h"
@@ -12,6 +14,7 @@
 #include "platform/PushButton.h"
 #include "platform/SkinFramework.h"
 #include "platform/SpecialFolders.h"
+#include "platform/SystemClock.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
@@ -238,7 +241,12 @@ void Form1::Form_Load() {
         trap.step(160 + 2 * i, [&] { ListView1->setColumnWidthTwips(i, widths[i]); });
 
     trap.step(174, [&] { Globals::createConnection(); });
+    // Held while the window runs, so that no restore can swap the file it has open.
+    m_instanceLock = InstanceLock::holdWhileRunning(live);
     trap.step(176, [&] { Globals::connection().open(live); });
+    // The day's copy, only of a file that opened well; a failure is logged, never boxed.
+    if (Globals::hasConnection() && Globals::connection().isOpen())
+        Backups::daily(live, SystemClock::now().date());
     trap.step(178, [&] { Timer1_Timer(); });
     trap.step(180, [&] { listLogins(); });
 }

@@ -2,7 +2,9 @@
 
 #include <QDate>
 #include <QWidget>
+#include <memory>
 
+class InstanceLock;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -82,4 +84,5 @@ private:
     MousePointer* m_pointer;
     QDate m_shownDate;
     bool m_tickFailing = false;
+    std::unique_ptr<InstanceLock> m_instanceLock;
 };

@@ -4,12 +4,13 @@
 
 #include <QDate>
 #include <QString>
+#include <optional>
 #include <stdexcept>
 
-// The fields the person editor writes.
+// The fields the person editor writes. An update without a password keeps the stored one.
 struct PersonFields {
     QString number;
-    QString password;
+    std::optional<QString> password;
     QString name;
     QString department;
     QString position;

@@ -197,7 +197,10 @@ void bindNumber(SQLite::Statement& s, const QString& number) {
 
 void bindPerson(SQLite::Statement& s, const PersonFields& person) {
     s.bind(":no", utf8(person.number));
-    s.bind(":pw", utf8(person.password));
+    if (person.password)
+        s.bind(":pw", utf8(*person.password));
+    else
+        s.bind(":pw");
     s.bind(":name", utf8(person.name));
     s.bind(":dept", utf8(person.department));
     s.bind(":pos", utf8(person.position));
@@ -302,7 +305,8 @@ void SqliteEngine::insertPerson(const PersonFields& person) {
 }
 
 void SqliteEngine::updatePerson(const QString& current, const PersonFields& person) {
-    const std::string sql = "UPDATE tblEmployees SET EmployeeNo = :no, Password = :pw, Name = :name, "
+    const std::string sql = "UPDATE tblEmployees SET EmployeeNo = :no, Password = coalesce(:pw, Password), "
+                            "Name = :name, "
                             "Department = :dept, Position = :pos, IsAdmin = :admin WHERE " +
                             sameNumber(current, ":current") +
                             " AND NOT EXISTS (SELECT 1 FROM tblEmployees AS other WHERE " +

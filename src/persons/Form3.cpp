@@ -19,10 +19,12 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <algorithm>
+#include <functional>
 
 namespace {
 
 const QString kWindow = QStringLiteral("Form3");
+const QString kKeepPasswordHint = QStringLiteral("Leave both empty to keep the password");
 
 // Empty once the spaces at both ends are gone (only blanks count, as in the save checks).
 bool isBlank(const QString& text) {
@@ -107,8 +109,16 @@ void Form3::Form_Load() {
     ErrorTrap trap(kWindow, QStringLiteral("Form_Load"));
     Main::dressWindow(trap, this, *m_pointer, {100, 102, 104, 106});
     // A new person keeps whatever administrator choice the caller made.
-    if (trap.test(108, [&] { return !mEmployeeID.isEmpty(); }))
+    if (trap.test(108, [&] { return !mEmployeeID.isEmpty(); })) {
         trap.step(110, [&] { loadEmployeeInfo(); });
+        // Stored passwords are never shown; empty boxes keep the one there is.
+        trap.step(112, [&] {
+            for (QLineEdit* box : {Text2, Text6}) {
+                box->setPlaceholderText(kKeepPasswordHint);
+                box->setAccessibleDescription(kKeepPasswordHint);
+            }
+        });
+    }
 }
 
 void Form3::loadEmployeeInfo() {
@@ -118,8 +128,7 @@ void Form3::loadEmployeeInfo() {
     trap.step(102, [&] { rs = Globals::connection().personByNumber(mEmployeeID); });
     if (trap.test(104, [&] { return !rs.eof(); })) {
         trap.step(106, [&] { Text1->setText(mEmployeeID); });
-        trap.step(108, [&] { Text2->setText(rs.text(QStringLiteral("Password"))); });
-        trap.step(110, [&] { Text6->setText(rs.text(QStringLiteral("Password"))); });
+        // 108, 110: the password boxes stay empty; what is stored is a hash, not a password to show.
         trap.step(112, [&] { Text3->setText(rs.text(QStringLiteral("Name"))); });
         trap.step(114, [&] { Text4->setText(rs.text(QStringLiteral("Department"))); });
         trap.step(116, [&] { Text5->setText(rs.text(QStringLiteral("Position"))); });
@@ -143,24 +152,25 @@ void Form3::loadEmployeeInfo() {
 
 void Form3::PushButton1_Click() {
     ErrorTrap trap(kWindow, QStringLiteral("PushButton1_Click"));
+    // A person being changed keeps the stored password when both password boxes are left empty.
+    const bool keepPassword = !mEmployeeID.isEmpty() && Text2->text().isEmpty() && Text6->text().isEmpty();
     struct Check {
         int step;
         QLineEdit* box;
-        bool (*fails)(const Form3&);
+        std::function<bool()> fails;
         QString message;
     };
     const Check checks[] = {
-        {100, Text1, [](const Form3& f) { return isBlank(f.Text1->text()); },
+        {100, Text1, [&] { return isBlank(Text1->text()); },
          QStringLiteral("You forgot to input person number.")},
-        {106, Text2, [](const Form3& f) { return isBlank(f.Text2->text()); },
+        {106, Text2, [&] { return !keepPassword && isBlank(Text2->text()); },
          QStringLiteral("You forgot to input password.")},
-        {112, Text3, [](const Form3& f) { return isBlank(f.Text3->text()); },
-         QStringLiteral("You forgot to input name.")},
-        {118, Text6, [](const Form3& f) { return f.Text2->text() != f.Text6->text(); },
+        {112, Text3, [&] { return isBlank(Text3->text()); }, QStringLiteral("You forgot to input name.")},
+        {118, Text6, [&] { return Text2->text() != Text6->text(); },
          QStringLiteral("Password not retyped properly.")},
     };
     for (const Check& check : checks) {
-        if (trap.test(check.step, [&] { return check.fails(*this); })) {
+        if (trap.test(check.step, check.fails)) {
             trap.step(check.step + 2, [&] { MessageBox::ok(check.message); });
             trap.step(check.step + 4, [&] { check.box->setFocus(); });
             return;
@@ -168,8 +178,10 @@ void Form3::PushButton1_Click() {
     }
 
     // Values are bound, not spliced into the statement, so they are stored exactly as typed.
-    const PersonFields person{Text1->text(), Text2->text(), Text3->text(),
-                              Text4->text(), Text5->text(), Option1->isChecked()};
+    PersonFields person{Text1->text(), Text2->text(), Text3->text(),
+                        Text4->text(), Text5->text(), Option1->isChecked()};
+    if (keepPassword)
+        person.password.reset();
     if (trap.test(124, [&] { return mEmployeeID.isEmpty(); })) {
         trap.step(128, [&] { Globals::connection().insertPerson(person); });
         trap.step(130, [&] {

@@ -1,6 +1,8 @@
 #include "platform/DateTexts.h"
 
+#include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace DateTexts {
 
@@ -17,6 +19,104 @@ QChar firstSeparator(const QString& format, QChar fallback) {
 QString twoDigits(int value) {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
+
+char32_t codePointAt(QStringView text, qsizetype at) {
+    const QChar c = text[at];
+    if (c.isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate())
+        return QChar::surrogateToUcs4(c, text[at + 1]);
+    return c.unicode();
+}
+
+// A decimal digit of any script (the clock writes ASCII, other programs may write the locale's);
+// value -1 where there is none.
+struct Digit {
+    int value = -1;
+    qsizetype length = 0;
+};
+Digit digitAt(QStringView text, qsizetype at) {
+    if (at >= text.size())
+        return {};
+    const char32_t c = codePointAt(text, at);
+    if (QChar::category(c) != QChar::Number_DecimalDigit)
+        return {};
+    return {QChar::digitValue(c), QChar::requiresSurrogates(c) ? 2 : 1};
+}
+
+// Bidirectional and other invisible marks say nothing about the time; `buffer` holds the text
+// without them when there are any.
+QStringView withoutFormatMarks(const QString& text, QString& buffer) {
+    const auto isMark = [](QChar c) { return c.category() == QChar::Other_Format; };
+    if (std::none_of(text.begin(), text.end(), isMark))
+        return text;
+    buffer = text;
+    buffer.removeIf(isMark);
+    return buffer;
+}
+
+enum class Half { Morning, Afternoon, Either };
+
+// Designators compare without letter case, inner blanks and invisible marks, so "p. m." with a
+// no-break space, "P.M." and "p.m." are one.
+QString designatorKey(QStringView text) {
+    QString key;
+    key.reserve(text.size());
+    for (QChar c : text) {
+        if (!c.isSpace() && c.category() != QChar::Other_Format)
+            key.append(c);
+    }
+    return key.toCaseFolded();
+}
+
+// Every locale's designators and time separators, gathered once. A designator that means
+// morning in one locale and afternoon in another ("ip.": Finnish afternoon, Inari Sami morning)
+// is marked Either.
+struct KnownTexts {
+    QHash<QString, Half> designators;
+    QString separators;
+};
+const KnownTexts& knownTexts() {
+    static const KnownTexts known = [] {
+        KnownTexts all;
+        const auto add = [&](const QString& text, Half half) {
+            const QString key = designatorKey(text);
+            if (key.isEmpty())
+                return;
+            const auto found = all.designators.constFind(key);
+            if (found == all.designators.cend())
+                all.designators.insert(key, half);
+            else if (*found != half)
+                all.designators.insert(key, Half::Either);
+        };
+        add(QStringLiteral("AM"), Half::Morning);
+        add(QStringLiteral("PM"), Half::Afternoon);
+        add(QStringLiteral("A"), Half::Morning);
+        add(QStringLiteral("P"), Half::Afternoon);
+        all.separators = QStringLiteral(":.");
+        for (const QLocale& locale :
+             QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+            add(locale.amText(), Half::Morning);
+            add(locale.pmText(), Half::Afternoon);
+            if (!all.separators.contains(timeSeparator(locale)))
+                all.separators.append(timeSeparator(locale));
+        }
+        return all;
+    }();
+    return known;
+}
+
+// The reader's own locale settles a designator that other locales use the other way round;
+// otherwise such a designator is not read at all rather than read as one of the two.
+std::optional<Half> designatorHalf(QStringView designator, const QLocale& locale) {
+    const QString key = designatorKey(designator);
+    const bool morning = key == designatorKey(locale.amText());
+    const bool afternoon = key == designatorKey(locale.pmText());
+    if (morning != afternoon)
+        return morning ? Half::Morning : Half::Afternoon;
+    const Half half = knownTexts().designators.value(key, Half::Either);
+    if (half == Half::Either)
+        return std::nullopt;
+    return half;
+}
 } // namespace
 
 QChar dateSeparator(const QLocale& locale) {
@@ -24,7 +124,27 @@ QChar dateSeparator(const QLocale& locale) {
 }
 
 QChar timeSeparator(const QLocale& locale) {
-    return firstSeparator(locale.timeFormat(QLocale::ShortFormat), QLatin1Char(':'));
+    // The one mark between the hour and the minute fields. Words around or between them are
+    // none: Bodo writes "AP \u0928\u093F h:mm", Canadian French "HH 'h' mm", Dzongkha Tibetan
+    // words with their own syllable marks.
+    const QString format = locale.timeFormat(QLocale::ShortFormat);
+    bool quoted = false;
+    qsizetype hourEnd = -1;
+    for (qsizetype at = 0; at < format.size(); ++at) {
+        const QChar c = format[at];
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && (c == QLatin1Char('h') || c == QLatin1Char('H')))
+            hourEnd = at + 1;
+        else if (!quoted && c == QLatin1Char('m') && hourEnd >= 0) {
+            QString between = format.mid(hourEnd, at - hourEnd);
+            between.removeIf([](QChar b) { return b.isSpace() || b.category() == QChar::Other_Format; });
+            if (between.size() == 1 && (between[0].isPunct() || between[0].isSymbol()))
+                return between[0];
+            break;
+        }
+    }
+    return QLatin1Char(':');
 }
 
 QString clockDate(const QDate& date, DateOrder order, const QLocale& locale) {
@@ -47,26 +167,36 @@ QString clockTime(const QTime& time, HourCycle cycle, const QLocale& locale) {
 }
 
 std::optional<QTime> parseClockTime(const QString& text, const QLocale& locale) {
-    // Hours, a separator, minutes, optionally a separator and seconds, then the designator if any.
-    // Read by hand: today's list reads two of these per row.
-    const QStringView view = QStringView(text).trimmed();
+    // Hours, a separator, minutes, optionally a separator and seconds; the designator, if any,
+    // before or after. Read by hand: today's list reads two of these per row.
+    QString withoutMarks;
+    const QStringView view = withoutFormatMarks(text, withoutMarks).trimmed();
     qsizetype at = 0;
+    while (at < view.size() && digitAt(view, at).value < 0)
+        ++at;
+    const QStringView before = view.left(at).trimmed();
     const auto number = [&](int& value) {
         int count = 0;
         value = 0;
-        while (at < view.size() && count < 2 && view[at].isDigit() && view[at].unicode() < 0x80) {
-            value = value * 10 + (view[at].unicode() - '0');
-            ++at;
+        for (Digit digit = digitAt(view, at); count < 2 && digit.value >= 0; digit = digitAt(view, at)) {
+            value = value * 10 + digit.value;
+            at += digit.length;
             ++count;
         }
         return count > 0;
     };
+    // Only the marks that some locale writes between hours and minutes: "9/22" is no time.
+    // Seconds follow the same mark as the minutes.
+    QChar mark;
     const auto separator = [&] {
-        if (at < view.size() && !view[at].isDigit() && !view[at].isSpace()) {
-            ++at;
-            return true;
-        }
-        return false;
+        if (at >= view.size())
+            return false;
+        const QChar c = view[at];
+        const bool known = c == QLatin1Char(':') || knownTexts().separators.contains(c);
+        if (mark.isNull() ? !known : c != mark)
+            return false;
+        mark = view[at++];
+        return true;
     };
     int hour = 0;
     int minute = 0;
@@ -78,17 +208,15 @@ std::optional<QTime> parseClockTime(const QString& text, const QLocale& locale) 
         at = afterMinutes;
         second = 0;
     }
-    const QStringView designator = view.mid(at).trimmed();
+    const QStringView after = view.mid(at).trimmed();
+    if (!before.isEmpty() && !after.isEmpty())
+        return std::nullopt;
+    const QStringView designator = before.isEmpty() ? after : before;
     if (!designator.isEmpty()) {
-        const auto is = [&](const QString& candidate) {
-            return !candidate.isEmpty() &&
-                   designator.compare(QStringView(candidate), Qt::CaseInsensitive) == 0;
-        };
-        const bool am = is(locale.amText()) || is(QStringLiteral("AM")) || is(QStringLiteral("A"));
-        const bool pm = is(locale.pmText()) || is(QStringLiteral("PM")) || is(QStringLiteral("P"));
-        if ((!am && !pm) || hour < 1 || hour > 12)
+        const std::optional<Half> half = designatorHalf(designator, locale);
+        if (!half || hour < 1 || hour > 12)
             return std::nullopt;
-        hour = hour % 12 + (pm && !am ? 12 : 0);
+        hour = hour % 12 + (*half == Half::Afternoon ? 12 : 0);
     }
     const QTime time(hour, minute, second);
     if (!time.isValid())

@@ -19,8 +19,11 @@ QChar timeSeparator(const QLocale& locale = QLocale());
 QString clockDate(const QDate& date, DateOrder order, const QLocale& locale = QLocale());
 QString clockTime(const QTime& time, HourCycle cycle, const QLocale& locale = QLocale());
 
-// Reads back a time text the clock wrote, in either cycle: "09:05 AM", "9:05 pm", "21:05",
-// with the locale's or the English designators in any letter case. Seconds are accepted too.
+// Reads a stored time text, whichever locale wrote it: "21:05", "09:05 AM", "9:05 pm",
+// "09:05 오전", "下午9:05", "٠٩:٠٥ م". The designator may stand before or after the time and be any
+// locale's, in any letter case; seconds are accepted too. Nothing is guessed: a designator that
+// means morning in one locale and afternoon in another is read only where `locale` (the reader's)
+// uses it, and any other text is no time.
 std::optional<QTime> parseClockTime(const QString& text, const QLocale& locale = QLocale());
 
 // The short-date form: the locale's short date with the year widened to four digits.

@@ -153,6 +153,34 @@ private slots:
         QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("-945 min(s)"));
     }
 
+    // Punched by a Korean user, listed for an English one, and the other way round.
+    void timesStoredUnderOneLocaleListUnderAnother() {
+        MainWindowFixture f(at(5, 9, 5));
+        Form1& form = f.load();
+        f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
+        f.addPerson(QStringLiteral("E2"), QStringLiteral("pw"), QStringLiteral("Bob"));
+        {
+            LocaleGuard korean(QLocale(QLocale::Korean, QLocale::SouthKorea));
+            form.Timer1_Timer();
+            f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
+        }
+        f.moveClockTo(at(5, 13, 35));
+        f.punch(QStringLiteral("E2"), QStringLiteral("pw"));
+        f.punch(QStringLiteral("E1"), QStringLiteral("pw"), false);
+        QVERIFY(f.boxes.shown().empty());
+        QCOMPARE(form.ListView1->itemText(0, 5), QStringLiteral("09:05 오전"));
+        QCOMPARE(form.ListView1->itemText(0, 6), QStringLiteral("01:35 PM"));
+        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("270 min(s)"));
+
+        LocaleGuard korean(QLocale(QLocale::Korean, QLocale::SouthKorea));
+        f.moveClockTo(at(5, 18, 0));
+        f.punch(QStringLiteral("E2"), QStringLiteral("pw"), false);
+        QVERIFY(f.boxes.shown().empty());
+        QCOMPARE(form.ListView1->itemText(1, 6), QStringLiteral("06:00 오후"));
+        QCOMPARE(form.ListView1->itemText(1, 7), QStringLiteral("265 min(s)"));
+        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("270 min(s)"));
+    }
+
     void unreadableTimeKeepsTheRowsSoFar() {
         MainWindowFixture f;
         Form1& form = f.load();

@@ -496,7 +496,9 @@ def reports(main):
     # Closed the way a screen reader user does it: the button's action over the accessibility bus.
     find(top_level("Reports"), "push button", "Close This Reports Window").queryAction().doAction(0)
     wait_x_window_gone("Reports")
-    log("the reports window opened through the gate and listed the record")
+    # The next person at the screen finds nothing of the administrator's typed behind.
+    wait_for("the gate clearing the typed texts", boxes_cleared)
+    log("the reports window opened through the gate, listed the record and left nothing typed behind")
 
 
 def change_time_format(main):

@@ -84,16 +84,19 @@ private slots:
         QCOMPARE(editorNumber, QString());
         QVERIFY(yesPreselected);
         QCOMPARE(boxes.texts(), std::vector<QString>{kFirstAdmin});
-        QVERIFY(scene.typedTextsKept(QStringLiteral("05"), QStringLiteral("pw")));
+        // The persons window was shown: nothing typed stays behind.
+        QVERIFY(scene.typedTextsKept(QString(), QString()));
+        scene.type(QStringLiteral("05"), QStringLiteral("pw"));
 
         // The editor was cancelled: there is still no administrator.
         boxes.clear();
         QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
         QCOMPARE(boxes.texts(), std::vector<QString>{QStringLiteral(
                                     "You must add an Admin Employee to access this function.")});
+        QVERIFY(scene.typedTextsKept(QStringLiteral("05"), QStringLiteral("pw")));
         QCOMPARE(scene.press(scene.main->PushButton2), (QStringList{"Form3", "Form2"}));
         QVERIFY(boxes.errors().empty());
-        QVERIFY(scene.typedTextsKept(QStringLiteral("05"), QStringLiteral("pw")));
+        QVERIFY(scene.typedTextsKept(QString(), QString()));
     }
 
     void refusals_data() {
@@ -158,12 +161,18 @@ private slots:
         QFETCH(QString, password);
         GateScene scene;
         scene.addPerson(QStringLiteral("adm"), QStringLiteral("Ada"), true, QStringLiteral("Secret"));
-        scene.type(number, password);
         TestSupport::MessageRecorder boxes;
-        QCOMPARE(scene.press(scene.main->PushButton2), QStringList{"Form2"});
-        QCOMPARE(scene.press(scene.main->PushButton3), QStringList{"Form4"});
+        // While the window is open the texts are still typed; once it closes, both are cleared.
+        for (PushButton* button : {scene.main->PushButton2, scene.main->PushButton3}) {
+            scene.type(number, password);
+            bool typedWhileOpen = false;
+            const QStringList shown = scene.press(
+                button, [&](QWidget*) { typedWhileOpen = scene.typedTextsKept(number, password); });
+            QCOMPARE(shown, QStringList{button == scene.main->PushButton2 ? "Form2" : "Form4"});
+            QVERIFY(typedWhileOpen);
+            QVERIFY(scene.typedTextsKept(QString(), QString()));
+        }
         QVERIFY(boxes.shown().empty());
-        QVERIFY(scene.typedTextsKept(number, password));
     }
 
     // A look-up that fails is no "no administrator" and no match: nothing opens.

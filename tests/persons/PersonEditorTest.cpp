@@ -141,7 +141,7 @@ private slots:
             const Typed changed{text + u"'2"_s, u"p'w"_s, u"p'w"_s, u"O'Hara"_s, QString(), u"' OR ''='"_s};
             const int result = runEditor(text, [&](Form3* editor) {
                 QCOMPARE(editor->Text1->text(), text);
-                QCOMPARE(editor->Text6->text(), text);
+                QVERIFY(editor->Text2->text().isEmpty() && editor->Text6->text().isEmpty());
                 QCOMPARE(editor->Text3->text(), text + u" name"_s);
                 QVERIFY(editor->Option1->isChecked());
                 type(editor, changed);
@@ -155,6 +155,57 @@ private slots:
         QCOMPARE(data.personCount(), 1 + int(std::size(hostile)));
         verifyStored(data.db(), bystander, false);
         QVERIFY(boxes.shown().empty());
+    }
+
+    // A person being changed opens with empty password boxes: left empty they keep the password,
+    // typed they change it, and a password typed in only one of them is refused.
+    void passwordBoxesOnUpdate_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("retype");
+        QTest::addColumn<QString>("message"); // "" = saved
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("both empty keep") << QString() << QString() << QString() << u"old"_s;
+        QTest::newRow("both typed change") << u"new"_s << u"new"_s << QString() << u"new"_s;
+        QTest::newRow("retype missing")
+            << u"new"_s << QString() << u"Password not retyped properly."_s << u"old"_s;
+        QTest::newRow("password missing")
+            << QString() << u"new"_s << u"You forgot to input password."_s << u"old"_s;
+        QTest::newRow("blanks are no password")
+            << u"  "_s << u"  "_s << u"You forgot to input password."_s << u"old"_s;
+    }
+    void passwordBoxesOnUpdate() {
+        QFETCH(QString, password);
+        QFETCH(QString, retype);
+        QFETCH(QString, message);
+        QFETCH(QString, stored);
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        data.db().insertPerson({u"E1"_s, u"old"_s, u"Ann"_s, {}, {}, false});
+        const int result = runEditor(u"E1"_s, [&](Form3* editor) {
+            QVERIFY(editor->Text2->text().isEmpty() && editor->Text6->text().isEmpty());
+            QVERIFY(!editor->Text2->placeholderText().isEmpty());
+            QCOMPARE(editor->Text3->text(), u"Ann"_s);
+            editor->Text2->setText(password);
+            editor->Text6->setText(retype);
+            editor->Text3->setText(u"Anna"_s);
+            editor->PushButton1->click();
+        });
+        QCOMPARE(boxes.texts(), message.isEmpty() ? std::vector<QString>{} : std::vector<QString>{message});
+        QCOMPARE(result, message.isEmpty() ? int(QDialog::Accepted) : -1);
+        verifyStored(data.db(), {u"E1"_s, stored, {}, message.isEmpty() ? u"Anna"_s : u"Ann"_s}, false);
+    }
+
+    // A new person has no password to keep.
+    void newPersonNeedsAPassword() {
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        runEditor(QString(), [&](Form3* editor) {
+            QVERIFY(editor->Text2->placeholderText().isEmpty());
+            type(editor, {u"E1"_s, QString(), QString(), u"Ann"_s});
+            editor->PushButton1->click();
+        });
+        QCOMPARE(boxes.texts(), std::vector<QString>{u"You forgot to input password."_s});
+        QCOMPARE(data.personCount(), 0);
     }
 
     void insertStoresFirstTimeAndKeepsTheCallersYes() {

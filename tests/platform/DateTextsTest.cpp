@@ -1,6 +1,7 @@
 #include "platform/DateTexts.h"
 #include "common/TestSupport.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using DateTexts::HourCycle;
@@ -44,6 +45,11 @@ private slots:
                  QStringLiteral("09/12/2026"));
         QCOMPARE(DateTexts::clockDate(QDate(987, 1, 2), DateTexts::DateOrder::MonthFirst, us),
                  QStringLiteral("01/02/0987"));
+        // Marks inside the words of a time format are no separators.
+        for (const char* name : {"brx_IN", "dz_BT", "fr_CA"})
+            QCOMPARE(DateTexts::clockTime(QTime(9, 5), HourCycle::TwentyFourHour,
+                                          QLocale(QString::fromLatin1(name))),
+                     QStringLiteral("09:05"));
         // Swedish writes its short date with dashes.
         QCOMPARE(DateTexts::clockDate(QDate(2026, 12, 9), DateTexts::DateOrder::MonthFirst,
                                       QLocale(QStringLiteral("sv_SE"))),
@@ -64,8 +70,56 @@ private slots:
         QCOMPARE(DateTexts::parseClockTime(QStringLiteral("02:05 PM"), QLocale(QStringLiteral("fi_FI"))),
                  QTime(14, 5));
         for (const char* wrong : {"", "soon", "13:05 PM", "00:30 AM", "24:00", "12:60", "09:05 XM", "0905",
-                                  "09:05 AM PM", "-1:05"})
+                                  "09:05 AM PM", "-1:05", "AM 09:05 PM", "9h05", "09 05", "09:05:", "09::05",
+                                  // found by the fuzzer: dates and stray marks were read as times
+                                  "9/22", "1-6", "0#0",
+                                  "2\xEF\xBF\xBD"
+                                  "1",
+                                  "21:0,30", "21:05.30"})
             QVERIFY2(!read(wrong), wrong);
+    }
+
+    // A time stored under one locale reads under any other: the clock's texts of every locale,
+    // with the designator after or before the time, and the locale's own short form where it is
+    // hours and minutes (native digits included).
+    void storedTimesReadUnderAnotherLocale_data() {
+        QTest::addColumn<QLocale>("reader");
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("ko_KR") << QLocale(QLocale::Korean, QLocale::SouthKorea);
+        QTest::newRow("C") << QLocale::c();
+    }
+    void storedTimesReadUnderAnotherLocale() {
+        QFETCH(QLocale, reader);
+        static const QRegularExpression hoursAndMinutes(
+            QStringLiteral("^(AP ?)?[hH]{1,2}[:.]m{1,2}( ?AP)?$"));
+        int ownForms = 0;
+        for (const QLocale& writer :
+             QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+            for (const QTime time : {QTime(0, 30), QTime(9, 5), QTime(12, 0), QTime(21, 59)}) {
+                const QString designator = time.hour() < 12 ? writer.amText() : writer.pmText();
+                const QString hhmm =
+                    DateTexts::clockTime(time, HourCycle::TwelveHour, writer).chopped(designator.size() + 1);
+                QStringList texts{DateTexts::clockTime(time, HourCycle::TwelveHour, writer),
+                                  DateTexts::clockTime(time, HourCycle::TwentyFourHour, writer),
+                                  designator + QLatin1Char(' ') + hhmm, designator + hhmm};
+                if (hoursAndMinutes.match(writer.timeFormat(QLocale::ShortFormat)).hasMatch()) {
+                    texts << writer.toString(time, QLocale::ShortFormat);
+                    ++ownForms;
+                }
+                // Finnish afternoon is Inari Sami morning: only those readers can tell.
+                const bool ambiguous = designator == QStringLiteral("ip.");
+                for (const QString& text : texts) {
+                    const bool has = text.contains(designator);
+                    const std::optional<QTime> read = DateTexts::parseClockTime(text.toUpper(), reader);
+                    if (has && ambiguous)
+                        QVERIFY2(!read, qPrintable(writer.name() + QLatin1Char(' ') + text));
+                    else
+                        QVERIFY2(read == time, qPrintable(writer.name() + QLatin1Char(' ') + text));
+                    QCOMPARE(DateTexts::parseClockTime(text, writer), time);
+                }
+            }
+        }
+        QVERIFY(ownForms > 400);
     }
 
     void shortDates() {
