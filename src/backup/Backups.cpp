@@ -2,6 +2,7 @@
 
 #include "backup/BackupNames.h"
 #include "backup/SafeFiles.h"
+#include "data/AttendanceDatabase.h"
 #include "data/SqliteBackup.h"
 
 #include <QDir>
@@ -100,6 +101,32 @@ DailyResult daily(const QString& database, const QDate& today) {
             QStringLiteral("The daily backup failed; the next start tries again: %1").arg(result.problem));
     }
     return result;
+}
+
+void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDate& today) {
+    QString failure;
+    try {
+        db.open(database);
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    const SqliteBackup::Health health = SqliteBackup::quickCheck(database);
+    if (health.state == SqliteBackup::Health::State::Damaged) {
+        const QString backup = newest(database, today);
+        QString text = QStringLiteral("The database file %1 is damaged: %2.").arg(database, health.problem);
+        if (backup.isEmpty())
+            text += QStringLiteral(" There is no backup of it in %1.").arg(folderOf(database));
+        else
+            text +=
+                QStringLiteral(" The newest backup is %1. To put it back, close every copy of Tallyclock "
+                               "Suite and run: tallyclock-suite restore \"%1\" (README, section Backups).")
+                    .arg(backup);
+        throw std::runtime_error(text.toStdString());
+    }
+    if (!failure.isEmpty())
+        throw std::runtime_error(failure.toStdString());
+    if (health.state == SqliteBackup::Health::State::Sound)
+        daily(database, today);
 }
 
 QString newest(const QString& database, const QDate& today) {

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+class AttendanceDatabase;
+
 // Copies of the live SQLite database in the folder "backups" beside it.
 namespace Backups {
 
@@ -31,6 +33,12 @@ struct DailyResult {
     QString problem; // what failed
 };
 DailyResult daily(const QString& database, const QDate& today);
+
+// What start-up does with the live file: opens it on `db`, runs the engine's quick check, and takes
+// the day's backup of a file that passed (a failed backup is only logged). A damaged file fails with
+// a description that names the problem and the newest backup to restore; it stays open, so that
+// punches are still kept somewhere, and it is not backed up, so that rotation keeps the good copies.
+void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDate& today);
 
 // The newest daily or monthly copy dated up to `today`, as a full path; "" when there is none.
 QString newest(const QString& database, const QDate& today);

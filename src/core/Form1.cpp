@@ -243,10 +243,9 @@ void Form1::Form_Load() {
     trap.step(174, [&] { Globals::createConnection(); });
     // Held while the window runs, so that no restore can swap the file it has open.
     m_instanceLock = InstanceLock::holdWhileRunning(live);
-    trap.step(176, [&] { Globals::connection().open(live); });
-    // The day's copy, only of a file that opened well; a failure is logged, never boxed.
-    if (Globals::hasConnection() && Globals::connection().isOpen())
-        Backups::daily(live, SystemClock::now().date());
+    // Opening also checks the file and takes the day's backup; only a damaged file shows a box.
+    trap.step(176,
+              [&] { Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date()); });
     trap.step(178, [&] { Timer1_Timer(); });
     trap.step(180, [&] { listLogins(); });
 }

@@ -100,3 +100,8 @@ RecordSet AttendanceDatabase::loginsOfPerson(const QString& number) {
 RecordSet AttendanceDatabase::allLogins() {
     return engine().allLogins();
 }
+
+RecordSet AttendanceDatabase::loginsBetween(const QDate& from, const QDate& to,
+                                            const std::optional<QString>& number) {
+    return engine().loginsBetween(from, to, number);
+}

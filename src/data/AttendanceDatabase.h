@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QString>
 #include <memory>
+#include <optional>
 
 // The one connection to the attendance database and the catalogue of every statement the program
 // issues. The engine behind it is chosen when it is opened; each statement is prepared with bound
@@ -65,6 +66,10 @@ public:
     RecordSet loginsOn(const QDate& day);
     RecordSet loginsOfPerson(const QString& number);
     RecordSet allLogins();
+    // Records with their persons' fields from day `from` to day `to`, both included, by day and
+    // then in the order they were made; only those of the person `number` when given.
+    RecordSet loginsBetween(const QDate& from, const QDate& to,
+                            const std::optional<QString>& number = std::nullopt);
 
 private:
     DatabaseEngine& engine();

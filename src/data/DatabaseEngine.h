@@ -67,6 +67,8 @@ public:
     virtual RecordSet loginsOn(const QDate& day) = 0;
     virtual RecordSet loginsOfPerson(const QString& number) = 0;
     virtual RecordSet allLogins() = 0;
+    virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
+                                    const std::optional<QString>& number) = 0;
 };
 
 // Texts and checks every engine shares.

@@ -35,6 +35,18 @@ void execRaw(sqlite3* db, const char* sql) {
         throw failure(engineText(db));
 }
 
+// The lines of an integrity or quick check that are not "ok".
+QStringList problemsFound(SQLite::Database& db, const char* pragma) {
+    SQLite::Statement check(db, pragma);
+    QStringList problems;
+    while (check.executeStep()) {
+        const QString line = QString::fromStdString(check.getColumn(0).getString());
+        if (line != QLatin1String("ok"))
+            problems.append(line);
+    }
+    return problems;
+}
+
 } // namespace
 
 namespace SqliteBackup {
@@ -91,13 +103,7 @@ Contents inspect(const QString& path) {
     Contents contents;
     try {
         SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY | SQLite::OPEN_NOMUTEX, 5000);
-        SQLite::Statement check(db, "PRAGMA integrity_check(5)");
-        QStringList problems;
-        while (check.executeStep()) {
-            const QString line = QString::fromStdString(check.getColumn(0).getString());
-            if (line != QLatin1String("ok"))
-                problems.append(line);
-        }
+        const QStringList problems = problemsFound(db, "PRAGMA integrity_check(5)");
         if (!problems.isEmpty())
             throw failure(
                 QStringLiteral("The file %1 is damaged: %2").arg(path, problems.join(QStringLiteral("; "))));
@@ -130,6 +136,21 @@ Contents inspect(const QString& path) {
         }
     }
     return contents;
+}
+
+Health quickCheck(const QString& path) {
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY | SQLite::OPEN_NOMUTEX, 5000);
+        const QStringList problems = problemsFound(db, "PRAGMA quick_check(3)");
+        if (problems.isEmpty())
+            return {Health::State::Sound, QString()};
+        return {Health::State::Damaged, problems.join(QStringLiteral("; "))};
+    } catch (const SQLite::Exception& e) {
+        const int code = e.getErrorCode();
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+            return {Health::State::Damaged, QString::fromUtf8(e.what())};
+        return {Health::State::Unknown, QString::fromUtf8(e.what())};
+    }
 }
 
 } // namespace SqliteBackup

@@ -23,8 +23,16 @@ struct Contents {
 };
 
 // Checks that `path` is an intact attendance database: an SQLite file whose integrity check
-// passes and which has the tables tblEmployees and tblLogins and the query qryLogins. Returns its
-// schema version and counts; throws with the problem otherwise. Never changes the file.
+// passes and which has the tables tblEmployees and tblLogins and the query qryLogins (what each must
+// hold is for the catalogue's open to check). Returns its schema version and counts; throws with the
+// problem otherwise. Never changes the file.
 Contents inspect(const QString& path);
+
+// The engine's quick check of the whole file: whether its pages and records hold together.
+struct Health {
+    enum class State { Sound, Damaged, Unknown } state;
+    QString problem; // for Damaged: what the check found; for Unknown: why it could not check
+};
+Health quickCheck(const QString& path);
 
 } // namespace SqliteBackup

@@ -448,3 +448,18 @@ RecordSet SqliteEngine::allLogins() {
                             .toInt();
     return read(*m_db, kLogins + kInsertOrder, noBinding, records);
 }
+
+RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
+                                      const std::optional<QString>& number) {
+    const std::string first = EngineText::isoDay(from);
+    const std::string last = EngineText::isoDay(to);
+    std::string sql = kLogins + " WHERE l.LogDate BETWEEN :from AND :to";
+    if (number)
+        sql += " AND " + sameNumber(*number, ":no", "l.EmployeeNo");
+    return read(*m_db, sql + " ORDER BY l.LogDate, l.rowid", [&](SQLite::Statement& s) {
+        s.bind(":from", first);
+        s.bind(":to", last);
+        if (number)
+            bindNumber(s, *number);
+    });
+}

@@ -39,6 +39,8 @@ public:
     RecordSet loginsOn(const QDate& day) override;
     RecordSet loginsOfPerson(const QString& number) override;
     RecordSet allLogins() override;
+    RecordSet loginsBetween(const QDate& from, const QDate& to,
+                            const std::optional<QString>& number) override;
 
 private:
     std::unique_ptr<SQLite::Database> m_db;

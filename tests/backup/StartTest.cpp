@@ -4,10 +4,12 @@
 #include "common/TestSupport.h"
 #include "core/Form1.h"
 #include "core/Globals.h"
+#include "data/AttendanceDatabase.h"
 #include "platform/SystemClock.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 namespace {
@@ -61,21 +63,52 @@ private slots:
         QVERIFY(InstanceLock::acquire(common.database(), InstanceLock::Mode::Exclusive, 0));
     }
 
-    void noCopyOfAFileThatDoesNotOpen() {
+    // A damaged file is named in the box with the newest backup, and is not backed up over the good
+    // copies; a file that is no database at all has no backup to name yet.
+    void aDamagedFileNamesTheNewestBackup() {
         TestSupport::CommonFolder common;
         TestSupport::copyTemplateTo(common.database());
+        {
+            AttendanceDatabase db;
+            db.open(common.database());
+            for (int i = 0; i < 300; ++i)
+                db.punchIn(QString::number(i), QDate(2026, 12, 8), QStringLiteral("09:00 AM"));
+        }
+        const auto start = [&](int day) {
+            SystemClock::setFixed(QDateTime(QDate(2026, 12, day), QTime(9, 0)));
+            TestSupport::MessageRecorder boxes;
+            Form1 window;
+            window.Form_Load();
+            window.Form_QueryUnload();
+            return boxes.errors();
+        };
+        QCOMPARE(start(8).size(), 0u);
         QFile live(common.database());
+        QVERIFY(live.open(QIODevice::ReadWrite));
+        live.seek(live.size() - 4096); // the last page: records, not the schema
+        live.write(QByteArray(4096, '\x5a'));
+        live.close();
+
+        const auto errors = start(9);
+        QCOMPARE(errors.size(), 1u);
+        const QString newest =
+            Backups::folderOf(common.database()) + QStringLiteral("/dbData-2026-12-08.mdb");
+        QVERIFY2(errors[0].text.contains(QStringLiteral("is damaged")), qPrintable(errors[0].text));
+        QVERIFY2(errors[0].text.contains(QStringLiteral("The newest backup is ") + newest),
+                 qPrintable(errors[0].text));
+        QVERIFY(errors[0].text.contains(QStringLiteral("at line 176")));
+        QVERIFY(!QFileInfo::exists(Backups::folderOf(common.database()) +
+                                   QStringLiteral("/dbData-2026-12-09.mdb")));
+
+        QVERIFY(QDir(Backups::folderOf(common.database())).removeRecursively());
         QVERIFY(live.open(QIODevice::WriteOnly | QIODevice::Truncate));
         live.write(QByteArray(4096, 'x'));
         live.close();
-        TestSupport::MessageRecorder boxes;
-        SystemClock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
-        {
-            Form1 window;
-            window.Form_Load();
-        }
-        QCOMPARE(boxes.errorSteps(), (std::vector<int>{176, 180}));
-        QCOMPARE(backupsIn(common.database()), QStringList());
+        const auto noDatabase = start(10);
+        QCOMPARE(noDatabase.size(), 2u); // the open, and the list on the closed connection
+        QVERIFY2(noDatabase[0].text.contains(QStringLiteral("There is no backup of it")),
+                 qPrintable(noDatabase[0].text));
+        QCOMPARE(QDir(Backups::folderOf(common.database())).entryList(QDir::Files), QStringList());
     }
 };
 

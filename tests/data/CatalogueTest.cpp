@@ -455,6 +455,46 @@ private slots:
         QCOMPARE(column(m_db->allLogins(), "EmployeeNo"), QStringList{QStringLiteral("8")});
     }
 
+    void loginsBetweenTwoDays_data() {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QString>("number"); // "*" for every person
+        QTest::addColumn<QStringList>("timesIn");
+        QTest::newRow("every person")
+            << kDay << kDay.addDays(1) << "*" << QStringList{"d1", "ä1", "g1", "d2", "ä2"};
+        QTest::newRow("one day") << kDay.addDays(1) << kDay.addDays(1) << "*" << QStringList{"d2", "ä2"};
+        QTest::newRow("one person, other case")
+            << kDay.addDays(-1) << kDay.addDays(5) << "ÄBC" << QStringList{"ä1", "ä2", "ä3"};
+        QTest::newRow("gone person") << kDay << kDay << "ghost" << QStringList{"g1"};
+        QTest::newRow("pattern is no pattern") << kDay << kDay << "%" << QStringList{};
+        QTest::newRow("backwards") << kDay.addDays(1) << kDay << "*" << QStringList{};
+    }
+    void loginsBetweenTwoDays() {
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QString, number);
+        m_db->insertPerson(person(QStringLiteral("äbc"), QStringLiteral("Anna")));
+        m_db->insertPerson(person(QStringLiteral("D"), QStringLiteral("Dan")));
+        // Inserted out of day order: the result comes by day, then in insert order.
+        m_db->punchIn(QStringLiteral("D"), kDay.addDays(1), QStringLiteral("d2"));
+        m_db->punchIn(QStringLiteral("D"), kDay, QStringLiteral("d1"));
+        m_db->punchIn(QStringLiteral("äbc"), kDay, QStringLiteral("ä1"));
+        m_db->punchIn(QStringLiteral("ghost"), kDay, QStringLiteral("g1"));
+        m_db->punchIn(QStringLiteral("ÄBC"), kDay.addDays(1), QStringLiteral("ä2"));
+        m_db->punchIn(QStringLiteral("äbc"), kDay.addDays(2), QStringLiteral("ä3"));
+        m_db->punchIn(QStringLiteral("D"), kDay.addDays(-1), QStringLiteral("d0"));
+
+        const std::optional<QString> who =
+            number == QLatin1String("*") ? std::nullopt : std::optional<QString>(number);
+        const RecordSet rs = m_db->loginsBetween(from, to, who);
+        QTEST(column(rs, "TimeIn"), "timesIn");
+        if (number == QLatin1String("ÄBC"))
+            QCOMPARE(column(rs, "Name"), QStringList(3, QStringLiteral("Anna")));
+        QCOMPARE(column(m_db->loginsBetween(kDay, kDay), "LogDate"),
+                 QStringList(3, QStringLiteral("12/9/2026")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_db->loginsBetween(QDate(), kDay));
+    }
+
     void invalidDateIsRefused() {
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
                                  m_db->punchIn(QStringLiteral("7"), QDate(), QStringLiteral("x")));

@@ -1,0 +1,141 @@
+#include "hours/HoursTotals.h"
+
+#include "data/RecordSet.h"
+#include "data/SettingsStore.h"
+#include "platform/DateTexts.h"
+
+#include <QCollator>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <stdexcept>
+
+namespace Hours {
+
+namespace {
+
+constexpr int kMinutesPerDay = 24 * 60;
+
+std::optional<int> minuteOfDay(const QString& text) {
+    const std::optional<QTime> time = DateTexts::parseClockTime(text);
+    if (!time)
+        return std::nullopt;
+    return time->hour() * 60 + time->minute();
+}
+
+} // namespace
+
+std::vector<Record> records(RecordSet rows) {
+    std::vector<Record> result;
+    result.reserve(static_cast<size_t>(rows.rowCount()));
+    for (; !rows.eof(); rows.moveNext()) {
+        result.push_back({rows.text(QStringLiteral("EmployeeNo")), rows.text(QStringLiteral("Name")),
+                          rows.text(QStringLiteral("Department")),
+                          rows.value(QStringLiteral("LogDate")).toDate(), rows.text(QStringLiteral("TimeIn")),
+                          rows.text(QStringLiteral("TimeOut"))});
+    }
+    return result;
+}
+
+Rules rulesFromSettings() {
+    const QString text = SettingsStore::GetSetting(SettingsStore::kApplication, SettingsStore::kSection,
+                                                   QStringLiteral("LongRecordHours"), QStringLiteral("16"));
+    bool isNumber = false;
+    const int hours = text.trimmed().toInt(&isNumber);
+    if (!isNumber || hours < 1 || hours > 168)
+        throw std::runtime_error(
+            QStringLiteral("The setting LongRecordHours is \"%1\"; it must be a whole number "
+                           "of hours from 1 to 168.")
+                .arg(text)
+                .toStdString());
+    return Rules{hours * 60};
+}
+
+RecordHours hoursOf(const Record& record, const Rules& rules) {
+    RecordHours hours;
+    const std::optional<int> in = minuteOfDay(record.timeIn);
+    if (!in) {
+        hours.state = RecordHours::State::Unreadable;
+        return hours;
+    }
+    if (record.timeOut.isEmpty()) {
+        hours.state = RecordHours::State::Open;
+        return hours;
+    }
+    const std::optional<int> out = minuteOfDay(record.timeOut);
+    if (!out) {
+        hours.state = RecordHours::State::Unreadable;
+        return hours;
+    }
+    hours.overnight = *out < *in;
+    hours.minutes = *out - *in + (hours.overnight ? kMinutesPerDay : 0);
+    hours.isLong = hours.minutes > rules.longRecordMinutes;
+    return hours;
+}
+
+Report totals(const std::vector<Record>& records, const Rules& rules) {
+    Report report;
+    QHash<QString, size_t> personAt; // case-folded number -> index in report.persons
+    std::vector<QSet<QDate>> daysOf;
+    for (const Record& record : records) {
+        const QString key = record.number.toCaseFolded();
+        auto found = personAt.constFind(key);
+        if (found == personAt.cend()) {
+            found = personAt.insert(key, report.persons.size());
+            report.persons.push_back({record.number, record.name, record.department});
+            daysOf.emplace_back();
+        }
+        PersonTotals& person = report.persons[*found];
+        const RecordHours hours = hoursOf(record, rules);
+        switch (hours.state) {
+        case RecordHours::State::Open:
+            ++person.openRecords;
+            break;
+        case RecordHours::State::Unreadable:
+            ++person.unreadableRecords;
+            report.toCorrect.push_back({record, hours});
+            break;
+        case RecordHours::State::Closed:
+            person.minutes += hours.minutes;
+            daysOf[*found].insert(record.day);
+            person.overnightRecords += hours.overnight ? 1 : 0;
+            if (hours.isLong) {
+                ++person.longRecords;
+                report.toCorrect.push_back({record, hours});
+            }
+            break;
+        }
+    }
+
+    for (size_t i = 0; i < report.persons.size(); ++i)
+        report.persons[i].daysWorked = static_cast<int>(daysOf[i].size());
+    // Numbers in the order people read them: 2 before 10, e9 before E10.
+    QCollator order;
+    order.setNumericMode(true);
+    order.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(
+        report.persons.begin(), report.persons.end(),
+        [&](const PersonTotals& a, const PersonTotals& b) { return order.compare(a.number, b.number) < 0; });
+    for (const PersonTotals& person : report.persons) {
+        PersonTotals& sum = report.totals;
+        sum.daysWorked += person.daysWorked;
+        sum.minutes += person.minutes;
+        sum.openRecords += person.openRecords;
+        sum.overnightRecords += person.overnightRecords;
+        sum.longRecords += person.longRecords;
+        sum.unreadableRecords += person.unreadableRecords;
+    }
+    return report;
+}
+
+QString clockHours(long long minutes) {
+    return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString decimalHours(long long minutes, const QString& decimalPoint) {
+    const long long hundredths = (minutes * 100 + 30) / 60;
+    return QString::number(hundredths / 100) + decimalPoint +
+           QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace Hours

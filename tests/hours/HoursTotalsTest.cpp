@@ -1,0 +1,235 @@
+#include "hours/HoursTotals.h"
+#include "common/TestSupport.h"
+#include "data/AttendanceDatabase.h"
+#include "data/SettingsStore.h"
+#include "hours/Periods.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <stdexcept>
+
+using Hours::RecordHours;
+Q_DECLARE_METATYPE(RecordHours::State)
+Q_DECLARE_METATYPE(Hours::Preset)
+
+namespace {
+
+const QDate kDay(2026, 3, 5);
+
+Hours::Record record(const QString& number, const QDate& day, const QString& in, const QString& out,
+                     const QString& name = QStringLiteral("Ann")) {
+    return {number, name, QStringLiteral("Works"), day, in, out};
+}
+
+} // namespace
+
+class HoursTotalsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void oneRecord_data() {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<RecordHours::State>("state");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<bool>("overnight");
+        QTest::addColumn<bool>("isLong");
+        using S = RecordHours::State;
+        QTest::newRow("same minute") << "09:05 AM"
+                                     << "09:05 AM" << S::Closed << 0 << false << false;
+        QTest::newRow("150 minutes") << "09:05 AM"
+                                     << "11:35 AM" << S::Closed << 150 << false << false;
+        QTest::newRow("seconds ignored") << "09:05:50"
+                                         << "09:06:10" << S::Closed << 1 << false << false;
+        QTest::newRow("overnight") << "10:00 PM"
+                                   << "06:00 AM" << S::Closed << 480 << true << false;
+        QTest::newRow("24-hour overnight") << "22:00"
+                                           << "06:15" << S::Closed << 495 << true << false;
+        QTest::newRow("cycle changed") << "09:05 AM"
+                                       << "17:45" << S::Closed << 520 << false << false;
+        QTest::newRow("Korean") << "09:05 오전"
+                                << "오후 06:00" << S::Closed << 535 << false << false;
+        QTest::newRow("Spanish") << "09:05 a. m."
+                                 << "06:00 P. M." << S::Closed << 535 << false << false;
+        QTest::newRow("exactly the limit") << "06:00"
+                                           << "22:00" << S::Closed << 960 << false << false;
+        QTest::newRow("past the limit") << "06:00"
+                                        << "22:01" << S::Closed << 961 << false << true;
+        QTest::newRow("missed punch out") << "08:00 AM"
+                                          << "07:59 AM" << S::Closed << 1439 << true << true;
+        QTest::newRow("open") << "09:05 AM"
+                              << "" << S::Open << 0 << false << false;
+        QTest::newRow("unreadable in") << "soon"
+                                       << "09:05 AM" << S::Unreadable << 0 << false << false;
+        QTest::newRow("unreadable out") << "09:05 AM"
+                                        << "13:05 PM" << S::Unreadable << 0 << false << false;
+        QTest::newRow("open, unreadable in") << ""
+                                             << "" << S::Unreadable << 0 << false << false;
+    }
+    void oneRecord() {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        const RecordHours hours = Hours::hoursOf(record(QStringLiteral("1"), kDay, in, out), Hours::Rules{});
+        QTEST(hours.state, "state");
+        QTEST(hours.minutes, "minutes");
+        QTEST(hours.overnight, "overnight");
+        QTEST(hours.isLong, "isLong");
+    }
+
+    void totalsPerPerson() {
+        const QDate next = kDay.addDays(1);
+        const std::vector<Hours::Record> records{
+            record("10", kDay, "08:00 AM", "04:30 PM", "Bob"),
+            record("2", kDay, "09:00", "12:00"),
+            record("2", kDay, "01:00 PM", "05:15 PM"),
+            record("2", next, "10:00 PM", "06:00 AM"),
+            record("E2", next, "08:00", "08:30", "Eve"),
+            record("e2", next, "09:00 오전", "", "Eve"),       // same person, other letter case, still open
+            record("10", next, "08:00 AM", "07:00 AM", "Bob"), // missed punch out
+            record("10", next, "half past", "05:00 PM", "Bob"),
+            record("77", next, "08:00", "09:00", ""), // person deleted
+        };
+        const Hours::Report report = Hours::totals(records, Hours::Rules{});
+
+        QCOMPARE(report.persons.size(), size_t(4));
+        const Hours::PersonTotals& two = report.persons[0];
+        QCOMPARE(two.number, QStringLiteral("2"));
+        QCOMPARE(two.daysWorked, 2);
+        QCOMPARE(two.minutes, 180LL + 255 + 480);
+        QCOMPARE(two.overnightRecords, 1);
+        QCOMPARE(two.longRecords, 0);
+        const Hours::PersonTotals& ten = report.persons[1];
+        QCOMPARE(ten.number, QStringLiteral("10"));
+        QCOMPARE(ten.name, QStringLiteral("Bob"));
+        QCOMPARE(ten.daysWorked, 2);
+        QCOMPARE(ten.minutes, 510LL + 1380);
+        QCOMPARE(ten.longRecords, 1);
+        QCOMPARE(ten.overnightRecords, 1);
+        QCOMPARE(ten.unreadableRecords, 1);
+        QCOMPARE(report.persons[2].number, QStringLiteral("77"));
+        QCOMPARE(report.persons[2].name, QString());
+        const Hours::PersonTotals& eve = report.persons[3];
+        QCOMPARE(eve.daysWorked, 1);
+        QCOMPARE(eve.minutes, 30LL);
+        QCOMPARE(eve.openRecords, 1);
+
+        QCOMPARE(report.totals.minutes, 915LL + 1890 + 60 + 30);
+        QCOMPARE(report.totals.daysWorked, 2 + 2 + 1 + 1);
+        QCOMPARE(report.totals.openRecords, 1);
+        QCOMPARE(report.totals.longRecords, 1);
+        QCOMPARE(report.totals.unreadableRecords, 1);
+
+        QCOMPARE(report.toCorrect.size(), size_t(2));
+        QCOMPARE(report.toCorrect[0].record.timeOut, QStringLiteral("07:00 AM"));
+        QVERIFY(report.toCorrect[0].hours.isLong);
+        QCOMPARE(report.toCorrect[1].record.timeIn, QStringLiteral("half past"));
+        QCOMPARE(report.toCorrect[1].hours.state, RecordHours::State::Unreadable);
+
+        QVERIFY(Hours::totals({}, Hours::Rules{}).persons.empty());
+    }
+
+    void recordsReadFromTheDatabase() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("dbData.mdb"));
+        TestSupport::copyTemplateTo(path);
+        AttendanceDatabase db;
+        db.open(path);
+        db.insertPerson({QStringLiteral("7"), QStringLiteral("pw"), QStringLiteral("Ann"),
+                         QStringLiteral("Works"), QStringLiteral("Clerk"), false});
+        db.punchIn(QStringLiteral("7"), kDay, QStringLiteral("09:00 PM"));
+        db.punchOut(QStringLiteral("7"), kDay.addDays(1), QStringLiteral("05:00 AM"));
+        db.punchIn(QStringLiteral("9"), kDay.addDays(1), QStringLiteral("08:00"));
+
+        const std::vector<Hours::Record> read = Hours::records(db.loginsBetween(kDay, kDay.addDays(1)));
+        QCOMPARE(read.size(), size_t(2));
+        // The punch out moved the record to its own day.
+        QCOMPARE(read[0].day, kDay.addDays(1));
+        QCOMPARE(read[0].department, QStringLiteral("Works"));
+        QCOMPARE(Hours::hoursOf(read[0], Hours::Rules{}).minutes, 480);
+        QCOMPARE(read[1].number, QStringLiteral("9"));
+        QCOMPARE(read[1].name, QString());
+        QCOMPARE(read[1].timeOut, QString());
+    }
+
+    void hoursTexts_data() {
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<QString>("clock");
+        QTest::addColumn<QString>("decimal");
+        QTest::newRow("none") << 0 << "0:00"
+                              << "0.00";
+        QTest::newRow("one minute") << 1 << "0:01"
+                                    << "0.02";
+        QTest::newRow("rounds down") << 425 << "7:05"
+                                     << "7.08";
+        QTest::newRow("rounds up") << 59 << "0:59"
+                                   << "0.98";
+        QTest::newRow("half hour") << 150 << "2:30"
+                                   << "2.50";
+        QTest::newRow("past a day") << 7385 << "123:05"
+                                    << "123.08";
+    }
+    void hoursTexts() {
+        QFETCH(int, minutes);
+        QTEST(Hours::clockHours(minutes), "clock");
+        QTEST(Hours::decimalHours(minutes), "decimal");
+    }
+
+    void longRecordSetting() {
+        const auto save = [](const QString& value) {
+            SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection,
+                                       QStringLiteral("LongRecordHours"), value);
+        };
+        QCOMPARE(Hours::rulesFromSettings().longRecordMinutes, 16 * 60);
+        save(QStringLiteral("12"));
+        QCOMPARE(Hours::rulesFromSettings().longRecordMinutes, 12 * 60);
+        for (const char* wrong : {"twelve", "0", "12.5", ""}) {
+            save(QString::fromLatin1(wrong));
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, Hours::rulesFromSettings());
+        }
+        save(QStringLiteral("16"));
+    }
+
+    // Around month and year ends, on a week's first and last day, in a Sunday-first and a
+    // Monday-first locale.
+    void presets_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<Hours::Preset>("preset");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        using P = Hours::Preset;
+        const QDate newYear(2026, 1, 1); // a Thursday
+        QTest::newRow("US this week")
+            << "en_US" << newYear << P::ThisWeek << QDate(2025, 12, 28) << QDate(2026, 1, 3);
+        QTest::newRow("DE this week")
+            << "de_DE" << newYear << P::ThisWeek << QDate(2025, 12, 29) << QDate(2026, 1, 4);
+        QTest::newRow("US last week")
+            << "en_US" << newYear << P::LastWeek << QDate(2025, 12, 21) << QDate(2025, 12, 27);
+        QTest::newRow("DE last week")
+            << "de_DE" << newYear << P::LastWeek << QDate(2025, 12, 22) << QDate(2025, 12, 28);
+        QTest::newRow("this month") << "de_DE" << newYear << P::ThisMonth << newYear << QDate(2026, 1, 31);
+        QTest::newRow("last month") << "en_US" << newYear << P::LastMonth << QDate(2025, 12, 1)
+                                    << QDate(2025, 12, 31);
+        const QDate sunday(2026, 3, 1);
+        QTest::newRow("US Sunday") << "en_US" << sunday << P::ThisWeek << sunday << QDate(2026, 3, 7);
+        QTest::newRow("DE Sunday") << "de_DE" << sunday << P::ThisWeek << QDate(2026, 2, 23) << sunday;
+        QTest::newRow("DE Monday") << "de_DE" << sunday.addDays(1) << P::LastWeek << QDate(2026, 2, 23)
+                                   << sunday;
+        QTest::newRow("February") << "en_US" << sunday << P::LastMonth << QDate(2026, 2, 1)
+                                  << QDate(2026, 2, 28);
+        QTest::newRow("leap February")
+            << "en_US" << QDate(2028, 3, 31) << P::LastMonth << QDate(2028, 2, 1) << QDate(2028, 2, 29);
+        QTest::newRow("December") << "en_US" << QDate(2026, 12, 31) << P::ThisMonth << QDate(2026, 12, 1)
+                                  << QDate(2026, 12, 31);
+    }
+    void presets() {
+        QFETCH(QString, locale);
+        QFETCH(QDate, today);
+        QFETCH(Hours::Preset, preset);
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QCOMPARE(Hours::presetPeriod(preset, today, QLocale(locale)), (Hours::Period{from, to}));
+    }
+};
+
+TALLYCLOCK_TEST(HoursTotalsTest)
+#include "HoursTotalsTest.moc"
