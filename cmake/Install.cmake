@@ -5,7 +5,19 @@
 #   bin/tallyclock-suite             symlink to the program (it finds its files through
 #                                    /proc/self/exe, which resolves the link)
 #   share/applications, share/icons  desktop entry and application icon
+#   share/man/man1, share/doc        manual page, copyright and changelog
 # The shared data folder is fixed, whatever the prefix: every user punches into the same database.
+
+# The support address the error box names where the workplace has not set SupportAddress in the
+# system-wide settings file (/etc/xdg/Quillmark/Quillmark.ini). Empty: the box asks to send the
+# screenshot to the person who looks after the computer.
+set(TALLYCLOCK_SUPPORT_ADDRESS "" CACHE STRING "Support e-mail address shown by the error box, unless the \
+system-wide settings set SupportAddress")
+if(TALLYCLOCK_SUPPORT_ADDRESS MATCHES "[\"\\\\]")
+    message(FATAL_ERROR "TALLYCLOCK_SUPPORT_ADDRESS must not contain quotes or backslashes")
+endif()
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/core/Main.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+             TALLYCLOCK_SUPPORT_ADDRESS="${TALLYCLOCK_SUPPORT_ADDRESS}")
 
 set(TALLYCLOCK_PROGRAM_DIR lib/tallyclock-suite)
 set(TALLYCLOCK_DATA_FOLDER "/var/lib/Quillmark/Tallyclock Suite")
@@ -14,6 +26,34 @@ install(TARGETS tallyclock-suite RUNTIME DESTINATION ${TALLYCLOCK_PROGRAM_DIR})
 install(FILES ${TALLYCLOCK_BIN_DIR}/dbBlank.mdb ${TALLYCLOCK_BIN_DIR}/HAND-M.CUR
         DESTINATION ${TALLYCLOCK_PROGRAM_DIR})
 install(FILES ${TALLYCLOCK_BIN_DIR}/x/o.cjs DESTINATION ${TALLYCLOCK_PROGRAM_DIR}/x)
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/scripts/prepare-data-folder DESTINATION ${TALLYCLOCK_PROGRAM_DIR})
+
+# Manual page and Debian changelog, compressed the way Debian wants them: maximum compression and
+# no time stamp, so that the package is the same whenever it is built.
+find_program(GZIP_TOOL gzip REQUIRED)
+set(TALLYCLOCK_PACKAGE_RELEASE 1)
+file(STRINGS ${CMAKE_SOURCE_DIR}/packaging/changelog changelog_head LIMIT_COUNT 1)
+if(NOT changelog_head MATCHES "^tallyclock-suite \\(${PROJECT_VERSION}-${TALLYCLOCK_PACKAGE_RELEASE}\\) ")
+    message(FATAL_ERROR "packaging/changelog begins with \"${changelog_head}\", not with version "
+                        "${PROJECT_VERSION}-${TALLYCLOCK_PACKAGE_RELEASE}: add an entry for this version")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog)
+configure_file(${CMAKE_SOURCE_DIR}/docs/tallyclock-suite.1.in ${CMAKE_BINARY_DIR}/doc/tallyclock-suite.1 @ONLY)
+add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/doc/tallyclock-suite.1.gz ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
+    COMMAND ${GZIP_TOOL} -9nfk ${CMAKE_BINARY_DIR}/doc/tallyclock-suite.1
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog ${CMAKE_BINARY_DIR}/doc/changelog.Debian
+    COMMAND ${GZIP_TOOL} -9nf ${CMAKE_BINARY_DIR}/doc/changelog.Debian
+    DEPENDS ${CMAKE_BINARY_DIR}/doc/tallyclock-suite.1 ${CMAKE_SOURCE_DIR}/packaging/changelog
+    COMMENT "Compressing the manual page and the changelog"
+    VERBATIM)
+add_custom_target(documentation ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/tallyclock-suite.1.gz
+                                            ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)
+install(FILES ${CMAKE_BINARY_DIR}/doc/tallyclock-suite.1.gz DESTINATION share/man/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
+        DESTINATION share/doc/tallyclock-suite)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION share/lintian/overrides
+        RENAME tallyclock-suite)
 
 # A relative link, so that it stays right under DESTDIR and inside the package.
 set(TALLYCLOCK_LAUNCHER ${CMAKE_BINARY_DIR}/launcher/tallyclock-suite)
@@ -46,13 +86,16 @@ set(CPACK_PACKAGE_NAME tallyclock-suite)
 set(CPACK_PACKAGE_VENDOR Quillmark)
 set(CPACK_PACKAGE_CONTACT "Quillmark <support@quillmark.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "punch clock for a small workplace, shared by every user of the computer")
+# Lines of at most 80 characters, with the blank that starts each one in the control file.
 set(CPACK_PACKAGE_DESCRIPTION
-    "People punch in and out with their person number and password; administrators manage persons\n\
-and look at, delete and export the attendance records. One SQLite database in\n\
-/var/lib/Quillmark/Tallyclock Suite serves every user of the computer.")
+    "People punch in and out with their person number and password; administrators\n\
+manage persons and look at, delete and export the attendance records. One\n\
+SQLite database in /var/lib/Quillmark/Tallyclock Suite serves every user of the\n\
+computer, or the members of one group.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${TALLYCLOCK_PACKAGE_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps finds the libraries the program links (Qt 6, libsqlite3; SQLiteCpp is linked

@@ -1,8 +1,11 @@
--- The empty attendance database that the program copies into place on its first run.
+-- The empty attendance database that the program copies into place on its first run. The program
+-- holds the same schema as its first version in src/data/SchemaUpgrades.cpp; a test keeps them equal.
 -- Letter case of person numbers is ignored through SQLite's NOCASE here (ASCII) and, in the
 -- program's own statements, through its Unicode collation.
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
+-- The schema version: the program upgrades older files at open and refuses newer ones.
+PRAGMA user_version = 1;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,

@@ -1,8 +1,8 @@
 #include "cli/CommandLine.h"
 #include "core/Form1.h"
+#include "core/Main.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char* argv[]) {
     // Any argument is a command line: it runs without a display and never opens the window.
@@ -10,10 +10,7 @@ int main(int argc, char* argv[]) {
         return CommandLine::main(argc, argv);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillmark"));
-    QIcon icon;
-    for (const char* size : {"32", "64", "256"})
-        icon.addFile(QStringLiteral(":/icons/tallyclock-%1.png").arg(QLatin1String(size)));
-    QApplication::setWindowIcon(icon);
+    QApplication::setWindowIcon(Main::applicationIcon());
 
     Form1 window;
     window.Form_Load();

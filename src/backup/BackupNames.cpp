@@ -61,16 +61,34 @@ QStringList expired(const QStringList& names, const QDate& today) {
     return result;
 }
 
+QString manual(const QDateTime& moment) {
+    return kPrefix + moment.toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + kSuffix;
+}
+
 QString newest(const QStringList& names, const QDate& today) {
-    const auto days = datedUpTo(names, dayOf, today);
-    const auto months = datedUpTo(names, monthOf, today);
-    // A monthly copy is the first of its month, so it is never newer than a daily copy of the same
-    // month; on a tie the daily name is the more telling one.
-    if (days.empty())
-        return months.empty() ? QString() : months.front().second;
-    if (months.empty() || days.front().first >= months.front().first)
-        return days.front().second;
-    return months.front().second;
+    static const QRegularExpression manualPattern(
+        QStringLiteral("^dbData-(\\d{4}-\\d{2}-\\d{2}-\\d{6})\\.mdb$"));
+    // Daily and monthly copies count from the start of their day; one made by hand from its moment.
+    QString found;
+    QDateTime newestMoment;
+    for (const QString& name : names) {
+        QDateTime moment;
+        if (const QDate day = dayOf(name); day.isValid())
+            moment = day.startOfDay();
+        else if (const QDate month = monthOf(name); month.isValid())
+            moment = month.startOfDay();
+        else if (const QRegularExpressionMatch match = manualPattern.match(name); match.hasMatch())
+            moment = QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd-HHmmss"));
+        if (!moment.isValid() || moment.date() > today)
+            continue;
+        // On a tie the daily name wins over its month's, which is the same file.
+        if (!newestMoment.isValid() || moment > newestMoment ||
+            (moment == newestMoment && dayOf(name).isValid())) {
+            newestMoment = moment;
+            found = name;
+        }
+    }
+    return found;
 }
 
 } // namespace BackupNames

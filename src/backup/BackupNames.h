@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -25,7 +26,11 @@ QDate monthOf(const QString& name);
 // neither counted nor deleted.
 QStringList expired(const QStringList& names, const QDate& today);
 
-// The newest daily or monthly copy among `names`, dated no later than `today`; "" when none.
+// A copy made by hand, named by day and time ("dbData-2026-12-09-161125.mdb"); rotation keeps it.
+QString manual(const QDateTime& moment);
+
+// The newest copy among `names` (daily, monthly or made by hand), dated no later than `today`;
+// "" when none. The copies kept before a restore do not count: they are what was replaced.
 QString newest(const QStringList& names, const QDate& today);
 
 } // namespace BackupNames

@@ -2,6 +2,7 @@
 
 #include "backup/BackupNames.h"
 #include "backup/SafeFiles.h"
+#include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SqliteBackup.h"
 
@@ -60,11 +61,11 @@ QString logOf(const QString& database) {
     return inFolder(database, QStringLiteral("backup.log"));
 }
 
-void write(const QString& database, const QString& target) {
+void write(const QString& database, const QString& target, SafeFiles::Modes modes) {
     const QString temporary = SafeFiles::createTemporary(target);
     try {
         SqliteBackup::copy(database, temporary);
-        SafeFiles::publish(temporary, target);
+        SafeFiles::publish(temporary, target, modes);
     } catch (...) {
         QFile::remove(temporary);
         throw;
@@ -72,8 +73,7 @@ void write(const QString& database, const QString& target) {
 }
 
 QString manualPath(const QString& database, const QDateTime& now) {
-    return inFolder(database,
-                    QStringLiteral("dbData-%1.mdb").arg(now.toString(QStringLiteral("yyyy-MM-dd-HHmmss"))));
+    return inFolder(database, BackupNames::manual(now));
 }
 
 QString keptBeforeRestorePath(const QString& database, const QDateTime& now) {
@@ -137,17 +137,16 @@ QString newest(const QString& database, const QDate& today) {
 void log(const QString& database, Severity severity, const QString& message) {
     if (severity == Severity::Failure)
         qWarning().noquote() << "Tallyclock Suite backup:" << message;
-    else
-        qInfo().noquote() << "Tallyclock Suite backup:" << message;
     const QString path = logOf(database);
     struct stat folder {};
     if (::stat(QFile::encodeName(folderOf(database)).constData(), &folder) != 0)
         return;
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, folder.st_mode & 0666);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+               SharedFolder::fileModeFor(folder.st_mode));
     if (fd < 0)
         return;
-    if (::fchmod(fd, folder.st_mode & 0666) != 0) {
+    if (::fchmod(fd, SharedFolder::fileModeFor(folder.st_mode)) != 0) {
         // Someone else's log: it already has its modes.
     }
     // The real time of the event, whatever clock the program shows.

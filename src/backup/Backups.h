@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backup/SafeFiles.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -17,7 +19,8 @@ QString logOf(const QString& database);
 // synced, then renamed into place with the folder's modes. On any failure (a full disk among them)
 // the temporary file is removed, an existing `target` stays as it was and the live file is only
 // read. Throws std::runtime_error.
-void write(const QString& database, const QString& target);
+void write(const QString& database, const QString& target,
+           SafeFiles::Modes modes = SafeFiles::Modes::OfFolder);
 
 // Where a backup asked for by hand goes: named by day and time, never removed by rotation.
 QString manualPath(const QString& database, const QDateTime& now);
@@ -43,7 +46,7 @@ void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDa
 // The newest daily or monthly copy dated up to `today`, as a full path; "" when there is none.
 QString newest(const QString& database, const QDate& today);
 
-// Appends a time-stamped line to the log and repeats it on standard error (a failure as a warning).
+// Appends a time-stamped line to the log; a failure is repeated as a warning on standard error.
 // Never throws.
 enum class Severity { Info, Failure };
 void log(const QString& database, Severity severity, const QString& message);

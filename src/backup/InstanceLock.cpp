@@ -2,6 +2,7 @@
 
 #include "backup/Backups.h"
 #include "backup/SafeFiles.h"
+#include "core/SharedFolder.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -32,7 +33,8 @@ std::unique_ptr<InstanceLock> InstanceLock::acquire(const QString& database, Mod
                                      .arg(path, SafeFiles::systemError())
                                      .toStdString());
     // A lock needs no write access, so a lock file that another user created serves everyone.
-    int fd = ::open(name.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, folder.st_mode & 0666);
+    int fd = ::open(name.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                    SharedFolder::fileModeFor(folder.st_mode));
     if (fd < 0 && errno == EACCES)
         fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
@@ -40,7 +42,7 @@ std::unique_ptr<InstanceLock> InstanceLock::acquire(const QString& database, Mod
                                      .arg(path, SafeFiles::systemError())
                                      .toStdString());
     std::unique_ptr<InstanceLock> lock(new InstanceLock(fd));
-    if (::fchmod(fd, folder.st_mode & 0666) != 0) {
+    if (::fchmod(fd, SharedFolder::fileModeFor(folder.st_mode)) != 0) {
         // Another user's lock file: it already has its modes.
     }
     const int operation = (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;

@@ -1,5 +1,7 @@
 #include "backup/SafeFiles.h"
 
+#include "core/SharedFolder.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -64,11 +66,17 @@ void ensureFolder(const QString& folder) {
     const struct stat parent = statOf(QFileInfo(folder).absolutePath());
     if (::mkdir(native(folder).constData(), 0700) != 0 && errno != EEXIST)
         throw failure(QStringLiteral("The folder %1 cannot be created: %2").arg(folder, systemError()));
+    // The modes go on what was created, through its descriptor: a link put in its place meanwhile
+    // is not followed, and another user's folder is left alone.
+    Descriptor created{::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+    if (created.fd < 0 || ::fstat(created.fd, &info) != 0 || info.st_uid != ::geteuid())
+        throw failure(
+            QStringLiteral("The folder %1 cannot be created: another file took its place.").arg(folder));
     // Whoever creates it, with whatever umask: the parent's modes and group.
-    if (::chown(native(folder).constData(), static_cast<uid_t>(-1), parent.st_gid) != 0) {
+    if (::fchown(created.fd, static_cast<uid_t>(-1), parent.st_gid) != 0) {
         // Not a member of the parent's group: the folder keeps ours, which is all we can do.
     }
-    if (::chmod(native(folder).constData(), parent.st_mode & 07777) != 0)
+    if (::fchmod(created.fd, parent.st_mode & 07777) != 0)
         throw failure(QStringLiteral("The folder %1 cannot be shared: %2").arg(folder, systemError()));
 }
 
@@ -86,17 +94,24 @@ QString createTemporary(const QString& final) {
     throw failure(QStringLiteral("No temporary file can be created beside %1.").arg(final));
 }
 
-void publish(const QString& temporary, const QString& final) {
+void publish(const QString& temporary, const QString& final, Modes modes) {
     const QString folder = QFileInfo(final).absolutePath();
     const struct stat dir = statOf(folder);
     {
         Descriptor file{::open(native(temporary).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
         if (file.fd < 0)
             throw failure(QStringLiteral("The file %1 cannot be opened: %2").arg(temporary, systemError()));
-        if (::fchown(file.fd, static_cast<uid_t>(-1), dir.st_gid) != 0) {
-            // Not a member of the folder's group: the file keeps ours.
+        mode_t mode = SharedFolder::fileModeFor(dir.st_mode);
+        if (modes == Modes::OfFolder) {
+            if (::fchown(file.fd, static_cast<uid_t>(-1), dir.st_gid) != 0) {
+                // Not a member of the folder's group: the file keeps ours.
+            }
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            mode = 0666 & ~mask;
         }
-        if (::fchmod(file.fd, dir.st_mode & 0666) != 0 || ::fsync(file.fd) != 0)
+        if (::fchmod(file.fd, mode) != 0 || ::fsync(file.fd) != 0)
             throw failure(QStringLiteral("The file %1 cannot be written: %2").arg(temporary, systemError()));
     }
     if (::rename(native(temporary).constData(), native(final).constData()) != 0)

@@ -14,9 +14,13 @@ void ensureFolder(const QString& folder);
 // a symbolic link); returns its path.
 QString createTemporary(const QString& final);
 
-// Gives `temporary` the read/write modes and group of its folder, syncs it to disk, renames it onto
-// `final` (replacing it atomically) and syncs the folder.
-void publish(const QString& temporary, const QString& final);
+// Which modes a published file gets: those of the shared folder it lands in (read and write for
+// whoever may write the folder, and its group), or those of any new file of this user (the umask).
+enum class Modes { OfFolder, OfUser };
+
+// Gives `temporary` its modes, syncs it to disk, renames it onto `final` (replacing it atomically)
+// and syncs the folder.
+void publish(const QString& temporary, const QString& final, Modes modes = Modes::OfFolder);
 
 // Removes the temporary files that crashed or failed writes left beside `final` more than an hour ago.
 void sweepTemporaries(const QString& folder);

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 
 namespace CommandLine {
@@ -117,7 +118,10 @@ bool parseVerbArguments(const Verb& verb, const QStringList& arguments, QStringL
                              QStringLiteral("option '--%1' needs a value (%2)").arg(name, option->valueName));
         }
     }
-    if (positional.size() < verb.arguments.size())
+    const auto required =
+        std::count_if(verb.arguments.begin(), verb.arguments.end(),
+                      [](const QString& name) { return !name.startsWith(QLatin1Char('[')); });
+    if (positional.size() < required)
         throw UsageError(who +
                          QStringLiteral("missing argument %1").arg(verb.arguments.at(positional.size())));
     if (positional.size() > verb.arguments.size())
@@ -139,7 +143,7 @@ int runVerb(const Verb& verb, const QStringList& arguments, QTextStream& out, QT
 } // namespace
 
 const std::vector<Verb>& programVerbs() {
-    static const std::vector<Verb> verbs{};
+    static const std::vector<Verb> verbs{backupVerb(), restoreVerb()};
     return verbs;
 }
 

@@ -36,6 +36,8 @@ public:
     const QString& verb() const { return m_verb; }
     // The n-th positional argument, in the order the verb declares them.
     const QString& argument(int n) const { return m_positional.at(n); }
+    // How many were given (optional ones may be missing).
+    qsizetype argumentCount() const { return m_positional.size(); }
     bool has(const QString& option) const { return m_options.contains(option); }
     QString value(const QString& option, const QString& fallback = QString()) const {
         return m_options.value(option, fallback);
@@ -56,7 +58,9 @@ private:
 // other failure (the database layer's) travel: it is reported with exit code 1.
 struct Verb {
     QString name;
-    QStringList arguments; // names of the required positional arguments, as the help shows them
+    // Names of the positional arguments, as the help shows them; the last ones may be optional,
+    // written in brackets ("[FILE]").
+    QStringList arguments;
     std::vector<Option> options;
     QString summary;
     QString description; // further lines of the verb's own help; may be empty
@@ -64,5 +68,7 @@ struct Verb {
 };
 
 // The program's verbs, each from its own file; programVerbs() lists them.
+Verb backupVerb();
+Verb restoreVerb();
 
 } // namespace CommandLine

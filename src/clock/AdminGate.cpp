@@ -134,6 +134,8 @@ void Form1::PushButton3_Click() {
             windowShown = true;
             trap.step(116, [&] {
                 Form4 reports(this);
+                // A deleted record may be one of today's.
+                ErrorTrap::relay(&reports, &Form4::recordsChanged, this, &Form1::listLogins);
                 reports.showModal();
             });
             break;

@@ -6,6 +6,15 @@
 
 #include <QLabel>
 
+namespace {
+// A clock label speaks what it shows; the name it had while empty gives way to the text.
+void showClockText(QLabel* label, const QString& text) {
+    label->setText(text);
+    if (!label->accessibleName().isEmpty())
+        label->setAccessibleName(QString());
+}
+} // namespace
+
 // The date and time labels, redrawn every second from the stored format choices. The date
 // label's calendar day is kept beside its text: punches and today's list use the day itself,
 // never a re-reading of the text.
@@ -20,7 +29,7 @@ void Form1::Timer1_Timer() {
         order = DateOrder::DayFirst;
     if (order) {
         const QDate today = SystemClock::now().date();
-        lblDate->setText(DateTexts::clockDate(today, *order));
+        showClockText(lblDate, DateTexts::clockDate(today, *order));
         m_shownDate = today;
     }
 
@@ -30,5 +39,5 @@ void Form1::Timer1_Timer() {
     else if (SettingsStore::readFlag(QStringLiteral("Option4"), 0))
         cycle = HourCycle::TwentyFourHour;
     if (cycle)
-        lblTime->setText(DateTexts::clockTime(SystemClock::now().time(), *cycle));
+        showClockText(lblTime, DateTexts::clockTime(SystemClock::now().time(), *cycle));
 }

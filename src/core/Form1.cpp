@@ -5,8 +5,9 @@
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
 #include "core/Main.h"
+#include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
-#include "formats/Form5.h"
+#include "platform/Accessibility.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
 #include "platform/MousePointer.h"
@@ -19,9 +20,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,34 +29,12 @@
 
 namespace {
 
-Form1* g_instance = nullptr;
+// The data folder's names below the common folder, and the live database in it.
+const QString kMakerName = QStringLiteral("Quillmark");
+const QString kDatabaseName = QStringLiteral("dbData.mdb");
 
-constexpr QFileDevice::Permissions kShared = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                             QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                             QFileDevice::ReadOther | QFileDevice::WriteOther;
-constexpr QFileDevice::Permissions kSharedFolder =
-    kShared | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
-
-// Every user of the computer punches into the same folder and file, so both are made writable
-// for all, whatever the umask of the user who happened to start the program first.
-void createSharedFolder(const QString& path) {
-    if (!QDir().mkdir(path))
-        throw std::runtime_error(QStringLiteral("Path/File access error: the folder %1 cannot be created.")
-                                     .arg(path)
-                                     .toStdString());
-    QFile::setPermissions(path, kSharedFolder);
-}
-
-void copyTemplate(const QString& from, const QString& to) {
-    if (!QFileInfo(from).isFile())
-        throw std::runtime_error(
-            QStringLiteral("File not found: the template database %1 is missing.").arg(from).toStdString());
-    QFile source(from);
-    if (!source.copy(to))
-        throw std::runtime_error(QStringLiteral("The template database could not be copied to %1: %2")
-                                     .arg(to, source.errorString())
-                                     .toStdString());
-    QFile::setPermissions(to, kShared);
+QString commonFolder() {
+    return Main::GetSpecialFolderPath(SpecialFolders::CommonAppData);
 }
 
 void whiteBackground(QWidget* widget) {
@@ -71,7 +47,8 @@ void whiteBackground(QWidget* widget) {
 } // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(new MousePointer(this)) {
-    g_instance = this;
+    // Screen readers meet the main window as a window (a frame), not as a panel.
+    Accessibility::install();
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     Timer1 = new QTimer(this);
@@ -93,14 +70,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(new MousePointer(this
     Timer1->start();
 }
 
-Form1::~Form1() {
-    if (g_instance == this)
-        g_instance = nullptr;
-}
-
-Form1* Form1::instance() {
-    return g_instance;
-}
+Form1::~Form1() = default;
 
 void Form1::buildControls() {
     setFont(Fonts::window());
@@ -163,11 +133,14 @@ void Form1::buildControls() {
 
     // What a screen reader speaks: boxes by their labels, the list by what it shows. Buttons, option
     // buttons and frames speak their captions (the login button's follows the punch mode); the clock
-    // labels speak the date and time they show.
+    // labels speak the date and time they show, and their own names until they show one (an empty
+    // label would otherwise borrow its frame's title).
     Text1->setAccessibleName(QStringLiteral("Person Number"));
     Text2->setAccessibleName(QStringLiteral("Password"));
     ListView1->setAccessibleName(QStringLiteral("Today's attendance"));
+    lblDate->setAccessibleName(QStringLiteral("Date"));
     lblDate->setAccessibleDescription(QStringLiteral("Today's date"));
+    lblTime->setAccessibleName(QStringLiteral("Time"));
     lblTime->setAccessibleDescription(QStringLiteral("Current time"));
     // The layout's order, begun at the person number box (tab index 0) and the password (1), so that
     // a punch is: number, Tab, password, Tab, Space.
@@ -176,8 +149,16 @@ void Form1::buildControls() {
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    connect(Option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
-    connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
+    // The punch mode follows the selected option however it came to be selected: click, arrow
+    // keys, an assistive technology's toggle action or the program.
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Option2_Click();
+    });
     connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
@@ -195,16 +176,15 @@ void Form1::buildControls() {
 }
 
 QString Form1::makerFolder() {
-    return Main::GetSpecialFolderPath(SpecialFolders::CommonAppData) + QStringLiteral("/Quillmark");
+    return commonFolder() + QLatin1Char('/') + kMakerName;
 }
 
 QString Form1::dataFolder() {
-    return Main::GetSpecialFolderPath(SpecialFolders::CommonAppData) + QStringLiteral("/Quillmark/") +
-           QStringLiteral("Tallyclock Suite");
+    return makerFolder() + QLatin1Char('/') + Main::kProductName;
 }
 
 QString Form1::liveDatabasePath() {
-    return dataFolder() + QStringLiteral("/dbData.mdb");
+    return dataFolder() + QLatin1Char('/') + kDatabaseName;
 }
 
 void Form1::Form_Load() {
@@ -213,12 +193,19 @@ void Form1::Form_Load() {
     const QString dataPath = dataFolder();
     const QString live = liveDatabasePath();
 
-    if (trap.test(100, [&] { return !QFileInfo::exists(maker); }))
-        trap.step(102, [&] { createSharedFolder(maker); });
-    if (trap.test(104, [&] { return !QFileInfo::exists(dataPath); }))
-        trap.step(106, [&] { createSharedFolder(dataPath); });
+    // Others can write where these are created: nothing is created through a link found there.
+    const QString common = commonFolder();
+    const QStringList makerNames{kMakerName};
+    const QStringList dataNames{kMakerName, Main::kProductName};
+    if (trap.test(100, [&] { return !SharedFolder::entryExists(maker); }))
+        trap.step(102, [&] { SharedFolder::createFolder(common, makerNames); });
+    if (trap.test(104, [&] { return !SharedFolder::entryExists(dataPath); }))
+        trap.step(106, [&] { SharedFolder::createFolder(common, dataNames); });
     if (trap.test(108, [&] { return !Main::FileExists(live); }))
-        trap.step(110, [&] { copyTemplate(Main::programFolder() + QStringLiteral("/dbBlank.mdb"), live); });
+        trap.step(110, [&] {
+            SharedFolder::copyTemplate(Main::programFolder() + QStringLiteral("/dbBlank.mdb"), common,
+                                       dataNames + QStringList{kDatabaseName});
+        });
     trap.step(112, [&] { Main::ApplySkin(this, *SkinFramework1); });
     trap.step(114, [&] {
         setWindowTitle(QStringLiteral("Tallyclock Suite"));
@@ -257,13 +244,12 @@ void Form1::Form_QueryUnload() {
             Globals::connection().close();
     });
     trap.step(102, [&] { Globals::releaseConnection(); });
-    trap.step(104, [&] { QCoreApplication::processEvents(); });
-    trap.step(106, [&] { QCoreApplication::processEvents(); });
+    // Events still queued (a click, a tick) are not run here: with the connection gone they could
+    // only fail, and a box shown now would run a loop of its own inside the close. The program
+    // ends once the close returns, and they are dropped with it.
 }
 
 void Form1::Form_Unload() {
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
     Timer1->stop();
     QCoreApplication::quit();
 }
@@ -290,13 +276,4 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, box, [box] { box->setSelection(0, static_cast<int>(box->text().size())); });
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void Form1::PushButton4_Click() {
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton4_Click"));
-    // The clock picks up a saved choice at its next tick; nothing to refresh here.
-    trap.step(100, [&] {
-        Form5 form(this);
-        form.showModal();
-    });
 }

@@ -17,20 +17,18 @@ class SkinFramework;
 
 // The main window: the clock, the punch panel, the administrator buttons and today's list.
 // Its handlers live with the subsystem that owns them (clock/ for the punch, the list, the
-// clock tick and the administrator gate).
+// clock tick and the administrator gate, formats/ for the Format button).
 class Form1 : public QWidget {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The main window while it exists (other windows refresh today's list through it).
-    static Form1* instance();
-
     // Start-up: folders, template copy, dressing, connection, first tick, today's list.
     void Form_Load();
-    // Closing: close and release the connection, let pending events run.
+    // Closing: close and release the connection.
     void Form_QueryUnload();
+    // Ends the program.
     void Form_Unload();
 
     // Today's records, by the day the date label shows.

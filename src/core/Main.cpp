@@ -1,6 +1,7 @@
 #include "core/Main.h"
 
 #include "core/ErrorTrap.h"
+#include "data/SettingsStore.h"
 #include "platform/MessageBox.h"
 #include "platform/MousePointer.h"
 #include "platform/SkinFramework.h"
@@ -15,14 +16,36 @@
 #include <QLabel>
 #include <QPalette>
 #include <QRadioButton>
+#include <QSettings>
 #include <QWidget>
+
+// The icons are compiled into the static library; nothing refers to them by symbol, so the linker
+// leaves them out of the program unless they are registered explicitly (and outside any namespace).
+static void registerResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace Main {
 
+QString supportAddress() {
+    // Only the system-wide file: the address is the workplace's, not each user's.
+    const QSettings settings(QSettings::IniFormat, QSettings::SystemScope, SettingsStore::kApplication,
+                             SettingsStore::kApplication);
+    const QVariant value = settings.value(SettingsStore::kSection + QStringLiteral("/SupportAddress"));
+    // An unquoted value with a comma reads as a list.
+    const QString configured =
+        (value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", "))
+                                                  : value.toString())
+            .trimmed();
+    return configured.isEmpty() ? QStringLiteral(TALLYCLOCK_SUPPORT_ADDRESS).trimmed() : configured;
+}
+
 QString errorReportText(const QString& description, const QString& tag, int step) {
+    const QString address = supportAddress();
     return description + QStringLiteral("\r\n") + QStringLiteral("in ") + tag + QStringLiteral(" ") +
            QStringLiteral("at line ") + QString::number(step) + QStringLiteral("\r\r") +
-           QStringLiteral("Please email screenshot of this message to ") + kSupportAddress;
+           QStringLiteral("Please email screenshot of this message to ") +
+           (address.isEmpty() ? QStringLiteral("the person who looks after this computer") : address);
 }
 
 void ErrorReport(const QString& description, const QString& tag, int step) {
@@ -86,6 +109,14 @@ void ApplySkin(QWidget* mainWindow, SkinFramework& skin) {
     skin.setAutoApplyNewWindows(true);
     skin.setAutoApplyNewThreads(true);
     skin.applyWindow(mainWindow);
+}
+
+QIcon applicationIcon() {
+    registerResources();
+    QIcon icon;
+    for (const char* size : {"32", "64", "256"})
+        icon.addFile(QStringLiteral(":/icons/tallyclock-%1.png").arg(QLatin1String(size)));
+    return icon;
 }
 
 QString appTitleFor(const QString& productName) {

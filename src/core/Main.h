@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <QVariant>
 
@@ -12,8 +13,13 @@ class SkinFramework;
 namespace Main {
 
 inline const QString kTagPrefix = QStringLiteral("Tallyclock2021/08/31.");
-inline const QString kSupportAddress = QStringLiteral("support@quillmark.example");
 inline const QString kProductName = QStringLiteral("Tallyclock Suite");
+
+// The address the error box asks screenshots to be sent to. The workplace sets it as SupportAddress
+// in the program's section of the system-wide settings (/etc/xdg/Quillmark/Quillmark.ini, or the
+// folders of $XDG_CONFIG_DIRS); without it, the address the program was built with. Empty when
+// neither names one.
+QString supportAddress();
 
 // The text of the error box for a failure at `step` of the handler with location `tag`.
 QString errorReportText(const QString& description, const QString& tag, int step);
@@ -42,6 +48,10 @@ void dressWindow(ErrorTrap& trap, QWidget* window, MousePointer& pointer, const 
 
 // Skins the main window from the program folder's "x/o.cjs" when that file exists.
 void ApplySkin(QWidget* mainWindow, SkinFramework& skin);
+
+// The one application icon, in the sizes the window managers ask for. Every window uses it as its
+// own; the program sets it as the application's window icon at start.
+QIcon applicationIcon();
 
 // The application title: the product name cut before its last blank until 40 characters or fewer.
 QString appTitleFor(const QString& productName);

@@ -2,7 +2,9 @@
 
 #include "data/SqliteEngine.h"
 
-AttendanceDatabase::AttendanceDatabase() = default;
+using Kind = DatabaseError::Kind;
+
+AttendanceDatabase::AttendanceDatabase() : m_statementTimeoutMs(SqliteEngine::kStatementLimitMs) {}
 AttendanceDatabase::~AttendanceDatabase() = default;
 
 void AttendanceDatabase::setBusyTimeout(int milliseconds) {
@@ -11,97 +13,135 @@ void AttendanceDatabase::setBusyTimeout(int milliseconds) {
         m_engine->setBusyTimeout(milliseconds);
 }
 
+void AttendanceDatabase::setStatementTimeout(int milliseconds) {
+    m_statementTimeoutMs = milliseconds;
+    if (m_engine)
+        m_engine->setStatementTimeout(milliseconds);
+}
+
+std::unique_ptr<DatabaseEngine> AttendanceDatabase::connect() const {
+    std::unique_ptr<DatabaseEngine> engine = std::make_unique<SqliteEngine>(m_path, m_busyTimeoutMs);
+    engine->setStatementTimeout(m_statementTimeoutMs);
+    return engine;
+}
+
 void AttendanceDatabase::open(const QString& path) {
     close();
-    m_engine = std::make_unique<SqliteEngine>(path, m_busyTimeoutMs);
+    m_target = Target::File;
     m_path = path;
+    m_engine = connect();
 }
 
 void AttendanceDatabase::close() {
     m_engine.reset();
+    m_target = Target::None;
+}
+
+void AttendanceDatabase::create(const QString& path) {
+    SqliteEngine::create(path);
 }
 
 DatabaseEngine& AttendanceDatabase::engine() {
-    if (!m_engine)
-        throw DatabaseError(DatabaseError::Kind::NotOpen,
-                            QStringLiteral("The attendance database is not open."));
+    if (m_engine)
+        return *m_engine;
+    if (m_target == Target::None)
+        throw DatabaseError(Kind::NotOpen, QStringLiteral("The attendance database is not open."));
+    // It could not be opened before: a lock since released or a server that is back serves this
+    // statement; otherwise the person at the terminal learns why, every time, not only at start-up.
+    try {
+        m_engine = connect();
+    } catch (const DatabaseError& e) {
+        throw DatabaseError(Kind::NotOpen, QStringLiteral("The attendance database is not open. ") +
+                                               QString::fromUtf8(e.what()));
+    }
     return *m_engine;
 }
 
+template <typename Call> auto AttendanceDatabase::run(Call call) {
+    DatabaseEngine& current = engine();
+    try {
+        return call(current);
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Unreachable)
+            m_engine.reset();
+        throw;
+    }
+}
+
 RecordSet AttendanceDatabase::personByCredentials(const QString& number, const QString& password) {
-    return engine().personByCredentials(number, password);
+    return run([&](DatabaseEngine& e) { return e.personByCredentials(number, password); });
 }
 
 RecordSet AttendanceDatabase::administrators() {
-    return engine().administrators();
+    return run([&](DatabaseEngine& e) { return e.administrators(); });
 }
 
 RecordSet AttendanceDatabase::personsByName() {
-    return engine().personsByName();
+    return run([&](DatabaseEngine& e) { return e.personsByName(); });
 }
 
 RecordSet AttendanceDatabase::personByNumber(const QString& number) {
-    return engine().personByNumber(number);
+    return run([&](DatabaseEngine& e) { return e.personByNumber(number); });
 }
 
 void AttendanceDatabase::insertPerson(const PersonFields& person) {
-    engine().insertPerson(person);
+    run([&](DatabaseEngine& e) { e.insertPerson(person); });
 }
 
 void AttendanceDatabase::updatePerson(const QString& current, const PersonFields& person) {
-    engine().updatePerson(current, person);
+    run([&](DatabaseEngine& e) { e.updatePerson(current, person); });
 }
 
 void AttendanceDatabase::deletePerson(const QString& number) {
-    engine().deletePerson(number);
+    run([&](DatabaseEngine& e) { e.deletePerson(number); });
 }
 
 void AttendanceDatabase::deleteRecordsOfPerson(const QString& number) {
-    engine().deleteRecordsOfPerson(number);
+    run([&](DatabaseEngine& e) { e.deleteRecordsOfPerson(number); });
 }
 
 void AttendanceDatabase::deletePersonWithRecords(const QString& number) {
-    engine().deletePersonWithRecords(number);
+    run([&](DatabaseEngine& e) { e.deletePersonWithRecords(number); });
 }
 
 RecordSet AttendanceDatabase::recordsOfPerson(const QString& number) {
-    return engine().recordsOfPerson(number);
+    return run([&](DatabaseEngine& e) { return e.recordsOfPerson(number); });
 }
 
 RecordSet AttendanceDatabase::latestRecordOfPerson(const QString& number) {
-    return engine().latestRecordOfPerson(number);
+    return run([&](DatabaseEngine& e) { return e.latestRecordOfPerson(number); });
 }
 
 void AttendanceDatabase::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
-    engine().punchIn(number, day, timeIn);
+    run([&](DatabaseEngine& e) { e.punchIn(number, day, timeIn); });
 }
 
 void AttendanceDatabase::punchOut(const QString& number, const QDate& day, const QString& timeOut) {
-    engine().punchOut(number, day, timeOut);
+    run([&](DatabaseEngine& e) { e.punchOut(number, day, timeOut); });
 }
 
 PunchOutcome AttendanceDatabase::punch(PunchKind kind, const QString& number, const QDate& day,
                                        const QString& time) {
-    return engine().punch(kind, number, day, time);
+    return run([&](DatabaseEngine& e) { return e.punch(kind, number, day, time); });
 }
 
 void AttendanceDatabase::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
-    engine().deleteRecord(number, day, timeIn);
+    run([&](DatabaseEngine& e) { e.deleteRecord(number, day, timeIn); });
 }
 
 RecordSet AttendanceDatabase::loginsOn(const QDate& day) {
-    return engine().loginsOn(day);
+    return run([&](DatabaseEngine& e) { return e.loginsOn(day); });
 }
 
 RecordSet AttendanceDatabase::loginsOfPerson(const QString& number) {
-    return engine().loginsOfPerson(number);
+    return run([&](DatabaseEngine& e) { return e.loginsOfPerson(number); });
 }
 
 RecordSet AttendanceDatabase::allLogins() {
-    return engine().allLogins();
+    return run([&](DatabaseEngine& e) { return e.allLogins(); });
 }
 
 RecordSet AttendanceDatabase::loginsBetween(const QDate& from, const QDate& to,
                                             const std::optional<QString>& number) {
-    return engine().loginsBetween(from, to, number);
+    return run([&](DatabaseEngine& e) { return e.loginsBetween(from, to, number); });
 }

@@ -20,15 +20,22 @@ public:
     AttendanceDatabase(const AttendanceDatabase&) = delete;
     AttendanceDatabase& operator=(const AttendanceDatabase&) = delete;
 
-    // Opens an existing database file for reading and writing. A missing file, a folder, a file
-    // that is not an attendance database, a read-only file and a locked file each fail clearly.
+    // Opens an existing database file for reading and writing and brings its schema up to date. A
+    // missing file, a folder, a file that is not an attendance database, one made by a newer program,
+    // a read-only file and a locked file each fail clearly. After a failed open every statement tries
+    // to open it again and, failing that, repeats why it cannot.
     void open(const QString& path);
     bool isOpen() const { return m_engine != nullptr; }
+    // Closes the connection; statements then fail until the next open.
     void close();
     QString path() const { return m_path; }
+    // Makes a new, empty attendance database file of the latest schema version.
+    static void create(const QString& path);
 
     // How long a statement waits for another copy of the program to finish writing.
     void setBusyTimeout(int milliseconds);
+    // How long one statement may run before it is stopped.
+    void setStatementTimeout(int milliseconds);
 
     // 1: the person with this number and password.
     RecordSet personByCredentials(const QString& number, const QString& password);
@@ -72,9 +79,17 @@ public:
                             const std::optional<QString>& number = std::nullopt);
 
 private:
+    enum class Target { None, File };
+
+    std::unique_ptr<DatabaseEngine> connect() const;
     DatabaseEngine& engine();
+    // Runs one catalogue function on the engine; a connection that is lost is dropped, so that the
+    // next statement connects again.
+    template <typename Call> auto run(Call call);
 
     std::unique_ptr<DatabaseEngine> m_engine;
+    Target m_target = Target::None;
     QString m_path;
     int m_busyTimeoutMs = 5000;
+    int m_statementTimeoutMs;
 };

@@ -3,6 +3,34 @@
 DatabaseError::DatabaseError(Kind kind, const QString& description)
     : std::runtime_error(description.toStdString()), m_kind(kind) {}
 
+void DatabaseEngine::deletePersonWithRecords(const QString& number) {
+    serialisedForPerson(number, [&] {
+        deletePerson(number);
+        deleteRecordsOfPerson(number);
+    });
+}
+
+PunchOutcome DatabaseEngine::punch(PunchKind kind, const QString& number, const QDate& day,
+                                   const QString& time) {
+    EngineText::isoDay(day); // an invalid day fails before anything is locked
+    PunchOutcome outcome = PunchOutcome::Written;
+    serialisedForPerson(number, [&] {
+        RecordSet latest = latestRecordOfPerson(number);
+        if (kind == PunchKind::In) {
+            if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty())
+                outcome = PunchOutcome::AlreadyIn;
+            else
+                punchIn(number, day, time);
+        } else {
+            if (latest.eof())
+                outcome = PunchOutcome::NotYetIn;
+            else
+                punchOut(number, day, time);
+        }
+    });
+    return outcome;
+}
+
 namespace EngineText {
 
 QString numberInUse(const QString& number) {

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -47,6 +48,8 @@ public:
 
     // How long a statement waits for another program that holds the database.
     virtual void setBusyTimeout(int milliseconds) = 0;
+    // How long one statement may run before it is stopped.
+    virtual void setStatementTimeout(int milliseconds) = 0;
 
     virtual RecordSet personByCredentials(const QString& number, const QString& password) = 0;
     virtual RecordSet administrators() = 0;
@@ -56,19 +59,25 @@ public:
     virtual void updatePerson(const QString& current, const PersonFields& person) = 0;
     virtual void deletePerson(const QString& number) = 0;
     virtual void deleteRecordsOfPerson(const QString& number) = 0;
-    virtual void deletePersonWithRecords(const QString& number) = 0;
+    // The person and their records in one transaction.
+    void deletePersonWithRecords(const QString& number);
     virtual RecordSet recordsOfPerson(const QString& number) = 0;
     virtual RecordSet latestRecordOfPerson(const QString& number) = 0;
     virtual void punchIn(const QString& number, const QDate& day, const QString& timeIn) = 0;
     virtual void punchOut(const QString& number, const QDate& day, const QString& timeOut) = 0;
-    virtual PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day,
-                               const QString& time) = 0;
+    // Reads the person's latest record, decides and writes, in one transaction.
+    PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time);
     virtual void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) = 0;
     virtual RecordSet loginsOn(const QDate& day) = 0;
     virtual RecordSet loginsOfPerson(const QString& number) = 0;
     virtual RecordSet allLogins() = 0;
     virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
                                     const std::optional<QString>& number) = 0;
+
+protected:
+    // Runs `work` in one transaction that no other change to this person's records or row can
+    // interleave with; commits when it returns, rolls back when it throws.
+    virtual void serialisedForPerson(const QString& number, const std::function<void()>& work) = 0;
 };
 
 // Texts and checks every engine shares.

@@ -3,7 +3,8 @@
 #include <QString>
 
 // Per-user text values addressed by application, section and key, kept with QSettings in the
-// user's configuration folder ($XDG_CONFIG_HOME honoured).
+// user's configuration folder ($XDG_CONFIG_HOME honoured). Reads come from memory: a file is read
+// once, and again after a save or when it changes on disk (noticed from the event loop).
 namespace SettingsStore {
 
 inline const QString kApplication = QStringLiteral("Quillmark");
@@ -15,6 +16,9 @@ QString GetSetting(const QString& application, const QString& section, const QSt
 // Stores the text; throws std::runtime_error when the store cannot be written.
 void SaveSetting(const QString& application, const QString& section, const QString& key,
                  const QString& value);
+
+// Forgets what was read; the next read takes the values from the file again.
+void reload();
 
 // Reads a stored text as a boolean: "True"/"False" in any letter case, or a number (0 false,
 // any other true). Throws std::runtime_error for anything else.

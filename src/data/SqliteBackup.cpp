@@ -40,7 +40,10 @@ QStringList problemsFound(SQLite::Database& db, const char* pragma) {
     SQLite::Statement check(db, pragma);
     QStringList problems;
     while (check.executeStep()) {
-        const QString line = QString::fromStdString(check.getColumn(0).getString());
+        // One line each, without the engine's heading of the database it checked.
+        const QString line = QString::fromStdString(check.getColumn(0).getString())
+                                 .remove(QStringLiteral("*** in database main ***"))
+                                 .simplified();
         if (line != QLatin1String("ok"))
             problems.append(line);
     }

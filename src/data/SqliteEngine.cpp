@@ -1,9 +1,12 @@
 #include "data/SqliteEngine.h"
 
+#include "data/SchemaUpgrades.h"
+
 #include <QFileInfo>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
+#include <chrono>
 #include <sqlite3.h>
 
 namespace {
@@ -90,16 +93,43 @@ Kind kindOf(const SQLite::Exception& e) {
     }
 }
 
-DatabaseError readFailure(const SQLite::Exception& e) {
-    return DatabaseError(
-        kindOf(e),
-        QStringLiteral("The attendance database could not be read: %1").arg(QString::fromUtf8(e.what())));
+using Clock = std::chrono::steady_clock;
+
+} // namespace
+
+// The connection and the deadline of the statement it runs: the engine calls back every few thousand
+// steps, and a statement past its deadline is stopped, whatever the file asks the engine to do.
+struct SqliteEngine::Connection {
+    Connection(const QString& path, int busyTimeoutMs)
+        : db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX, busyTimeoutMs) {}
+
+    SQLite::Database db;
+    Clock::time_point deadline = Clock::time_point::max();
+    int statementLimitMs = SqliteEngine::kStatementLimitMs;
+
+    void startStatement() { deadline = Clock::now() + std::chrono::milliseconds(statementLimitMs); }
+    static int overdue(void* self) { return Clock::now() > static_cast<Connection*>(self)->deadline ? 1 : 0; }
+};
+
+namespace {
+
+using Connection = SqliteEngine::Connection;
+
+QString describe(const SQLite::Exception& e, const Connection& c) {
+    if (kindOf(e) == Kind::Interrupted)
+        return QStringLiteral("the statement took longer than %1 seconds and was stopped.")
+            .arg(c.statementLimitMs / 1000.0);
+    return QString::fromUtf8(e.what());
 }
 
-DatabaseError changeFailure(const SQLite::Exception& e) {
+DatabaseError readFailure(const SQLite::Exception& e, const Connection& c) {
+    return DatabaseError(kindOf(e),
+                         QStringLiteral("The attendance database could not be read: %1").arg(describe(e, c)));
+}
+
+DatabaseError changeFailure(const SQLite::Exception& e, const Connection& c) {
     return DatabaseError(
-        kindOf(e),
-        QStringLiteral("The attendance database could not be changed: %1").arg(QString::fromUtf8(e.what())));
+        kindOf(e), QStringLiteral("The attendance database could not be changed: %1").arg(describe(e, c)));
 }
 
 RecordSet::Kind kindOfDeclared(const char* declaredType) {
@@ -150,23 +180,25 @@ RecordSet fetch(SQLite::Statement& statement, int expectedRows) {
 
 // Runs a read and turns engine errors into descriptions.
 template <typename Bind>
-RecordSet read(SQLite::Database& db, const std::string& sql, Bind bind, int expectedRows = 0) {
+RecordSet read(Connection& c, const std::string& sql, Bind bind, int expectedRows = 0) {
     try {
-        SQLite::Statement statement(db, sql);
+        SQLite::Statement statement(c.db, sql);
         bind(statement);
+        c.startStatement();
         return fetch(statement, expectedRows);
     } catch (const SQLite::Exception& e) {
-        throw readFailure(e);
+        throw readFailure(e, c);
     }
 }
 
-template <typename Bind> int change(SQLite::Database& db, const std::string& sql, Bind bind) {
+template <typename Bind> int change(Connection& c, const std::string& sql, Bind bind) {
     try {
-        SQLite::Statement statement(db, sql);
+        SQLite::Statement statement(c.db, sql);
         bind(statement);
+        c.startStatement();
         return statement.exec();
     } catch (const SQLite::Exception& e) {
-        throw changeFailure(e);
+        throw changeFailure(e, c);
     }
 }
 
@@ -175,18 +207,20 @@ const auto noBinding = [](SQLite::Statement&) {};
 // Runs `work` in one immediate transaction: the write lock is taken before the first read, so
 // another copy of the program cannot slip a change between what `work` reads and what it writes.
 // Whatever `work` throws rolls everything back.
-template <typename Work> auto inTransaction(SQLite::Database& db, Work work) {
+template <typename Work> auto inTransaction(Connection& c, Work work) {
     std::unique_ptr<SQLite::Transaction> transaction;
     try {
-        transaction = std::make_unique<SQLite::Transaction>(db, SQLite::TransactionBehavior::IMMEDIATE);
+        c.startStatement();
+        transaction = std::make_unique<SQLite::Transaction>(c.db, SQLite::TransactionBehavior::IMMEDIATE);
     } catch (const SQLite::Exception& e) {
-        throw changeFailure(e);
+        throw changeFailure(e, c);
     }
     auto result = work();
     try {
+        c.startStatement();
         transaction->commit();
     } catch (const SQLite::Exception& e) {
-        throw changeFailure(e);
+        throw changeFailure(e, c);
     }
     return result;
 }
@@ -209,6 +243,62 @@ void bindPerson(SQLite::Statement& s, const PersonFields& person) {
 
 } // namespace
 
+namespace {
+
+DatabaseError notAttendanceDatabase(const QString& path, const QString& why) {
+    return DatabaseError(Kind::Other,
+                         QStringLiteral("The file %1 is not an attendance database: %2").arg(path, why));
+}
+
+// The tables and the view are what they must be, with their columns, before any statement of ours
+// touches them: a file whose tblLogins is a view (a recursive one never ends) or a virtual table is
+// refused here.
+void checkObjects(Connection& c, const QString& path) {
+    for (const RequiredObject& required : SchemaUpgrades::requiredObjects()) {
+        const QString name = QString::fromLatin1(required.name);
+        SQLite::Statement object(c.db, "SELECT type, coalesce(sql, '') FROM sqlite_master "
+                                       "WHERE name = ? COLLATE NOCASE AND type IN ('table', 'view')");
+        object.bind(1, required.name);
+        if (!object.executeStep())
+            throw notAttendanceDatabase(path,
+                                        QStringLiteral("it lacks the tables tblEmployees, tblLogins or the "
+                                                       "query qryLogins."));
+        const std::string type = object.getColumn(0).getString();
+        const QString sql = QString::fromStdString(object.getColumn(1).getString()).simplified();
+        const bool isView = type == "view";
+        if (isView != required.isView || sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+            throw notAttendanceDatabase(path, required.isView
+                                                  ? QStringLiteral("%1 is not a query.").arg(name)
+                                                  : QStringLiteral("%1 is not a table.").arg(name));
+        SQLite::Statement columns(c.db, "SELECT name FROM pragma_table_info(?)");
+        columns.bind(1, required.name);
+        QStringList present;
+        while (columns.executeStep())
+            present.append(QString::fromStdString(columns.getColumn(0).getString()));
+        for (const char* column : required.columns) {
+            if (!present.contains(QString::fromLatin1(column), Qt::CaseInsensitive))
+                throw notAttendanceDatabase(
+                    path, QStringLiteral("%1 lacks the column %2.").arg(name, QString::fromLatin1(column)));
+        }
+    }
+}
+
+int userVersion(Connection& c) {
+    return c.db.execAndGet("PRAGMA user_version").getInt();
+}
+
+// Runs the steps after `from` and records the latest version. A file of the first program carries
+// no version (0) but the tables of version 1.
+void upgrade(SQLite::Database& db, int from) {
+    for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
+        if (step.version > from)
+            db.exec(step.sqlite);
+    }
+    db.exec("PRAGMA user_version = " + std::to_string(SchemaUpgrades::latestVersion()));
+}
+
+} // namespace
+
 SqliteEngine::SqliteEngine(const QString& path, int busyTimeoutMs) : m_path(path) {
     const QFileInfo info(path);
     if (!info.exists())
@@ -217,32 +307,42 @@ SqliteEngine::SqliteEngine(const QString& path, int busyTimeoutMs) : m_path(path
         throw DatabaseError(Kind::Other, QStringLiteral("%1 is not a database file.").arg(path));
     try {
         // One thread uses the connection, so the engine's own locking around every call is not needed.
-        m_db = std::make_unique<SQLite::Database>(utf8(path), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX,
-                                                  busyTimeoutMs);
+        m_c = std::make_unique<Connection>(path, busyTimeoutMs);
     } catch (const std::exception& e) {
         throw DatabaseError(Kind::Other, QStringLiteral("The database file %1 cannot be opened: %2")
                                              .arg(path, QString::fromUtf8(e.what())));
     }
-    sqlite3* handle = m_db->getHandle();
+    sqlite3* handle = m_c->db.getHandle();
     if (sqlite3_db_readonly(handle, "main") == 1)
         throw DatabaseError(
             Kind::Other,
             QStringLiteral("The database file %1 is read-only, so punches and changes cannot be saved. "
                            "Every user of this computer needs write access to it.")
                 .arg(path));
-    if (sqlite3_create_collation_v2(handle, kCollation, SQLITE_UTF8, nullptr, compareIgnoringCase, nullptr) !=
-        SQLITE_OK)
+    // What the file holds is data, not program: its views and triggers may call no function with side
+    // effects, and no statement may write the schema behind the engine's back.
+    int unused = 0;
+    if (sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &unused) != SQLITE_OK ||
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, &unused) != SQLITE_OK ||
+        sqlite3_create_collation_v2(handle, kCollation, SQLITE_UTF8, nullptr, compareIgnoringCase, nullptr) !=
+            SQLITE_OK)
         throw DatabaseError(Kind::Other, QStringLiteral("The database file %1 cannot be opened: %2")
                                              .arg(path, QString::fromUtf8(sqlite3_errmsg(handle))));
+    sqlite3_progress_handler(handle, 4000, &Connection::overdue, m_c.get());
     try {
-        SQLite::Statement tables(*m_db, "SELECT count(*) FROM sqlite_master WHERE name IN "
-                                        "('tblEmployees','tblLogins','qryLogins')");
-        tables.executeStep();
-        if (tables.getColumn(0).getInt() != 3)
-            throw DatabaseError(
-                Kind::Other, QStringLiteral("The file %1 is not an attendance database: it lacks the tables "
-                                            "tblEmployees, tblLogins or the query qryLogins.")
-                                 .arg(path));
+        m_c->startStatement();
+        const int version = userVersion(*m_c);
+        if (version > SchemaUpgrades::latestVersion())
+            throw DatabaseError(Kind::Other, SchemaUpgrades::newerThanProgram(path, version));
+        checkObjects(*m_c, path);
+        if (version < SchemaUpgrades::latestVersion()) {
+            SQLite::Transaction transaction(m_c->db, SQLite::TransactionBehavior::IMMEDIATE);
+            // Another copy of the program may have upgraded the file while this one waited.
+            const int now = userVersion(*m_c);
+            if (now < SchemaUpgrades::latestVersion())
+                upgrade(m_c->db, std::max(now, 1));
+            transaction.commit();
+        }
     } catch (const SQLite::Exception& e) {
         const int code = e.getErrorCode();
         if (code == SQLITE_NOTADB)
@@ -251,37 +351,59 @@ SqliteEngine::SqliteEngine(const QString& path, int busyTimeoutMs) : m_path(path
         if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
             throw DatabaseError(
                 Kind::Busy, QStringLiteral("The database file %1 is locked by another program.").arg(path));
+        if (code == SQLITE_INTERRUPT)
+            throw notAttendanceDatabase(path, QStringLiteral("its schema takes too long to read."));
+        if (code == SQLITE_ERROR)
+            throw notAttendanceDatabase(path, QString::fromUtf8(e.what()));
         throw DatabaseError(
             Kind::Other,
             QStringLiteral("The database file %1 cannot be read: %2").arg(path, QString::fromUtf8(e.what())));
     }
 }
 
+void SqliteEngine::create(const QString& path) {
+    if (QFileInfo::exists(path))
+        throw DatabaseError(Kind::Other, QStringLiteral("The file %1 exists already.").arg(path));
+    try {
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        SQLite::Transaction transaction(db);
+        upgrade(db, 0);
+        transaction.commit();
+    } catch (const SQLite::Exception& e) {
+        throw DatabaseError(kindOf(e), QStringLiteral("The database file %1 cannot be created: %2")
+                                           .arg(path, QString::fromUtf8(e.what())));
+    }
+}
+
+void SqliteEngine::setStatementTimeout(int milliseconds) {
+    m_c->statementLimitMs = milliseconds;
+}
+
 SqliteEngine::~SqliteEngine() = default;
 
 void SqliteEngine::setBusyTimeout(int milliseconds) {
-    m_db->setBusyTimeout(milliseconds);
+    m_c->db.setBusyTimeout(milliseconds);
 }
 
 RecordSet SqliteEngine::personByCredentials(const QString& number, const QString& password) {
     const std::string sql = "SELECT * FROM tblEmployees WHERE " + sameNumber(number, ":no") +
                             " AND Password = :pw COLLATE UNICODE_NOCASE";
-    return read(*m_db, sql, [&](SQLite::Statement& s) {
+    return read(*m_c, sql, [&](SQLite::Statement& s) {
         bindNumber(s, number);
         s.bind(":pw", utf8(password));
     });
 }
 
 RecordSet SqliteEngine::administrators() {
-    return read(*m_db, "SELECT * FROM tblEmployees WHERE IsAdmin = 1", noBinding);
+    return read(*m_c, "SELECT * FROM tblEmployees WHERE IsAdmin = 1", noBinding);
 }
 
 RecordSet SqliteEngine::personsByName() {
-    return read(*m_db, "SELECT * FROM tblEmployees ORDER BY Name COLLATE UNICODE_NOCASE", noBinding);
+    return read(*m_c, "SELECT * FROM tblEmployees ORDER BY Name COLLATE UNICODE_NOCASE", noBinding);
 }
 
 RecordSet SqliteEngine::personByNumber(const QString& number) {
-    return read(*m_db, "SELECT * FROM tblEmployees WHERE " + sameNumber(number, ":no"),
+    return read(*m_c, "SELECT * FROM tblEmployees WHERE " + sameNumber(number, ":no"),
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
@@ -294,7 +416,7 @@ void SqliteEngine::insertPerson(const PersonFields& person) {
         sameNumber(person.number, ":no") + ")";
     int inserted = 0;
     try {
-        inserted = change(*m_db, sql, [&](SQLite::Statement& s) { bindPerson(s, person); });
+        inserted = change(*m_c, sql, [&](SQLite::Statement& s) { bindPerson(s, person); });
     } catch (const DatabaseError& e) {
         if (e.kind() == Kind::Duplicate)
             throw DatabaseError(Kind::Duplicate, EngineText::numberInUse(person.number));
@@ -313,7 +435,7 @@ void SqliteEngine::updatePerson(const QString& current, const PersonFields& pers
                             sameNumber(person.number, ":no", "other.EmployeeNo") + " AND NOT " +
                             sameNumber(current, ":current", "other.EmployeeNo") + ")";
     try {
-        const int changed = change(*m_db, sql, [&](SQLite::Statement& s) {
+        const int changed = change(*m_c, sql, [&](SQLite::Statement& s) {
             bindPerson(s, person);
             s.bind(":current", utf8(current));
         });
@@ -330,32 +452,24 @@ void SqliteEngine::updatePerson(const QString& current, const PersonFields& pers
 }
 
 void SqliteEngine::deletePerson(const QString& number) {
-    change(*m_db, "DELETE FROM tblEmployees WHERE " + sameNumber(number, ":no"),
+    change(*m_c, "DELETE FROM tblEmployees WHERE " + sameNumber(number, ":no"),
            [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
 void SqliteEngine::deleteRecordsOfPerson(const QString& number) {
-    change(*m_db, "DELETE FROM tblLogins WHERE " + sameNumber(number, ":no"),
+    change(*m_c, "DELETE FROM tblLogins WHERE " + sameNumber(number, ":no"),
            [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
-void SqliteEngine::deletePersonWithRecords(const QString& number) {
-    inTransaction(*m_db, [&] {
-        deletePerson(number);
-        deleteRecordsOfPerson(number);
-        return true;
-    });
-}
-
 RecordSet SqliteEngine::recordsOfPerson(const QString& number) {
-    return read(*m_db,
+    return read(*m_c,
                 "SELECT EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
                     sameNumber(number, ":no") + " ORDER BY rowid",
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
 RecordSet SqliteEngine::latestRecordOfPerson(const QString& number) {
-    return read(*m_db,
+    return read(*m_c,
                 "SELECT EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
                     sameNumber(number, ":no") + " ORDER BY rowid DESC LIMIT 1",
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
@@ -363,7 +477,7 @@ RecordSet SqliteEngine::latestRecordOfPerson(const QString& number) {
 
 void SqliteEngine::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
     const std::string date = EngineText::isoDay(day);
-    change(*m_db, "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES (:no, :day, :in)",
+    change(*m_c, "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES (:no, :day, :in)",
            [&](SQLite::Statement& s) {
                bindNumber(s, number);
                s.bind(":day", date);
@@ -373,7 +487,7 @@ void SqliteEngine::punchIn(const QString& number, const QDate& day, const QStrin
 
 void SqliteEngine::punchOut(const QString& number, const QDate& day, const QString& timeOut) {
     const std::string date = EngineText::isoDay(day);
-    change(*m_db,
+    change(*m_c,
            "UPDATE tblLogins SET LogDate = :day, TimeOut = :out WHERE " + sameNumber(number, ":no") +
                " AND TimeOut IS NULL",
            [&](SQLite::Statement& s) {
@@ -383,27 +497,18 @@ void SqliteEngine::punchOut(const QString& number, const QDate& day, const QStri
            });
 }
 
-PunchOutcome SqliteEngine::punch(PunchKind kind, const QString& number, const QDate& day,
-                                 const QString& time) {
-    EngineText::isoDay(day); // an invalid day fails before the lock is taken
-    return inTransaction(*m_db, [&] {
-        RecordSet latest = latestRecordOfPerson(number);
-        if (kind == PunchKind::In) {
-            if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty())
-                return PunchOutcome::AlreadyIn;
-            punchIn(number, day, time);
-        } else {
-            if (latest.eof())
-                return PunchOutcome::NotYetIn;
-            punchOut(number, day, time);
-        }
-        return PunchOutcome::Written;
+void SqliteEngine::serialisedForPerson(const QString&, const std::function<void()>& work) {
+    // An immediate transaction takes the file's write lock before the first read: that serialises
+    // every writer, this person's included.
+    inTransaction(*m_c, [&] {
+        work();
+        return true;
     });
 }
 
 void SqliteEngine::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
     const std::string date = EngineText::isoDay(day);
-    change(*m_db,
+    change(*m_c,
            "DELETE FROM tblLogins WHERE " + sameNumber(number, ":no") +
                " AND LogDate = :day AND TimeIn = :in COLLATE UNICODE_NOCASE",
            [&](SQLite::Statement& s) {
@@ -432,21 +537,21 @@ const std::string kInsertOrder = " ORDER BY l.rowid";
 
 RecordSet SqliteEngine::loginsOn(const QDate& day) {
     const std::string date = EngineText::isoDay(day);
-    return read(*m_db, kLogins + " WHERE l.LogDate = :day" + kInsertOrder,
+    return read(*m_c, kLogins + " WHERE l.LogDate = :day" + kInsertOrder,
                 [&](SQLite::Statement& s) { s.bind(":day", date); });
 }
 
 RecordSet SqliteEngine::loginsOfPerson(const QString& number) {
-    return read(*m_db, kLogins + " WHERE " + sameNumber(number, ":no", "l.EmployeeNo") + kInsertOrder,
+    return read(*m_c, kLogins + " WHERE " + sameNumber(number, ":no", "l.EmployeeNo") + kInsertOrder,
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
 RecordSet SqliteEngine::allLogins() {
     // Years of records: the count sizes the storage once instead of growing it step by step.
-    const int records = read(*m_db, "SELECT count(*) AS Records FROM tblLogins", noBinding)
+    const int records = read(*m_c, "SELECT count(*) AS Records FROM tblLogins", noBinding)
                             .value(QStringLiteral("Records"))
                             .toInt();
-    return read(*m_db, kLogins + kInsertOrder, noBinding, records);
+    return read(*m_c, kLogins + kInsertOrder, noBinding, records);
 }
 
 RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
@@ -456,7 +561,7 @@ RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
     std::string sql = kLogins + " WHERE l.LogDate BETWEEN :from AND :to";
     if (number)
         sql += " AND " + sameNumber(*number, ":no", "l.EmployeeNo");
-    return read(*m_db, sql + " ORDER BY l.LogDate, l.rowid", [&](SQLite::Statement& s) {
+    return read(*m_c, sql + " ORDER BY l.LogDate, l.rowid", [&](SQLite::Statement& s) {
         s.bind(":from", first);
         s.bind(":to", last);
         if (number)

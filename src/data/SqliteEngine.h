@@ -4,22 +4,25 @@
 
 #include <memory>
 
-namespace SQLite {
-class Database;
-}
-
 // The attendance database as an SQLite file: the default, one file in the shared data folder.
 class SqliteEngine : public DatabaseEngine {
 public:
     // The collation our statements name; registered on every connection.
     static constexpr const char* kCollation = "UNICODE_NOCASE";
+    // How long one statement may run before it is stopped, so that no file can freeze the window.
+    static constexpr int kStatementLimitMs = 20000;
+    struct Connection;
 
-    // Opens an existing database file for reading and writing. A missing file, a folder, a file
-    // that is not an attendance database, a read-only file and a locked file each fail clearly.
+    // Opens an existing database file for reading and writing and brings its schema up to date. A
+    // missing file, a folder, a file that is not an attendance database, one made by a newer program,
+    // a read-only file and a locked file each fail clearly.
     SqliteEngine(const QString& path, int busyTimeoutMs);
     ~SqliteEngine() override;
+    // Makes a new, empty attendance database file of the latest version.
+    static void create(const QString& path);
 
     void setBusyTimeout(int milliseconds) override;
+    void setStatementTimeout(int milliseconds) override;
 
     RecordSet personByCredentials(const QString& number, const QString& password) override;
     RecordSet administrators() override;
@@ -29,12 +32,10 @@ public:
     void updatePerson(const QString& current, const PersonFields& person) override;
     void deletePerson(const QString& number) override;
     void deleteRecordsOfPerson(const QString& number) override;
-    void deletePersonWithRecords(const QString& number) override;
     RecordSet recordsOfPerson(const QString& number) override;
     RecordSet latestRecordOfPerson(const QString& number) override;
     void punchIn(const QString& number, const QDate& day, const QString& timeIn) override;
     void punchOut(const QString& number, const QDate& day, const QString& timeOut) override;
-    PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time) override;
     void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) override;
     RecordSet loginsOn(const QDate& day) override;
     RecordSet loginsOfPerson(const QString& number) override;
@@ -42,7 +43,10 @@ public:
     RecordSet loginsBetween(const QDate& from, const QDate& to,
                             const std::optional<QString>& number) override;
 
+protected:
+    void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
+
 private:
-    std::unique_ptr<SQLite::Database> m_db;
+    std::unique_ptr<Connection> m_c;
     QString m_path;
 };

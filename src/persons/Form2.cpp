@@ -16,25 +16,13 @@
 #include <vector>
 
 namespace {
-Form2* g_instance = nullptr;
-
 const QString kWindow = QStringLiteral("Form2");
 constexpr int kListColumns = 4;
 } // namespace
 
 Form2::Form2(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this)) {
-    g_instance = this;
     setObjectName(kWindow);
     buildControls();
-}
-
-Form2::~Form2() {
-    if (g_instance == this)
-        g_instance = nullptr;
-}
-
-Form2* Form2::instance() {
-    return g_instance;
 }
 
 void Form2::buildControls() {
@@ -107,8 +95,9 @@ void Form2::listEmployees() {
 void Form2::PushButton1_Click() {
     ErrorTrap trap(kWindow, QStringLiteral("PushButton1_Click"));
     Form3 editor(this);
+    ErrorTrap::relay(&editor, &Form3::personsChanged, this, &Form2::listEmployees);
     trap.step(100, [&] { editor.mEmployeeID = QString(); });
-    // The editor refreshes this list itself after a successful save.
+    // A successful save rebuilds this list.
     trap.step(102, [&] { editor.showModal(); });
 }
 
@@ -145,8 +134,9 @@ void Form2::PushButton3_Click() {
     if (row < 0)
         return;
     Form3 editor(this);
+    ErrorTrap::relay(&editor, &Form3::personsChanged, this, &Form2::listEmployees);
     trap.step(102, [&] { editor.mEmployeeID = ListView1->itemText(row, 0); });
-    // The editor refreshes this list itself after a successful save.
+    // A successful save rebuilds this list.
     trap.step(104, [&] { editor.showModal(); });
 }
 

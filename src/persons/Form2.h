@@ -11,10 +11,6 @@ class Form2 : public QDialog {
     Q_OBJECT
 public:
     explicit Form2(QWidget* parent = nullptr);
-    ~Form2() override;
-
-    // The open persons window, or nullptr; the person editor refreshes it through this.
-    static Form2* instance();
 
     // Form_Load, then the modal loop.
     int showModal();

@@ -5,7 +5,6 @@
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
-#include "persons/Form2.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/MousePointer.h"
@@ -191,12 +190,9 @@ void Form3::PushButton1_Click() {
     } else {
         trap.step(126, [&] { Globals::connection().updatePerson(mEmployeeID, person); });
     }
-    // The persons window may not be open (the first administrator is added before it opens); it
-    // rebuilds its list when it loads.
-    trap.step(132, [&] {
-        if (Form2* persons = Form2::instance())
-            persons->listEmployees();
-    });
+    // No persons window may be listening (the first administrator is added before it opens); it
+    // builds its list when it loads.
+    trap.step(132, [&] { emit personsChanged(); });
     trap.step(134, [&] { accept(); });
 }
 

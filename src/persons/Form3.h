@@ -47,6 +47,11 @@ public slots:
     // Esc and the title bar's close button press "Cancel".
     void reject() override;
 
+signals:
+    // A person was saved; an open persons window rebuilds its list. A failure of the receiver is
+    // reported by the saving step (see ErrorTrap::relay).
+    void personsChanged();
+
 private:
     void buildControls();
 

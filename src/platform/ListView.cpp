@@ -182,24 +182,32 @@ void ListViewModel::clearRows() {
 
 ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(new ListViewModel(this)) {
     setModel(m_model);
-    setFont(Fonts::window());
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setMouseTracking(true);
+    applyLook(this);
+}
+
+void ListView::applyLook(QTreeView* view) {
+    view->setFont(Fonts::window());
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setMouseTracking(true);
     // The titles share the list's font; in a dialog under the skin the header would not inherit it.
-    header()->setFont(Fonts::window());
-    header()->setStretchLastSection(false);
-    header()->setSectionsMovable(false);
-    header()->setDefaultSectionSize(Twips::toPixelsX(this, 1440));
+    view->header()->setFont(Fonts::window());
+    view->header()->setStretchLastSection(false);
+    view->header()->setSectionsMovable(false);
+    view->header()->setDefaultSectionSize(Twips::toPixelsX(view, 1440));
 }
 
 void ListView::addColumnHeader(const QString& header) {
     m_model->addColumn(header);
+    // A column left at the control's default width still shows its whole header.
+    const int column = columnCount() - 1;
+    setColumnWidth(column,
+                   std::max(this->header()->defaultSectionSize(), this->header()->sectionSizeHint(column)));
 }
 
 int ListView::columnCount() const {
@@ -288,10 +296,12 @@ void ListView::clearRows() {
 }
 
 void ListView::keyPressEvent(QKeyEvent* event) {
-    // Space marks or clears every selected row at once, following the current row's mark.
+    // Space marks or clears every selected row at once, following the current row's mark. Handled
+    // here for one row too: the view's own handling would act on the current cell only, which
+    // carries no mark unless the row was clicked in its first column.
     if (m_model->isCheckable() && event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
         const std::vector<int> rows = selectedRows();
-        if (rows.size() > 1) {
+        if (!rows.empty()) {
             const int anchor = selectedRow();
             m_model->setCheckedRows(rows, !m_model->isChecked(anchor));
             event->accept();

@@ -53,8 +53,13 @@ class ListView : public QTreeView {
 public:
     explicit ListView(QWidget* parent = nullptr);
 
+    // The look of a report-view list (font, whole-row selection, no editing) for a tree view
+    // with a model of its own.
+    static void applyLook(QTreeView* view);
+
     ListViewModel* listModel() const { return m_model; }
 
+    // Adds a column at the control's default width, widened where its header needs more.
     void addColumnHeader(const QString& header);
     int columnCount() const;
     QString columnHeader(int column) const;

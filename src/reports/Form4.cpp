@@ -1,10 +1,10 @@
 #include "reports/Form4.h"
 
 #include "core/ErrorTrap.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursWindow.h"
 #include "platform/DateTexts.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
@@ -14,6 +14,7 @@
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -53,7 +54,8 @@ Form4::Form4(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this
 
 void Form4::buildControls() {
     setFont(Fonts::window());
-    Twips::setClientSize(this, 8040, 8685);
+    // One row taller than the classic window, for the hours button below the others.
+    Twips::setClientSize(this, 8040, 9195);
 
     Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Search Records"), this), 120, 120, 7800, 1845);
 
@@ -63,6 +65,7 @@ void Form4::buildControls() {
     Twips::place(cmbField, 1320, 300, 2505, 345);
     Label12->setBuddy(cmbField);
     cmbField->setAccessibleName(Label12->text());
+    cmbField->view()->setAccessibleName(Label12->text()); // the list of entries it drops down
 
     Label1 = Twips::placed(new QLabel(QStringLiteral("Search value:"), Frame1), 4080, 345, 1155, 225);
     txtValue = new QLineEdit(Frame1);
@@ -91,6 +94,7 @@ void Form4::buildControls() {
                                 8190, 3840, 405);
     PushButton2 = Twips::placed(new PushButton(QStringLiteral("Close This Reports Window"), this), 4080, 8190,
                                 3840, 405);
+    PushButton7 = Twips::placed(new PushButton(QStringLiteral("Hours Worked"), this), 120, 8700, 7800, 405);
 
     // Qt 6.4 does not reliably pass the window's font on to the controls inside a frame.
     for (QWidget* control : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(cmbField),
@@ -106,6 +110,7 @@ void Form4::buildControls() {
     setTabOrder(PushButton4, PushButton13);
     setTabOrder(PushButton13, PushButton6);
     setTabOrder(PushButton6, PushButton2);
+    setTabOrder(PushButton2, PushButton7);
 
     connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
@@ -114,6 +119,7 @@ void Form4::buildControls() {
     connect(PushButton5, &QPushButton::clicked, this, &Form4::PushButton5_Click);
     connect(PushButton6, &QPushButton::clicked, this, &Form4::PushButton6_Click);
     connect(PushButton13, &QPushButton::clicked, this, &Form4::PushButton13_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form4::PushButton7_Click);
 
     // A choice of the user changes the index and then activates the entry; one run per choice.
     // Changes made by the program (the load) run the change handler alone, and choosing the
@@ -131,8 +137,8 @@ void Form4::buildControls() {
         cmbField_Click();
     });
 
-    for (QWidget* button :
-         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton13})
+    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
+                            PushButton7, PushButton13})
         m_pointer->handOver(button);
     for (QWidget* area : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1->viewport()),
                           static_cast<QWidget*>(txtValue)})
@@ -300,9 +306,14 @@ void Form4::PushButton6_Click() {
             throw std::runtime_error("No record is selected in the list.");
         ListView1->removeRowAt(row);
     });
-    trap.step(112, [&] {
-        if (Form1* main = Form1::instance())
-            main->listLogins();
+    trap.step(112, [&] { emit recordsChanged(); });
+}
+
+void Form4::PushButton7_Click() {
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton7_Click"));
+    trap.step(100, [&] {
+        HoursWindow hours(this);
+        hours.showModal();
     });
 }
 

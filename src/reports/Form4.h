@@ -35,6 +35,7 @@ public:
 
     void PushButton4_Click();  // save as text
     void PushButton13_Click(); // send to the spreadsheet program
+    void PushButton7_Click();  // hours worked
     bool SaveResultsAsExcelFileIsExcelInstalled();
 
     QGroupBox* Frame1;
@@ -50,10 +51,16 @@ public:
     PushButton* PushButton13;
     PushButton* PushButton6;
     PushButton* PushButton2;
+    PushButton* PushButton7;
 
 public slots:
     // Esc and the window's close box press "Close This Reports Window".
     void reject() override;
+
+signals:
+    // A record was deleted; whoever lists records rebuilds its list. A failure of the receiver is
+    // reported by the deleting step (see ErrorTrap::relay).
+    void recordsChanged();
 
 private:
     void buildControls();

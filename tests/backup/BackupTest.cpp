@@ -1,3 +1,4 @@
+#include "BackupFixture.h"
 #include "backup/BackupNames.h"
 #include "backup/Backups.h"
 #include "common/TestSupport.h"
@@ -21,17 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray hashOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly)
-               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-               : QByteArray();
-}
-
-QStringList backupsIn(const QString& database) {
-    return QDir(Backups::folderOf(database)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
 
 // Adds `count` records straight through the engine, in one transaction.
 void addRecords(const QString& database, int count) {

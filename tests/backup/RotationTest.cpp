@@ -66,6 +66,11 @@ private slots:
             << QStringList{QStringLiteral("dbData-2026-10.mdb"), QStringLiteral("dbData-2026-11.mdb"),
                            QStringLiteral("dbData-2026-10-30.mdb")}
             << QStringLiteral("dbData-2026-11.mdb");
+        QTest::newRow("made by hand, later that day")
+            << QStringList{QStringLiteral("dbData-2026-12-09.mdb"),
+                           QStringLiteral("dbData-2026-12-09-161125.mdb"),
+                           QStringLiteral("dbData-before-restore-2026-12-09-170000.mdb")}
+            << QStringLiteral("dbData-2026-12-09-161125.mdb");
         QTest::newRow("future ignored")
             << QStringList{QStringLiteral("dbData-2030-01-01.mdb"), QStringLiteral("dbData-2026-12-08.mdb")}
             << QStringLiteral("dbData-2026-12-08.mdb");

@@ -1,3 +1,4 @@
+#include "BackupFixture.h"
 #include "backup/BackupNames.h"
 #include "backup/Backups.h"
 #include "backup/InstanceLock.h"
@@ -11,14 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-
-namespace {
-
-QStringList backupsIn(const QString& database) {
-    return QDir(Backups::folderOf(database)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-} // namespace
 
 class StartTest : public QObject {
     Q_OBJECT

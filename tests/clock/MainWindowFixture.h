@@ -11,7 +11,6 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QSettings>
 #include <memory>
 
 // The real main window over a fresh data folder (the template copied into place by its own
@@ -31,11 +30,7 @@ struct MainWindowFixture {
     MainWindowFixture(const MainWindowFixture&) = delete;
     MainWindowFixture& operator=(const MainWindowFixture&) = delete;
 
-    static void clearSettings() {
-        QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
-                  SettingsStore::kApplication)
-            .clear();
-    }
+    static void clearSettings() { TestSupport::clearSettings(); }
 
     Form1& load() {
         form = std::make_unique<Form1>();

@@ -1,6 +1,7 @@
 #include "common/TestSupport.h"
 
 #include "core/Main.h"
+#include "data/SettingsStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <map>
@@ -31,6 +33,9 @@ int runAll(int argc, char** argv) {
     // Every test process gets its own per-user settings folder, and a fixed locale.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // Nor does the machine's system-wide settings file (/etc/xdg) reach the tests.
+    QTemporaryDir systemConfig;
+    qputenv("XDG_CONFIG_DIRS", systemConfig.path().toUtf8());
     qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -103,6 +108,13 @@ CommonFolder::CommonFolder() {
 
 CommonFolder::~CommonFolder() {
     qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
+}
+
+void clearSettings() {
+    QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
+              SettingsStore::kApplication)
+        .clear();
+    SettingsStore::reload();
 }
 
 QString templatePath() {

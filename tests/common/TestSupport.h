@@ -50,6 +50,10 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Removes every per-user setting of the program, behind the settings store's back, and makes the
+// store read the emptied file.
+void clearSettings();
+
 // Copies the built template database to `path` (creating folders) so a test has a real file.
 void copyTemplateTo(const QString& path);
 // The template database beside the test program.

@@ -5,7 +5,6 @@
 #include "platform/SystemClock.h"
 
 #include <QLabel>
-#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
@@ -37,9 +36,7 @@ class ClockTest : public QObject {
 
 private slots:
     void init() {
-        QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
-                  SettingsStore::kApplication)
-            .clear();
+        TestSupport::clearSettings();
         setNow(14, 5);
         m_window = new Form1;
         m_window->Timer1->stop();
@@ -47,9 +44,7 @@ private slots:
 
     void cleanup() {
         delete m_window;
-        QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
-                  SettingsStore::kApplication)
-            .clear();
+        TestSupport::clearSettings();
         SystemClock::clearFixed();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }

@@ -1,19 +1,51 @@
 #include "common/TestSupport.h"
 #include "core/ErrorTrap.h"
 #include "core/Main.h"
+#include "data/SettingsStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <stdexcept>
+
+namespace {
+
+const QString kSupportLine = QStringLiteral("Please email screenshot of this message to ");
+
+// A system-wide settings folder ($XDG_CONFIG_DIRS) holding the program's section with `lines`, for as
+// long as it lives.
+class SystemSettings {
+public:
+    explicit SystemSettings(const QByteArray& lines) : m_oldDirs(qgetenv("XDG_CONFIG_DIRS")) {
+        QDir().mkpath(m_dir.filePath(QStringLiteral("Quillmark")));
+        QFile file(m_dir.filePath(QStringLiteral("Quillmark/Quillmark.ini")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("[Tallyclock Suite]\n" + lines);
+        // Second of two folders, as the system's own /etc/xdg usually is.
+        qputenv("XDG_CONFIG_DIRS", (m_dir.path() + QStringLiteral("/none:") + m_dir.path()).toUtf8());
+    }
+    ~SystemSettings() { qputenv("XDG_CONFIG_DIRS", m_oldDirs); }
+    SystemSettings(const SystemSettings&) = delete;
+    SystemSettings& operator=(const SystemSettings&) = delete;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldDirs;
+};
+
+} // namespace
 
 class ErrorReportTest : public QObject {
     Q_OBJECT
 private slots:
     void textHasEveryPart() {
+        const SystemSettings system("SupportAddress=help@workplace.org\n");
         QCOMPARE(Main::errorReportText(QStringLiteral("File not found"),
                                        QStringLiteral("Tallyclock2021/08/31.Form1.Form_Load"), 110),
                  QStringLiteral("File not found\r\nin Tallyclock2021/08/31.Form1.Form_Load at line 110\r\r"
-                                "Please email screenshot of this message to ") +
-                     Main::kSupportAddress);
+                                "Please email screenshot of this message to help@workplace.org"));
     }
 
     void emptyDescriptionStartsWithEmptyLine() {
@@ -23,6 +55,7 @@ private slots:
     }
 
     void boxShowsFourLines() {
+        const SystemSettings system("SupportAddress=help@workplace.org\n");
         TestSupport::MessageRecorder boxes;
         Main::ErrorReport(QStringLiteral("File not found"),
                           QStringLiteral("Tallyclock2021/08/31.Form1.Form_Load"), 110);
@@ -30,10 +63,49 @@ private slots:
         QCOMPARE(boxes.shown().at(0).kind, MessageBox::Kind::Error);
         QCOMPARE(boxes.shown().at(0).title, QStringLiteral("Application Error"));
         QCOMPARE(MessageBox::screenText(boxes.shown().at(0).text).split(QLatin1Char('\n')),
-                 (QStringList{
-                     QStringLiteral("File not found"),
-                     QStringLiteral("in Tallyclock2021/08/31.Form1.Form_Load at line 110"), QString(),
-                     QStringLiteral("Please email screenshot of this message to ") + Main::kSupportAddress}));
+                 (QStringList{QStringLiteral("File not found"),
+                              QStringLiteral("in Tallyclock2021/08/31.Form1.Form_Load at line 110"),
+                              QString(), kSupportLine + QStringLiteral("help@workplace.org")}));
+    }
+
+    // The workplace names its support address in the system-wide settings, not each user in their own.
+    void supportAddressFromTheSystemSettings_data() {
+        QTest::addColumn<QByteArray>("systemLines");
+        QTest::addColumn<QString>("expected"); // empty: what the program was built with
+        QTest::newRow("set") << QByteArray("SupportAddress=help@workplace.org\n") << "help@workplace.org";
+        QTest::newRow("blanks around") << QByteArray("SupportAddress=\"  desk@a.org \"\n") << "desk@a.org";
+        QTest::newRow("two, with a comma")
+            << QByteArray("SupportAddress=help@a.org, desk@a.org\n") << "help@a.org, desk@a.org";
+        QTest::newRow("blank") << QByteArray("SupportAddress=\n") << "";
+        QTest::newRow("no key") << QByteArray("Other=1\n") << "";
+    }
+    void supportAddressFromTheSystemSettings() {
+        QFETCH(QByteArray, systemLines);
+        QFETCH(QString, expected);
+        QString builtIn;
+        {
+            const SystemSettings none("");
+            builtIn = Main::supportAddress();
+        }
+        const QString userKey = SettingsStore::kSection + QStringLiteral("/SupportAddress");
+        QSettings user(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
+                       SettingsStore::kApplication);
+        user.setValue(userKey, QStringLiteral("me@mine.org"));
+        user.sync();
+        QString address;
+        QString text;
+        {
+            const SystemSettings system(systemLines);
+            address = Main::supportAddress();
+            text = Main::errorReportText(QStringLiteral("x"), QStringLiteral("T"), 100);
+        }
+        user.remove(userKey);
+
+        QCOMPARE(address, expected.isEmpty() ? builtIn : expected);
+        // Without any address the box still says where the screenshot goes.
+        QVERIFY(text.endsWith(
+            QStringLiteral("\r\r") + kSupportLine +
+            (address.isEmpty() ? QStringLiteral("the person who looks after this computer") : address)));
     }
 
     void trapReportsAndGoesOn() {

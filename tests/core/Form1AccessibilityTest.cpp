@@ -5,9 +5,12 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 QString spokenName(QWidget* widget) {
@@ -44,6 +47,69 @@ private slots:
         QCOMPARE(window.PushButton1->text(), QStringLiteral("Logout"));
         QTest::keyClick(window.Option2, Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), window.PushButton4);
+    }
+
+    // However the option comes to be selected, the login button names the punch it makes.
+    void punchModeFollowsTheOption_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("mouse") << 0;
+        QTest::newRow("accessibility toggle") << 1;
+        QTest::newRow("program") << 2;
+    }
+    void punchModeFollowsTheOption() {
+        QFETCH(int, how);
+        Form1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto choose = [&](QRadioButton* option) {
+            switch (how) {
+            case 0:
+                QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+                break;
+            case 1: {
+                QAccessibleActionInterface* actions =
+                    QAccessible::queryAccessibleInterface(option)->actionInterface();
+                QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+                actions->doAction(QAccessibleActionInterface::toggleAction());
+                break;
+            }
+            default:
+                option->setChecked(true);
+            }
+        };
+        choose(window.Option2);
+        QVERIFY(window.Option2->isChecked());
+        QCOMPARE(window.PushButton1->text(), QStringLiteral("Logout"));
+        choose(window.Option1);
+        QVERIFY(window.Option1->isChecked());
+        QCOMPARE(window.PushButton1->text(), QStringLiteral("Login"));
+    }
+
+    // The main window is a window to a screen reader, named by its caption, and no control borrows
+    // the title of the frame it sits in: the clock labels have their own names while empty.
+    void windowRoleAndOwnNames() {
+        TestSupport::CommonFolder common;
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Timer1->stop();
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&window);
+        QCOMPARE(face->role(), QAccessible::Window);
+        QCOMPARE(spokenName(window.lblDate), QStringLiteral("Date"));
+        QCOMPARE(spokenName(window.lblTime), QStringLiteral("Time"));
+        window.Form_Load();
+        QCOMPARE(face->text(QAccessible::Name), QStringLiteral("Tallyclock Suite"));
+        QCOMPARE(spokenName(window.lblDate), window.lblDate->text());
+        QCOMPARE(spokenName(window.lblTime), window.lblTime->text());
+        QVERIFY(!window.lblTime->text().isEmpty());
+
+        for (QGroupBox* frame : window.findChildren<QGroupBox*>()) {
+            for (QWidget* control : frame->findChildren<QWidget*>()) {
+                if (!QAccessible::queryAccessibleInterface(control))
+                    continue;
+                QVERIFY2(spokenName(control) != frame->title(), qPrintable(control->objectName()));
+            }
+        }
+        window.Form_QueryUnload();
     }
 
     // Every control a keyboard user reaches says what it is, and the login button says the punch mode.

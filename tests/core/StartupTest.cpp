@@ -5,18 +5,21 @@
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
 #include "platform/ListView.h"
+#include "platform/PushButton.h"
 #include "platform/SystemClock.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
-#include <QSettings>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +30,13 @@ int modeOf(const QString& path) {
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return -1;
     return static_cast<int>(info.st_mode & 07777);
+}
+
+int groupOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return static_cast<int>(info.st_gid);
 }
 
 QByteArray hashOf(const QString& path) {
@@ -57,9 +67,7 @@ class StartupTest : public QObject {
 private slots:
     void init() {
         SystemClock::setFixed(kNow);
-        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quillmark"),
-                  QStringLiteral("Quillmark"))
-            .clear();
+        TestSupport::clearSettings();
     }
 
     void cleanup() {
@@ -89,6 +97,7 @@ private slots:
         QCOMPARE(window.windowTitle(), QStringLiteral("Tallyclock Suite"));
         QCOMPARE(window.ListView1->columnCount(), 8);
         QCOMPARE(window.ListView1->columnHeader(7), QStringLiteral("Login Difference"));
+        QVERIFY(window.ListView1->columnWidth(7) >= window.ListView1->header()->sectionSizeHint(7));
         QCOMPARE(window.ListView1->rowCount(), 0);
         QCOMPARE(window.lblDate->text(), QStringLiteral("12/09/2026"));
         QCOMPARE(window.lblTime->text(), QStringLiteral("02:05 PM"));
@@ -170,6 +179,95 @@ private slots:
         QVERIFY(!Globals::connection().isOpen());
     }
 
+    // A link someone else put where the program creates its folders or database is not followed, and
+    // nothing is written where it leads.
+    void plantedLinkIsNotFollowed_data() {
+        QTest::addColumn<QString>("linkAt"); // relative to the common folder
+        QTest::addColumn<QString>("target"); // relative to the other user's folder
+        QTest::addColumn<bool>("targetExists");
+        QTest::addColumn<std::vector<int>>("steps");
+        QTest::newRow("maker folder") << "Quillmark"
+                                      << "" << true << std::vector<int>{106, 110, 176, 180};
+        QTest::newRow("data folder") << "Quillmark/Tallyclock Suite"
+                                     << "" << true << std::vector<int>{110, 176, 180};
+        QTest::newRow("database, dangling") << "Quillmark/Tallyclock Suite/dbData.mdb"
+                                            << "new.mdb" << false << std::vector<int>{110, 176, 180};
+        QTest::newRow("database, to a file") << "Quillmark/Tallyclock Suite/dbData.mdb"
+                                             << "precious" << true << std::vector<int>{176, 180};
+    }
+    void plantedLinkIsNotFollowed() {
+        QFETCH(QString, linkAt);
+        QFETCH(QString, target);
+        QFETCH(bool, targetExists);
+        QFETCH(std::vector<int>, steps);
+        TestSupport::CommonFolder common;
+        QTemporaryDir other;
+        const QString targetPath = other.filePath(target);
+        if (!target.isEmpty() && targetExists)
+            writeFile(targetPath, "precious");
+        const QString link = common.path() + QLatin1Char('/') + linkAt;
+        QDir().mkpath(QFileInfo(link).path());
+        QVERIFY(QFile::link(target.isEmpty() ? other.path() : targetPath, link));
+
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Form_Load();
+
+        QCOMPARE(boxes.errorSteps(), steps);
+        // Neither a folder nor the database nor its temporary copy appears where the link leads.
+        const auto startupEntries = [](const QString& folder) {
+            QStringList names =
+                QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            names.removeIf([](const QString& name) {
+                return name != QStringLiteral("Tallyclock Suite") && name != QStringLiteral("dbData.mdb") &&
+                       !name.startsWith(QStringLiteral(".dbData.mdb."));
+            });
+            return names;
+        };
+        QCOMPARE(startupEntries(other.path()), QStringList());
+        if (targetExists && !target.isEmpty())
+            QCOMPARE(hashOf(targetPath), QCryptographicHash::hash("precious", QCryptographicHash::Sha256));
+        QVERIFY(QFileInfo(link).isSymLink());
+        if (QFileInfo(common.dataFolder()).isDir() && !QFileInfo(common.dataFolder()).isSymLink())
+            QCOMPARE(startupEntries(common.dataFolder()), QStringList{QStringLiteral("dbData.mdb")});
+        if (linkAt == QStringLiteral("Quillmark"))
+            QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("is a symbolic link")));
+    }
+
+    // The database takes the modes of the folder it is created in and never opens it wider: a folder
+    // given to a group keeps its database to that group.
+    void databaseModeFollowsTheFolder_data() {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("databaseMode");
+        QTest::newRow("every user") << 0777 << 0666;
+        QTest::newRow("group") << 02770 << 0660;
+        QTest::newRow("owner only") << 0700 << 0600;
+    }
+    void databaseModeFollowsTheFolder() {
+        QFETCH(int, folderMode);
+        QFETCH(int, databaseMode);
+        TestSupport::CommonFolder common;
+        QVERIFY(QDir().mkpath(common.dataFolder()));
+        // A group of its own shows that the database takes the group of a set-group-id folder.
+        if ((folderMode & 02000) && ::geteuid() == 0)
+            QCOMPARE(
+                ::chown(QFile::encodeName(common.dataFolder()).constData(), static_cast<uid_t>(-1), 65534),
+                0);
+        QCOMPARE(::chmod(QFile::encodeName(common.dataFolder()).constData(), static_cast<mode_t>(folderMode)),
+                 0);
+        TestSupport::MessageRecorder boxes;
+        const mode_t oldMask = ::umask(0);
+        Form1 window;
+        window.Form_Load();
+        ::umask(oldMask);
+
+        QCOMPARE(boxes.texts(), std::vector<QString>{});
+        QCOMPARE(modeOf(common.database()), databaseMode);
+        QCOMPARE(modeOf(common.dataFolder()), folderMode);
+        QCOMPARE(groupOf(common.database()), groupOf(common.dataFolder()));
+        QVERIFY(Globals::connection().isOpen());
+    }
+
     void templateMissing() {
         TestSupport::CommonFolder common;
         QTemporaryDir program;
@@ -227,6 +325,21 @@ private slots:
             QVERIFY(!Globals::hasConnection());
         }
         QCOMPARE(boxes.texts(), std::vector<QString>{});
+    }
+
+    // A click still queued when the window closes does not run against the released connection.
+    void closingRunsNoQueuedClick() {
+        TestSupport::CommonFolder common;
+        TestSupport::MessageRecorder boxes;
+        Form1 window;
+        window.Form_Load();
+        window.show();
+        window.Text1->setText(QStringLiteral("1"));
+        QMetaObject::invokeMethod(window.PushButton1, &QPushButton::click, Qt::QueuedConnection);
+        QVERIFY(window.close());
+        QVERIFY(!Globals::hasConnection());
+        QCOMPARE(boxes.texts(), std::vector<QString>{});
+        QCOMPARE(window.Text1->text(), QStringLiteral("1"));
     }
 };
 

@@ -15,6 +15,17 @@ class SettingsStoreTest : public QObject {
     static void clearAll() {
         for (const QString& application : {kApplication, QStringLiteral("Elsewhere")})
             QSettings(QSettings::IniFormat, QSettings::UserScope, application, application).clear();
+        QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Newcomer")).removeRecursively();
+        reload();
+    }
+
+    // Written by someone else: another copy of the program, or a hand edit.
+    static void writeBehindTheBack(const QString& application, const QString& value) {
+        QSettings(QSettings::IniFormat, QSettings::UserScope, application, application)
+            .setValue(kSection + QStringLiteral("/Option1"), value);
+    }
+    static QString option1(const QString& application) {
+        return GetSetting(application, kSection, QStringLiteral("Option1"), QStringLiteral("missing"));
     }
 
 private slots:
@@ -56,6 +67,32 @@ private slots:
         QVERIFY2(QFile::exists(file), qPrintable(file));
         QSettings onDisk(file, QSettings::IniFormat);
         QCOMPARE(onDisk.value(QStringLiteral("Tallyclock Suite/Option1")).toString(), QStringLiteral("True"));
+    }
+
+    // Reads come from memory; a change on disk is noticed from the event loop, also for a file
+    // that did not exist (nor its folder) when it was first asked for.
+    void changesOnDiskAreNoticed_data() {
+        QTest::addColumn<QString>("application");
+        QTest::addColumn<QString>("before");
+        QTest::newRow("existing file") << kApplication << QStringLiteral("True");
+        QTest::newRow("no file yet") << QStringLiteral("Newcomer") << QStringLiteral("missing");
+    }
+    void changesOnDiskAreNoticed() {
+        QFETCH(QString, application);
+        QFETCH(QString, before);
+        if (before != QLatin1String("missing"))
+            SaveSetting(application, kSection, QStringLiteral("Option1"), before);
+        QCOMPARE(option1(application), before);
+
+        writeBehindTheBack(application, QStringLiteral("False"));
+        QCOMPARE(option1(application), before);
+        QTRY_COMPARE(option1(application), QStringLiteral("False"));
+        // Still watched after the change.
+        writeBehindTheBack(application, QStringLiteral("-1"));
+        QTRY_COMPARE(option1(application), QStringLiteral("-1"));
+        // The program's own save shows at once.
+        SaveSetting(application, kSection, QStringLiteral("Option1"), QStringLiteral("0"));
+        QCOMPARE(option1(application), QStringLiteral("0"));
     }
 
     void booleanReading() {

@@ -18,7 +18,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 # Everything below needs its own session bus; dbus-run-session ends that bus when we end.
 if [ -z "${TALLYCLOCK_E2E_IN_SESSION:-}" ]; then
-    for tool in dbus-run-session Xvfb xdotool sqlite3 import convert; do
+    for tool in dbus-run-session Xvfb xdotool xprop sqlite3 import convert; do
         command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (make deps installs it)" >&2; exit 1; }
     done
     [ -x /usr/libexec/at-spi-bus-launcher ] || { echo "e2e: at-spi2-core is missing" >&2; exit 1; }
@@ -108,4 +108,9 @@ program_pid=$!
 export TALLYCLOCK_E2E_WORK="$work" TALLYCLOCK_E2E_PID="$program_pid"
 export TALLYCLOCK_E2E_SHOTS="${TALLYCLOCK_E2E_SHOTS:-$work}"
 timeout --kill-after=5 120 /usr/bin/python3 "$here/scenario.py"
+# The scenario ends by closing the main window: the program must have ended by itself, cleanly.
+status=0
+wait "$program_pid" || status=$?
+program_pid=''
+[ "$status" -eq 0 ] || { echo "e2e: the program ended with status $status after its window closed" >&2; exit 1; }
 passed=1

@@ -7,6 +7,7 @@ and keys for the message boxes. What the windows show is read over the accessibi
 was stored is read from dbData.mdb with the sqlite3 tool.
 """
 
+import ctypes
 import datetime
 import glob
 import os
@@ -52,6 +53,7 @@ FORM4_FRAME1 = (120, 120)
 FORM4 = {
     "View All": (240, 1260, 3600, 405, FORM4_FRAME1),
     "Close This Reports Window": (4080, 8190, 3840, 405, None),
+    "Hours Worked": (120, 8700, 7800, 405, None),
 }
 FORM5_FRAME2 = (120, 1140)
 FORM5 = {
@@ -152,6 +154,47 @@ def key(*names):
     run(["xdotool", "key", *names])
 
 
+def icon_size(window):
+    """The size of the first icon the window offers the window manager (_NET_WM_ICON), or None."""
+    out = run(["xprop", "-id", window, "-f", "_NET_WM_ICON", "32c", " = $0, $1\n", "_NET_WM_ICON"])
+    match = re.search(r"_NET_WM_ICON\(CARDINAL\) = (\d+), (\d+)", out)
+    return (int(match.group(1)), int(match.group(2))) if match else None
+
+
+def check_icon(window, name):
+    size = icon_size(window)
+    check(size is not None and size[0] > 0 and size[1] > 0, f'the window "{name}" shows no icon')
+
+
+def request_close(window):
+    """Asks a window to close (WM_DELETE_WINDOW), as a window manager's close button does."""
+    x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+    class Event(ctypes.Union):
+        _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+    display = x11.XOpenDisplay(None)
+    check(display, "cannot open the X display")
+    event = Event()
+    event.xclient.type = 33  # ClientMessage
+    event.xclient.window = int(window)
+    event.xclient.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+    event.xclient.format = 32
+    event.xclient.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+    x11.XSendEvent(display, int(window), 0, 0, ctypes.byref(event))
+    x11.XCloseDisplay(display)  # flushes the request
+
+
 def screenshot(window, name, folder=SHOTS):
     path = os.path.join(folder, name)
     run(["import", "-window", window, path], timeout=20)
@@ -234,6 +277,26 @@ def dump(accessible, depth=0):
                 dump(child, depth + 1)
 
 
+def check_own_names(window):
+    """Every control speaks a name of its own: none is nameless, and none borrows the title of the
+    frame (panel) it sits in. The rows of a list are its data, not controls."""
+    def walk(accessible, frame_title):
+        for child in accessible:
+            if child is None:
+                continue
+            role = child.getRoleName()
+            name = child.name
+            where = f'{role} in "{window.name}"'
+            check(name != "", f"a {where} has no name")
+            if role == "panel":
+                walk(child, name)
+                continue
+            check(name != frame_title, f'a {where} is named after its frame "{frame_title}"')
+            if role not in ("tree", "table"):
+                walk(child, frame_title)
+    walk(window, None)
+
+
 def tab_walk(window_name, presses):
     """The names the focus visits on pressing Tab, starting where the focus is."""
     names = [focused_name(window_name)]
@@ -287,7 +350,7 @@ def answer_ok(expected):
     """Reads the message box, checks its text and answers it with the keyboard."""
     text = message_box_text()
     check(text == expected, f"the message box says {text!r}, expected {expected!r}")
-    wait_x_window(APP_TITLE)
+    check_icon(wait_x_window(APP_TITLE), APP_TITLE)
     key("Return")
     wait_for("the message box to close", lambda: top_level(APP_TITLE, ("alert", "dialog")) is None)
     return text
@@ -318,7 +381,9 @@ def today_iso():
 
 def first_run():
     main = wait_x_window(MAIN)
-    wait_for("the main window on the accessibility bus", lambda: top_level(MAIN))
+    check_icon(main, MAIN)
+    # A screen reader meets a window (a frame), not a panel.
+    wait_for("the main window on the accessibility bus as a frame", lambda: top_level(MAIN, ("frame",)))
     check(os.path.isdir(DATA_FOLDER), "the data folder was not created")
     check(os.path.isfile(DATABASE), "the database was not put in place")
     check(sql("select count(*) from tblEmployees") == [["0"]], "a fresh database holds persons")
@@ -326,6 +391,7 @@ def first_run():
 
     window = top_level(MAIN)
     dump(window)
+    check_own_names(window)
     click(main, FORM1["Person Number"])
     check_tab_order(MAIN, ["Person Number", "Password", "Login", "Create / Delete / Edit Logins", "Reports",
                            "Today's attendance", "Format", "Time In", "Person Number"])
@@ -349,8 +415,10 @@ def create_first_administrator(main):
               "user from viewing Reports and Employee Lists.")
 
     editor = wait_x_window("Add Person")
+    check_icon(editor, "Add Person")
     window = wait_for("the editor on the accessibility bus", lambda: top_level("Add Person", ("dialog",)))
     dump(window)
+    check_own_names(window)
     check(checked(find(window, "radio button", "Administrator: Yes"))
           and not checked(find(window, "radio button", "Administrator: No")),
           'the editor does not open with "Yes" selected')
@@ -376,8 +444,10 @@ def create_first_administrator(main):
 
     # Whatever happened in the editor, the persons window follows, listing the new administrator.
     persons = wait_x_window("Persons")
+    check_icon(persons, "Persons")
     window = wait_for("the persons window on the accessibility bus", lambda: top_level("Persons", ("dialog",)))
     dump(window)
+    check_own_names(window)
     check_tab_order("Persons", ["Persons", "Add", "Delete", "Update", "Close", "Persons"])
     listed = find(window, "tree", "Persons")
     check(headers_of(listed) == ["Person Number", "Name", "Department", "Position"],
@@ -394,14 +464,19 @@ def create_first_administrator(main):
     log("first administrator created through the persons button, the editor and the persons window")
 
 
-def punch(main, mode, number, password):
-    click(main, FORM1[mode], x_twips=150)
+def punch(main, mode, number, password, by_accessibility=False):
+    """A punch as a person makes it; the mode is chosen with the mouse, or with the option's own
+    action over the accessibility bus, as a screen reader or a switch device chooses it."""
+    if by_accessibility:
+        find(top_level(MAIN), "radio button", mode).queryAction().doAction(0)
+    else:
+        click(main, FORM1[mode], x_twips=150)
     wait_for(f'"{mode}" selected', lambda: checked(find(top_level(MAIN), "radio button", mode)))
     type_into(main, FORM1["Person Number"], number)
     type_into(main, FORM1["Password"], password)
     # The punch button's caption follows the mode; a screen reader speaks it.
     caption = "Login" if mode == "Time In" else "Logout"
-    find(top_level(MAIN), "push button", caption)
+    wait_for(f'the button "{caption}"', lambda: find(top_level(MAIN), "push button", caption))
     click(main, FORM1["Login"])
 
 
@@ -443,7 +518,7 @@ def punch_in_and_out(main):
     answer_ok("Ada Lovelace already logged in.")
     check(len(sql("select * from tblLogins")) == 1, "a second punch in wrote a record")
 
-    punch(main, "Time Out", "1001", "s3cret")
+    punch(main, "Time Out", "1001", "s3cret", by_accessibility=True)
     closed = wait_for("the punch-out", lambda: sql("select TimeOut from tblLogins where TimeOut is not null"))
     time_out = closed[0][0]
     check(re.fullmatch(r"\d\d:\d\d [AP]M", time_out), f"the punch-out time is {time_out!r}")
@@ -459,6 +534,23 @@ def report_rows():
     return rows_of(find(top_level("Reports"), "tree", "Results"))
 
 
+def hours_worked(form4, person):
+    click(form4, FORM4["Hours Worked"])
+    hours = wait_x_window("Hours")
+    window = wait_for("the hours window on the accessibility bus", lambda: top_level("Hours", ("dialog",)))
+    dump(window)
+    totals = find(window, "tree", "Hours per person")
+    check(headers_of(totals) == ["Person Number", "Name", "Department", "Days worked", "Hours", "Hours (decimal)",
+                                 "Open records", "Overnight records", "Long records"],
+          f"the hours list has the headers {headers_of(totals)}")
+    rows = wait_for("this week's hours", lambda: rows_of(totals) or None)
+    check(len(rows) == 2 and rows[0][:3] == person[:3] and rows[1][0] == "Total",
+          f"the hours list shows {rows}")
+    screenshot(hours, "hours-window.png")
+    key("Escape")
+    wait_x_window_gone("Hours")
+
+
 def reports(main):
     # The gate refuses a wrong password and leaves the typed texts where they are.
     type_into(main, FORM1["Person Number"], "1001")
@@ -472,15 +564,17 @@ def reports(main):
     type_into(main, FORM1["Password"], "s3cret")
     click(main, FORM1["Reports"])
     form4 = wait_x_window("Reports")
+    check_icon(form4, "Reports")
     window = wait_for("the reports window on the accessibility bus", lambda: top_level("Reports", ("dialog",)))
     record = sql("select EmployeeNo,TimeIn,TimeOut from tblLogins")[0]
     expected = ["1001", "Ada Lovelace", "Engineering", "Analyst"]
     dump(window)
+    check_own_names(window)
     # The search field speaks its entry as its value and takes its name from its label.
     check(labelled_by(find(window, "combo box")) == ["Search by:"], "the search field is not labelled")
     check_tab_order("Reports", ["Date", "Search value:", "Search", "View All", "Clear Results", "Results",
                                 "Save Results As Text", "Send Results To Excel", "Delete Selected Record (Above)",
-                                "Close This Reports Window", "Date"])
+                                "Close This Reports Window", "Hours Worked", "Date"])
     # It opens on today's records.
     check(text_of(find(window, "text", "Search value:")) != "", "the search value is empty at opening")
     results = find(window, "tree", "Results")
@@ -493,6 +587,7 @@ def reports(main):
     rows = wait_for("every record in the reports list", report_rows)
     check(len(rows) == 1 and rows[0][:4] == expected, f"View All shows {rows}")
     screenshot(form4, "reports-window.png")
+    hours_worked(form4, expected)
     # Closed the way a screen reader user does it: the button's action over the accessibility bus.
     find(top_level("Reports"), "push button", "Close This Reports Window").queryAction().doAction(0)
     wait_x_window_gone("Reports")
@@ -505,8 +600,10 @@ def change_time_format(main):
     """The Format window: read as a screen reader reads it, choose 24-hour time, Save."""
     click(main, FORM1["Format"])
     form5 = wait_x_window("Format")
+    check_icon(form5, "Format")
     window = wait_for("the format window on the accessibility bus", lambda: top_level("Format", ("dialog",)))
     dump(window)
+    check_own_names(window)
     # One stop per frame (the arrow keys move within it), then the buttons.
     check_tab_order("Format", ["mm/dd/yyyy", "Military", "Save", "Cancel", "mm/dd/yyyy"])
     for frame, options in (("Date Format", ("mm/dd/yyyy", "dd/mm/yyyy (European)")),
@@ -528,6 +625,22 @@ def change_time_format(main):
     log(f"format window: 24-hour time stored, the clock shows {clock[0]}")
 
 
+def close_program(main):
+    """Closing the main window ends the program (run-e2e.sh checks its exit status)."""
+    request_close(main)
+
+    def gone():
+        try:
+            os.kill(PROGRAM_PID, 0)
+        except ProcessLookupError:
+            return True
+        # A process that has ended but is not yet reaped by run-e2e.sh counts as gone.
+        with open(f"/proc/{PROGRAM_PID}/stat", encoding="ascii") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] == "Z"
+    wait_for("the program to end after its window closed", gone)
+    log("closing the main window ended the program")
+
+
 def main():
     started = time.monotonic()
     window = first_run()
@@ -535,6 +648,7 @@ def main():
     punch_in_and_out(window)
     reports(window)
     change_time_format(window)
+    close_program(window)
     log(f"passed in {time.monotonic() - started:.1f} s")
 
 

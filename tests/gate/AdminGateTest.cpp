@@ -206,6 +206,28 @@ private slots:
         QCOMPARE(ReportsScene::column(scene.main->ListView1, 0), QStringList{"07"});
         QVERIFY(boxes.errors().empty());
     }
+
+    // A record deleted in the reports window the gate opened leaves today's list at once.
+    void deletionInTheReportsWindowRefreshesToday() {
+        GateScene scene;
+        scene.addPerson(QStringLiteral("adm"), QStringLiteral("Ada"), true, QStringLiteral("secret"));
+        scene.type(QStringLiteral("adm"), QStringLiteral("secret"));
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        scene.addRecord(QStringLiteral("08"), ReportsScene::today(), QStringLiteral("09:00 AM"));
+        scene.main->listLogins();
+        TestSupport::MessageRecorder boxes;
+        QStringList listedInside;
+        const QStringList shown = scene.press(scene.main->PushButton3, [&](QWidget* modal) {
+            auto* reports = qobject_cast<Form4*>(modal);
+            QVERIFY(reports);
+            reports->ListView1->selectRow(0);
+            reports->PushButton6->click();
+            listedInside = ReportsScene::column(scene.main->ListView1, 0);
+        });
+        QCOMPARE(shown, QStringList{"Form4"});
+        QCOMPARE(listedInside, QStringList{"08"});
+        QVERIFY(boxes.shown().empty());
+    }
 };
 
 TALLYCLOCK_TEST(AdminGateTest)

@@ -143,6 +143,49 @@ private slots:
             QVERIFY(!list->isChecked(row));
     }
 
+    // A row chosen by a click on any of its cells takes Space the same way.
+    void spaceAfterClickingAnyCell_data() {
+        QTest::addColumn<int>("column");
+        QTest::newRow("first column") << 0;
+        QTest::newRow("second column") << 1;
+        QTest::newRow("last column") << 2;
+    }
+    void spaceAfterClickingAnyCell() {
+        QFETCH(int, column);
+        std::unique_ptr<ListView> list(listWithColumns(3));
+        for (int i = 0; i < 3; ++i)
+            list->addItem(QString::number(i));
+        list->setCheckBoxes(true);
+        list->resize(800, 300);
+        list->show();
+        QVERIFY(QTest::qWaitForWindowExposed(list.get()));
+        const QRect cell = list->visualRect(list->model()->index(1, column));
+        // Away from the check box, which a click would toggle by itself.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(cell.right() - 4, cell.center().y()));
+        QCOMPARE(list->selectedRow(), 1);
+        QVERIFY(!list->isChecked(1));
+        QTest::keyClick(list.get(), Qt::Key_Space);
+        QVERIFY(list->isChecked(1));
+        QTest::keyClick(list.get(), Qt::Key_Space);
+        QVERIFY(!list->isChecked(1));
+        QVERIFY(!list->isChecked(0));
+        QVERIFY(!list->isChecked(2));
+    }
+
+    // A column at the control's default width is widened to its header; one sized by the caller
+    // keeps that size.
+    void defaultWidthFitsTheHeader() {
+        std::unique_ptr<ListView> list(new ListView);
+        list->addColumnHeader(QStringLiteral("Login Difference and then some more words"));
+        list->addColumnHeader(QStringLiteral("X"));
+        QHeaderView* header = list->header();
+        QVERIFY(header->sectionSizeHint(0) > header->defaultSectionSize());
+        QVERIFY(list->columnWidth(0) >= header->sectionSizeHint(0));
+        QCOMPARE(list->columnWidth(1), header->defaultSectionSize());
+        list->setColumnWidthTwips(0, 720);
+        QCOMPARE(list->columnWidth(0), list->logicalDpiX() / 2);
+    }
+
     void spaceWithoutCheckBoxesChangesNoMark() {
         std::unique_ptr<ListView> list(listWithColumns(1));
         for (int i = 0; i < 3; ++i)

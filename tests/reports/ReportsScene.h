@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/TestSupport.h"
+#include "core/ErrorTrap.h"
 #include "core/Form1.h"
 #include "core/Globals.h"
 #include "data/AttendanceDatabase.h"
@@ -67,6 +68,8 @@ public:
     // window is closed with Esc afterwards unless `inside` closed it. Returns exec()'s result.
     int showReports(const std::function<void(Form4&)>& inside) {
         Form4 form(main.get());
+        // Wired as the administrator gate wires it.
+        ErrorTrap::relay(&form, &Form4::recordsChanged, main.get(), &Form1::listLogins);
         bool ran = false;
         TestSupport::whenModalShows([&](QWidget* modal) {
             ran = modal == &form;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+// The steps that bring an attendance database to the schema this program works with. Each step
+// names the version it reaches and its SQL for each engine side by side. A step only ever adds
+// (tables, columns, indexes), so a database any version behind still holds every object of the
+// first version. The engines run the missing steps in order at open, all in one transaction, and
+// then record the latest version in the database.
+struct SchemaUpgrade {
+    int version;
+    const char* sqlite;
+    const char* postgres;
+};
+
+// A table or view every attendance database must have, with the columns the program reads.
+struct RequiredObject {
+    const char* name;
+    bool isView;
+    std::vector<const char*> columns;
+};
+
+namespace SchemaUpgrades {
+
+// Every step, oldest first; the first one creates the tables of an empty database.
+const std::vector<SchemaUpgrade>& steps();
+int latestVersion();
+const std::vector<RequiredObject>& requiredObjects();
+
+// The refusal of a database that a newer program has upgraded.
+QString newerThanProgram(const QString& database, int version);
+
+} // namespace SchemaUpgrades

@@ -1,0 +1,371 @@
+#include "hours/HoursWindow.h"
+
+#include "core/ErrorTrap.h"
+#include "core/Globals.h"
+#include "core/Main.h"
+#include "data/AttendanceDatabase.h"
+#include "platform/DateTexts.h"
+#include "platform/Fonts.h"
+#include "platform/ListView.h"
+#include "platform/MessageBox.h"
+#include "platform/MousePointer.h"
+#include "platform/PushButton.h"
+#include "platform/SystemClock.h"
+#include "platform/Twips.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <array>
+
+namespace {
+
+constexpr int kSortRole = Qt::UserRole + 1;
+constexpr int kTotalsRole = Qt::UserRole + 2;
+
+const std::array<QString, HoursWindow::ColumnCount> kHeaders = {
+    QStringLiteral("Person Number"), QStringLiteral("Name"),
+    QStringLiteral("Department"),    QStringLiteral("Days worked"),
+    QStringLiteral("Hours"),         QStringLiteral("Hours (decimal)"),
+    QStringLiteral("Open records"),  QStringLiteral("Overnight records"),
+    QStringLiteral("Long records")};
+
+const QStringList kPresets = {QStringLiteral("This week"), QStringLiteral("Last week"),
+                              QStringLiteral("This month"), QStringLiteral("Last month"),
+                              QStringLiteral("Custom")};
+constexpr int kCustom = 4;
+
+// The totals row stays below the persons whichever way the list is sorted.
+class TotalsLastProxy : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
+        const bool leftTotals = left.siblingAtColumn(0).data(kTotalsRole).toBool();
+        const bool rightTotals = right.siblingAtColumn(0).data(kTotalsRole).toBool();
+        if (leftTotals != rightTotals)
+            return sortOrder() == Qt::DescendingOrder ? leftTotals : rightTotals;
+        return QSortFilterProxyModel::lessThan(left, right);
+    }
+};
+
+QStandardItem* cell(const QString& text, const QVariant& sortKey) {
+    auto* item = new QStandardItem(text);
+    item->setData(sortKey, kSortRole);
+    item->setEditable(false);
+    return item;
+}
+
+QStandardItem* countCell(long long count) {
+    QStandardItem* item = cell(QString::number(count), count);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
+
+QTreeView* reportList(QWidget* parent, const QString& accessibleName) {
+    auto* list = new QTreeView(parent);
+    ListView::applyLook(list);
+    list->setAccessibleName(accessibleName);
+    return list;
+}
+
+QString problemOf(const Hours::RecordHours& hours, const Hours::Rules& rules) {
+    if (hours.state == Hours::RecordHours::State::Unreadable)
+        return QStringLiteral("Time cannot be read; not counted");
+    return QStringLiteral("Longer than %1 hours (%2)")
+        .arg(rules.longRecordMinutes / 60)
+        .arg(Hours::clockHours(hours.minutes));
+}
+
+// A person's records of the period, with what each one counts.
+void showRecordsOf(QWidget* parent, const QString& number, const QString& name, const Hours::Period& period) {
+    const std::vector<Hours::Record> records =
+        Hours::records(Globals::connection().loginsBetween(period.from, period.to, number));
+    const Hours::Rules rules = Hours::rulesFromSettings();
+
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("PersonRecords"));
+    dialog.setWindowTitle(QStringLiteral("Records of %1 %2").arg(number, name).trimmed());
+    dialog.setFont(Fonts::window());
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* caption = new QLabel(
+        QStringLiteral("%1 to %2").arg(DateTexts::shortDate(period.from), DateTexts::shortDate(period.to)),
+        &dialog);
+    layout->addWidget(caption);
+    QTreeView* list = reportList(&dialog, QStringLiteral("Records"));
+    auto* model = new QStandardItemModel(0, 5, list);
+    model->setHorizontalHeaderLabels({QStringLiteral("Date"), QStringLiteral("Login"),
+                                      QStringLiteral("Logout"), QStringLiteral("Hours"),
+                                      QStringLiteral("Note")});
+    for (const Hours::Record& record : records) {
+        const Hours::RecordHours hours = Hours::hoursOf(record, rules);
+        QString counted = Hours::clockHours(hours.minutes);
+        QString note;
+        if (hours.state == Hours::RecordHours::State::Open)
+            note = QStringLiteral("Open");
+        else if (hours.state == Hours::RecordHours::State::Unreadable || hours.isLong)
+            note = problemOf(hours, rules);
+        else if (hours.overnight)
+            note = QStringLiteral("Overnight");
+        model->appendRow({cell(DateTexts::shortDate(record.day), record.day),
+                          cell(record.timeIn, record.timeIn), cell(record.timeOut, record.timeOut),
+                          cell(counted, hours.minutes), cell(note, note)});
+    }
+    list->setModel(model);
+    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    layout->addWidget(list, 1);
+    auto* close = new PushButton(QStringLiteral("Close"), &dialog);
+    QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+    dialog.resize(Twips::toPixelsX(&dialog, 8000), Twips::toPixelsY(&dialog, 5000));
+    dialog.exec();
+}
+
+} // namespace
+
+HoursWindow::HoursWindow(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this)) {
+    setObjectName(QStringLiteral("HoursWindow"));
+    setWindowTitle(QStringLiteral("Hours"));
+    buildControls();
+}
+
+void HoursWindow::buildControls() {
+    setFont(Fonts::window());
+
+    const auto labelFor = [this](const QString& text, QWidget* control) {
+        auto* label = new QLabel(text, this);
+        label->setBuddy(control);
+        control->setAccessibleName(text);
+        return label;
+    };
+    periodBox = new QComboBox(this);
+    periodBox->setObjectName(QStringLiteral("periodBox"));
+    periodBox->view()->setAccessibleName(QStringLiteral("Period:")); // the list of entries it drops down
+    fromDate = new QDateEdit(this);
+    fromDate->setObjectName(QStringLiteral("fromDate"));
+    toDate = new QDateEdit(this);
+    toDate->setObjectName(QStringLiteral("toDate"));
+    for (QDateEdit* edit : {fromDate, toDate}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(DateTexts::shortDateFormat());
+    }
+    showButton = new PushButton(QStringLiteral("Show"), this);
+
+    auto* period = new QHBoxLayout;
+    period->addWidget(labelFor(QStringLiteral("Period:"), periodBox));
+    period->addWidget(periodBox);
+    period->addSpacing(Twips::toPixelsX(this, 240));
+    period->addWidget(labelFor(QStringLiteral("From:"), fromDate));
+    period->addWidget(fromDate);
+    period->addWidget(labelFor(QStringLiteral("To:"), toDate));
+    period->addWidget(toDate);
+    period->addSpacing(Twips::toPixelsX(this, 240));
+    period->addWidget(showButton);
+    period->addStretch();
+
+    totalsList = reportList(this, QStringLiteral("Hours per person"));
+    totalsList->setObjectName(QStringLiteral("totalsList"));
+    m_totals = new QStandardItemModel(0, ColumnCount, this);
+    m_sorted = new TotalsLastProxy(this);
+    m_sorted->setSourceModel(m_totals);
+    m_sorted->setSortRole(kSortRole);
+    totalsList->setModel(m_sorted);
+    totalsList->setSortingEnabled(true);
+    totalsList->sortByColumn(Number, Qt::AscendingOrder);
+
+    correctLabel = new QLabel(this);
+    correctList = reportList(this, QStringLiteral("Records to correct"));
+    correctList->setObjectName(QStringLiteral("correctList"));
+    correctLabel->setBuddy(correctList);
+    m_corrections = new QStandardItemModel(0, 6, this);
+    correctList->setModel(m_corrections);
+
+    closeButton = new PushButton(QStringLiteral("Close"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(closeButton);
+
+    auto* layout = new QVBoxLayout(this);
+    const int margin = Twips::toPixelsX(this, 120);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->addLayout(period);
+    layout->addWidget(totalsList, 3);
+    layout->addWidget(correctLabel);
+    layout->addWidget(correctList, 1);
+    layout->addLayout(buttons);
+    for (PushButton* button : {showButton, closeButton})
+        button->setMinimumSize(Twips::toPixelsX(this, 1440), Twips::toPixelsY(this, 405));
+    resize(Twips::toPixelsX(this, 15600), Twips::toPixelsY(this, 8685));
+
+    setTabOrder(periodBox, fromDate);
+    setTabOrder(fromDate, toDate);
+    setTabOrder(toDate, showButton);
+    setTabOrder(showButton, totalsList);
+    setTabOrder(totalsList, correctList);
+    setTabOrder(correctList, closeButton);
+
+    connect(periodBox, &QComboBox::currentIndexChanged, this, &HoursWindow::periodChosen);
+    // A date typed or picked by hand makes the period a custom one.
+    for (QDateEdit* edit : {fromDate, toDate}) {
+        connect(edit, &QDateEdit::dateChanged, this, [this] {
+            if (!m_settingPeriod)
+                periodBox->setCurrentIndex(kCustom);
+        });
+    }
+    connect(showButton, &QPushButton::clicked, this, &HoursWindow::showTotals);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(totalsList, &QTreeView::doubleClicked, this,
+            [this](const QModelIndex& index) { openPerson(index.row()); });
+
+    for (QWidget* button : {showButton, closeButton})
+        m_pointer->handOver(button);
+    for (QWidget* area : {static_cast<QWidget*>(this), static_cast<QWidget*>(totalsList->viewport()),
+                          static_cast<QWidget*>(correctList->viewport())})
+        m_pointer->arrowOver(area);
+}
+
+int HoursWindow::showModal() {
+    load();
+    return exec();
+}
+
+void HoursWindow::load() {
+    ErrorTrap trap(QStringLiteral("Hours"), QStringLiteral("load"));
+    Main::dressWindow(trap, this, *m_pointer, {100, 101, 102, 104});
+    trap.step(106, [&] {
+        for (int c = 0; c < ColumnCount; ++c)
+            m_totals->setHorizontalHeaderItem(c, new QStandardItem(kHeaders[static_cast<size_t>(c)]));
+        totalsList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        totalsList->header()->setStretchLastSection(true);
+    });
+    trap.step(108, [&] {
+        m_corrections->setHorizontalHeaderLabels({QStringLiteral("Person Number"), QStringLiteral("Name"),
+                                                  QStringLiteral("Date"), QStringLiteral("Login"),
+                                                  QStringLiteral("Logout"), QStringLiteral("Problem")});
+        correctList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        correctList->header()->setStretchLastSection(true);
+    });
+    trap.step(110, [&] {
+        const QSignalBlocker quiet(periodBox);
+        periodBox->addItems(kPresets);
+    });
+    trap.step(112, [&] {
+        periodBox->setCurrentIndex(0);
+        periodChosen();
+    });
+    trap.step(114, [&] { showTotals(); });
+}
+
+void HoursWindow::periodChosen() {
+    const int index = periodBox->currentIndex();
+    if (index < 0 || index == kCustom)
+        return;
+    const Hours::Period period =
+        Hours::presetPeriod(static_cast<Hours::Preset>(index), SystemClock::now().date());
+    m_settingPeriod = true;
+    fromDate->setDate(period.from);
+    toDate->setDate(period.to);
+    m_settingPeriod = false;
+}
+
+void HoursWindow::showTotals() {
+    ErrorTrap trap(QStringLiteral("Hours"), QStringLiteral("showTotals"));
+    // Nothing of an earlier period stays in view beside dates that name another one.
+    trap.step(100, [&] {
+        m_totals->removeRows(0, m_totals->rowCount());
+        m_corrections->removeRows(0, m_corrections->rowCount());
+        correctLabel->clear();
+    });
+    const Hours::Period period{fromDate->date(), toDate->date()};
+    if (!trap.test(
+            102, [&] { return period.from <= period.to; }, ErrorTrap::FailedTest::Skips)) {
+        trap.step(104, [] { MessageBox::ok(QStringLiteral("The From date is after the To date.")); });
+        return;
+    }
+    Hours::Rules rules;
+    std::vector<Hours::Record> records;
+    const auto read = [&] {
+        records = Hours::records(Globals::connection().loginsBetween(period.from, period.to));
+    };
+    if (!trap.step(106, [&] { rules = Hours::rulesFromSettings(); }) || !trap.step(108, read))
+        return;
+    m_shown = period;
+    const Hours::Report report = Hours::totals(records, rules);
+    trap.step(110, [&] { fillTotals(report); });
+    trap.step(112, [&] { fillCorrections(report, rules); });
+}
+
+void HoursWindow::fillTotals(const Hours::Report& report) {
+    const QString point = QLocale().decimalPoint();
+    const QIcon flag = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    const auto row = [&](const Hours::PersonTotals& person, const QVariant& numberKey) {
+        QList<QStandardItem*> items{cell(person.number, numberKey),
+                                    cell(person.name, person.name.toCaseFolded()),
+                                    cell(person.department, person.department.toCaseFolded()),
+                                    countCell(person.daysWorked),
+                                    countCell(person.minutes),
+                                    countCell(person.minutes),
+                                    countCell(person.openRecords),
+                                    countCell(person.overnightRecords),
+                                    countCell(person.longRecords)};
+        items[HoursClock]->setText(Hours::clockHours(person.minutes));
+        items[HoursDecimal]->setText(Hours::decimalHours(person.minutes, point));
+        if (person.unreadableRecords > 0 || person.longRecords > 0) {
+            items[Number]->setIcon(flag);
+            const QString why = QStringLiteral("%1 record(s) to correct; see Records to correct.")
+                                    .arg(person.unreadableRecords + person.longRecords);
+            for (QStandardItem* item : items)
+                item->setToolTip(why);
+        }
+        return items;
+    };
+    // Persons come in the order of their numbers as people read them; that order is the sort key.
+    for (size_t i = 0; i < report.persons.size(); ++i)
+        m_totals->appendRow(row(report.persons[i], static_cast<qlonglong>(i)));
+    if (!report.persons.empty()) {
+        QList<QStandardItem*> totals = row(report.totals, QVariant());
+        totals[Number]->setText(QStringLiteral("Total"));
+        totals[Number]->setData(true, kTotalsRole);
+        for (QStandardItem* item : totals)
+            item->setBackground(palette().midlight());
+        m_totals->appendRow(totals);
+    }
+    m_sorted->sort(totalsList->header()->sortIndicatorSection(), totalsList->header()->sortIndicatorOrder());
+}
+
+void HoursWindow::fillCorrections(const Hours::Report& report, const Hours::Rules& rules) {
+    for (const Hours::RecordToCorrect& entry : report.toCorrect) {
+        const Hours::Record& record = entry.record;
+        m_corrections->appendRow({cell(record.number, {}), cell(record.name, {}),
+                                  cell(DateTexts::shortDate(record.day), {}), cell(record.timeIn, {}),
+                                  cell(record.timeOut, {}), cell(problemOf(entry.hours, rules), {})});
+    }
+    correctLabel->setText(report.toCorrect.empty()
+                              ? QStringLiteral("Records to correct: none")
+                              : QStringLiteral("Records to correct: %1 (long records are counted, records "
+                                               "whose times cannot be read are not)")
+                                    .arg(report.toCorrect.size()));
+}
+
+void HoursWindow::openPerson(int row) {
+    ErrorTrap trap(QStringLiteral("Hours"), QStringLiteral("openPerson"));
+    const QModelIndex index = m_sorted->index(row, Number);
+    if (!index.isValid() || index.data(kTotalsRole).toBool())
+        return;
+    const QString number = index.data().toString();
+    const QString name = index.siblingAtColumn(Name).data().toString();
+    trap.step(100, [&] { showRecordsOf(this, number, name, m_shown); });
+}

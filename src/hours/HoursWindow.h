@@ -1,0 +1,68 @@
+#pragma once
+
+#include "hours/HoursTotals.h"
+#include "hours/Periods.h"
+
+#include <QDialog>
+
+class MousePointer;
+class PushButton;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QModelIndex;
+class QSortFilterProxyModel;
+class QStandardItemModel;
+class QTreeView;
+
+// Hours worked per person over a period, for payroll, with the records that need a look first:
+// those longer than the long-record limit (most likely a missed punch out) and those whose times
+// cannot be read. A double-click on a person lists that person's records of the period.
+class HoursWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit HoursWindow(QWidget* parent = nullptr);
+
+    // Loads the window (this week's totals), then shows it modally.
+    int showModal();
+
+    void load();
+    void periodChosen();      // a preset fills From and To
+    void showTotals();        // reads the period's records and totals them
+    void openPerson(int row); // the person of the totals list's row (as sorted); none for the totals row
+
+    QComboBox* periodBox;
+    QDateEdit* fromDate;
+    QDateEdit* toDate;
+    PushButton* showButton;
+    QTreeView* totalsList;
+    QLabel* correctLabel;
+    QTreeView* correctList;
+    PushButton* closeButton;
+
+    // The list columns, in order.
+    enum Column {
+        Number,
+        Name,
+        Department,
+        DaysWorked,
+        HoursClock,
+        HoursDecimal,
+        OpenRecords,
+        OvernightRecords,
+        LongRecords,
+        ColumnCount
+    };
+
+private:
+    void buildControls();
+    void fillTotals(const Hours::Report& report);
+    void fillCorrections(const Hours::Report& report, const Hours::Rules& rules);
+
+    MousePointer* m_pointer;
+    QStandardItemModel* m_totals;
+    QSortFilterProxyModel* m_sorted;
+    QStandardItemModel* m_corrections;
+    Hours::Period m_shown; // the period the lists show
+    bool m_settingPeriod = false;
+};
