@@ -104,6 +104,11 @@ DailyResult daily(const QString& database, const QDate& today) {
 }
 
 void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDate& today) {
+    // A database on a server is kept safe by the server's own tools; the file is not used.
+    if (const QString url = AttendanceDatabase::configuredServerUrl(); !url.isEmpty()) {
+        db.openServer(url);
+        return;
+    }
     QString failure;
     try {
         db.open(database);

@@ -2,7 +2,7 @@
 #include "backup/Restore.h"
 #include "cli/Verb.h"
 #include "core/Form1.h"
-#include "data/SettingsStore.h"
+#include "data/AttendanceDatabase.h"
 #include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
 
@@ -19,11 +19,7 @@ namespace {
 
 // The PostgreSQL server the program is configured for; "" for the SQLite file.
 QString serverUrl() {
-    const QString fromEnvironment = qEnvironmentVariable("TALLYCLOCK_DATABASE_URL");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    return SettingsStore::GetSetting(SettingsStore::kApplication, SettingsStore::kSection,
-                                     QStringLiteral("DatabaseUrl"), QString());
+    return AttendanceDatabase::configuredServerUrl();
 }
 
 QString shellQuoted(const QString& text) {
