@@ -41,7 +41,10 @@
 namespace {
 
 QString oneLine(QString text) {
-    return text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // The server's messages break their lines with tabs as well.
+    for (const char c : {'\r', '\n', '\t'})
+        text.replace(QLatin1Char(c), QLatin1Char(' '));
+    return text;
 }
 
 // What the boxes of one click say about its outcome.

@@ -70,5 +70,6 @@ struct Verb {
 // The program's verbs, each from its own file; programVerbs() lists them.
 Verb backupVerb();
 Verb restoreVerb();
+Verb copyToVerb();
 
 } // namespace CommandLine
