@@ -2,7 +2,7 @@
 #include "backup/Restore.h"
 #include "cli/Verb.h"
 #include "core/Form1.h"
-#include "data/AttendanceDatabase.h"
+#include "data/SettingsStore.h"
 #include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
 
@@ -16,11 +16,6 @@
 namespace CommandLine {
 
 namespace {
-
-// The PostgreSQL server the program is configured for; "" for the SQLite file.
-QString serverUrl() {
-    return AttendanceDatabase::configuredServerUrl();
-}
 
 QString shellQuoted(const QString& text) {
     QString quoted = text;
@@ -62,7 +57,7 @@ int onServer(const Invocation& call, const QString& url, const QString& tool, co
 
 int backup(const Invocation& call) {
     const QString now = SystemClock::now().toString(QStringLiteral("yyyy-MM-dd"));
-    if (const QString url = serverUrl(); !url.isEmpty()) {
+    if (const QString url = SettingsStore::databaseUrl(); !url.isEmpty()) {
         const QString file =
             call.argumentCount() > 0 ? call.argument(0) : QStringLiteral("tallyclock-%1.dump").arg(now);
         return onServer(
@@ -95,7 +90,7 @@ int backup(const Invocation& call) {
 
 int restore(const Invocation& call) {
     const QString file = QFileInfo(call.argument(0)).absoluteFilePath();
-    if (const QString url = serverUrl(); !url.isEmpty())
+    if (const QString url = SettingsStore::databaseUrl(); !url.isEmpty())
         return onServer(
             call, url, QStringLiteral("restore a pg_dump file with pg_restore"),
             QStringLiteral("pg_restore --clean --if-exists --dbname=URL %1").arg(shellQuoted(file)));

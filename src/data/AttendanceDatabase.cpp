@@ -36,16 +36,8 @@ void AttendanceDatabase::openServer(const QString& url) {
     m_engine = connect();
 }
 
-QString AttendanceDatabase::configuredServerUrl() {
-    const QString fromEnvironment = qEnvironmentVariable("TALLYCLOCK_DATABASE_URL");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    return SettingsStore::GetSetting(SettingsStore::kApplication, SettingsStore::kSection,
-                                     QStringLiteral("DatabaseUrl"), QString());
-}
-
 void AttendanceDatabase::openConfigured(const QString& path) {
-    const QString url = configuredServerUrl();
+    const QString url = SettingsStore::databaseUrl();
     if (url.isEmpty())
         open(path);
     else

@@ -30,10 +30,9 @@ public:
     // database that is not an attendance database and one made by a newer program fail clearly. A
     // connection lost later fails the statement at hand; the next statement connects again.
     void openServer(const QString& url);
-    // The server the settings or the environment name (TALLYCLOCK_DATABASE_URL overrides the
-    // setting DatabaseUrl), or the file `path` when neither does.
+    // The server the settings or the environment name (SettingsStore::databaseUrl), or the file
+    // `path` when neither does.
     void openConfigured(const QString& path);
-    static QString configuredServerUrl();
     bool isOpen() const { return m_engine != nullptr; }
     // Closes the connection; statements then fail until the next open.
     void close();

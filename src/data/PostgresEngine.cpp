@@ -237,15 +237,23 @@ struct PostgresEngine::Session {
         return builder->finish();
     }
 
-    // Runs a change; returns how many rows it changed.
-    int change(Sql sql, const Params& params) {
+    // Runs a statement of a change; anything but the status expected is a failure.
+    Result execute(Sql sql, const Params& params, ExecStatusType expected) {
         prepare(sql, false);
         const std::vector<const char*> bound = values(params);
-        const Result result(PQexecPrepared(conn, name(sql).c_str(), static_cast<int>(bound.size()),
-                                           bound.data(), nullptr, nullptr, 0));
-        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+        Result result(PQexecPrepared(conn, name(sql).c_str(), static_cast<int>(bound.size()), bound.data(),
+                                     nullptr, nullptr, 0));
+        if (PQresultStatus(result.get()) != expected)
             throw changeFailure(result.get());
-        return std::atoi(PQcmdTuples(result.get()));
+        return result;
+    }
+
+    // Takes a lock for a change to come; returns how many rows it locked.
+    int lock(Sql sql, const Params& params) { return PQntuples(execute(sql, params, PGRES_TUPLES_OK).get()); }
+
+    // Runs a change; returns how many rows it changed.
+    int change(Sql sql, const Params& params) {
+        return std::atoi(PQcmdTuples(execute(sql, params, PGRES_COMMAND_OK).get()));
     }
 };
 
@@ -501,8 +509,8 @@ void PostgresEngine::serialisedForPerson(const QString& number, const std::funct
     // The person's row lock is taken before anything is read; a second terminal punching the same
     // person (in any letter case) waits here until this transaction ends, then reads what it wrote.
     Transaction transaction(*m_s);
-    if (m_s->read(LockPerson, {utf8(number)}).eof())
-        m_s->read(LockNumber, {utf8(number)});
+    if (m_s->lock(LockPerson, {utf8(number)}) == 0)
+        m_s->lock(LockNumber, {utf8(number)});
     work();
     transaction.commit();
 }
