@@ -1,28 +1,14 @@
-#include "cli/CommandLine.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 #include <SQLiteCpp/Database.h>
 
 namespace {
 
-struct Run {
-    int code;
-    QString out;
-    QString err;
-};
-
-Run copyTo(const QStringList& arguments) {
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    const int code =
-        CommandLine::run(QStringList{QStringLiteral("copy-to")} + arguments, outStream, errStream);
-    return {code, out, err};
+TestSupport::CommandLineRun copyTo(const QStringList& arguments) {
+    return TestSupport::runCommandLine(QStringList{QStringLiteral("copy-to")} + arguments);
 }
 
 // Every row of a record set as one text per row, the fields joined; Null shown apart from "".
@@ -77,7 +63,7 @@ private slots:
     void copiesEverything() {
         const QString file = workplaceFile();
         const QString server = TestSupport::freshServerDatabase();
-        const Run run = copyTo({server, QStringLiteral("--from"), file});
+        const auto run = copyTo({server, QStringLiteral("--from"), file});
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.startsWith(QStringLiteral("Copied 3 persons and 5 records from %1 to ").arg(file)),
                  qPrintable(run.out));
@@ -140,7 +126,7 @@ private slots:
             db.openServer(server);
             db.insertPerson({QStringLiteral("X"), QStringLiteral("x"), QStringLiteral("X"), {}, {}, false});
         }
-        const Run run = copyTo({server, QStringLiteral("--from"), file});
+        const auto run = copyTo({server, QStringLiteral("--from"), file});
         QCOMPARE(run.code, code);
         QVERIFY2(run.err.contains(err), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
