@@ -101,7 +101,8 @@ using Clock = std::chrono::steady_clock;
 // steps, and a statement past its deadline is stopped, whatever the file asks the engine to do.
 struct SqliteEngine::Connection {
     Connection(const QString& path, int busyTimeoutMs)
-        : db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX, busyTimeoutMs) {}
+        : db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX | SQLite::OPEN_NOFOLLOW,
+             busyTimeoutMs) {}
 
     SQLite::Database db;
     Clock::time_point deadline = Clock::time_point::max();
@@ -117,19 +118,16 @@ using Connection = SqliteEngine::Connection;
 
 QString describe(const SQLite::Exception& e, const Connection& c) {
     if (kindOf(e) == Kind::Interrupted)
-        return QStringLiteral("the statement took longer than %1 seconds and was stopped.")
-            .arg(c.statementLimitMs / 1000.0);
+        return EngineText::statementStopped(c.statementLimitMs);
     return QString::fromUtf8(e.what());
 }
 
 DatabaseError readFailure(const SQLite::Exception& e, const Connection& c) {
-    return DatabaseError(kindOf(e),
-                         QStringLiteral("The attendance database could not be read: %1").arg(describe(e, c)));
+    return EngineText::readFailure(kindOf(e), describe(e, c));
 }
 
 DatabaseError changeFailure(const SQLite::Exception& e, const Connection& c) {
-    return DatabaseError(
-        kindOf(e), QStringLiteral("The attendance database could not be changed: %1").arg(describe(e, c)));
+    return EngineText::changeFailure(kindOf(e), describe(e, c));
 }
 
 RecordSet::Kind kindOfDeclared(const char* declaredType) {

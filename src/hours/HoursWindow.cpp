@@ -79,12 +79,10 @@ QTreeView* reportList(QWidget* parent, const QString& accessibleName) {
     return list;
 }
 
+// A long record shows how long it is: the corrections list has no hours column.
 QString problemOf(const Hours::RecordHours& hours, const Hours::Rules& rules) {
-    if (hours.state == Hours::RecordHours::State::Unreadable)
-        return QStringLiteral("Time cannot be read; not counted");
-    return QStringLiteral("Longer than %1 hours (%2)")
-        .arg(rules.longRecordMinutes / 60)
-        .arg(Hours::clockHours(hours.minutes));
+    const QString note = Hours::note(hours, rules);
+    return hours.isLong ? QStringLiteral("%1 (%2)").arg(note, Hours::clockHours(hours.minutes)) : note;
 }
 
 // A person's records of the period, with what each one counts.
@@ -109,14 +107,8 @@ void showRecordsOf(QWidget* parent, const QString& number, const QString& name, 
                                       QStringLiteral("Note")});
     for (const Hours::Record& record : records) {
         const Hours::RecordHours hours = Hours::hoursOf(record, rules);
-        QString counted = Hours::clockHours(hours.minutes);
-        QString note;
-        if (hours.state == Hours::RecordHours::State::Open)
-            note = QStringLiteral("Open");
-        else if (hours.state == Hours::RecordHours::State::Unreadable || hours.isLong)
-            note = problemOf(hours, rules);
-        else if (hours.overnight)
-            note = QStringLiteral("Overnight");
+        const QString counted = Hours::clockHours(hours.minutes);
+        const QString note = Hours::note(hours, rules);
         model->appendRow({cell(DateTexts::shortDate(record.day), record.day),
                           cell(record.timeIn, record.timeIn), cell(record.timeOut, record.timeOut),
                           cell(counted, hours.minutes), cell(note, note)});

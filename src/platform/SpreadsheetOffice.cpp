@@ -28,6 +28,19 @@ Settings& currentSettings() {
     throw std::runtime_error(("LibreOffice Calc could not be started: " + why).toStdString());
 }
 
+// The module links the office's UNO runtime. That runtime lives in the office's program folder
+// beside private libraries of its own, which it finds relative to where it was loaded from; the
+// installed module carries no search path into another package's folder, so the runtime is loaded
+// from that folder first, and the module then finds it loaded already. A runtime that is missing
+// there is left to the module's own load, which names what it lacks.
+void loadOfficeRuntime() {
+    for (const char* name : {"libuno_sal.so.3", "libuno_cppu.so.3", "libuno_cppuhelpergcc3.so.3"}) {
+        const QString path = kProgramDir + QLatin1Char('/') + QLatin1String(name);
+        if (QFileInfo::exists(path))
+            QLibrary(path).load(); // stays loaded: a QLibrary unloads only when asked
+    }
+}
+
 // The module of `path`, loaded once and never unloaded (objects it made may outlive any caller).
 // Throws with the loader's reason.
 Module& loadModule(const QString& path) {
@@ -36,6 +49,7 @@ Module& loadModule(const QString& path) {
         return *found->second;
     if (!QFileInfo::exists(path))
         notInstalled(QStringLiteral("its bridge module %1 is missing.").arg(path));
+    loadOfficeRuntime();
     auto* library = new QLibrary(path);
     const auto entry = reinterpret_cast<ModuleEntry>(library->resolve(kModuleEntry));
     if (!entry) {
