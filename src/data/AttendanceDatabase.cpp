@@ -191,3 +191,11 @@ void AttendanceDatabase::recordLoginFailure(const QString& number, const QDateTi
 void AttendanceDatabase::clearLoginFailures(const QString& number) {
     run([&](DatabaseEngine& e) { e.clearLoginFailures(number); });
 }
+
+Workplace AttendanceDatabase::everything() {
+    return run([&](DatabaseEngine& e) { return e.everything(); });
+}
+
+void AttendanceDatabase::loadIntoEmpty(const Workplace& workplace) {
+    run([&](DatabaseEngine& e) { e.loadIntoEmpty(workplace); });
+}

@@ -94,6 +94,9 @@ public:
     void recordLoginFailure(const QString& number, const QDateTime& now);
     // Forgets the count: after a right password, or when an administrator lifts a refusal.
     void clearLoginFailures(const QString& number);
+    // A whole workplace as stored, and one written into an empty database (see DatabaseEngine).
+    Workplace everything();
+    void loadIntoEmpty(const Workplace& workplace);
 
 private:
     enum class Target { None, File, Server };

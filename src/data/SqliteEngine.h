@@ -44,6 +44,8 @@ public:
     Throttle::State loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    Workplace everything() override;
+    void loadIntoEmpty(const Workplace& workplace) override;
 
 protected:
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;

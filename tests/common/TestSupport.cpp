@@ -10,11 +10,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
+#include <QUrl>
 #include <SQLiteCpp/Database.h>
 #include <map>
 
@@ -149,6 +151,22 @@ void copyFirstProgramFileTo(const QString& path) {
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
     db.exec("DROP TABLE tblLoginFailures");
     db.exec("PRAGMA user_version = 0");
+}
+
+QString freshServerDatabase() {
+    static int created = 0;
+    const QString name = QStringLiteral("test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++created);
+    QUrl url(qEnvironmentVariable("TALLYCLOCK_TEST_DATABASE_URL"));
+    if (url.isEmpty())
+        qFatal(
+            "TALLYCLOCK_TEST_DATABASE_URL is not set: run the test through ctest, which starts the server");
+    QProcess createdb;
+    createdb.start(QStringLiteral("createdb"), {QStringLiteral("--maintenance-db=") + url.toString(), name});
+    if (!createdb.waitForFinished(30000) || createdb.exitStatus() != QProcess::NormalExit ||
+        createdb.exitCode() != 0)
+        qFatal("createdb %s failed: %s", qPrintable(name), createdb.readAllStandardError().constData());
+    url.setPath(QLatin1Char('/') + name);
+    return url.toString();
 }
 
 void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs) {

@@ -16,13 +16,13 @@ namespace {
 
 const QDateTime kNine(QDate(2026, 3, 5), QTime(9, 0));
 
-// One engine's database with a connection open on it, and the clock pinned at nine.
-struct Workplace {
-    Workplace() : data(TestDatabase::currentEngine()) {
+// A terminal: one engine's database with a connection open on it, and the clock pinned at nine.
+struct Terminal {
+    Terminal() : data(TestDatabase::currentEngine()) {
         data.open(db);
         SystemClock::setFixed(kNine);
     }
-    ~Workplace() { SystemClock::clearFixed(); }
+    ~Terminal() { SystemClock::clearFixed(); }
 
     Outcome tryLogin(const QString& number, const QString& password, AttendanceDatabase* other = nullptr) {
         return Login::check(other ? *other : db, number, password).outcome;
@@ -75,7 +75,7 @@ private slots:
     }
     void storedAsHashes() {
         QFETCH(QString, how);
-        Workplace w;
+        Terminal w;
         const QString password = u"Geheim Ölweg"_s;
         if (how == u"insert"_s) {
             w.db.insertPerson({u"E1"_s, password, u"Ann"_s, {}, {}, false});
@@ -103,7 +103,7 @@ private slots:
     // The upgrade hashes every plain-text password at once; Null stays Null (and matches nothing).
     // A failure on the way leaves the old database exactly as it was.
     void upgradeIsOneTransaction() {
-        Workplace w;
+        Terminal w;
         std::string persons;
         for (int i = 1; i <= 20; ++i)
             persons += "('E" + std::to_string(i) + "', 'pw" + std::to_string(i) + "', 'P'), ";
@@ -138,7 +138,7 @@ private slots:
     }
     void refusedAcrossConnections() {
         QFETCH(QString, number);
-        Workplace w;
+        Terminal w;
         w.db.insertPerson({u"Äda"_s, u"secret"_s, u"Ada"_s, {}, {}, true});
         AttendanceDatabase other; // another terminal
         w.data.open(other);
@@ -171,7 +171,7 @@ private slots:
 
     // A right password starts the count again.
     void successResetsTheCount() {
-        Workplace w;
+        Terminal w;
         w.db.insertPerson({u"E1"_s, u"secret"_s, u"Ann"_s, {}, {}, false});
         for (int round = 0; round < 2; ++round) {
             for (int i = 0; i < 4; ++i)
@@ -184,7 +184,7 @@ private slots:
     // An unknown number costs as much work as a wrong password (processor time of this thread, so
     // that other programs on the machine do not blur it).
     void unknownNumberTakesAsLongAsAWrongPassword() {
-        Workplace w;
+        Terminal w;
         w.db.insertPerson({u"E1"_s, u"secret"_s, u"Ann"_s, {}, {}, false});
         const auto cost = [&](const QString& number) {
             std::vector<double> samples;
