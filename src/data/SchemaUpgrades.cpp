@@ -90,7 +90,7 @@ CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
-        {2, kVersion2Sqlite, kVersion2Postgres, &PasswordHash::hashAll},
+        {2, kVersion2Sqlite, kVersion2Postgres, &PasswordHash::hashStoredPlainTexts},
     };
     return all;
 }
