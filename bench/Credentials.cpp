@@ -2,26 +2,35 @@
 
 #include "Measure.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SchemaUpgrades.h"
 
 #include <QFile>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
-#include <stdexcept>
 #include <string>
+#include <sys/resource.h>
 
-double upgradeMs(const QString& templatePath, const QString& folder, int persons) {
+namespace {
+
+double processorMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto msOf = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
+    return msOf(usage.ru_utime) + msOf(usage.ru_stime);
+}
+
+} // namespace
+
+UpgradeTime upgradeTime(const QString& folder, int persons) {
     const QString path = folder + QStringLiteral("/first-program-%1.mdb").arg(persons);
     QFile::remove(path);
-    if (!QFile::copy(templatePath, path))
-        throw std::runtime_error("cannot copy the template database");
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     {
-        // As the first program left its files: no schema version, no login failure counts,
-        // passwords as typed.
-        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
-        db.exec("DROP TABLE tblLoginFailures");
-        db.exec("PRAGMA user_version = 0");
+        // As the first program left its files: its tables, no schema version, passwords as typed.
+        SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        db.exec(SchemaUpgrades::steps().front().sqlite);
         SQLite::Transaction transaction(db);
         SQLite::Statement insert(db,
                                  "INSERT INTO tblEmployees (EmployeeNo, Password, Name) VALUES (?, ?, ?)");
@@ -35,8 +44,10 @@ double upgradeMs(const QString& templatePath, const QString& folder, int persons
         transaction.commit();
     }
     AttendanceDatabase db;
-    const double elapsed = timeMs([&] { db.open(path); });
+    const double processorBefore = processorMs();
+    const double wall = timeMs([&] { db.open(path); });
+    const UpgradeTime taken{wall, processorMs() - processorBefore};
     db.close();
     QFile::remove(path);
-    return elapsed;
+    return taken;
 }
