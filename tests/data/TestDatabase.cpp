@@ -112,6 +112,15 @@ private:
 
 } // namespace
 
+QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::runtime_error& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QStringLiteral("<no failure>");
+}
+
 void TestDatabase::addEngines() {
     QTest::addColumn<QString>("engine");
     QTest::newRow("sqlite") << QStringLiteral("sqlite");
