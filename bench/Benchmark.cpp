@@ -2,12 +2,14 @@
 // their targets. Run through `make bench` (Release build, offscreen platform).
 
 #include "Measure.h"
+#include "ServerBenchmark.h"
 #include "Workplace.h"
 
 #include "core/Form1.h"
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursWindow.h"
 #include "platform/DateTexts.h"
 #include "platform/ListView.h"
 #include "platform/MessageBox.h"
@@ -18,6 +20,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -135,6 +138,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "workplace ready in %.1f s\n", static_cast<double>(generation.elapsed()) / 1000.0);
 
     std::vector<Row> rows;
+    const ServerBenchSetup server{database, busiest, QStringLiteral("pw1")};
+    // "--server-only": the PostgreSQL half alone.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--server-only"))) {
+        measureServer(rows, server);
+        printTable(rows);
+        return 0;
+    }
 
     // Start-up, against a bare Qt window started the same way.
     const QString self = QCoreApplication::applicationFilePath();
@@ -248,6 +258,19 @@ int main(int argc, char** argv) {
     rows.push_back({QStringLiteral("search by date (%1 rows)").arg(dateRows), ms(median(byDate)),
                     QStringLiteral("<= 10 ms"), median(byDate) <= 10.0});
 
+    // The Hours window: last month of every person, read and totalled.
+    {
+        HoursWindow hours(&reports);
+        hours.load();
+        const QDate lastMonth = today.addMonths(-1);
+        hours.fromDate->setDate(QDate(lastMonth.year(), lastMonth.month(), 1));
+        hours.toDate->setDate(QDate(lastMonth.year(), lastMonth.month(), lastMonth.daysInMonth()));
+        const double hoursMs = median(repeat(15, [&] { hours.showTotals(); }));
+        rows.push_back({QStringLiteral("Hours window, one month of all persons (%1 persons)")
+                            .arg(hours.totalsList->model()->rowCount() - 1),
+                        ms(hoursMs), QStringLiteral("<= 100 ms"), hoursMs <= 100.0});
+    }
+
     // Spreadsheet export of 10,000 rows, office start included, when LibreOffice is there.
     if (LibreOffice::moduleError().isEmpty() && !LibreOffice::programPath().isEmpty()) {
         const QString profile = workDir + QStringLiteral("/office-profile");
@@ -284,9 +307,11 @@ int main(int argc, char** argv) {
                         QStringLiteral("LibreOffice not installed"), true});
     }
 
+    window.close();
+    measureServer(rows, server);
+
     printTable(rows);
     std::printf("\n(generated: %d persons, %d records over %d years, %d today; database %s)\n", size.persons,
                 size.records, size.years, size.today, qPrintable(database));
-    window.close();
     return 0;
 }

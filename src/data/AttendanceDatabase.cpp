@@ -168,3 +168,11 @@ RecordSet AttendanceDatabase::loginsBetween(const QDate& from, const QDate& to,
                                             const std::optional<QString>& number) {
     return run([&](DatabaseEngine& e) { return e.loginsBetween(from, to, number); });
 }
+
+Workplace AttendanceDatabase::everything() {
+    return run([&](DatabaseEngine& e) { return e.everything(); });
+}
+
+void AttendanceDatabase::loadIntoEmpty(const Workplace& workplace) {
+    run([&](DatabaseEngine& e) { e.loadIntoEmpty(workplace); });
+}

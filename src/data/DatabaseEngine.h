@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 // The fields the person editor writes. An update without a password keeps the stored one.
 struct PersonFields {
@@ -16,6 +17,28 @@ struct PersonFields {
     QString department;
     QString position;
     bool isAdmin = false;
+};
+
+// A whole workplace as stored, for moving it from one database into another. A null QString stands
+// for Null (apart from the empty text), an invalid day for a Null day; records keep the order in
+// which they were written, which decides a person's latest record.
+struct StoredPerson {
+    QString number;
+    QString password;
+    QString name;
+    QString department;
+    QString position;
+    qint64 isAdmin = 0;
+};
+struct StoredRecord {
+    QString number;
+    QDate day;
+    QString timeIn;
+    QString timeOut;
+};
+struct Workplace {
+    std::vector<StoredPerson> persons;
+    std::vector<StoredRecord> records;
 };
 
 enum class PunchKind { In, Out };
@@ -74,6 +97,13 @@ public:
     virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
                                     const std::optional<QString>& number) = 0;
 
+    // Every person and every record as stored, records in the order they were written.
+    virtual Workplace everything() = 0;
+    // Writes a whole workplace into a database that holds no person and no record, in one
+    // transaction that keeps every other change out meanwhile. A database that holds any is refused
+    // and left as it was; so is the whole workplace when any of it cannot be written.
+    virtual void loadIntoEmpty(const Workplace& workplace) = 0;
+
 protected:
     // Runs `work` in one transaction that no other change to this person's records or row can
     // interleave with; commits when it returns, rolls back when it throws.
@@ -90,4 +120,8 @@ DatabaseError readFailure(DatabaseError::Kind kind, const QString& detail);
 DatabaseError changeFailure(DatabaseError::Kind kind, const QString& detail);
 // The ISO text of a day; an invalid day is a failure rather than a silent match.
 std::string isoDay(const QDate& day);
+// Why a whole workplace is not written into a database that already holds one.
+DatabaseError notEmpty(const QString& database, qint64 persons, qint64 records);
+// A stored day read back: Null gives an invalid day; a text that is no day is a failure.
+QDate storedDay(const char* isoText, const QString& database);
 } // namespace EngineText

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -19,6 +21,8 @@
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include <unistd.h>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow2.hpp>
@@ -110,6 +114,11 @@ Reference<css::uno::XComponentContext> localContext() {
         const QString rc = kProgramDir + QStringLiteral("/fundamentalrc");
         if (!QFileInfo::exists(rc))
             notInstalled(QStringLiteral("%1 is missing.").arg(rc));
+        // The bridge writes to the office's pipe: an office that went away must end the call with
+        // an error, not the program with SIGPIPE.
+        struct sigaction current {};
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::signal(SIGPIPE, SIG_IGN);
         rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"), toOU(QStringLiteral("vnd.sun.star.pathname:") + rc));
         try {
             context = cppu::defaultBootstrap_InitialComponentContext();
@@ -263,8 +272,8 @@ struct Connection::Private {
     }
 };
 
-Connection::Connection(int callTimeoutMs, qint64 pid)
-    : d(std::make_unique<Private>()), m_callTimeoutMs(callTimeoutMs), m_pid(pid) {}
+Connection::Connection(int callTimeoutMs, qint64 pid, QString pipe)
+    : d(std::make_unique<Private>()), m_callTimeoutMs(callTimeoutMs), m_pid(pid), m_pipe(std::move(pipe)) {}
 
 Connection::~Connection() {
     giveUp();
@@ -272,7 +281,7 @@ Connection::~Connection() {
 
 std::shared_ptr<Connection> Connection::open(const QString& pipe, const Settings& settings, qint64 pid) {
     const auto local = localContext();
-    std::shared_ptr<Connection> connection(new Connection(settings.callTimeoutMs, pid));
+    std::shared_ptr<Connection> connection(new Connection(settings.callTimeoutMs, pid, pipe));
     const OUString description = toOU(QStringLiteral("pipe,name=%1").arg(pipe));
     Private& p = *connection->d;
     // The job watches the start deadline itself; the wait's own deadline, a little later, catches
@@ -370,6 +379,23 @@ qint64 startOffice(const Settings& settings, const QString& pipe) {
     if (!process.startDetached(&pid))
         notInstalled(QStringLiteral("%1 could not be run.").arg(program));
     return pid;
+}
+
+std::vector<qint64> processTree(qint64 root) {
+    std::vector<qint64> found{root};
+    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (size_t i = 0; i < found.size(); ++i) {
+        for (const QString& entry : processes) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields.at(1).toLongLong() == found[i])
+                found.push_back(entry.toLongLong());
+        }
+    }
+    return found;
 }
 
 bool waitForExit(qint64 pid, int ms) {
@@ -518,10 +544,41 @@ css::lang::Locale unoLocale(const QLocale& locale) {
     return result;
 }
 
+// True when the office serving `pipe` runs in the processes we started at `root`. The user's
+// office takes over our start request and serves the pipe itself; our start program then ends,
+// though not always at once.
+bool servesPipe(qint64 root, const QString& pipe) {
+    if (root <= 0 || !processAlive(root))
+        return false;
+    // The sockets bound to the pipe's path: the one that listens and those it accepted.
+    const QByteArray path = QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe).toUtf8();
+    QFile table(QStringLiteral("/proc/net/unix"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    std::vector<QByteArray> sockets;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 8 && fields.at(7) == path)
+            sockets.push_back("socket:[" + fields.at(6) + "]");
+    }
+    for (qint64 process : processTree(root)) {
+        const QString folder = QStringLiteral("/proc/%1/fd").arg(process);
+        for (const QString& fd : QDir(folder).entryList(QDir::Files | QDir::System)) {
+            char target[64] = {};
+            const QByteArray link = (folder + QLatin1Char('/') + fd).toLocal8Bit();
+            const ssize_t size = ::readlink(link.constData(), target, sizeof target - 1);
+            if (size > 0 &&
+                std::find(sockets.begin(), sockets.end(), QByteArray(target, size)) != sockets.end())
+                return true;
+        }
+    }
+    return false;
+}
+
 // Why the office may be ended: only an office we started ourselves that holds nothing. The user's
-// office took over our start request and let our process go; it is never ended.
-void endIfOurs(Connection& connection, int waitMs) {
-    if (waitForExit(connection.pid(), waitMs))
+// office, which took over our start request, is never ended.
+void endIfOurs(Connection& connection) {
+    if (!servesPipe(connection.pid(), connection.pipe()))
         return;
     connection.call([&] {
         const auto desktop = css::frame::Desktop::create(connection.context());
@@ -556,7 +613,7 @@ void endParked() {
     const ParkedOffice office = std::move(*parkedOffice());
     parkedOffice().reset();
     try {
-        endIfOurs(*office.connection, 2000);
+        endIfOurs(*office.connection);
     } catch (...) {
         // Already gone.
     }
@@ -644,10 +701,22 @@ public:
     // Dates and times go in as ISO texts: Calc reads what the API hands it with English (US) rules
     // whatever the locale, so a day-first date would turn into another day or stay text.
     void setDate(int row, int column, const QDate& date, const QString& form) override {
-        put(row, column, toOU(date.toString(Qt::ISODate)), form);
+        put(row, column, toOU(date.toString(Qt::ISODate)), numberFormat(form));
     }
     void setTime(int row, int column, const QTime& time, const QString& form) override {
-        put(row, column, toOU(time.toString(QStringLiteral("HH:mm:ss"))), form);
+        put(row, column, toOU(time.toString(QStringLiteral("HH:mm:ss"))), numberFormat(form));
+    }
+    // A fraction of a day, as Calc keeps times; written with the English decimal point it reads.
+    void setDuration(int row, int column, long long minutes) override {
+        put(row, column, toOU(QString::number(static_cast<double>(minutes) / (24 * 60), 'g', 17)),
+            NumberFormat{QStringLiteral("[HH]:MM"), false});
+    }
+    void setNumber(int row, int column, double value, int decimals) override {
+        const QString places =
+            decimals > 0 ? QStringLiteral(".") + QString(decimals, QLatin1Char('0')) : QString();
+        // Converted to the list's locale, so that the sheet shows its decimal sign.
+        put(row, column, toOU(QString::number(value, 'g', 17)),
+            NumberFormat{QStringLiteral("0") + places, decimals > 0});
     }
 
     void autoFitColumns() override {
@@ -688,7 +757,7 @@ private:
     struct FormattedCell {
         int row;
         int column;
-        QString form;
+        NumberFormat format;
     };
 
     void requireSheet() const {
@@ -698,7 +767,7 @@ private:
 
     // Rows go to the office in blocks of one array call each; a row whose block has gone out
     // already is written one cell at a time.
-    void put(int row, int column, const OUString& formula, const QString& form) {
+    void put(int row, int column, const OUString& formula, const NumberFormat& format) {
         requireSheet();
         if (row < 1 || column < 1)
             throw std::runtime_error("The cell address is outside the sheet.");
@@ -709,8 +778,8 @@ private:
                     UNO_QUERY_THROW);
                 const Sequence<OUString> line(&formula, 1);
                 cell->setFormulaArray(Sequence<Sequence<OUString>>(&line, 1));
-                if (!form.isEmpty())
-                    applyFormats({FormattedCell{row, column, form}});
+                if (!format.code.isEmpty())
+                    applyFormats({FormattedCell{row, column, format}});
             });
             return;
         }
@@ -725,8 +794,8 @@ private:
         if (cells.size() < static_cast<size_t>(column))
             cells.resize(static_cast<size_t>(column));
         cells[static_cast<size_t>(column - 1)] = formula;
-        if (!form.isEmpty())
-            m_blockFormats.push_back({row, column, form});
+        if (!format.code.isEmpty())
+            m_blockFormats.push_back({row, column, format});
         m_usedColumns = std::max(m_usedColumns, column);
     }
 
@@ -770,14 +839,14 @@ private:
         if (cells.empty())
             return;
         std::sort(cells.begin(), cells.end(), [](const FormattedCell& a, const FormattedCell& b) {
-            return std::tie(a.form, a.column, a.row) < std::tie(b.form, b.column, b.row);
+            return std::tie(a.format.code, a.column, a.row) < std::tie(b.format.code, b.column, b.row);
         });
         const Reference<css::lang::XMultiServiceFactory> factory(m_model, UNO_QUERY_THROW);
         size_t i = 0;
         while (i < cells.size()) {
-            const QString& form = cells[i].form;
+            const NumberFormat format = cells[i].format;
             std::vector<css::table::CellRangeAddress> ranges;
-            for (; i < cells.size() && cells[i].form == form; ++i) {
+            for (; i < cells.size() && cells[i].format.code == format.code; ++i) {
                 const sal_Int32 column = cells[i].column - 1;
                 const sal_Int32 row = cells[i].row - 1;
                 if (!ranges.empty() && ranges.back().StartColumn == column &&
@@ -793,15 +862,14 @@ private:
                 Sequence<css::table::CellRangeAddress>(ranges.data(), static_cast<sal_Int32>(ranges.size())),
                 false);
             Reference<css::beans::XPropertySet>(container, UNO_QUERY_THROW)
-                ->setPropertyValue(OUString("NumberFormat"), css::uno::Any(formatKey(form)));
+                ->setPropertyValue(OUString("NumberFormat"), css::uno::Any(formatKey(format)));
         }
     }
 
-    // Runs inside a call. The key of the workbook's number format for `form`.
-    sal_Int32 formatKey(const QString& form) {
-        if (const auto found = m_formatKeys.find(form); found != m_formatKeys.end())
+    // Runs inside a call. The key of the workbook's number format.
+    sal_Int32 formatKey(const NumberFormat& format) {
+        if (const auto found = m_formatKeys.find(format.code); found != m_formatKeys.end())
             return found->second;
-        const NumberFormat format = numberFormat(form);
         const Reference<css::util::XNumberFormatsSupplier> supplier(m_model, UNO_QUERY_THROW);
         const auto formats = supplier->getNumberFormats();
         css::lang::Locale english;
@@ -823,7 +891,7 @@ private:
             if (key < 0)
                 key = formats->addNew(code, english);
         }
-        m_formatKeys.emplace(form, key);
+        m_formatKeys.emplace(format.code, key);
         return key;
     }
 
@@ -846,7 +914,7 @@ private:
         });
         m_model.clear();
         m_sheet.clear();
-        endIfOurs(*m_connection, 2000);
+        endIfOurs(*m_connection);
     }
 
     std::shared_ptr<Connection> m_connection;
@@ -856,8 +924,8 @@ private:
     Reference<css::sheet::XSpreadsheet> m_sheet;
     bool m_shown = false;
     std::vector<std::vector<OUString>> m_block; // rows from m_blockFirstRow on, not yet sent
-    std::vector<FormattedCell> m_blockFormats;  // their dates and times
-    std::map<QString, sal_Int32> m_formatKeys;  // number formats made in this workbook
+    std::vector<FormattedCell> m_blockFormats;  // their dates, times and numbers
+    std::map<QString, sal_Int32> m_formatKeys;  // number formats made in this workbook, by code
     int m_blockFirstRow = 0;
     int m_writtenThrough = 0;
     int m_usedColumns = 0;
