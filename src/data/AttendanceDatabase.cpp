@@ -1,6 +1,10 @@
 #include "data/AttendanceDatabase.h"
 
 #include "data/SqliteEngine.h"
+#include "platform/SystemClock.h"
+
+#include <QDateTime>
+#include <QSysInfo>
 
 using Kind = DatabaseError::Kind;
 
@@ -68,6 +72,10 @@ template <typename Call> auto AttendanceDatabase::run(Call call) {
     }
 }
 
+AuditStamp AttendanceDatabase::stamp() const {
+    return {SystemClock::now().toUTC().toString(Qt::ISODate), QSysInfo::machineHostName(), m_actor};
+}
+
 RecordSet AttendanceDatabase::personByCredentials(const QString& number, const QString& password) {
     return run([&](DatabaseEngine& e) { return e.personByCredentials(number, password); });
 }
@@ -85,11 +93,11 @@ RecordSet AttendanceDatabase::personByNumber(const QString& number) {
 }
 
 void AttendanceDatabase::insertPerson(const PersonFields& person) {
-    run([&](DatabaseEngine& e) { e.insertPerson(person); });
+    run([&](DatabaseEngine& e) { e.insertPersonAudited(person, stamp()); });
 }
 
 void AttendanceDatabase::updatePerson(const QString& current, const PersonFields& person) {
-    run([&](DatabaseEngine& e) { e.updatePerson(current, person); });
+    run([&](DatabaseEngine& e) { e.updatePersonAudited(current, person, stamp()); });
 }
 
 void AttendanceDatabase::deletePerson(const QString& number) {
@@ -101,7 +109,7 @@ void AttendanceDatabase::deleteRecordsOfPerson(const QString& number) {
 }
 
 void AttendanceDatabase::deletePersonWithRecords(const QString& number) {
-    run([&](DatabaseEngine& e) { e.deletePersonWithRecords(number); });
+    run([&](DatabaseEngine& e) { e.deletePersonAudited(number, stamp()); });
 }
 
 RecordSet AttendanceDatabase::recordsOfPerson(const QString& number) {
@@ -122,11 +130,14 @@ void AttendanceDatabase::punchOut(const QString& number, const QDate& day, const
 
 PunchOutcome AttendanceDatabase::punch(PunchKind kind, const QString& number, const QDate& day,
                                        const QString& time) {
-    return run([&](DatabaseEngine& e) { return e.punch(kind, number, day, time); });
+    // The person punching is the one the audit names.
+    AuditStamp by = stamp();
+    by.who = number;
+    return run([&](DatabaseEngine& e) { return e.punch(kind, number, day, time, by); });
 }
 
 void AttendanceDatabase::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
-    run([&](DatabaseEngine& e) { e.deleteRecord(number, day, timeIn); });
+    run([&](DatabaseEngine& e) { e.deleteRecordAudited(number, day, timeIn, stamp()); });
 }
 
 RecordSet AttendanceDatabase::loginsOn(const QDate& day) {
@@ -144,4 +155,20 @@ RecordSet AttendanceDatabase::allLogins() {
 RecordSet AttendanceDatabase::loginsBetween(const QDate& from, const QDate& to,
                                             const std::optional<QString>& number) {
     return run([&](DatabaseEngine& e) { return e.loginsBetween(from, to, number); });
+}
+
+RecordSet AttendanceDatabase::recordById(qint64 id) {
+    return run([&](DatabaseEngine& e) { return e.recordById(id); });
+}
+
+void AttendanceDatabase::correctRecord(qint64 id, const RecordFields& record) {
+    run([&](DatabaseEngine& e) { e.correctRecord(id, record, stamp()); });
+}
+
+qint64 AttendanceDatabase::addRecord(const RecordFields& record) {
+    return run([&](DatabaseEngine& e) { return e.addRecord(record, stamp()); });
+}
+
+RecordSet AttendanceDatabase::auditEntries(const AuditFilter& filter) {
+    return run([&](DatabaseEngine& e) { return e.auditEntries(filter); });
 }
