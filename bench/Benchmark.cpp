@@ -11,7 +11,7 @@
 #include "platform/DateTexts.h"
 #include "platform/ListView.h"
 #include "platform/MessageBox.h"
-#include "platform/SpreadsheetLibreOffice.h"
+#include "platform/SpreadsheetOffice.h"
 #include "platform/SystemClock.h"
 #include "reports/Form4.h"
 #include "reports/modSaveListview.h"
@@ -249,7 +249,7 @@ int main(int argc, char** argv) {
                     QStringLiteral("<= 10 ms"), median(byDate) <= 10.0});
 
     // Spreadsheet export of 10,000 rows, office start included, when LibreOffice is there.
-    if (LibreOffice::unoBuilt() && !LibreOffice::programPath().isEmpty()) {
+    if (LibreOffice::moduleError().isEmpty() && !LibreOffice::programPath().isEmpty()) {
         const QString profile = workDir + QStringLiteral("/office-profile");
         LibreOffice::Settings office;
         office.extraArguments = {QStringLiteral("--headless"),

@@ -22,11 +22,23 @@ set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/core/Main.cpp APPEND PROPERTY COMPIL
 set(TALLYCLOCK_PROGRAM_DIR lib/tallyclock-suite)
 set(TALLYCLOCK_DATA_FOLDER "/var/lib/Quillmark/Tallyclock Suite")
 
+# The installed program and its office module carry no library search path of their own: the
+# program needs none, and the module finds the office's runtime in the office's folder because the
+# program loads that runtime from there first (platform/SpreadsheetOffice.cpp).
+set(CMAKE_SKIP_INSTALL_RPATH ON)
 install(TARGETS tallyclock-suite RUNTIME DESTINATION ${TALLYCLOCK_PROGRAM_DIR})
 install(FILES ${TALLYCLOCK_BIN_DIR}/dbBlank.mdb ${TALLYCLOCK_BIN_DIR}/HAND-M.CUR
         DESTINATION ${TALLYCLOCK_PROGRAM_DIR})
 install(FILES ${TALLYCLOCK_BIN_DIR}/x/o.cjs DESTINATION ${TALLYCLOCK_PROGRAM_DIR}/x)
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/scripts/prepare-data-folder DESTINATION ${TALLYCLOCK_PROGRAM_DIR})
+# A search path given to the linker directly, not through CMake, survives the setting above.
+install(CODE "
+    file(GLOB elf_files \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TALLYCLOCK_PROGRAM_DIR}/tallyclock-suite\"
+                        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TALLYCLOCK_PROGRAM_DIR}/*.so\")
+    foreach(elf IN LISTS elf_files)
+        file(RPATH_REMOVE FILE \"\${elf}\")
+    endforeach()
+")
 
 # Manual page and Debian changelog, compressed the way Debian wants them: maximum compression and
 # no time stamp, so that the package is the same whenever it is built.
@@ -100,10 +112,37 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # dpkg-shlibdeps finds the libraries the program links (Qt 6, libsqlite3; SQLiteCpp is linked
 # statically on Debian). What it cannot see: the Arial-metric fonts the layout was drawn for, and the
-# spreadsheet program, which only the optional spreadsheet export needs.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# spreadsheet program. The office module's libraries are only recommended, with the office itself:
+# the program runs without them, and only the spreadsheet export loads the module.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-calc")
+if(TARGET tallyclock-office)
+    # CPack would run dpkg-shlibdeps over every library in the package and make them all Depends;
+    # the package's project file runs it itself, once for each field.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+    find_program(DPKG_SHLIBDEPS dpkg-shlibdeps REQUIRED)
+    file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/CPackDependencies.cmake CONTENT "\
+if(CPACK_GENERATOR STREQUAL \"DEB\")
+    set(work \"${CMAKE_BINARY_DIR}/shlibdeps\")
+    file(REMOVE_RECURSE \"\${work}\")
+    file(WRITE \"\${work}/debian/control\" \"Source: tallyclock-suite\\n\\nPackage: tallyclock-suite\\nArchitecture: any\\n\")
+    execute_process(COMMAND \"${DPKG_SHLIBDEPS}\" -O \"-e$<TARGET_FILE:tallyclock-suite>\"
+                            -dRecommends \"-e$<TARGET_FILE:tallyclock-office>\"
+                    WORKING_DIRECTORY \"\${work}\" RESULT_VARIABLE status OUTPUT_VARIABLE found ERROR_VARIABLE why)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR \"dpkg-shlibdeps failed: \${why}\")
+    endif()
+    string(REGEX MATCH \"shlibs:Depends=([^\\n]*)\" ignored \"\${found}\")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS \", \${CMAKE_MATCH_1}\")
+    if(found MATCHES \"shlibs:Recommends=([^\\n]*)\")
+        string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS \", \${CMAKE_MATCH_1}\")
+    endif()
+endif()
+")
+    set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackDependencies.cmake)
+else()
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,10 +1,15 @@
-# LibreOffice's UNO runtime for the spreadsheet export. The C++ headers of the office's types are
-# generated from its type libraries at build time; without the SDK the program still builds and
-# the export reports the spreadsheet program as missing.
+# LibreOffice's UNO runtime for the spreadsheet export. The bridge to the office is a module of its
+# own, libtallyclock-office.so beside the program, linked to the office's runtime; the program loads
+# it when the export is used and links nothing of the office, so it runs where no office is
+# installed. The C++ headers of the office's types are generated from its type libraries at build
+# time; without the SDK the program still builds and the export reports the spreadsheet program as
+# missing.
 
 set(LIBREOFFICE_PROGRAM_DIR /usr/lib/libreoffice/program CACHE PATH "LibreOffice program folder")
 set(LIBREOFFICE_SDK_DIR /usr/lib/libreoffice/sdk CACHE PATH "LibreOffice SDK folder")
 set(LIBREOFFICE_INCLUDE_DIR /usr/include/libreoffice CACHE PATH "LibreOffice SDK headers")
+# Where the program looks for the office's start program.
+target_compile_definitions(tallyclock PRIVATE TALLYCLOCK_LIBREOFFICE_PROGRAM_DIR="${LIBREOFFICE_PROGRAM_DIR}")
 
 find_program(CPPUMAKER cppumaker HINTS ${LIBREOFFICE_SDK_DIR}/bin NO_DEFAULT_PATH)
 set(UNO_LIBRARY_NAMES uno_cppu uno_cppuhelpergcc3 uno_sal)
@@ -33,11 +38,13 @@ if(NOT UNO_FOUND)
     return()
 endif()
 
-# The types the spreadsheet layer uses; cppumaker adds what they depend on.
+# The types the office module and the tests' office probe use; cppumaker adds what they depend on.
 set(UNO_TYPES
     com.sun.star.uno.XComponentContext
     com.sun.star.uno.DeploymentException
-    com.sun.star.bridge.UnoUrlResolver
+    com.sun.star.bridge.BridgeFactory
+    com.sun.star.bridge.XBridge
+    com.sun.star.connection.Connector
     com.sun.star.connection.NoConnectException
     com.sun.star.frame.Desktop
     com.sun.star.frame.XDesktop2
@@ -53,12 +60,16 @@ set(UNO_TYPES
     com.sun.star.container.XEnumeration
     com.sun.star.container.XEnumerationAccess
     com.sun.star.container.XIndexAccess
+    com.sun.star.lang.Locale
+    com.sun.star.lang.XComponent
+    com.sun.star.lang.XMultiServiceFactory
     com.sun.star.lang.XServiceInfo
     com.sun.star.lang.DisposedException
     com.sun.star.sheet.XSpreadsheetDocument
     com.sun.star.sheet.XSpreadsheets
     com.sun.star.sheet.XSpreadsheet
     com.sun.star.sheet.XCellRangeFormula
+    com.sun.star.sheet.XSheetCellRangeContainer
     com.sun.star.sheet.XSheetCellCursor
     com.sun.star.sheet.XUsedAreaCursor
     com.sun.star.table.XCell
@@ -68,7 +79,9 @@ set(UNO_TYPES
     com.sun.star.table.XColumnRowRange
     com.sun.star.table.CellContentType
     com.sun.star.text.XTextRange
-    com.sun.star.util.XCloseable)
+    com.sun.star.util.XCloseable
+    com.sun.star.util.XNumberFormats
+    com.sun.star.util.XNumberFormatsSupplier)
 
 set(UNO_HEADER_DIR ${CMAKE_BINARY_DIR}/uno-headers)
 set(UNO_HEADER_STAMP ${UNO_HEADER_DIR}/generated.stamp)
@@ -90,9 +103,18 @@ target_compile_definitions(tallyclock_uno INTERFACE LINUX UNX GCC CPPU_ENV=gcc3 
                            TALLYCLOCK_LIBREOFFICE_PROGRAM_DIR="${LIBREOFFICE_PROGRAM_DIR}")
 target_link_libraries(tallyclock_uno INTERFACE ${UNO_LIBRARIES})
 target_link_options(tallyclock_uno INTERFACE -Wl,-rpath,${LIBREOFFICE_PROGRAM_DIR})
-add_dependencies(tallyclock uno-headers)
-# Private: only the spreadsheet layer sees UNO; the static library hands the link on.
-target_link_libraries(tallyclock PRIVATE tallyclock_uno)
+
+# The module: the only code that links the office. It shares no code with the static library; the
+# two meet in the interface of platform/SpreadsheetOffice.h.
+add_library(tallyclock-office SHARED ${CMAKE_SOURCE_DIR}/src/platform/SpreadsheetLibreOffice.cpp
+                                     ${CMAKE_SOURCE_DIR}/src/platform/SpreadsheetLibreOffice.h)
+set_target_properties(tallyclock-office PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${TALLYCLOCK_BIN_DIR}
+                                                   INSTALL_RPATH ${LIBREOFFICE_PROGRAM_DIR})
+target_include_directories(tallyclock-office PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(tallyclock-office PUBLIC Qt6::Core tallyclock_uno PRIVATE tallyclock_warnings)
+add_dependencies(tallyclock-office uno-headers)
+# Beside the program (lib/tallyclock-suite, see Install.cmake), where the program looks for it.
+install(TARGETS tallyclock-office LIBRARY DESTINATION lib/tallyclock-suite)
 
 # Objects that come over the UNO bridge are proxies without the C++ type information UBSan's vptr
 # check expects, so every call through a Reference would count as a type error; the check is left

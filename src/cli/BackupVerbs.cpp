@@ -17,15 +17,6 @@ namespace CommandLine {
 
 namespace {
 
-// The PostgreSQL server the program is configured for; "" for the SQLite file.
-QString serverUrl() {
-    const QString fromEnvironment = qEnvironmentVariable("TALLYCLOCK_DATABASE_URL");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    return SettingsStore::GetSetting(SettingsStore::kApplication, SettingsStore::kSection,
-                                     QStringLiteral("DatabaseUrl"), QString());
-}
-
 QString shellQuoted(const QString& text) {
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
@@ -66,7 +57,7 @@ int onServer(const Invocation& call, const QString& url, const QString& tool, co
 
 int backup(const Invocation& call) {
     const QString now = SystemClock::now().toString(QStringLiteral("yyyy-MM-dd"));
-    if (const QString url = serverUrl(); !url.isEmpty()) {
+    if (const QString url = SettingsStore::databaseUrl(); !url.isEmpty()) {
         const QString file =
             call.argumentCount() > 0 ? call.argument(0) : QStringLiteral("tallyclock-%1.dump").arg(now);
         return onServer(
@@ -99,7 +90,7 @@ int backup(const Invocation& call) {
 
 int restore(const Invocation& call) {
     const QString file = QFileInfo(call.argument(0)).absoluteFilePath();
-    if (const QString url = serverUrl(); !url.isEmpty())
+    if (const QString url = SettingsStore::databaseUrl(); !url.isEmpty())
         return onServer(
             call, url, QStringLiteral("restore a pg_dump file with pg_restore"),
             QStringLiteral("pg_restore --clean --if-exists --dbname=URL %1").arg(shellQuoted(file)));

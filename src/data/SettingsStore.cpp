@@ -131,4 +131,11 @@ void saveFlag(const QString& key, bool value) {
     SaveSetting(kApplication, kSection, key, value ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
+QString databaseUrl() {
+    const QString fromEnvironment = qEnvironmentVariable("TALLYCLOCK_DATABASE_URL");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return GetSetting(kApplication, kSection, QStringLiteral("DatabaseUrl"), QString());
+}
+
 } // namespace SettingsStore

@@ -29,4 +29,8 @@ bool readFlag(const QString& key, int defaultValue);
 // Stores a flag as "True" or "False".
 void saveFlag(const QString& key, bool value);
 
+// The PostgreSQL server the program is to use: $TALLYCLOCK_DATABASE_URL when set and not empty,
+// otherwise the setting "DatabaseUrl"; "" for the SQLite file in the data folder.
+QString databaseUrl();
+
 } // namespace SettingsStore

@@ -1,6 +1,6 @@
 #include "platform/Spreadsheet.h"
 
-#include "platform/SpreadsheetLibreOffice.h"
+#include "platform/SpreadsheetOffice.h"
 
 namespace {
 Spreadsheet::Starter& starter() {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+#include <QTime>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 
 // Stand-in for the spreadsheet program's automation object ("Excel.Application"): the operations
 // the export uses of it. Every operation throws std::runtime_error with a description on failure.
@@ -13,12 +16,24 @@ public:
     // Adds a new, empty workbook; the cell operations act on its active (first) sheet.
     virtual void addWorkbook() = 0;
     // Puts `text` into the cell at `row`, `column` (counted from 1) as if typed: texts that look
-    // like numbers, dates or times become values; no text ever becomes a formula.
+    // like numbers become values; no text ever becomes a formula.
     virtual void setCell(int row, int column, const QString& text) = 0;
+    // Puts a date or a time of day into the cell as a value that shows in `form`, a QDate or
+    // QTime format of the default locale ("M/d/yyyy", "hh:mm AP"), so the sheet shows the same
+    // text as the list it came from.
+    virtual void setDate(int row, int column, const QDate& date, const QString& form) = 0;
+    virtual void setTime(int row, int column, const QTime& time, const QString& form) = 0;
     // Fits the width of every column to its content.
     virtual void autoFitColumns() = 0;
     // Shows the program with the workbook and brings it to the front.
     virtual void setVisible() = 0;
+};
+
+// The spreadsheet program stopped answering within its deadline, or went away. The connection is
+// given up: this application object is of no further use.
+class SpreadsheetLost : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 namespace Spreadsheet {

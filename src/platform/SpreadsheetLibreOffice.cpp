@@ -4,20 +4,29 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
-#include <optional>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
+#include <tuple>
+#include <vector>
 
-#ifdef TALLYCLOCK_HAVE_UNO
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow2.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/Connector.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -30,40 +39,43 @@
 #include <com/sun/star/frame/XLayoutManager.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
-#include <com/sun/star/lang/XServiceInfo.hpp>
-#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/lang/Locale.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/XCellRangeFormula.hpp>
-#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
-#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
-#include <com/sun/star/table/CellContentType.hpp>
-#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/table/XColumnRowRange.hpp>
-#include <com/sun/star/text/XTextRange.hpp>
-#include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
-#endif
 
 namespace LibreOffice {
 
 namespace {
 
-#ifdef TALLYCLOCK_HAVE_UNO
-const QString kProgramDir = QStringLiteral(TALLYCLOCK_LIBREOFFICE_PROGRAM_DIR);
-#else
-const QString kProgramDir = QStringLiteral("/usr/lib/libreoffice/program");
-#endif
+namespace css = com::sun::star;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+using rtl::OUString;
 
-Settings& currentSettings() {
-    static Settings settings;
-    return settings;
-}
+const QString kProgramDir = QStringLiteral(TALLYCLOCK_LIBREOFFICE_PROGRAM_DIR);
 
 [[noreturn]] void notInstalled(const QString& why) {
     throw std::runtime_error(("LibreOffice Calc could not be started: " + why).toStdString());
+}
+
+OUString toOU(const QString& text) {
+    return OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()), static_cast<sal_Int32>(text.size()));
+}
+QString fromOU(const OUString& text) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.getStr()), text.getLength());
 }
 
 // The process we started is gone (zombies count as gone: whoever reaps them may be slow).
@@ -81,80 +93,14 @@ bool processAlive(qint64 pid) {
     return state != 'Z' && state != 'X';
 }
 
-// Waits without freezing the window.
-void pause(int ms) {
-    QDeadlineTimer until(ms);
-    while (!until.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(20);
-    }
-}
-
-bool waitForExit(qint64 pid, int ms) {
-    QDeadlineTimer until(ms);
-    while (processAlive(pid)) {
-        if (until.hasExpired())
-            return false;
-        QThread::msleep(25);
-    }
-    return true;
-}
-
 QString newPipeName() {
     return QStringLiteral("tallyclock_%1_%2")
         .arg(QCoreApplication::applicationPid())
         .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
 }
 
-// Starts the office's start program detached, so the office outlives this program.
-qint64 startProcess(const Settings& settings, const QString& pipe) {
-    const QString program = programPath();
-    if (program.isEmpty())
-        notInstalled(QStringLiteral("the office program was not found."));
-    // No start centre, no logo and no recovery dialog: a modal dialog in the office would block
-    // every call into it.
-    QStringList arguments{QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
-                          QStringLiteral("--norestore"),
-                          QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe)};
-    arguments += settings.extraArguments;
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    if (!process.startDetached(&pid))
-        notInstalled(QStringLiteral("%1 could not be run.").arg(program));
-    return pid;
-}
-
-#ifdef TALLYCLOCK_HAVE_UNO
-namespace css = com::sun::star;
-using css::uno::Reference;
-using css::uno::Sequence;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
-using rtl::OUString;
-
-OUString toOU(const QString& text) {
-    return OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()), static_cast<sal_Int32>(text.size()));
-}
-QString fromOU(const OUString& text) {
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.getStr()), text.getLength());
-}
-
-// Runs a UNO call and turns the office's exceptions into the descriptions the error box shows.
-template <typename Call> auto unoCall(Call&& call) -> decltype(call()) {
-    try {
-        return call();
-    } catch (const css::lang::DisposedException&) {
-        throw std::runtime_error("The connection to LibreOffice Calc was lost.");
-    } catch (const css::uno::Exception& e) {
-        const QString message = fromOU(e.Message).trimmed();
-        throw std::runtime_error(
-            ("LibreOffice Calc reported an error" + (message.isEmpty() ? QString() : ": " + message) + ".")
-                .toStdString());
-    }
+int seconds(int ms) {
+    return std::max(1, (ms + 999) / 1000);
 }
 
 // The local UNO environment, set up once from the installed office's bootstrap file.
@@ -174,34 +120,269 @@ Reference<css::uno::XComponentContext> localContext() {
     return context;
 }
 
-// Connects to the office on `pipe`. The resolver fails at once while nobody accepts, so it is
-// asked again until the deadline; once the process we started has gone without the pipe coming
-// up (a failed start), a short grace ends the wait early.
-Reference<css::uno::XComponentContext> connect(const QString& pipe, int timeoutMs, qint64 pid) {
-    const auto resolver = unoCall([] { return css::bridge::UnoUrlResolver::create(localContext()); });
-    const OUString url = toOU(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe));
-    QDeadlineTimer deadline(timeoutMs);
-    std::optional<QDeadlineTimer> grace;
-    for (;;) {
-        try {
-            return Reference<css::uno::XComponentContext>(resolver->resolve(url), UNO_QUERY_THROW);
-        } catch (const css::connection::NoConnectException&) {
-        } catch (const css::uno::Exception& e) {
-            notInstalled(QStringLiteral("the connection failed (%1).").arg(fromOU(e.Message)));
+// One piece of work for the connection's thread.
+struct Job {
+    std::function<void()> work;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::exception_ptr error;
+};
+
+// The thread that makes a connection's calls, one job after the other.
+class Worker {
+public:
+    Worker() : m_thread([this] { loop(); }) {}
+    ~Worker() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
         }
-        if (deadline.hasExpired())
-            notInstalled(QStringLiteral("it did not answer within %1 seconds.").arg(timeoutMs / 1000));
-        if (pid > 0 && !grace && !processAlive(pid))
-            grace = QDeadlineTimer(3000);
-        if (grace && grace->hasExpired())
-            notInstalled(QStringLiteral("the office program ended without accepting the connection."));
-        pause(100);
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    std::shared_ptr<Job> post(std::function<void()> work) {
+        auto job = std::make_shared<Job>();
+        job->work = std::move(work);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_jobs.push_back(job);
+        }
+        m_wake.notify_one();
+        return job;
+    }
+
+    // Waits for the job, letting the calling thread's events run meanwhile; false when the
+    // deadline passed first.
+    static bool wait(Job& job, QDeadlineTimer deadline) {
+        QCoreApplication* app = QCoreApplication::instance();
+        const bool ownEvents =
+            app && QThread::currentThread() == app->thread() && !QCoreApplication::closingDown();
+        for (;;) {
+            {
+                std::unique_lock lock(job.mutex);
+                if (job.finished.wait_for(lock, std::chrono::milliseconds(10), [&] { return job.done; }))
+                    return true;
+            }
+            if (deadline.hasExpired())
+                return false;
+            if (ownEvents)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+
+private:
+    void loop() {
+        for (;;) {
+            std::shared_ptr<Job> job;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [&] { return m_stop || !m_jobs.empty(); });
+                if (m_jobs.empty())
+                    return;
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            }
+            try {
+                job->work();
+            } catch (...) {
+                job->error = std::current_exception();
+            }
+            {
+                const std::lock_guard lock(job->mutex);
+                job->done = true;
+            }
+            job->finished.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::shared_ptr<Job>> m_jobs;
+    bool m_stop = false;
+    std::thread m_thread; // last: it starts running once the members above exist
+};
+
+} // namespace
+
+struct Connection::Private {
+    Worker worker;
+    mutable std::mutex mutex; // guards what giveUp() touches from the calling thread
+    bool givenUp = false;
+    Reference<css::connection::XConnection> link;
+    Reference<css::lang::XComponent> bridge;
+    Reference<css::uno::XComponentContext> context;
+
+    // Runs on the worker: asks until the office accepts, then sets up the bridge.
+    void connect(const Reference<css::uno::XComponentContext>& local, const OUString& description,
+                 int timeoutMs, qint64 pid) {
+        const auto connector = css::connection::Connector::create(local);
+        QDeadlineTimer deadline(timeoutMs);
+        std::optional<QDeadlineTimer> grace;
+        Reference<css::connection::XConnection> accepted;
+        for (;;) {
+            if (isGivenUp())
+                return;
+            try {
+                accepted = connector->connect(description);
+                break;
+            } catch (const css::connection::NoConnectException&) {
+            } catch (const css::uno::Exception& e) {
+                notInstalled(QStringLiteral("the connection failed (%1).").arg(fromOU(e.Message)));
+            }
+            if (deadline.hasExpired())
+                notInstalled(QStringLiteral("it did not answer within %1 seconds.").arg(seconds(timeoutMs)));
+            if (pid > 0 && !grace && !processAlive(pid))
+                grace = QDeadlineTimer(3000);
+            if (grace && grace->hasExpired())
+                notInstalled(QStringLiteral("the office program ended without accepting the connection."));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        const auto created = css::bridge::BridgeFactory::create(local)->createBridge(
+            OUString(), OUString("urp"), accepted, nullptr);
+        {
+            const std::lock_guard lock(mutex);
+            link = accepted;
+            bridge.set(created, UNO_QUERY_THROW);
+            if (givenUp) {
+                bridge->dispose();
+                return;
+            }
+        }
+        // An office that accepts but does not serve (stopped, or stuck) blocks here until the
+        // caller's deadline disposes the bridge.
+        context.set(created->getInstance(OUString("StarOffice.ComponentContext")), UNO_QUERY_THROW);
+    }
+
+    bool isGivenUp() const {
+        const std::lock_guard lock(mutex);
+        return givenUp;
+    }
+};
+
+Connection::Connection(int callTimeoutMs, qint64 pid)
+    : d(std::make_unique<Private>()), m_callTimeoutMs(callTimeoutMs), m_pid(pid) {}
+
+Connection::~Connection() {
+    giveUp();
+}
+
+std::shared_ptr<Connection> Connection::open(const QString& pipe, const Settings& settings, qint64 pid) {
+    const auto local = localContext();
+    std::shared_ptr<Connection> connection(new Connection(settings.callTimeoutMs, pid));
+    const OUString description = toOU(QStringLiteral("pipe,name=%1").arg(pipe));
+    Private& p = *connection->d;
+    // The job watches the start deadline itself; the wait's own deadline, a little later, catches
+    // an office that accepted and then never answered.
+    connection->run([&] { p.connect(local, description, settings.startTimeoutMs, pid); },
+                    settings.startTimeoutMs + 1000);
+    if (!p.context.is())
+        notInstalled(
+            QStringLiteral("it did not answer within %1 seconds.").arg(seconds(settings.startTimeoutMs)));
+    return connection;
+}
+
+const Reference<css::uno::XComponentContext>& Connection::context() const {
+    return d->context;
+}
+
+bool Connection::givenUp() const {
+    return d->isGivenUp();
+}
+
+void Connection::giveUp() {
+    Reference<css::lang::XComponent> bridge;
+    Reference<css::connection::XConnection> link;
+    {
+        const std::lock_guard lock(d->mutex);
+        if (d->givenUp)
+            return;
+        d->givenUp = true;
+        bridge = d->bridge;
+        link = d->link;
+    }
+    // Disposing the bridge closes the pipe and ends every call waiting on it with an exception.
+    try {
+        if (bridge.is())
+            bridge->dispose();
+        else if (link.is())
+            link->close();
+    } catch (...) {
+        // Already down.
     }
 }
 
-Reference<css::frame::XDesktop2> desktopOf(const Reference<css::uno::XComponentContext>& context) {
-    return unoCall([&] { return css::frame::Desktop::create(context); });
+void Connection::run(const std::function<void()>& work, int timeoutMs) {
+    if (givenUp())
+        throw SpreadsheetLost("The connection to LibreOffice Calc was given up.");
+    // Turns the office's exceptions into the descriptions the error box shows.
+    const auto job = d->worker.post([&work] {
+        try {
+            work();
+        } catch (const css::lang::DisposedException&) {
+            throw SpreadsheetLost("The connection to LibreOffice Calc was lost.");
+        } catch (const css::uno::Exception& e) {
+            const QString message = fromOU(e.Message).trimmed();
+            throw std::runtime_error(("LibreOffice Calc reported an error" +
+                                      (message.isEmpty() ? QString() : ": " + message) + ".")
+                                         .toStdString());
+        }
+    });
+    if (!Worker::wait(*job, QDeadlineTimer(timeoutMs))) {
+        giveUp();
+        // The disposed bridge ends the call at once; the job uses the caller's objects, so it must
+        // be over before the caller goes on.
+        Worker::wait(*job, QDeadlineTimer(QDeadlineTimer::Forever));
+        throw SpreadsheetLost(
+            QStringLiteral("LibreOffice Calc did not answer within %1 seconds; the connection "
+                           "to it was given up.")
+                .arg(seconds(timeoutMs))
+                .toStdString());
+    }
+    if (!job->error)
+        return;
+    try {
+        std::rethrow_exception(job->error);
+    } catch (const SpreadsheetLost&) {
+        giveUp();
+        throw;
+    }
 }
+
+qint64 startOffice(const Settings& settings, const QString& pipe) {
+    const QString program =
+        settings.program.isEmpty() ? kProgramDir + QStringLiteral("/soffice") : settings.program;
+    // No start centre, no logo and no recovery dialog: a modal dialog in the office would hold
+    // up every call into it.
+    QStringList arguments{QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
+                          QStringLiteral("--norestore"),
+                          QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe)};
+    arguments += settings.extraArguments;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!process.startDetached(&pid))
+        notInstalled(QStringLiteral("%1 could not be run.").arg(program));
+    return pid;
+}
+
+bool waitForExit(qint64 pid, int ms) {
+    QDeadlineTimer until(ms);
+    while (processAlive(pid)) {
+        if (until.hasExpired())
+            return false;
+        QThread::msleep(25);
+    }
+    return true;
+}
+
+namespace {
 
 Reference<css::awt::XWindow> containerWindow(const Reference<css::frame::XModel>& model) {
     if (!model.is())
@@ -234,9 +415,9 @@ void showBars(const Reference<css::frame::XFrame>& frame) {
     layout->doLayout();
 }
 
-// What goes into the formula array for a cell text: Calc reads it as typing would, so numbers,
-// dates and times become values. A text Calc would take as a formula, or whose leading apostrophe
-// it would eat, gets the apostrophe that marks a literal text: no cell text is ever evaluated.
+// What goes into the formula array for a cell text: Calc reads it as typing would, so numbers
+// become values. A text Calc would take as a formula, or whose leading apostrophe it would eat,
+// gets the apostrophe that marks a literal text: no cell text is ever evaluated.
 OUString literalFormula(const QString& text) {
     if (text.isEmpty())
         return OUString();
@@ -251,20 +432,107 @@ OUString literalFormula(const QString& text) {
     return toOU(literal ? QStringLiteral("'") + text : text);
 }
 
-// An office we started ourselves still runs our process; the user's office took over our start
-// request and let our process go. Only our own, holding nothing, is ended: never the user's.
-void endIfOurs(const Reference<css::frame::XDesktop2>& desktop, qint64 pid, int waitMs) {
-    if (waitForExit(pid, waitMs))
+// Calc's number format code, in its English keywords, for a QDate/QTime format. Every character
+// that is no field is quoted, so that no locale reads it as a separator of its own.
+struct NumberFormat {
+    QString code;
+    bool usesLocaleTexts = false; // AM/PM or day and month names
+};
+NumberFormat numberFormat(const QString& form) {
+    NumberFormat result;
+    const auto literal = [&](const QString& text) {
+        const QStringList parts = text.split(u'"');
+        for (qsizetype p = 0; p < parts.size(); ++p) {
+            if (p > 0)
+                result.code += QStringLiteral("\\\""); // a double quote is escaped, never quoted
+            if (!parts.at(p).isEmpty())
+                result.code += QLatin1Char('"') + parts.at(p) + QLatin1Char('"');
+        }
+    };
+    qsizetype i = 0;
+    while (i < form.size()) {
+        const QChar c = form.at(i);
+        if (c == u'\'') {
+            const qsizetype end = form.indexOf(u'\'', i + 1);
+            const QString quoted = end < 0 ? form.mid(i + 1) : form.mid(i + 1, end - i - 1);
+            literal(quoted.isEmpty() && end == i + 1 ? QStringLiteral("'") : quoted);
+            i = end < 0 ? form.size() : end + 1;
+            continue;
+        }
+        qsizetype run = 1;
+        while (i + run < form.size() && form.at(i + run) == c)
+            ++run;
+        const auto repeat = [](char letter, qsizetype count) { return QString(count, QLatin1Char(letter)); };
+        switch (c.unicode()) {
+        case 'd':
+            result.code +=
+                run <= 2 ? repeat('D', run) : (run == 3 ? QStringLiteral("NN") : QStringLiteral("NNN"));
+            result.usesLocaleTexts |= run > 2;
+            break;
+        case 'M':
+            result.code += repeat('M', std::min<qsizetype>(run, 4));
+            result.usesLocaleTexts |= run > 2;
+            break;
+        case 'y':
+            result.code += run == 2 ? QStringLiteral("YY") : QStringLiteral("YYYY");
+            break;
+        case 'h':
+        case 'H':
+            result.code += repeat('H', std::min<qsizetype>(run, 2));
+            break;
+        case 'm':
+            result.code += repeat('M', std::min<qsizetype>(run, 2));
+            break;
+        case 's':
+            result.code += repeat('S', std::min<qsizetype>(run, 2));
+            break;
+        case 'A':
+        case 'a':
+            result.code += QStringLiteral("AM/PM");
+            result.usesLocaleTexts = true;
+            // "AP" and "ap" are one field.
+            if (i + 1 < form.size() && (form.at(i + 1) == u'P' || form.at(i + 1) == u'p'))
+                run = 2;
+            else
+                run = 1;
+            break;
+        default:
+            literal(form.mid(i, run));
+            break;
+        }
+        i += run;
+    }
+    return result;
+}
+
+css::lang::Locale unoLocale(const QLocale& locale) {
+    css::lang::Locale result;
+    const QStringList parts = locale.name().split(u'_');
+    if (locale.language() == QLocale::C || parts.size() < 2) {
+        result.Language = OUString("en");
+        result.Country = OUString("US");
+    } else {
+        result.Language = toOU(parts.at(0));
+        result.Country = toOU(parts.at(1));
+    }
+    return result;
+}
+
+// Why the office may be ended: only an office we started ourselves that holds nothing. The user's
+// office took over our start request and let our process go; it is never ended.
+void endIfOurs(Connection& connection, int waitMs) {
+    if (waitForExit(connection.pid(), waitMs))
         return;
-    const auto components = desktop->getComponents()->createEnumeration();
-    if (!components->hasMoreElements())
-        desktop->terminate();
+    connection.call([&] {
+        const auto desktop = css::frame::Desktop::create(connection.context());
+        if (!desktop->getComponents()->createEnumeration()->hasMoreElements())
+            desktop->terminate();
+    });
 }
 
 // The office that the availability check started, kept for the export that follows it.
 struct ParkedOffice {
-    Reference<css::uno::XComponentContext> context;
-    qint64 pid = 0;
+    std::shared_ptr<Connection> connection;
     QString startedWith; // the settings it was started with
     int generation = 0;
 };
@@ -276,10 +544,10 @@ std::optional<ParkedOffice>& parkedOffice() {
     return *parked;
 }
 
-QString settingsKey() {
-    const Settings& settings = currentSettings();
-    return settings.program + QLatin1Char('\n') + settings.extraArguments.join(QLatin1Char('\n')) +
-           QLatin1Char('\n') + settings.pipeName;
+QString settingsKey(const Settings& settings) {
+    return QStringList{settings.program, settings.extraArguments.join(QLatin1Char('\n')), settings.pipeName,
+                       QString::number(settings.startTimeoutMs), QString::number(settings.callTimeoutMs)}
+        .join(QLatin1Char('\n'));
 }
 
 void endParked() {
@@ -288,18 +556,18 @@ void endParked() {
     const ParkedOffice office = std::move(*parkedOffice());
     parkedOffice().reset();
     try {
-        endIfOurs(desktopOf(office.context), office.pid, 2000);
+        endIfOurs(*office.connection, 2000);
     } catch (...) {
         // Already gone.
     }
 }
 
-void park(const Reference<css::uno::XComponentContext>& context, qint64 pid) {
+void park(std::shared_ptr<Connection> connection, const QString& startedWith) {
     static int generations = 0;
     static bool hooked = false;
     endParked();
     const int generation = ++generations;
-    parkedOffice() = ParkedOffice{context, pid, settingsKey(), generation};
+    parkedOffice() = ParkedOffice{std::move(connection), startedWith, generation};
     if (!qApp)
         return;
     if (!hooked) {
@@ -313,30 +581,29 @@ void park(const Reference<css::uno::XComponentContext>& context, qint64 pid) {
 }
 
 // The office the check left, when it was started the same way and still answers.
-Reference<css::uno::XComponentContext> takeParked(qint64& pid) {
+std::shared_ptr<Connection> takeParked(const QString& startedWith) {
     if (!parkedOffice())
         return {};
     ParkedOffice office = std::move(*parkedOffice());
     parkedOffice().reset();
-    if (office.startedWith != settingsKey()) {
+    if (office.startedWith != startedWith) {
         parkedOffice() = std::move(office);
         endParked();
         return {};
     }
     try {
-        desktopOf(office.context);
+        office.connection->call([&] { css::frame::Desktop::create(office.connection->context()); });
     } catch (...) {
         return {};
     }
-    pid = office.pid;
-    return office.context;
+    return office.connection;
 }
 
 class CalcApplication : public SpreadsheetApplication {
 public:
-    CalcApplication(Reference<css::uno::XComponentContext> context, qint64 pid)
-        : m_context(std::move(context)), m_pid(pid) {
-        m_desktop = desktopOf(m_context);
+    CalcApplication(std::shared_ptr<Connection> connection, QString startedWith)
+        : m_connection(std::move(connection)), m_startedWith(std::move(startedWith)) {
+        m_desktop = m_connection->call([&] { return css::frame::Desktop::create(m_connection->context()); });
     }
 
     ~CalcApplication() override {
@@ -348,7 +615,7 @@ public:
     }
 
     void addWorkbook() override {
-        unoCall([&] {
+        m_connection->call([&] {
             Reference<css::frame::XComponentLoader> loader(m_desktop, UNO_QUERY_THROW);
             // Hidden while it fills: drawing each block would slow the export down.
             css::beans::PropertyValue hidden;
@@ -363,39 +630,24 @@ public:
             m_sheet.set(sheets->getByIndex(0), UNO_QUERY_THROW);
         });
         m_block.clear();
+        m_blockFormats.clear();
+        m_formatKeys.clear();
         m_blockFirstRow = 0;
         m_writtenThrough = 0;
         m_usedColumns = 0;
     }
 
     void setCell(int row, int column, const QString& text) override {
-        requireSheet();
-        if (row < 1 || column < 1)
-            throw std::runtime_error("The cell address is outside the sheet.");
-        if (row <= m_writtenThrough) {
-            // Rows already sent in a block are written one cell at a time.
-            unoCall([&] {
-                Reference<css::sheet::XCellRangeFormula> cell(
-                    m_sheet->getCellRangeByPosition(column - 1, row - 1, column - 1, row - 1),
-                    UNO_QUERY_THROW);
-                const OUString formula = literalFormula(text);
-                const Sequence<OUString> line(&formula, 1);
-                cell->setFormulaArray(Sequence<Sequence<OUString>>(&line, 1));
-            });
-            return;
-        }
-        if (m_blockFirstRow != 0 && row >= m_blockFirstRow + kBlockRows)
-            flush();
-        if (m_blockFirstRow == 0)
-            m_blockFirstRow = row;
-        const size_t index = static_cast<size_t>(row - m_blockFirstRow);
-        if (m_block.size() <= index)
-            m_block.resize(index + 1);
-        auto& cells = m_block[index];
-        if (cells.size() < static_cast<size_t>(column))
-            cells.resize(static_cast<size_t>(column));
-        cells[static_cast<size_t>(column - 1)] = literalFormula(text);
-        m_usedColumns = std::max(m_usedColumns, column);
+        put(row, column, literalFormula(text), {});
+    }
+
+    // Dates and times go in as ISO texts: Calc reads what the API hands it with English (US) rules
+    // whatever the locale, so a day-first date would turn into another day or stay text.
+    void setDate(int row, int column, const QDate& date, const QString& form) override {
+        put(row, column, toOU(date.toString(Qt::ISODate)), form);
+    }
+    void setTime(int row, int column, const QTime& time, const QString& form) override {
+        put(row, column, toOU(time.toString(QStringLiteral("HH:mm:ss"))), form);
     }
 
     void autoFitColumns() override {
@@ -403,7 +655,7 @@ public:
         flush();
         if (m_usedColumns == 0)
             return;
-        unoCall([&] {
+        m_connection->call([&] {
             Reference<css::table::XColumnRowRange> range(
                 m_sheet->getCellRangeByPosition(0, 0, m_usedColumns - 1, 0), UNO_QUERY_THROW);
             Reference<css::beans::XPropertySet> columns(range->getColumns(), UNO_QUERY_THROW);
@@ -415,7 +667,7 @@ public:
         if (!m_model.is())
             return; // nothing to show: the office has no window without a document
         flush();
-        unoCall([&] {
+        m_connection->call([&] {
             const auto window = containerWindow(m_model);
             if (!window.is())
                 throw std::runtime_error("The workbook has no window.");
@@ -431,27 +683,69 @@ public:
 
 private:
     static constexpr int kBlockRows = 512;
+    static constexpr sal_Int16 kFirstSheet = 0; // the sheet the cells go to
+
+    struct FormattedCell {
+        int row;
+        int column;
+        QString form;
+    };
 
     void requireSheet() const {
         if (!m_sheet.is())
             throw std::runtime_error("No workbook is open in LibreOffice Calc.");
     }
 
-    // One array call for the whole block of rows.
+    // Rows go to the office in blocks of one array call each; a row whose block has gone out
+    // already is written one cell at a time.
+    void put(int row, int column, const OUString& formula, const QString& form) {
+        requireSheet();
+        if (row < 1 || column < 1)
+            throw std::runtime_error("The cell address is outside the sheet.");
+        if (row <= m_writtenThrough) {
+            m_connection->call([&] {
+                Reference<css::sheet::XCellRangeFormula> cell(
+                    m_sheet->getCellRangeByPosition(column - 1, row - 1, column - 1, row - 1),
+                    UNO_QUERY_THROW);
+                const Sequence<OUString> line(&formula, 1);
+                cell->setFormulaArray(Sequence<Sequence<OUString>>(&line, 1));
+                if (!form.isEmpty())
+                    applyFormats({FormattedCell{row, column, form}});
+            });
+            return;
+        }
+        if (m_blockFirstRow != 0 && row >= m_blockFirstRow + kBlockRows)
+            flush();
+        if (m_blockFirstRow == 0)
+            m_blockFirstRow = row;
+        const size_t index = static_cast<size_t>(row - m_blockFirstRow);
+        if (m_block.size() <= index)
+            m_block.resize(index + 1);
+        auto& cells = m_block[index];
+        if (cells.size() < static_cast<size_t>(column))
+            cells.resize(static_cast<size_t>(column));
+        cells[static_cast<size_t>(column - 1)] = formula;
+        if (!form.isEmpty())
+            m_blockFormats.push_back({row, column, form});
+        m_usedColumns = std::max(m_usedColumns, column);
+    }
+
+    // One array call for the whole block of rows, then one call per number format.
     void flush() {
         if (m_block.empty())
             return;
         std::vector<std::vector<OUString>> block;
         block.swap(m_block);
+        std::vector<FormattedCell> formats;
+        formats.swap(m_blockFormats);
         const int first = m_blockFirstRow;
         m_blockFirstRow = 0;
+        m_writtenThrough = first + static_cast<int>(block.size()) - 1;
         size_t width = 0;
         for (const auto& cells : block)
             width = std::max(width, cells.size());
-        if (width == 0) {
-            m_writtenThrough = first + static_cast<int>(block.size()) - 1;
+        if (width == 0)
             return;
-        }
         Sequence<Sequence<OUString>> data(static_cast<sal_Int32>(block.size()));
         auto* rows = data.getArray();
         for (size_t r = 0; r < block.size(); ++r) {
@@ -461,14 +755,76 @@ private:
                 cells[c] = block[r][c];
             rows[r] = row;
         }
-        unoCall([&] {
+        m_connection->call([&] {
             Reference<css::sheet::XCellRangeFormula> range(
                 m_sheet->getCellRangeByPosition(0, first - 1, static_cast<sal_Int32>(width) - 1,
                                                 first - 1 + static_cast<sal_Int32>(block.size()) - 1),
                 UNO_QUERY_THROW);
             range->setFormulaArray(data);
+            applyFormats(formats);
         });
-        m_writtenThrough = first + static_cast<int>(block.size()) - 1;
+    }
+
+    // Runs inside a call. Cells of one format are joined into column runs and formatted at once.
+    void applyFormats(std::vector<FormattedCell> cells) {
+        if (cells.empty())
+            return;
+        std::sort(cells.begin(), cells.end(), [](const FormattedCell& a, const FormattedCell& b) {
+            return std::tie(a.form, a.column, a.row) < std::tie(b.form, b.column, b.row);
+        });
+        const Reference<css::lang::XMultiServiceFactory> factory(m_model, UNO_QUERY_THROW);
+        size_t i = 0;
+        while (i < cells.size()) {
+            const QString& form = cells[i].form;
+            std::vector<css::table::CellRangeAddress> ranges;
+            for (; i < cells.size() && cells[i].form == form; ++i) {
+                const sal_Int32 column = cells[i].column - 1;
+                const sal_Int32 row = cells[i].row - 1;
+                if (!ranges.empty() && ranges.back().StartColumn == column &&
+                    ranges.back().EndRow + 1 == row) {
+                    ranges.back().EndRow = row;
+                    continue;
+                }
+                ranges.push_back(css::table::CellRangeAddress(kFirstSheet, column, row, column, row));
+            }
+            Reference<css::sheet::XSheetCellRangeContainer> container(
+                factory->createInstance(OUString("com.sun.star.sheet.SheetCellRanges")), UNO_QUERY_THROW);
+            container->addRangeAddresses(
+                Sequence<css::table::CellRangeAddress>(ranges.data(), static_cast<sal_Int32>(ranges.size())),
+                false);
+            Reference<css::beans::XPropertySet>(container, UNO_QUERY_THROW)
+                ->setPropertyValue(OUString("NumberFormat"), css::uno::Any(formatKey(form)));
+        }
+    }
+
+    // Runs inside a call. The key of the workbook's number format for `form`.
+    sal_Int32 formatKey(const QString& form) {
+        if (const auto found = m_formatKeys.find(form); found != m_formatKeys.end())
+            return found->second;
+        const NumberFormat format = numberFormat(form);
+        const Reference<css::util::XNumberFormatsSupplier> supplier(m_model, UNO_QUERY_THROW);
+        const auto formats = supplier->getNumberFormats();
+        css::lang::Locale english;
+        english.Language = OUString("en");
+        english.Country = OUString("US");
+        const OUString code = toOU(format.code);
+        sal_Int32 key = -1;
+        // AM/PM and names in the language of the list; everything else reads the same anywhere.
+        const css::lang::Locale local = unoLocale(QLocale());
+        if (format.usesLocaleTexts && local.Language != english.Language) {
+            try {
+                key = formats->addNewConverted(code, english, local);
+            } catch (const css::uno::Exception&) {
+                key = -1; // a locale the office does not know: English texts then
+            }
+        }
+        if (key < 0) {
+            key = formats->queryKey(code, english, false);
+            if (key < 0)
+                key = formats->addNew(code, english);
+        }
+        m_formatKeys.emplace(form, key);
+        return key;
     }
 
     // A workbook that never reached the screen is closed again, and an office started for us alone
@@ -476,215 +832,55 @@ private:
     // as the availability check does, is kept for a moment instead: the export that follows the
     // check takes it over rather than waiting for a second start.
     void release() {
-        if (m_shown)
+        if (m_shown || m_connection->givenUp())
             return;
         if (!m_model.is()) {
-            park(m_context, m_pid);
+            m_desktop.clear();
+            park(m_connection, m_startedWith);
             return;
         }
-        const Reference<css::util::XCloseable> closeable(m_model, UNO_QUERY);
-        if (closeable.is())
-            closeable->close(true);
+        m_connection->call([&] {
+            const Reference<css::util::XCloseable> closeable(m_model, UNO_QUERY);
+            if (closeable.is())
+                closeable->close(true);
+        });
         m_model.clear();
         m_sheet.clear();
-        endIfOurs(m_desktop, m_pid, 2000);
+        endIfOurs(*m_connection, 2000);
     }
 
-    Reference<css::uno::XComponentContext> m_context;
+    std::shared_ptr<Connection> m_connection;
+    QString m_startedWith;
     Reference<css::frame::XDesktop2> m_desktop;
     Reference<css::frame::XModel> m_model;
     Reference<css::sheet::XSpreadsheet> m_sheet;
-    qint64 m_pid = 0;
     bool m_shown = false;
     std::vector<std::vector<OUString>> m_block; // rows from m_blockFirstRow on, not yet sent
+    std::vector<FormattedCell> m_blockFormats;  // their dates and times
+    std::map<QString, sal_Int32> m_formatKeys;  // number formats made in this workbook
     int m_blockFirstRow = 0;
     int m_writtenThrough = 0;
     int m_usedColumns = 0;
 };
 
-Cell readCell(const Reference<css::table::XCell>& cell) {
-    Cell result;
-    switch (cell->getType()) {
-    case css::table::CellContentType_VALUE:
-        result.type = Cell::Type::Value;
-        break;
-    case css::table::CellContentType_TEXT:
-        result.type = Cell::Type::Text;
-        break;
-    case css::table::CellContentType_FORMULA:
-        result.type = Cell::Type::Formula;
-        break;
-    default:
-        result.type = Cell::Type::Empty;
-        break;
+class OfficeModule final : public Module {
+public:
+    std::unique_ptr<SpreadsheetApplication> startCalc(const Settings& settings) override {
+        const QString startedWith = settingsKey(settings);
+        localContext();
+        if (auto parked = takeParked(startedWith))
+            return std::make_unique<CalcApplication>(std::move(parked), startedWith);
+        const QString pipe = settings.pipeName.isEmpty() ? newPipeName() : settings.pipeName;
+        const qint64 pid = startOffice(settings, pipe);
+        return std::make_unique<CalcApplication>(Connection::open(pipe, settings, pid), startedWith);
     }
-    result.formula = fromOU(cell->getFormula());
-    result.string = fromOU(Reference<css::text::XTextRange>(cell, UNO_QUERY_THROW)->getString());
-    return result;
-}
-
-SheetContent readSheet(const Reference<css::frame::XModel>& model) {
-    SheetContent content;
-    Reference<css::sheet::XSpreadsheetDocument> document(model, UNO_QUERY_THROW);
-    Reference<css::container::XIndexAccess> sheets(document->getSheets(), UNO_QUERY_THROW);
-    Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(0), UNO_QUERY_THROW);
-    Reference<css::sheet::XUsedAreaCursor> cursor(sheet->createCursor(), UNO_QUERY_THROW);
-    cursor->gotoEndOfUsedArea(false);
-    const auto end = Reference<css::sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress();
-    for (sal_Int32 r = 0; r <= end.EndRow; ++r) {
-        std::vector<Cell> row;
-        for (sal_Int32 c = 0; c <= end.EndColumn; ++c)
-            row.push_back(readCell(sheet->getCellByPosition(c, r)));
-        content.rows.push_back(std::move(row));
-    }
-    const Reference<css::awt::XWindow2> window(containerWindow(model), UNO_QUERY);
-    if (window.is()) {
-        content.windowVisible = window->isVisible();
-        content.windowActive = window->isActive();
-    }
-    return content;
-}
-#endif
+};
 
 } // namespace
 
-Settings settings() {
-    return currentSettings();
-}
-void setSettings(const Settings& settings) {
-    currentSettings() = settings;
-}
-
-bool unoBuilt() {
-#ifdef TALLYCLOCK_HAVE_UNO
-    return true;
-#else
-    return false;
-#endif
-}
-
-QString programPath() {
-    const QString configured = currentSettings().program;
-    if (!configured.isEmpty())
-        return QFileInfo(configured).isExecutable() ? configured : QStandardPaths::findExecutable(configured);
-    const QString installed = kProgramDir + QStringLiteral("/soffice");
-    if (QFileInfo(installed).isExecutable())
-        return installed;
-    return QStandardPaths::findExecutable(QStringLiteral("soffice"));
-}
-
-std::unique_ptr<SpreadsheetApplication> startCalc() {
-#ifdef TALLYCLOCK_HAVE_UNO
-    const Settings& settings = currentSettings();
-    const QString pipe = settings.pipeName.isEmpty() ? newPipeName() : settings.pipeName;
-    localContext();
-    qint64 parkedPid = 0;
-    if (auto parked = takeParked(parkedPid); parked.is())
-        return std::make_unique<CalcApplication>(std::move(parked), parkedPid);
-    const qint64 pid = startProcess(settings, pipe);
-    auto context = connect(pipe, settings.startTimeoutMs, pid);
-    return std::make_unique<CalcApplication>(std::move(context), pid);
-#else
-    notInstalled(QStringLiteral("this build has no UNO support."));
-#endif
-}
-
-const Cell& SheetContent::at(int row, int column) const {
-    static const Cell empty;
-    if (row < 1 || column < 1 || static_cast<size_t>(row) > rows.size())
-        return empty;
-    const auto& cells = rows[static_cast<size_t>(row - 1)];
-    return static_cast<size_t>(column) > cells.size() ? empty : cells[static_cast<size_t>(column - 1)];
-}
-
-struct Probe::Private {
-    qint64 pid = 0;
-#ifdef TALLYCLOCK_HAVE_UNO
-    Reference<css::frame::XDesktop2> desktop;
-
-    std::vector<Reference<css::frame::XModel>> documents() {
-        std::vector<Reference<css::frame::XModel>> found;
-        const auto components = desktop->getComponents()->createEnumeration();
-        while (components->hasMoreElements()) {
-            Reference<css::lang::XServiceInfo> info(components->nextElement(), UNO_QUERY);
-            if (info.is() && info->supportsService(OUString("com.sun.star.sheet.SpreadsheetDocument")))
-                found.emplace_back(info, UNO_QUERY);
-        }
-        return found;
-    }
-#endif
-};
-
-Probe::Probe(std::unique_ptr<Private> p) : d(std::move(p)) {}
-Probe::~Probe() = default;
-
-std::unique_ptr<Probe> Probe::launch(const Settings& settings) {
-#ifdef TALLYCLOCK_HAVE_UNO
-    if (settings.pipeName.isEmpty())
-        throw std::invalid_argument("A probe needs a pipe name.");
-    auto p = std::make_unique<Private>();
-    const Settings previous = currentSettings();
-    currentSettings() = settings;
-    try {
-        localContext();
-        p->pid = startProcess(settings, settings.pipeName);
-        p->desktop = desktopOf(connect(settings.pipeName, settings.startTimeoutMs, p->pid));
-    } catch (...) {
-        currentSettings() = previous;
-        throw;
-    }
-    currentSettings() = previous;
-    return std::unique_ptr<Probe>(new Probe(std::move(p)));
-#else
-    (void)settings;
-    notInstalled(QStringLiteral("this build has no UNO support."));
-#endif
-}
-
-bool Probe::isAlive() {
-#ifdef TALLYCLOCK_HAVE_UNO
-    try {
-        d->desktop->getComponents();
-        return true;
-    } catch (const css::uno::Exception&) {
-        return false;
-    }
-#else
-    return false;
-#endif
-}
-
-std::vector<SheetContent> Probe::spreadsheets() {
-    std::vector<SheetContent> result;
-#ifdef TALLYCLOCK_HAVE_UNO
-    unoCall([&] {
-        for (const auto& model : d->documents())
-            result.push_back(readSheet(model));
-    });
-#endif
-    return result;
-}
-
-void Probe::closeDocuments() {
-#ifdef TALLYCLOCK_HAVE_UNO
-    unoCall([&] {
-        for (const auto& model : d->documents())
-            Reference<css::util::XCloseable>(model, UNO_QUERY_THROW)->close(true);
-    });
-#endif
-}
-
-void Probe::terminate() {
-#ifdef TALLYCLOCK_HAVE_UNO
-    try {
-        d->desktop->terminate();
-    } catch (const css::uno::Exception&) {
-        // The bridge goes down with the office; a lost connection here is the expected end.
-    }
-    d->desktop.clear();
-#endif
-    if (!waitForExit(d->pid, 30000))
-        throw std::runtime_error("The office did not end.");
-}
-
 } // namespace LibreOffice
+
+extern "C" Q_DECL_EXPORT LibreOffice::Module* tallyclockOfficeModule(int version) {
+    static LibreOffice::OfficeModule module;
+    return version == LibreOffice::kModuleVersion ? &module : nullptr;
+}

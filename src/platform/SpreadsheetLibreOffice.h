@@ -1,70 +1,69 @@
 #pragma once
 
-#include "platform/Spreadsheet.h"
+// The office module's own interface (libtallyclock-office.so): the UNO connection to a running
+// office. The program reaches the module only through LibreOffice::Module; the tests link it to
+// read back what an office holds.
+
+#include "platform/SpreadsheetOffice.h"
+
+#include <com/sun/star/uno/Reference.hxx>
+#include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <QString>
-#include <QStringList>
+#include <functional>
 #include <memory>
-#include <vector>
+#include <optional>
+#include <type_traits>
 
-// LibreOffice Calc as the spreadsheet program, driven over UNO. The office is started with a pipe
-// to accept the connection and reached within a deadline: a missing or stuck office counts as not
-// installed instead of hanging the window. When the user's office is already running, the start
-// request goes to it, and the workbook opens there; that office is never terminated.
 namespace LibreOffice {
 
-struct Settings {
-    QString program;            // the office's start program; empty: soffice of the installed office
-    QStringList extraArguments; // tests add --headless and a private -env:UserInstallation=…
-    QString pipeName;           // the pipe the office accepts on; empty: a new name for every start
-    int startTimeoutMs = 60000; // a first start with a new profile takes a while
-};
-Settings settings();
-void setSettings(const Settings& settings);
+// Starts the office's start program detached, accepting on `pipe`, so that the office outlives
+// this program. Returns its process id; throws std::runtime_error.
+qint64 startOffice(const Settings& settings, const QString& pipe);
+// True once the process has gone (zombies count as gone) within `ms`.
+bool waitForExit(qint64 pid, int ms);
 
-// True when this build can talk UNO (built with the LibreOffice SDK).
-bool unoBuilt();
-// The start program that settings() leads to; "" when none is installed.
-QString programPath();
-
-// The "create object" of the export: starts (or joins) the office. Throws std::runtime_error.
-std::unique_ptr<SpreadsheetApplication> startCalc();
-
-// Reading back what an office holds: the tests' view of the sheets the export filled.
-struct Cell {
-    enum class Type { Empty, Value, Text, Formula };
-    Type type = Type::Empty;
-    QString string;  // the text the cell shows
-    QString formula; // what the cell holds as entered (a formula, a text or a number)
-};
-struct SheetContent {
-    std::vector<std::vector<Cell>> rows; // the first sheet from A1 to the end of its used area
-    bool windowVisible = false;
-    bool windowActive = false;
-    const Cell& at(int row, int column) const; // counted from 1; an empty cell outside the area
-};
-
-class Probe {
+// One connection to an office over a bridge of our own. Every call into the office runs on the
+// connection's own thread, and the calling thread waits for it, letting its events run, for no
+// longer than the deadline: past it the bridge is disposed, which ends the call at once, and the
+// connection is given up.
+class Connection {
 public:
-    // Starts an office of its own with `settings` (which need a pipe name) and connects to it.
-    static std::unique_ptr<Probe> launch(const Settings& settings);
-    ~Probe();
-    Probe(const Probe&) = delete;
-    Probe& operator=(const Probe&) = delete;
+    // Connects to the office accepting on `pipe`, asking until the start deadline has passed.
+    // `pid` is the office process started for us (0: none); once it has gone without accepting,
+    // a short grace ends the wait early. Throws std::runtime_error.
+    static std::shared_ptr<Connection> open(const QString& pipe, const Settings& settings, qint64 pid);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
-    // True while the office answers on the pipe.
-    bool isAlive();
-    // The first sheet of every open spreadsheet document.
-    std::vector<SheetContent> spreadsheets();
-    // Closes every open spreadsheet document without saving.
-    void closeDocuments();
-    // Ends the office this probe started and waits for its process to go.
-    void terminate();
+    const com::sun::star::uno::Reference<com::sun::star::uno::XComponentContext>& context() const;
+    qint64 pid() const { return m_pid; }
+    bool givenUp() const;
+
+    // Runs `work` within the call deadline and returns its result. The office's exceptions come
+    // out as std::runtime_error with the description the error box shows; past the deadline, or on
+    // a connection given up, SpreadsheetLost.
+    template <typename Work> auto call(Work&& work) -> decltype(work()) {
+        using Result = decltype(work());
+        if constexpr (std::is_void_v<Result>) {
+            run(std::forward<Work>(work), m_callTimeoutMs);
+        } else {
+            std::optional<Result> result;
+            run([&] { result.emplace(work()); }, m_callTimeoutMs);
+            return std::move(*result);
+        }
+    }
 
 private:
     struct Private;
-    explicit Probe(std::unique_ptr<Private> d);
+    explicit Connection(int callTimeoutMs, qint64 pid);
+    void run(const std::function<void()>& work, int timeoutMs);
+    void giveUp();
+
     std::unique_ptr<Private> d;
+    int m_callTimeoutMs;
+    qint64 m_pid;
 };
 
 } // namespace LibreOffice

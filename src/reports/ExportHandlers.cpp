@@ -1,4 +1,5 @@
 #include "core/ErrorTrap.h"
+#include "platform/DateTexts.h"
 #include "platform/ListView.h"
 #include "platform/MessageBox.h"
 #include "platform/MousePointer.h"
@@ -8,6 +9,8 @@
 #include "reports/modSaveListview.h"
 
 #include <QProgressDialog>
+#include <QRegularExpression>
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -22,17 +25,74 @@ constexpr int kSaveDialogFlags = 0x280201;
 // Lists of more rows than this show their progress while they go to the spreadsheet.
 constexpr int kProgressFromRows = 2000;
 
-// One export at a time: the message loop runs during an export, and a second press of an export
-// button would otherwise start another one over the same list.
-bool exportRunning = false;
-
+// While an export runs the window takes no other command: the export lets the message loop run,
+// and a search, a deletion or closing the window meanwhile would change the list under it.
 class ExportRun {
 public:
-    ExportRun() { exportRunning = true; }
-    ~ExportRun() { exportRunning = false; }
+    explicit ExportRun(Form4& window) : m_window(window) { m_window.setExporting(true); }
+    ~ExportRun() { m_window.setExporting(false); }
     ExportRun(const ExportRun&) = delete;
     ExportRun& operator=(const ExportRun&) = delete;
+
+private:
+    Form4& m_window;
 };
+
+// The QTime format a stored time text was written in ("hh:mm AP", "HH.mm"), or "" when the text
+// is no time or the format would not give it back exactly: Latin digits, and the designator of
+// the default locale, which the sheet shows.
+QString timeForm(const QString& text, const QTime& time) {
+    static const QRegularExpression shape(
+        QStringLiteral(R"(^(([0-9]{1,2})([^0-9\s])[0-9]{2}(\3[0-9]{2})?)(\s*)(.*)$)"));
+    const auto match = shape.match(text);
+    if (!match.hasMatch())
+        return {};
+    const QString designator = match.captured(6);
+    const bool twelveHour = !designator.isEmpty();
+    const QString separator = QLatin1Char('\'') + match.captured(3) + QLatin1Char('\'');
+    QString form = QString(match.captured(2).size(), QLatin1Char(twelveHour ? 'h' : 'H')) + separator +
+                   QStringLiteral("mm") +
+                   (match.hasCaptured(4) ? separator + QStringLiteral("ss") : QString());
+    // h without a designator in the format counts to 23: the digits are compared as 24-hour ones.
+    const QTime shown =
+        twelveHour ? QTime(time.hour() % 12 == 0 ? 12 : time.hour() % 12, time.minute(), time.second())
+                   : time;
+    if (QLocale::c().toString(shown, form) != match.captured(1))
+        return {};
+    if (!twelveHour)
+        return form;
+    const QString expected = time.hour() < 12 ? QLocale().amText() : QLocale().pmText();
+    if (designator.compare(expected, Qt::CaseInsensitive) != 0)
+        return {};
+    if (!match.captured(5).isEmpty())
+        form += QLatin1Char('\'') + match.captured(5) + QLatin1Char('\'');
+    return form + (designator == designator.toLower() ? QStringLiteral("ap") : QStringLiteral("AP"));
+}
+
+// The spreadsheet's number formats write Latin digits only.
+bool latinDigits(const QString& text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return !c.isDigit() || c.unicode() < 0x80; });
+}
+
+// A cell of the list's date or time columns goes to the sheet as a date or time value that shows
+// the same text as the list; any other text, and one that does not read back exactly, as typed.
+void writeCell(SpreadsheetApplication& sheet, int row, int column, int listColumn, const QString& text) {
+    if (!latinDigits(text)) {
+        sheet.setCell(row, column, text);
+        return;
+    }
+    if (listColumn == Form4::ColumnDate) {
+        const QDate date = DateTexts::parseShortDate(text);
+        if (date.isValid() && DateTexts::shortDate(date) == text)
+            return sheet.setDate(row, column, date, DateTexts::shortDateFormat());
+    } else if (listColumn == Form4::ColumnLogin || listColumn == Form4::ColumnLogout) {
+        if (const auto time = DateTexts::parseClockTime(text)) {
+            if (const QString form = timeForm(text, *time); !form.isEmpty())
+                return sheet.setTime(row, column, *time, form);
+        }
+    }
+    sheet.setCell(row, column, text);
+}
 
 // The window's save dialog; it lives as long as the window, so it keeps the last chosen name.
 SaveDialog* commonDialog1(Form4* window) {
@@ -48,9 +108,8 @@ SaveDialog* commonDialog1(Form4* window) {
 } // namespace
 
 void Form4::PushButton4_Click() {
-    if (exportRunning)
+    if (m_exporting)
         return;
-    ExportRun run;
     ErrorTrap trap(kWindow, QStringLiteral("PushButton4_Click"));
     SaveDialog* dialog = commonDialog1(this);
     QString fileName;
@@ -62,6 +121,7 @@ void Form4::PushButton4_Click() {
     trap.step(114, [&] { fileName = dialog->fileName(); });
     if (fileName.isEmpty())
         return; // 116: cancelled
+    ExportRun run(*this);
     trap.step(118, [&] { mousePointer()->setValue(MousePointer::Hourglass); });
     trap.step(120, [&] { modSaveListview::SaveListview(*ListView1, fileName); });
     trap.step(122, [&] { mousePointer()->setValue(MousePointer::Default); });
@@ -88,9 +148,9 @@ bool Form4::SaveResultsAsExcelFileIsExcelInstalled() {
 }
 
 void Form4::PushButton13_Click() {
-    if (exportRunning)
+    if (m_exporting)
         return;
-    ExportRun run;
+    ExportRun run(*this);
     ErrorTrap trap(kWindow, QStringLiteral("PushButton13_Click"));
     if (!trap.test(100, [&] { return SaveResultsAsExcelFileIsExcelInstalled(); })) {
         trap.step(178, [] {
@@ -105,29 +165,43 @@ void Form4::PushButton13_Click() {
     trap.step(110, [&] { mousePointer()->setValue(MousePointer::Hourglass); });
 
     std::unique_ptr<SpreadsheetApplication> excel;
-    // Once the program failed to start, every call on it fails in turn.
-    const auto application = [&]() -> SpreadsheetApplication& {
+    // Once the program failed to start, every call on it fails in turn. Once it stopped
+    // answering, the connection is given up and the export ends after that one report.
+    bool lost = false;
+    const auto watch = [&](const auto& action) {
+        try {
+            action();
+        } catch (const SpreadsheetLost&) {
+            lost = true;
+            throw;
+        }
+    };
+    const auto office = [&](const auto& call) {
         if (!excel)
             throw std::runtime_error("The spreadsheet program is not running.");
-        return *excel;
+        watch([&] { call(*excel); });
     };
-    trap.step(112, [&] { excel = Spreadsheet::start(); });
-    trap.step(114, [&] { application().addWorkbook(); });
+    trap.step(112, [&] { watch([&] { excel = Spreadsheet::start(); }); });
+    if (!lost)
+        trap.step(114, [&] { office([](SpreadsheetApplication& sheet) { sheet.addWorkbook(); }); });
 
     modSaveListview::MessageLoop loop;
     const int columns = ListView1->columnCount();
     int column = 1;
     trap.step(116, [&] { column = 1; });
     // Title row: the columns whose cell in the first list row is filled.
-    for (int k = 0; k < columns; ++k) {
+    const auto writeTitle = [&](int k) {
+        office([&](SpreadsheetApplication& sheet) { sheet.setCell(1, column, ListView1->columnHeader(k)); });
+    };
+    for (int k = 0; k < columns && !lost; ++k) {
         trap.step(120, [&] { loop.run(); });
         if (trap.test(122, [&] { return k == 0; })) {
             if (trap.test(124, [&] { return !ListView1->itemText(0, 0).isEmpty(); })) {
-                trap.step(126, [&] { application().setCell(1, column, ListView1->columnHeader(k)); });
+                trap.step(126, [&] { writeTitle(k); });
                 trap.step(128, [&] { ++column; });
             }
         } else if (trap.test(130, [&] { return !ListView1->itemText(0, k).isEmpty(); })) {
-            trap.step(132, [&] { application().setCell(1, column, ListView1->columnHeader(k)); });
+            trap.step(132, [&] { writeTitle(k); });
             trap.step(134, [&] { ++column; });
         }
     }
@@ -146,25 +220,33 @@ void Form4::PushButton13_Click() {
     int sheetRow = 2;
     trap.step(138, [&] { sheetRow = 2; });
     // Data rows: a checked list row fills its sheet row; an unchecked one leaves it empty.
-    for (int row = 0; row < ListView1->rowCount(); ++row) {
+    for (int row = 0; row < ListView1->rowCount() && !lost; ++row) {
         trap.step(142, [&] {
             if (loop.run() && progress)
                 progress->setValue(row);
         });
         if (trap.test(144, [&] { return ListView1->isChecked(row); })) {
             trap.step(146, [&] { column = 1; });
-            for (int k = 0; k < columns; ++k) {
+            for (int k = 0; k < columns && !lost; ++k) {
                 trap.step(150, [&] { loop.run(); });
                 if (trap.test(152, [&] { return k == 0; })) {
                     QString text;
                     if (trap.test(154, [&] { return !(text = ListView1->itemText(row, 0)).isEmpty(); })) {
-                        trap.step(156, [&] { application().setCell(sheetRow, column, text); });
+                        trap.step(156, [&] {
+                            office([&](SpreadsheetApplication& sheet) {
+                                sheet.setCell(sheetRow, column, text);
+                            });
+                        });
                         trap.step(158, [&] { ++column; });
                     }
                 } else {
                     QString text;
                     if (trap.test(160, [&] { return !(text = ListView1->itemText(row, k)).isEmpty(); })) {
-                        trap.step(162, [&] { application().setCell(sheetRow, column, text.remove(u'=')); });
+                        trap.step(162, [&] {
+                            office([&](SpreadsheetApplication& sheet) {
+                                writeCell(sheet, sheetRow, column, k, text.remove(u'='));
+                            });
+                        });
                         trap.step(164, [&] { ++column; });
                     }
                 }
@@ -174,7 +256,9 @@ void Form4::PushButton13_Click() {
     }
     progress.reset();
 
-    trap.step(172, [&] { application().autoFitColumns(); });
-    trap.step(174, [&] { application().setVisible(); });
+    if (!lost)
+        trap.step(172, [&] { office([](SpreadsheetApplication& sheet) { sheet.autoFitColumns(); }); });
+    if (!lost)
+        trap.step(174, [&] { office([](SpreadsheetApplication& sheet) { sheet.setVisible(); }); });
     trap.step(176, [&] { mousePointer()->setValue(MousePointer::Default); });
 }

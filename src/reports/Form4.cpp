@@ -38,11 +38,6 @@ const std::array<QString, 7> kFields = {QStringLiteral("EmployeeNo"), QStringLit
                                         QStringLiteral("LogDate"),    QStringLiteral("TimeIn"),
                                         QStringLiteral("TimeOut")};
 
-constexpr int kColumnPerson = 0;
-constexpr int kColumnDate = 4;
-constexpr int kColumnLogin = 5;
-constexpr int kColumnLogout = 6;
-
 // The tooltip of a record an administrator changed, by its Corrected mark.
 QString markNote(int mark) {
     if (mark == static_cast<int>(RecordMark::Corrected))
@@ -179,6 +174,32 @@ void Form4::reject() {
     PushButton2_Click();
 }
 
+void Form4::setExporting(bool exporting) {
+    if (exporting == m_exporting)
+        return;
+    m_exporting = exporting;
+    if (exporting) {
+        m_focusBeforeExport = QApplication::focusWidget();
+        for (QWidget* control : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1),
+                                 static_cast<QWidget*>(PushButton4), static_cast<QWidget*>(PushButton13),
+                                 static_cast<QWidget*>(PushButton6), static_cast<QWidget*>(PushButton2),
+                                 static_cast<QWidget*>(PushButton7)}) {
+            if (control->isEnabled()) {
+                control->setEnabled(false);
+                m_disabledForExport.emplace_back(control);
+            }
+        }
+        return;
+    }
+    for (const auto& control : m_disabledForExport) {
+        if (control)
+            control->setEnabled(true);
+    }
+    m_disabledForExport.clear();
+    if (m_focusBeforeExport && m_focusBeforeExport->isEnabled())
+        m_focusBeforeExport->setFocus();
+}
+
 void Form4::Form_Load() {
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("Form_Load"));
     Main::dressWindow(trap, this, *m_pointer, {100, 101, 102, 104});
@@ -251,6 +272,8 @@ void Form4::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
 }
 
 void Form4::PushButton1_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton1_Click"));
     RecordSet rs; // 100
     if (!trap.test(102, [&] { return !txtValue->text().isEmpty(); }))
@@ -288,11 +311,16 @@ void Form4::PushButton1_Click() {
 }
 
 void Form4::PushButton2_Click() {
+    // The window stays while an export runs; Esc and the close box end up here too.
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton2_Click"));
     trap.step(100, [&] { QDialog::reject(); });
 }
 
 void Form4::PushButton3_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton3_Click"));
     RecordSet rs; // 100
     trap.step(102, [&] { ListView1->clearRows(); });
@@ -306,6 +334,8 @@ void Form4::PushButton3_Click() {
 }
 
 void Form4::PushButton5_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton5_Click"));
     // An export reads the list while the hourglass shows.
     trap.step(100, [&] {
@@ -315,6 +345,8 @@ void Form4::PushButton5_Click() {
 }
 
 void Form4::PushButton6_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton6_Click"));
     const int row = ListView1->selectedRow();
     const auto selectedCell = [&](int column) {
@@ -325,9 +357,9 @@ void Form4::PushButton6_Click() {
     QString number;
     QString dateText;
     QString timeIn;
-    trap.step(100, [&] { number = selectedCell(kColumnPerson); });
-    trap.step(102, [&] { dateText = selectedCell(kColumnDate); });
-    trap.step(104, [&] { timeIn = selectedCell(kColumnLogin); });
+    trap.step(100, [&] { number = selectedCell(ColumnPerson); });
+    trap.step(102, [&] { dateText = selectedCell(ColumnDate); });
+    trap.step(104, [&] { timeIn = selectedCell(ColumnLogin); });
     // The date cell shows the short-date form; it is read back to the day it names, and a
     // text that names no day deletes nothing.
     QDate day;
@@ -350,6 +382,8 @@ void Form4::PushButton6_Click() {
 }
 
 void Form4::PushButton7_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton7_Click"));
     trap.step(100, [&] {
         HoursWindow hours(this);
@@ -358,6 +392,9 @@ void Form4::PushButton7_Click() {
 }
 
 void Form4::PushButton8_Click() {
+    // An export reads the list while it runs.
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton8_Click"));
     const int row = ListView1->selectedRow();
     qint64 id = 0;
@@ -380,15 +417,17 @@ void Form4::PushButton8_Click() {
         const RecordSet rs = Globals::connection().recordById(id);
         if (rs.eof())
             throw std::runtime_error("The corrected record no longer exists.");
-        ListView1->setSubItem(row, kColumnDate, rs.text(QStringLiteral("LogDate")));
-        ListView1->setSubItem(row, kColumnLogin, rs.text(QStringLiteral("TimeIn")));
-        ListView1->setSubItem(row, kColumnLogout, rs.text(QStringLiteral("TimeOut")));
+        ListView1->setSubItem(row, ColumnDate, rs.text(QStringLiteral("LogDate")));
+        ListView1->setSubItem(row, ColumnLogin, rs.text(QStringLiteral("TimeIn")));
+        ListView1->setSubItem(row, ColumnLogout, rs.text(QStringLiteral("TimeOut")));
         ListView1->setRowNote(row, markNote(rs.value(QStringLiteral("Corrected")).toInt()));
     });
     trap.step(106, [&] { emit recordsChanged(); });
 }
 
 void Form4::PushButton9_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton9_Click"));
     RecordEditor editor(this);
     bool saved = false;
@@ -401,6 +440,8 @@ void Form4::PushButton9_Click() {
 }
 
 void Form4::PushButton10_Click() {
+    if (m_exporting)
+        return;
     ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton10_Click"));
     trap.step(100, [&] {
         AuditWindow audit(this);

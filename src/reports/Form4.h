@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -23,6 +25,17 @@ public:
     int showModal();
 
     MousePointer* mousePointer() const { return m_pointer; }
+
+    // Columns of ListView1 whose texts are a date and times of day.
+    static constexpr int ColumnPerson = 0;
+    static constexpr int ColumnDate = 4;
+    static constexpr int ColumnLogin = 5;
+    static constexpr int ColumnLogout = 6;
+
+    // While an export runs the window takes no other command: its controls are disabled, and the
+    // handlers and the close request refuse to act.
+    bool isExporting() const { return m_exporting; }
+    void setExporting(bool exporting);
 
     void Form_Load();
     void PushButton1_Click(); // search
@@ -74,6 +87,9 @@ private:
     void fillList(ErrorTrap& trap, RecordSet& rs, int firstStep);
 
     MousePointer* m_pointer;
+    bool m_exporting = false;
+    std::vector<QPointer<QWidget>> m_disabledForExport;
+    QPointer<QWidget> m_focusBeforeExport;
     // Set while a change of the search-by entry has been handled and its activation may follow.
     bool m_changeHandled = false;
 };

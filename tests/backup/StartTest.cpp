@@ -76,11 +76,7 @@ private slots:
             return boxes.errors();
         };
         QCOMPARE(start(8).size(), 0u);
-        QFile live(common.database());
-        QVERIFY(live.open(QIODevice::ReadWrite));
-        live.seek(live.size() - 4096); // the last page: records, not the schema
-        live.write(QByteArray(4096, '\x5a'));
-        live.close();
+        QVERIFY(damageLastPage(common.database()));
 
         const auto errors = start(9);
         QCOMPARE(errors.size(), 1u);
@@ -94,6 +90,7 @@ private slots:
                                    QStringLiteral("/dbData-2026-12-09.mdb")));
 
         QVERIFY(QDir(Backups::folderOf(common.database())).removeRecursively());
+        QFile live(common.database());
         QVERIFY(live.open(QIODevice::WriteOnly | QIODevice::Truncate));
         live.write(QByteArray(4096, 'x'));
         live.close();

@@ -1,12 +1,13 @@
 #include "OfficeFixture.h"
+#include "OfficeProbe.h"
 #include "common/TestSupport.h"
 #include "platform/Spreadsheet.h"
-#include "platform/SpreadsheetLibreOffice.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -184,7 +185,7 @@ private slots:
 
     // A missing program fails at once; one that never accepts fails at the deadline, not later.
     void startFailsWithinItsDeadline() {
-        if (!LibreOffice::unoBuilt())
+        if (!LibreOffice::moduleBuilt())
             QSKIP("built without the LibreOffice SDK (libreoffice-dev): run scripts/install-deps");
         LibreOffice::Settings missing;
         missing.program = QStringLiteral("/nonexistent/soffice");
@@ -216,5 +217,25 @@ private slots:
     }
 };
 
+// The program starts where no office is installed: it links nothing of it.
+class OfficeModuleTest : public QObject {
+    Q_OBJECT
+private slots:
+    void programLinksNoOffice() {
+        const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/tallyclock-suite");
+        QVERIFY2(QFileInfo::exists(program), qPrintable(program));
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"), {program});
+        if (!ldd.waitForFinished(30000) || ldd.exitCode() != 0)
+            QSKIP("ldd cannot list the program's libraries here");
+        const QString libraries = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+        QVERIFY(libraries.contains(QStringLiteral("libQt6Core")));
+        QVERIFY2(!libraries.contains(QStringLiteral("uno"), Qt::CaseInsensitive), qPrintable(libraries));
+        QVERIFY2(!libraries.contains(QStringLiteral("libreoffice"), Qt::CaseInsensitive),
+                 qPrintable(libraries));
+    }
+};
+
 TALLYCLOCK_TEST(LibreOfficeTest)
+TALLYCLOCK_TEST(OfficeModuleTest)
 #include "LibreOfficeTest.moc"

@@ -25,7 +25,7 @@ void shutDown() {
 } // namespace
 
 QString unavailableReason() {
-    if (!LibreOffice::unoBuilt())
+    if (!LibreOffice::moduleBuilt())
         return QStringLiteral(
             "built without the LibreOffice SDK (libreoffice-dev): run scripts/install-deps");
     const LibreOffice::Settings previous = LibreOffice::settings();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SpreadsheetLibreOffice.h"
+#include "OfficeProbe.h"
 
 #include <QString>
 

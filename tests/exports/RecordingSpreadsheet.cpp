@@ -1,4 +1,4 @@
-#include "platform/SpreadsheetFake.h"
+#include "RecordingSpreadsheet.h"
 
 #include <stdexcept>
 
@@ -15,8 +15,12 @@ RecordingSpreadsheet::~RecordingSpreadsheet() {
 
 void RecordingSpreadsheet::record(const QString& operation, const QString& call) {
     m_log->calls << call;
-    if (operation == m_log->failingOperation)
-        throw std::runtime_error("The spreadsheet program refused " + operation.toStdString() + ".");
+    if (operation != m_log->failingOperation)
+        return;
+    if (m_log->failureLoses)
+        throw SpreadsheetLost("The spreadsheet program stopped answering at " + operation.toStdString() +
+                              ".");
+    throw std::runtime_error("The spreadsheet program refused " + operation.toStdString() + ".");
 }
 
 void RecordingSpreadsheet::addWorkbook() {
@@ -26,6 +30,20 @@ void RecordingSpreadsheet::addWorkbook() {
 void RecordingSpreadsheet::setCell(int row, int column, const QString& text) {
     record(QStringLiteral("setCell"), QStringLiteral("setCell %1 %2 %3").arg(row).arg(column).arg(text));
     m_log->cells[{row, column}] = text;
+}
+
+void RecordingSpreadsheet::setDate(int row, int column, const QDate& date, const QString& form) {
+    const QString value = date.toString(Qt::ISODate);
+    record(QStringLiteral("setDate"),
+           QStringLiteral("setDate %1 %2 %3 %4").arg(row).arg(column).arg(value, form));
+    m_log->cells[{row, column}] = value;
+}
+
+void RecordingSpreadsheet::setTime(int row, int column, const QTime& time, const QString& form) {
+    const QString value = time.toString(QStringLiteral("HH:mm"));
+    record(QStringLiteral("setTime"),
+           QStringLiteral("setTime %1 %2 %3 %4").arg(row).arg(column).arg(value, form));
+    m_log->cells[{row, column}] = value;
 }
 
 void RecordingSpreadsheet::autoFitColumns() {

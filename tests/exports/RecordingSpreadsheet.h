@@ -14,10 +14,13 @@ public:
     struct Log {
         bool programMissing = false; // start() fails as if no spreadsheet program were installed
         QString failingOperation;    // this operation ("addWorkbook", "setCell", …) throws
+        bool failureLoses = false;   // … as a program that stopped answering (SpreadsheetLost)
         int starts = 0;
         int releases = 0;
-        QStringList calls; // "addWorkbook", "setCell 2 3 text", "autoFitColumns", "setVisible"
-        std::map<std::pair<int, int>, QString> cells; // (row, column) -> text
+        // "addWorkbook", "setCell 2 3 text", "setDate 2 5 2021-09-14 M/d/yyyy",
+        // "setTime 2 6 08:00 hh:mm AP", "autoFitColumns", "setVisible"
+        QStringList calls;
+        std::map<std::pair<int, int>, QString> cells; // (row, column) -> text, or ISO date or time
         QString cell(int row, int column) const;
     };
 
@@ -26,6 +29,8 @@ public:
 
     void addWorkbook() override;
     void setCell(int row, int column, const QString& text) override;
+    void setDate(int row, int column, const QDate& date, const QString& form) override;
+    void setTime(int row, int column, const QTime& time, const QString& form) override;
     void autoFitColumns() override;
     void setVisible() override;
 
