@@ -33,7 +33,7 @@ const std::array<QString, 8> kFields = {QStringLiteral("ChangedAt"),    QStringL
                                         QStringLiteral("Who"),          QStringLiteral("What"),
                                         QStringLiteral("EmployeeNo"),   QStringLiteral("RecordId"),
                                         QStringLiteral("ValuesBefore"), QStringLiteral("ValuesAfter")};
-const std::array<int, 8> kWidths = {2100, 1500, 1200, 1900, 1400, 800, 3600, 3600};
+const std::array<int, 8> kWidths = {2600, 1500, 1200, 1900, 1400, 800, 3600, 3600};
 
 } // namespace
 
@@ -63,6 +63,7 @@ void AuditWindow::buildControls() {
     txtNumber = new QLineEdit(this);
     txtNumber->setObjectName(QStringLiteral("txtNumber"));
     txtNumber->setPlaceholderText(QStringLiteral("everyone"));
+    txtNumber->setMinimumWidth(Twips::toPixelsX(this, 1500));
     cmbWhat = new QComboBox(this);
     cmbWhat->setObjectName(QStringLiteral("cmbWhat"));
     cmbWhat->view()->setAccessibleName(QStringLiteral("Change:"));
