@@ -4,6 +4,7 @@
 #include "backup/SafeFiles.h"
 #include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SettingsStore.h"
 #include "data/SqliteBackup.h"
 
 #include <QDir>
@@ -104,6 +105,11 @@ DailyResult daily(const QString& database, const QDate& today) {
 }
 
 void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDate& today) {
+    // A database on a server is kept safe by the server's own tools; the file is not used.
+    if (const QString url = SettingsStore::databaseUrl(); !url.isEmpty()) {
+        db.openServer(url);
+        return;
+    }
     QString failure;
     try {
         db.open(database);

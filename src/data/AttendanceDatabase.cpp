@@ -1,5 +1,7 @@
 #include "data/AttendanceDatabase.h"
 
+#include "data/PostgresEngine.h"
+#include "data/SettingsStore.h"
 #include "data/SqliteEngine.h"
 #include "platform/SystemClock.h"
 
@@ -24,9 +26,30 @@ void AttendanceDatabase::setStatementTimeout(int milliseconds) {
 }
 
 std::unique_ptr<DatabaseEngine> AttendanceDatabase::connect() const {
+    if (m_target == Target::Server)
+        return std::make_unique<PostgresEngine>(m_path, m_busyTimeoutMs, m_statementTimeoutMs);
     std::unique_ptr<DatabaseEngine> engine = std::make_unique<SqliteEngine>(m_path, m_busyTimeoutMs);
     engine->setStatementTimeout(m_statementTimeoutMs);
     return engine;
+}
+
+void AttendanceDatabase::openServer(const QString& url) {
+    close();
+    m_target = Target::Server;
+    m_path = url;
+    m_engine = connect();
+}
+
+void AttendanceDatabase::openConfigured(const QString& path) {
+    const QString url = SettingsStore::databaseUrl();
+    if (url.isEmpty())
+        open(path);
+    else
+        openServer(url);
+}
+
+QString AttendanceDatabase::path() const {
+    return m_target == Target::Server ? PostgresEngine::shownAddress(m_path) : m_path;
 }
 
 void AttendanceDatabase::open(const QString& path) {

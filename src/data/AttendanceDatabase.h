@@ -25,10 +25,19 @@ public:
     // a read-only file and a locked file each fail clearly. After a failed open every statement tries
     // to open it again and, failing that, repeats why it cannot.
     void open(const QString& path);
+    // Connects to the attendance database on a PostgreSQL server (a libpq URI or key=value string)
+    // and creates or upgrades its schema. A server that cannot be reached within a few seconds, a
+    // database that is not an attendance database and one made by a newer program fail clearly. A
+    // connection lost later fails the statement at hand; the next statement connects again.
+    void openServer(const QString& url);
+    // The server the settings or the environment name (SettingsStore::databaseUrl), or the file
+    // `path` when neither does.
+    void openConfigured(const QString& path);
     bool isOpen() const { return m_engine != nullptr; }
     // Closes the connection; statements then fail until the next open.
     void close();
-    QString path() const { return m_path; }
+    // The file, or the server's address without its password.
+    QString path() const;
     // Makes a new, empty attendance database file of the latest schema version.
     static void create(const QString& path);
 
@@ -110,7 +119,7 @@ public:
                             const std::optional<QString>& number = std::nullopt);
 
 private:
-    enum class Target { None, File };
+    enum class Target { None, File, Server };
 
     std::unique_ptr<DatabaseEngine> connect() const;
     DatabaseEngine& engine();

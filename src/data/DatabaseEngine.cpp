@@ -214,6 +214,19 @@ QString numberInUse(const QString& number) {
     return QStringLiteral("The person number \"%1\" is already in use by another person.").arg(number);
 }
 
+QString statementStopped(int limitMs) {
+    return QStringLiteral("the statement took longer than %1 seconds and was stopped.").arg(limitMs / 1000.0);
+}
+
+DatabaseError readFailure(DatabaseError::Kind kind, const QString& detail) {
+    return DatabaseError(kind, QStringLiteral("The attendance database could not be read: %1").arg(detail));
+}
+
+DatabaseError changeFailure(DatabaseError::Kind kind, const QString& detail) {
+    return DatabaseError(kind,
+                         QStringLiteral("The attendance database could not be changed: %1").arg(detail));
+}
+
 std::string isoDay(const QDate& day) {
     if (!day.isValid())
         throw DatabaseError(

@@ -155,6 +155,11 @@ protected:
 // Texts and checks every engine shares.
 namespace EngineText {
 QString numberInUse(const QString& number);
+// What a statement that ran past its time limit says.
+QString statementStopped(int limitMs);
+// A failed read or change, with the engine's account of it.
+DatabaseError readFailure(DatabaseError::Kind kind, const QString& detail);
+DatabaseError changeFailure(DatabaseError::Kind kind, const QString& detail);
 // The ISO text of a day; an invalid day is a failure rather than a silent match.
 std::string isoDay(const QDate& day);
 } // namespace EngineText

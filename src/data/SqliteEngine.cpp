@@ -117,19 +117,16 @@ using Connection = SqliteEngine::Connection;
 
 QString describe(const SQLite::Exception& e, const Connection& c) {
     if (kindOf(e) == Kind::Interrupted)
-        return QStringLiteral("the statement took longer than %1 seconds and was stopped.")
-            .arg(c.statementLimitMs / 1000.0);
+        return EngineText::statementStopped(c.statementLimitMs);
     return QString::fromUtf8(e.what());
 }
 
 DatabaseError readFailure(const SQLite::Exception& e, const Connection& c) {
-    return DatabaseError(kindOf(e),
-                         QStringLiteral("The attendance database could not be read: %1").arg(describe(e, c)));
+    return EngineText::readFailure(kindOf(e), describe(e, c));
 }
 
 DatabaseError changeFailure(const SQLite::Exception& e, const Connection& c) {
-    return DatabaseError(
-        kindOf(e), QStringLiteral("The attendance database could not be changed: %1").arg(describe(e, c)));
+    return EngineText::changeFailure(kindOf(e), describe(e, c));
 }
 
 RecordSet::Kind kindOfDeclared(const char* declaredType) {

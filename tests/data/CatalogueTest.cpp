@@ -1,10 +1,9 @@
+#include "TestDatabase.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <SQLiteCpp/Database.h>
-#include <SQLiteCpp/Statement.h>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -16,30 +15,6 @@ const QDate kDay(2026, 12, 9);
 PersonFields person(const QString& number, const QString& name = QStringLiteral("Name"),
                     const QString& password = QStringLiteral("pw")) {
     return PersonFields{number, password, name, QStringLiteral("Dept"), QStringLiteral("Pos"), false};
-}
-
-// Counts rows through a connection of its own, so the check does not share code with the catalogue.
-int countRows(const QString& path, const char* sql) {
-    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
-    SQLite::Statement query(db, sql);
-    query.executeStep();
-    return query.getColumn(0).getInt();
-}
-
-// Every row of a table as one text, to show that a statement changed nothing.
-QString dump(const QString& path, const char* table) {
-    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
-    SQLite::Statement query(db, std::string("SELECT * FROM ") + table + " ORDER BY rowid");
-    QString result;
-    while (query.executeStep()) {
-        for (int c = 0; c < query.getColumnCount(); ++c) {
-            const SQLite::Column column = query.getColumn(c);
-            result += column.isNull() ? QStringLiteral("<null>") : QString::fromUtf8(column.getText());
-            result += QLatin1Char('|');
-        }
-        result += QLatin1Char('\n');
-    }
-    return result;
 }
 
 QStringList column(RecordSet rs, const char* field) {
@@ -56,22 +31,23 @@ QStringList column(RecordSet rs, const char* field) {
 class CatalogueTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir* m_dir = nullptr;
+    std::unique_ptr<TestDatabase> m_data;
     AttendanceDatabase* m_db = nullptr;
-    QString m_path;
 
 private slots:
+    // Every test runs on each engine: they must agree.
+    void initTestCase_data() { TestDatabase::addEngines(); }
+
     void init() {
-        m_dir = new QTemporaryDir;
-        m_path = m_dir->filePath(QStringLiteral("dbData.mdb"));
-        TestSupport::copyTemplateTo(m_path);
+        m_data = std::make_unique<TestDatabase>(TestDatabase::currentEngine());
         m_db = new AttendanceDatabase;
-        m_db->open(m_path);
+        m_data->open(*m_db);
     }
 
     void cleanup() {
         delete m_db;
-        delete m_dir;
+        m_db = nullptr;
+        m_data.reset();
     }
 
     void letterCaseIgnoredAcrossUnicode() {
@@ -113,7 +89,7 @@ private slots:
 
         m_db->deletePerson(QStringLiteral("STRAẞE"));
         QVERIFY(m_db->personByNumber(QStringLiteral("straße")).eof());
-        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblEmployees"), 2);
+        QCOMPARE(m_data->count("tblEmployees"), 2);
     }
 
     void awkwardTextsStoredAndMatchedExactly() {
@@ -138,8 +114,8 @@ private slots:
             m_db->insertPerson(fields);
             m_db->punchIn(text, kDay, text + QStringLiteral("in"));
         }
-        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblEmployees"), texts.size());
-        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblLogins"), texts.size());
+        QCOMPARE(m_data->count("tblEmployees"), texts.size());
+        QCOMPARE(m_data->count("tblLogins"), texts.size());
 
         for (const QString& text : texts) {
             RecordSet rs = m_db->personByCredentials(text, text + QStringLiteral("pw"));
@@ -165,8 +141,8 @@ private slots:
         for (qsizetype i = 0; i < texts.size(); ++i) {
             m_db->deletePerson(texts.at(i));
             m_db->deleteRecordsOfPerson(texts.at(i));
-            QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblEmployees"), texts.size() - i - 1);
-            QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblLogins"), texts.size() - i - 1);
+            QCOMPARE(m_data->count("tblEmployees"), texts.size() - i - 1);
+            QCOMPARE(m_data->count("tblLogins"), texts.size() - i - 1);
         }
     }
 
@@ -175,8 +151,8 @@ private slots:
             m_db->insertPerson(person(QString::fromLatin1(number)));
             m_db->punchIn(QString::fromLatin1(number), kDay, QStringLiteral("09:00 AM"));
         }
-        const QString employees = dump(m_path, "tblEmployees");
-        const QString logins = dump(m_path, "tblLogins");
+        const QStringList employees = m_data->rows("tblEmployees");
+        const QStringList logins = m_data->rows("tblLogins");
 
         const QStringList hostile = {
             QStringLiteral("1' OR '1'='1"), QStringLiteral("%"),           QStringLiteral("_"),
@@ -193,8 +169,8 @@ private slots:
             m_db->deleteRecordsOfPerson(number);
             m_db->deletePerson(number);
         }
-        QCOMPARE(dump(m_path, "tblEmployees"), employees);
-        QCOMPARE(dump(m_path, "tblLogins"), logins);
+        QCOMPARE(m_data->rows("tblEmployees"), employees);
+        QCOMPARE(m_data->rows("tblLogins"), logins);
     }
 
     void punchOutClosesEveryOpenRecordOfThePerson() {
@@ -289,7 +265,7 @@ private slots:
         m_db->insertPerson(person(QStringLiteral("abc"), QStringLiteral("First")));
         m_db->insertPerson(person(QStringLiteral("äbc"), QStringLiteral("Second")));
         m_db->insertPerson(person(QStringLiteral("other"), QStringLiteral("Third")));
-        const QString before = dump(m_path, "tblEmployees");
+        const QStringList before = m_data->rows("tblEmployees");
 
         for (const char* number : {"abc", "ABC", "ÄBC", "äBc"}) {
             try {
@@ -307,7 +283,7 @@ private slots:
                 QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("already in use")));
             }
         }
-        QCOMPARE(dump(m_path, "tblEmployees"), before);
+        QCOMPARE(m_data->rows("tblEmployees"), before);
 
         // A person may keep its own number, also in other letter case.
         m_db->updatePerson(QStringLiteral("ÄBC"), person(QStringLiteral("ÄBC"), QStringLiteral("Renamed")));
@@ -319,13 +295,13 @@ private slots:
     void updateOfVanishedPersonChangesNothing() {
         m_db->insertPerson(person(QStringLiteral("1"), QStringLiteral("One")));
         m_db->punchIn(QStringLiteral("gone"), kDay, QStringLiteral("09:00 AM"));
-        const QString employees = dump(m_path, "tblEmployees");
-        const QString logins = dump(m_path, "tblLogins");
+        const QStringList employees = m_data->rows("tblEmployees");
+        const QStringList logins = m_data->rows("tblLogins");
         m_db->updatePerson(QStringLiteral("gone"), person(QStringLiteral("2"), QStringLiteral("Two")));
         // Even to a number that is in use: there is no one to rename.
         m_db->updatePerson(QStringLiteral("gone"), person(QStringLiteral("1"), QStringLiteral("Two")));
-        QCOMPARE(dump(m_path, "tblEmployees"), employees);
-        QCOMPARE(dump(m_path, "tblLogins"), logins);
+        QCOMPARE(m_data->rows("tblEmployees"), employees);
+        QCOMPARE(m_data->rows("tblLogins"), logins);
     }
 
     void updateChangesOnlyThePersonRow() {
@@ -407,13 +383,17 @@ private slots:
         QFETCH(int, outcome);
         // Another terminal is in the middle of punching the person in when this one punches: this
         // punch waits for it and decides on what it wrote, not on what was there before.
-        SQLite::Database other(m_path.toStdString(), SQLite::OPEN_READWRITE);
-        other.exec("BEGIN IMMEDIATE");
-        other.exec(
-            "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES ('abc', '2026-12-09', '09:00 AM')");
+        m_db->insertPerson(person(QStringLiteral("abc")));
+        const std::unique_ptr<TestDatabase::Raw> other = m_data->connect();
+        other->exec("BEGIN IMMEDIATE", "BEGIN");
+        other->exec("SELECT 1", "SELECT 1 FROM \"tblEmployees\" WHERE \"EmployeeNo\" = 'abc' FOR UPDATE");
+        other->exec(
+            "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES ('abc', '2026-12-09', '09:00 AM')",
+            "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\") "
+            "VALUES ('abc', '2026-12-09', '09:00 AM')");
         std::thread finish([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            other.exec("COMMIT");
+            other->exec("COMMIT", "COMMIT");
         });
         const PunchOutcome result = m_db->punch(in ? PunchKind::In : PunchKind::Out, QStringLiteral("ABC"),
                                                 kDay, QStringLiteral("10:00 AM"));
@@ -429,26 +409,24 @@ private slots:
         m_db->insertPerson(person(QStringLiteral("8"), QStringLiteral("Bob")));
         for (const char* number : {"7", "7", "8"})
             m_db->punchIn(QString::fromLatin1(number), kDay, QStringLiteral("09:00 AM"));
-        {
-            // A rule of the file refuses to delete records: the person must stay too.
-            SQLite::Database raw(m_path.toStdString(), SQLite::OPEN_READWRITE);
-            raw.exec("CREATE TRIGGER keepRecords BEFORE DELETE ON tblLogins "
-                     "BEGIN SELECT RAISE(ABORT, 'records are kept'); END");
-        }
+        // A rule of the database refuses to delete records: the person must stay too.
+        m_data->exec(
+            "CREATE TRIGGER keepRecords BEFORE DELETE ON tblLogins "
+            "BEGIN SELECT RAISE(ABORT, 'records are kept'); END",
+            "CREATE FUNCTION keep() RETURNS trigger LANGUAGE plpgsql AS "
+            "$$BEGIN RAISE EXCEPTION 'records are kept'; END$$; "
+            "CREATE TRIGGER keepRecords BEFORE DELETE ON \"tblLogins\" FOR EACH ROW EXECUTE FUNCTION keep()");
         try {
             m_db->deletePersonWithRecords(QStringLiteral("7"));
             QFAIL("the refused delete reported success");
         } catch (const std::runtime_error& e) {
             QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("records are kept")));
         }
-        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblEmployees"), 2);
-        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblLogins"), 3);
-        {
-            SQLite::Database raw(m_path.toStdString(), SQLite::OPEN_READWRITE);
-            raw.exec("DROP TRIGGER keepRecords");
-        }
+        QCOMPARE(m_data->count("tblEmployees"), 2);
+        QCOMPARE(m_data->count("tblLogins"), 3);
+        m_data->exec("DROP TRIGGER keepRecords", "DROP TRIGGER keepRecords ON \"tblLogins\"");
         m_db->deletePersonWithRecords(QStringLiteral("7"));
-        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblEmployees"), 1);
+        QCOMPARE(m_data->count("tblEmployees"), 1);
         QCOMPARE(column(m_db->allLogins(), "EmployeeNo"), QStringList{QStringLiteral("8")});
     }
 
@@ -496,7 +474,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
                                  m_db->punchIn(QStringLiteral("7"), QDate(), QStringLiteral("x")));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_db->loginsOn(QDate()));
-        QCOMPARE(countRows(m_path, "SELECT count(*) FROM tblLogins"), 0);
+        QCOMPARE(m_data->count("tblLogins"), 0);
     }
 };
 

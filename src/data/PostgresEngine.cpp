@@ -1,0 +1,516 @@
+#include "data/PostgresEngine.h"
+
+#include "data/SchemaUpgrades.h"
+
+#include <QStringList>
+#include <QUrl>
+#include <QUrlQuery>
+#include <libpq-fe.h>
+
+#include <array>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using Kind = DatabaseError::Kind;
+using Params = std::vector<std::optional<std::string>>;
+
+// Every statement of the catalogue, prepared once per connection under its number. Column names
+// are quoted so that they keep their letter case in the server and in the record sets.
+enum Sql {
+    PersonByCredentials,
+    Administrators,
+    PersonsByName,
+    PersonByNumber,
+    InsertPerson,
+    UpdatePerson,
+    DeletePerson,
+    DeleteRecordsOfPerson,
+    RecordsOfPerson,
+    LatestRecordOfPerson,
+    PunchIn,
+    PunchOut,
+    DeleteRecord,
+    LoginsOn,
+    LoginsOfPerson,
+    AllLogins,
+    LoginsBetween,
+    LoginsOfPersonBetween,
+    LockPerson,
+    LockNumber,
+    SqlCount
+};
+
+#define TALLYCLOCK_LOGINS                                                                                    \
+    "SELECT l.\"EmployeeNo\", e.\"Name\", e.\"Department\", e.\"Position\", l.\"LogDate\", l.\"TimeIn\", "   \
+    "l.\"TimeOut\" FROM \"tblLogins\" AS l LEFT JOIN \"tblEmployees\" AS e ON e.\"EmployeeNo\" = "           \
+    "l.\"EmployeeNo\""
+#define TALLYCLOCK_RECORDS "SELECT \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\" FROM \"tblLogins\" "
+
+// "EmployeeNo" compares through the column's collation: letter case ignored across Unicode.
+const std::array<const char*, SqlCount> kSql = {
+    "SELECT * FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1 AND \"Password\" = $2 COLLATE "
+    "\"tallyclock_nocase\"",
+    "SELECT * FROM \"tblEmployees\" WHERE \"IsAdmin\" = 1",
+    // Folded names in code point order, as the SQLite file orders them.
+    "SELECT * FROM \"tblEmployees\" ORDER BY lower(\"Name\" COLLATE \"tallyclock_nocase\") COLLATE \"C\"",
+    "SELECT * FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1",
+    "INSERT INTO \"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\", \"Department\", \"Position\", "
+    "\"IsAdmin\") VALUES ($1, $2, $3, $4, $5, $6)",
+    "UPDATE \"tblEmployees\" SET \"EmployeeNo\" = $1, \"Password\" = coalesce($2, \"Password\"), \"Name\" = "
+    "$3, "
+    "\"Department\" = $4, \"Position\" = $5, \"IsAdmin\" = $6 WHERE \"EmployeeNo\" = $7",
+    "DELETE FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1",
+    "DELETE FROM \"tblLogins\" WHERE \"EmployeeNo\" = $1",
+    TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 ORDER BY \"RecordId\"",
+    TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 ORDER BY \"RecordId\" DESC LIMIT 1",
+    "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\") VALUES ($1, $2, $3)",
+    "UPDATE \"tblLogins\" SET \"LogDate\" = $2, \"TimeOut\" = $3 WHERE \"EmployeeNo\" = $1 AND \"TimeOut\" "
+    "IS NULL",
+    "DELETE FROM \"tblLogins\" WHERE \"EmployeeNo\" = $1 AND \"LogDate\" = $2 AND "
+    "\"TimeIn\" = $3 COLLATE \"tallyclock_nocase\"",
+    TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" = $1 ORDER BY l.\"RecordId\"",
+    TALLYCLOCK_LOGINS " WHERE l.\"EmployeeNo\" = $1 ORDER BY l.\"RecordId\"",
+    TALLYCLOCK_LOGINS " ORDER BY l.\"RecordId\"",
+    TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" BETWEEN $1 AND $2 ORDER BY l.\"LogDate\", l.\"RecordId\"",
+    TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" BETWEEN $1 AND $2 AND l.\"EmployeeNo\" = $3 "
+                      "ORDER BY l.\"LogDate\", l.\"RecordId\"",
+    "SELECT 1 FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1 FOR UPDATE",
+    // A number without a person row: its letter case folded as well as the server can.
+    "SELECT pg_advisory_xact_lock(hashtext(lower($1 COLLATE \"tallyclock_nocase\")))",
+};
+
+#undef TALLYCLOCK_LOGINS
+#undef TALLYCLOCK_RECORDS
+
+// Schema creation and upgrades of several terminals at once wait for each other on this lock.
+constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(7146317032)";
+
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+struct ResultDeleter {
+    void operator()(PGresult* result) const { PQclear(result); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+RecordSet::Kind kindOfType(Oid type) {
+    switch (type) {
+    case 1082: // date
+        return RecordSet::Kind::Date;
+    case 20: // int8
+    case 21: // int2
+    case 23: // int4
+        return RecordSet::Kind::Integer;
+    case 700:  // float4
+    case 701:  // float8
+    case 1700: // numeric
+        return RecordSet::Kind::Real;
+    default:
+        return RecordSet::Kind::Text;
+    }
+}
+
+} // namespace
+
+struct PostgresEngine::Session {
+    PGconn* conn = nullptr;
+    QString address;
+    int statementLimitMs = 0;
+    std::array<bool, SqlCount> prepared = {};
+
+    ~Session() {
+        if (conn)
+            PQfinish(conn);
+    }
+
+    bool lost() const { return PQstatus(conn) != CONNECTION_OK; }
+
+    Kind kindOf(const PGresult* result) const {
+        if (lost())
+            return Kind::Unreachable;
+        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        const std::string_view code = state ? state : "";
+        if (code == "23505") // unique_violation
+            return Kind::Duplicate;
+        if (code == "57014") // query_canceled: the statement timeout
+            return Kind::Interrupted;
+        if (code == "55P03" || code == "40001" || code == "40P01") // lock timeout, serialisation, deadlock
+            return Kind::Busy;
+        if (code.substr(0, 2) == "08" || code == "57P01" || code == "57P02" || code == "57P03")
+            return Kind::Unreachable;
+        return Kind::Other;
+    }
+
+    QString detail(const PGresult* result, Kind kind) const {
+        if (kind == Kind::Interrupted)
+            return EngineText::statementStopped(statementLimitMs);
+        const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+        QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
+        if (kind == Kind::Unreachable)
+            text = QStringLiteral("the server %1 cannot be reached: %2").arg(address, text);
+        return text;
+    }
+
+    DatabaseError readFailure(const PGresult* result) const {
+        const Kind kind = kindOf(result);
+        return EngineText::readFailure(kind, detail(result, kind));
+    }
+
+    DatabaseError changeFailure(const PGresult* result) const {
+        const Kind kind = kindOf(result);
+        return EngineText::changeFailure(kind, detail(result, kind));
+    }
+
+    // A command without values and without rows (transaction control, settings, schema steps).
+    void command(const char* sql) {
+        const Result result(PQexec(conn, sql));
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK &&
+            PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+            throw changeFailure(result.get());
+    }
+
+    static std::string name(Sql sql) { return "tallyclock_" + std::to_string(static_cast<int>(sql)); }
+
+    void prepare(Sql sql, bool reading) {
+        if (prepared[sql])
+            return;
+        const Result result(PQprepare(conn, name(sql).c_str(), kSql[sql], 0, nullptr));
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+            throw reading ? readFailure(result.get()) : changeFailure(result.get());
+        prepared[sql] = true;
+    }
+
+    static std::vector<const char*> values(const Params& params) {
+        std::vector<const char*> values;
+        for (const auto& param : params)
+            values.push_back(param ? param->c_str() : nullptr);
+        return values;
+    }
+
+    // Runs a read, taking the rows one at a time from the connection straight into the record set.
+    RecordSet read(Sql sql, const Params& params) {
+        prepare(sql, true);
+        const std::vector<const char*> bound = values(params);
+        if (!PQsendQueryPrepared(conn, name(sql).c_str(), static_cast<int>(bound.size()), bound.data(),
+                                 nullptr, nullptr, 0))
+            throw readFailure(nullptr);
+        PQsetSingleRowMode(conn);
+        std::optional<RecordSet::Builder> builder;
+        std::optional<DatabaseError> failure;
+        while (PGresult* raw = PQgetResult(conn)) {
+            const Result result(raw);
+            const ExecStatusType status = PQresultStatus(raw);
+            if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
+                if (!failure)
+                    failure = readFailure(raw);
+                continue;
+            }
+            if (failure)
+                continue;
+            const int columns = PQnfields(raw);
+            if (!builder) {
+                std::vector<RecordSet::Column> layout;
+                for (int c = 0; c < columns; ++c)
+                    layout.push_back({QString::fromUtf8(PQfname(raw, c)), kindOfType(PQftype(raw, c))});
+                builder.emplace(layout);
+            }
+            for (int row = 0; row < PQntuples(raw); ++row) {
+                for (int c = 0; c < columns; ++c) {
+                    if (PQgetisnull(raw, row, c))
+                        builder->addNull();
+                    else
+                        builder->addText(std::string_view(PQgetvalue(raw, row, c),
+                                                          static_cast<size_t>(PQgetlength(raw, row, c))));
+                }
+            }
+        }
+        if (failure)
+            throw *failure;
+        if (!builder)
+            throw readFailure(nullptr);
+        return builder->finish();
+    }
+
+    // Runs a statement of a change; anything but the status expected is a failure.
+    Result execute(Sql sql, const Params& params, ExecStatusType expected) {
+        prepare(sql, false);
+        const std::vector<const char*> bound = values(params);
+        Result result(PQexecPrepared(conn, name(sql).c_str(), static_cast<int>(bound.size()), bound.data(),
+                                     nullptr, nullptr, 0));
+        if (PQresultStatus(result.get()) != expected)
+            throw changeFailure(result.get());
+        return result;
+    }
+
+    // Takes a lock for a change to come; returns how many rows it locked.
+    int lock(Sql sql, const Params& params) { return PQntuples(execute(sql, params, PGRES_TUPLES_OK).get()); }
+
+    // Runs a change; returns how many rows it changed.
+    int change(Sql sql, const Params& params) {
+        return std::atoi(PQcmdTuples(execute(sql, params, PGRES_COMMAND_OK).get()));
+    }
+};
+
+namespace {
+
+using Session = PostgresEngine::Session;
+
+// One transaction: rolled back unless committed, also when the connection is gone (then the
+// server has already dropped it).
+class Transaction {
+public:
+    explicit Transaction(Session& s) : m_s(s) { m_s.command("BEGIN"); }
+    ~Transaction() {
+        if (!m_done && !m_s.lost())
+            PQclear(PQexec(m_s.conn, "ROLLBACK"));
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit() {
+        m_s.command("COMMIT");
+        m_done = true;
+    }
+
+private:
+    Session& m_s;
+    bool m_done = false;
+};
+
+QString singleValue(Session& s, const char* sql, const Params& params = {}) {
+    const std::vector<const char*> bound = Session::values(params);
+    const Result result(PQexecParams(s.conn, sql, static_cast<int>(bound.size()), nullptr, bound.data(),
+                                     nullptr, nullptr, 0));
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+        throw s.readFailure(result.get());
+    if (PQntuples(result.get()) == 0 || PQgetisnull(result.get(), 0, 0))
+        return QString();
+    return QString::fromUtf8(PQgetvalue(result.get(), 0, 0));
+}
+
+DatabaseError notAttendanceDatabase(const Session& s, const QString& why) {
+    return DatabaseError(
+        Kind::Other, QStringLiteral("The database %1 is not an attendance database: %2").arg(s.address, why));
+}
+
+// The tables and the view are what they must be, with their columns.
+void checkObjects(Session& s) {
+    for (const RequiredObject& required : SchemaUpgrades::requiredObjects()) {
+        const QString name = QString::fromLatin1(required.name);
+        const std::string quoted = "\"" + std::string(required.name) + "\"";
+        const QString kind =
+            singleValue(s, "SELECT relkind::text FROM pg_class WHERE oid = to_regclass($1)", {quoted});
+        if (kind.isEmpty())
+            throw notAttendanceDatabase(
+                s, QStringLiteral("it lacks the tables tblEmployees, tblLogins or the query qryLogins."));
+        const bool isTable = kind == QLatin1String("r") || kind == QLatin1String("p");
+        const bool isView = kind == QLatin1String("v");
+        if (required.isView ? !isView : !isTable)
+            throw notAttendanceDatabase(s, required.isView ? QStringLiteral("%1 is not a query.").arg(name)
+                                                           : QStringLiteral("%1 is not a table.").arg(name));
+        const QStringList present =
+            singleValue(s,
+                        "SELECT string_agg(attname, ',') FROM pg_attribute WHERE "
+                        "attrelid = to_regclass($1) AND attnum > 0 AND NOT attisdropped",
+                        {quoted})
+                .split(QLatin1Char(','));
+        for (const char* column : required.columns) {
+            if (!present.contains(QString::fromLatin1(column)))
+                throw notAttendanceDatabase(
+                    s, QStringLiteral("%1 lacks the column %2.").arg(name, QString::fromLatin1(column)));
+        }
+    }
+}
+
+// Creates the schema in an empty database or runs the upgrades it lacks, then checks what is there;
+// all in one transaction, which other terminals starting at the same time wait for.
+void bringSchemaUpToDate(Session& s) {
+    Transaction transaction(s);
+    s.command(kSchemaLock);
+    int version = 0;
+    if (!singleValue(s, "SELECT to_regclass('\"tblSchemaVersion\"')::text").isEmpty())
+        version = singleValue(s, "SELECT max(\"Version\") FROM \"tblSchemaVersion\"").toInt();
+    else if (!singleValue(s, "SELECT to_regclass('\"tblEmployees\"')::text").isEmpty())
+        throw notAttendanceDatabase(s, QStringLiteral("it has no schema version."));
+    if (version > SchemaUpgrades::latestVersion())
+        throw DatabaseError(Kind::Other, SchemaUpgrades::newerThanProgram(s.address, version));
+    if (version < SchemaUpgrades::latestVersion()) {
+        for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
+            if (step.version > version)
+                s.command(step.postgres);
+        }
+        s.command(
+            ("DELETE FROM \"tblSchemaVersion\"; INSERT INTO \"tblSchemaVersion\" (\"Version\") VALUES (" +
+             std::to_string(SchemaUpgrades::latestVersion()) + ")")
+                .c_str());
+    }
+    checkObjects(s);
+    transaction.commit();
+}
+
+} // namespace
+
+QString PostgresEngine::shownAddress(const QString& url) {
+    QUrl parsed(url);
+    if (!parsed.isValid() || parsed.scheme().isEmpty()) {
+        // A key=value string: every password=... setting goes.
+        QStringList kept;
+        for (const QString& part : url.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!part.trimmed().startsWith(QLatin1String("password"), Qt::CaseInsensitive))
+                kept.append(part);
+        }
+        return kept.join(QLatin1Char(' '));
+    }
+    parsed.setPassword(QString());
+    QUrlQuery query(parsed);
+    query.removeAllQueryItems(QStringLiteral("password"));
+    parsed.setQuery(query);
+    return parsed.toString();
+}
+
+PostgresEngine::PostgresEngine(const QString& url, int busyTimeoutMs, int statementTimeoutMs)
+    : m_s(std::make_unique<Session>()) {
+    m_s->address = shownAddress(url);
+    m_s->statementLimitMs = statementTimeoutMs;
+    // The address may name its own connect_timeout; it comes after ours and so wins.
+    const std::string target = utf8(url);
+    const char* const keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
+    const char* const values[] = {"5", "tallyclock-suite", target.c_str(), nullptr};
+    m_s->conn = PQconnectdbParams(keys, values, 1);
+    if (!m_s->conn)
+        throw DatabaseError(Kind::Unreachable,
+                            QStringLiteral("The attendance database server cannot be reached."));
+    if (PQstatus(m_s->conn) != CONNECTION_OK)
+        throw DatabaseError(Kind::Unreachable,
+                            QStringLiteral("The attendance database server %1 cannot be reached: %2")
+                                .arg(m_s->address, QString::fromUtf8(PQerrorMessage(m_s->conn)).trimmed()));
+    m_s->command(
+        "SET client_encoding = 'UTF8'; SET DateStyle = 'ISO, YMD'; SET client_min_messages = warning");
+    setBusyTimeout(busyTimeoutMs);
+    setStatementTimeout(statementTimeoutMs);
+    bringSchemaUpToDate(*m_s);
+}
+
+PostgresEngine::~PostgresEngine() = default;
+
+void PostgresEngine::setBusyTimeout(int milliseconds) {
+    // How long a statement waits for another terminal's lock.
+    m_s->command(("SET lock_timeout = " + std::to_string(std::max(milliseconds, 1))).c_str());
+}
+
+void PostgresEngine::setStatementTimeout(int milliseconds) {
+    m_s->statementLimitMs = milliseconds;
+    m_s->command(("SET statement_timeout = " + std::to_string(std::max(milliseconds, 1))).c_str());
+}
+
+RecordSet PostgresEngine::personByCredentials(const QString& number, const QString& password) {
+    return m_s->read(PersonByCredentials, {utf8(number), utf8(password)});
+}
+
+RecordSet PostgresEngine::administrators() {
+    return m_s->read(Administrators, {});
+}
+
+RecordSet PostgresEngine::personsByName() {
+    return m_s->read(PersonsByName, {});
+}
+
+RecordSet PostgresEngine::personByNumber(const QString& number) {
+    return m_s->read(PersonByNumber, {utf8(number)});
+}
+
+namespace {
+Params personParams(const PersonFields& person) {
+    return {utf8(person.number),
+            person.password ? std::optional<std::string>(utf8(*person.password)) : std::nullopt,
+            utf8(person.name),
+            utf8(person.department),
+            utf8(person.position),
+            std::string(person.isAdmin ? "1" : "0")};
+}
+} // namespace
+
+void PostgresEngine::insertPerson(const PersonFields& person) {
+    try {
+        m_s->change(InsertPerson, personParams(person));
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::numberInUse(person.number));
+        throw;
+    }
+}
+
+void PostgresEngine::updatePerson(const QString& current, const PersonFields& person) {
+    Params params = personParams(person);
+    params.push_back(utf8(current));
+    try {
+        m_s->change(UpdatePerson, params);
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::numberInUse(person.number));
+        throw;
+    }
+}
+
+void PostgresEngine::deletePerson(const QString& number) {
+    m_s->change(DeletePerson, {utf8(number)});
+}
+
+void PostgresEngine::deleteRecordsOfPerson(const QString& number) {
+    m_s->change(DeleteRecordsOfPerson, {utf8(number)});
+}
+
+RecordSet PostgresEngine::recordsOfPerson(const QString& number) {
+    return m_s->read(RecordsOfPerson, {utf8(number)});
+}
+
+RecordSet PostgresEngine::latestRecordOfPerson(const QString& number) {
+    return m_s->read(LatestRecordOfPerson, {utf8(number)});
+}
+
+void PostgresEngine::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
+    m_s->change(PunchIn, {utf8(number), EngineText::isoDay(day), utf8(timeIn)});
+}
+
+void PostgresEngine::punchOut(const QString& number, const QDate& day, const QString& timeOut) {
+    m_s->change(PunchOut, {utf8(number), EngineText::isoDay(day), utf8(timeOut)});
+}
+
+void PostgresEngine::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
+    m_s->change(DeleteRecord, {utf8(number), EngineText::isoDay(day), utf8(timeIn)});
+}
+
+RecordSet PostgresEngine::loginsOn(const QDate& day) {
+    return m_s->read(LoginsOn, {EngineText::isoDay(day)});
+}
+
+RecordSet PostgresEngine::loginsOfPerson(const QString& number) {
+    return m_s->read(LoginsOfPerson, {utf8(number)});
+}
+
+RecordSet PostgresEngine::allLogins() {
+    return m_s->read(AllLogins, {});
+}
+
+RecordSet PostgresEngine::loginsBetween(const QDate& from, const QDate& to,
+                                        const std::optional<QString>& number) {
+    if (number)
+        return m_s->read(LoginsOfPersonBetween,
+                         {EngineText::isoDay(from), EngineText::isoDay(to), utf8(*number)});
+    return m_s->read(LoginsBetween, {EngineText::isoDay(from), EngineText::isoDay(to)});
+}
+
+void PostgresEngine::serialisedForPerson(const QString& number, const std::function<void()>& work) {
+    // The person's row lock is taken before anything is read; a second terminal punching the same
+    // person (in any letter case) waits here until this transaction ends, then reads what it wrote.
+    Transaction transaction(*m_s);
+    if (m_s->lock(LockPerson, {utf8(number)}) == 0)
+        m_s->lock(LockNumber, {utf8(number)});
+    work();
+    transaction.commit();
+}

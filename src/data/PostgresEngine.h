@@ -1,0 +1,50 @@
+#pragma once
+
+#include "data/DatabaseEngine.h"
+
+#include <memory>
+
+// The attendance database on a PostgreSQL server, for a workplace with several terminals. The
+// server itself ignores letter case in person numbers (an ICU collation) and keeps them unique; a
+// punch locks its person's row for the length of its transaction. A lost connection fails the
+// statement with Kind::Unreachable; the caller connects anew for the next one.
+class PostgresEngine : public DatabaseEngine {
+public:
+    // Connects (waiting a few seconds at most) and creates or upgrades the schema. `url` is a libpq
+    // connection URI or key=value string; a password in it is used, never stored or shown.
+    PostgresEngine(const QString& url, int busyTimeoutMs, int statementTimeoutMs);
+    ~PostgresEngine() override;
+
+    // The address as descriptions show it: without a password.
+    static QString shownAddress(const QString& url);
+
+    void setBusyTimeout(int milliseconds) override;
+    void setStatementTimeout(int milliseconds) override;
+
+    RecordSet personByCredentials(const QString& number, const QString& password) override;
+    RecordSet administrators() override;
+    RecordSet personsByName() override;
+    RecordSet personByNumber(const QString& number) override;
+    void insertPerson(const PersonFields& person) override;
+    void updatePerson(const QString& current, const PersonFields& person) override;
+    void deletePerson(const QString& number) override;
+    void deleteRecordsOfPerson(const QString& number) override;
+    RecordSet recordsOfPerson(const QString& number) override;
+    RecordSet latestRecordOfPerson(const QString& number) override;
+    void punchIn(const QString& number, const QDate& day, const QString& timeIn) override;
+    void punchOut(const QString& number, const QDate& day, const QString& timeOut) override;
+    void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) override;
+    RecordSet loginsOn(const QDate& day) override;
+    RecordSet loginsOfPerson(const QString& number) override;
+    RecordSet allLogins() override;
+    RecordSet loginsBetween(const QDate& from, const QDate& to,
+                            const std::optional<QString>& number) override;
+
+    struct Session;
+
+protected:
+    void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
+
+private:
+    std::unique_ptr<Session> m_s;
+};
