@@ -1,9 +1,12 @@
+#include "TestDatabase.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+#include <QUrlQuery>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <functional>
@@ -12,21 +15,21 @@ namespace {
 
 const QDate kDay(2026, 12, 9);
 
-// The newest audit row and the number of rows, read through a connection of their own.
+// The number of audit rows, counted by a connection of its own, and the newest row as the audit
+// window reads it: ChangedAt, Terminal, Who, What, RecordId, EmployeeNo, ValuesBefore, ValuesAfter.
 struct AuditRows {
     int count = 0;
-    QStringList newest; // ChangedAt, Terminal, Who, What, RecordId, EmployeeNo, ValuesBefore, ValuesAfter
+    QStringList newest;
 };
 
-AuditRows auditRows(const QString& path) {
-    SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+AuditRows auditRows(const TestDatabase& data, AttendanceDatabase& db) {
     AuditRows rows;
-    rows.count = db.execAndGet("SELECT count(*) FROM tblAudit").getInt();
-    SQLite::Statement newest(db, "SELECT ChangedAt, Terminal, Who, What, coalesce(RecordId, ''), EmployeeNo, "
-                                 "ValuesBefore, ValuesAfter FROM tblAudit ORDER BY AuditId DESC LIMIT 1");
-    if (newest.executeStep()) {
-        for (int c = 0; c < 8; ++c)
-            rows.newest.append(QString::fromStdString(newest.getColumn(c).getString()));
+    rows.count = data.count("tblAudit");
+    const RecordSet rs = db.auditEntries({QDate(2000, 1, 1), QDate(2100, 1, 1), std::nullopt, std::nullopt});
+    if (!rs.eof()) {
+        for (const char* field : {"ChangedAt", "Terminal", "Who", "What", "RecordId", "EmployeeNo",
+                                  "ValuesBefore", "ValuesAfter"})
+            rows.newest.append(rs.text(QString::fromLatin1(field)));
     }
     return rows;
 }
@@ -133,16 +136,25 @@ const std::vector<Case>& cases() {
 class AuditTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_file = 0;
-
-    QString freshDatabase() {
-        const QString path = m_dir.filePath(QStringLiteral("db%1.mdb").arg(++m_file));
-        TestSupport::copyTemplateTo(path);
-        return path;
-    }
+    std::unique_ptr<TestDatabase> m_data;
+    AttendanceDatabase* m_db = nullptr;
 
 private slots:
+    // Every test runs on each engine: they must agree.
+    void initTestCase_data() { TestDatabase::addEngines(); }
+
+    void init() {
+        m_data = std::make_unique<TestDatabase>(TestDatabase::currentEngine());
+        m_db = new AttendanceDatabase;
+        m_data->open(*m_db);
+    }
+
+    void cleanup() {
+        delete m_db;
+        m_db = nullptr;
+        m_data.reset();
+    }
+
     void everyChangeLeavesOneRow_data() {
         QTest::addColumn<int>("index");
         for (size_t i = 0; i < cases().size(); ++i)
@@ -152,14 +164,12 @@ private slots:
     void everyChangeLeavesOneRow() {
         QFETCH(int, index);
         const Case& c = cases()[static_cast<size_t>(index)];
-        const QString path = freshDatabase();
-        AttendanceDatabase db;
-        db.open(path);
+        AttendanceDatabase& db = *m_db;
         c.setUp(db);
-        const int before = auditRows(path).count;
+        const int before = auditRows(*m_data, db).count;
         db.setActor(QStringLiteral("admin"));
         c.change(db);
-        const AuditRows rows = auditRows(path);
+        const AuditRows rows = auditRows(*m_data, db);
         QCOMPARE(rows.count, before + 1);
         QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$)"))
                      .match(rows.newest.at(0))
@@ -171,13 +181,11 @@ private slots:
 
     // A change that finds nothing to change leaves no row; a refused one neither.
     void noChangeNoRow() {
-        const QString path = freshDatabase();
-        AttendanceDatabase db;
-        db.open(path);
+        AttendanceDatabase& db = *m_db;
         db.insertPerson(ann());
         db.punch(PunchKind::In, QStringLiteral("07"), kDay, QStringLiteral("08:00 AM"));
         db.punch(PunchKind::Out, QStringLiteral("07"), kDay, QStringLiteral("05:00 PM"));
-        const int rows = auditRows(path).count;
+        const int rows = auditRows(*m_data, db).count;
         QCOMPARE(db.punch(PunchKind::Out, QStringLiteral("07"), kDay, QStringLiteral("06:00 PM")),
                  PunchOutcome::Written);
         db.deleteRecord(QStringLiteral("07"), kDay, QStringLiteral("09:00 AM"));
@@ -186,31 +194,77 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(
             std::runtime_error,
             db.correctRecord(42, {QStringLiteral("07"), kDay, QStringLiteral("1:00 PM"), {}}));
-        QCOMPARE(auditRows(path).count, rows);
+        QCOMPARE(auditRows(*m_data, db).count, rows);
     }
 
     void auditCannotBeRewritten_data() {
-        QTest::addColumn<QString>("sql");
-        QTest::newRow("update") << QStringLiteral("UPDATE tblAudit SET Who = 'nobody'");
-        QTest::newRow("delete") << QStringLiteral("DELETE FROM tblAudit");
+        QTest::addColumn<QString>("sqlite");
+        QTest::addColumn<QString>("postgres");
+        QTest::newRow("update") << QStringLiteral("UPDATE tblAudit SET Who = 'nobody'")
+                                << QStringLiteral(R"(UPDATE "tblAudit" SET "Who" = 'nobody')");
+        QTest::newRow("delete") << QStringLiteral("DELETE FROM tblAudit")
+                                << QStringLiteral(R"(DELETE FROM "tblAudit")");
+        QTest::newRow("truncate") << QStringLiteral("DELETE FROM tblAudit WHERE AuditId > 0")
+                                  << QStringLiteral(R"(TRUNCATE "tblAudit")");
     }
 
+    // Not even the owner of the database rewrites the trail.
     void auditCannotBeRewritten() {
-        QFETCH(QString, sql);
-        const QString path = freshDatabase();
-        {
-            AttendanceDatabase db;
-            db.open(path);
-            db.insertPerson(ann());
+        QFETCH(QString, sqlite);
+        QFETCH(QString, postgres);
+        m_db->insertPerson(ann());
+        const QStringList before = m_data->rows("tblAudit");
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 m_data->exec(sqlite.toStdString(), postgres.toStdString()));
+        QCOMPARE(m_data->rows("tblAudit"), before);
+    }
+
+    // The terminals' role of the README's set-up punches, corrects and reads the trail, but the
+    // server refuses it an UPDATE or DELETE of the trail for lack of the right, trigger or not.
+    void terminalRoleOnlyAddsToTheAudit() {
+        if (!m_data->isServer())
+            QSKIP("roles belong to the server");
+        m_data->exec({}, R"(DO $$BEGIN
+                IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'tallyclock_terminal') THEN
+                    CREATE ROLE tallyclock_terminal LOGIN;
+                END IF;
+            END$$;
+            GRANT USAGE ON SCHEMA public TO tallyclock_terminal; -- the test's schema is made anew
+            GRANT SELECT ON "tblSchemaVersion" TO tallyclock_terminal;
+            GRANT SELECT, INSERT, UPDATE, DELETE ON "tblEmployees", "tblLogins" TO tallyclock_terminal;
+            GRANT SELECT, INSERT ON "tblAudit" TO tallyclock_terminal;)");
+        QUrl url(m_data->url());
+        QUrlQuery query(url);
+        query.removeAllQueryItems(QStringLiteral("user"));
+        query.addQueryItem(QStringLiteral("user"), QStringLiteral("tallyclock_terminal"));
+        url.setQuery(query);
+        AttendanceDatabase terminal;
+        terminal.openServer(url.toString());
+        terminal.insertPerson(ann());
+        terminal.punch(PunchKind::In, QStringLiteral("07"), kDay, QStringLiteral("08:00 AM"));
+        terminal.setActor(QStringLiteral("A1"));
+        terminal.correctRecord(
+            1, {QStringLiteral("07"), kDay, QStringLiteral("07:00 AM"), QStringLiteral("03:00 PM")});
+        QCOMPARE(m_data->count("tblAudit"), 3);
+        for (const char* change : {R"(UPDATE "tblAudit" SET "Who" = 'x')", R"(DELETE FROM "tblAudit")"}) {
+            const std::string sql = std::string(R"(SET ROLE tallyclock_terminal; )") + change;
+            try {
+                m_data->exec({}, sql);
+                QFAIL(change);
+            } catch (const std::runtime_error& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("permission denied")), e.what());
+            }
         }
-        SQLite::Database raw(path.toStdString(), SQLite::OPEN_READWRITE);
-        QVERIFY_THROWS_EXCEPTION(SQLite::Exception, raw.exec(sql.toStdString()));
-        QCOMPARE(auditRows(path).count, 1);
+        QCOMPARE(m_data->count("tblAudit"), 3);
     }
 
     // A file of the first program keeps its records, each with its old rowid as its identity.
     void upgradeKeepsRecordsAndTheirOrder() {
-        const QString path = freshDatabase();
+        if (m_data->isServer())
+            QSKIP("the first program's files are SQLite files");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("first.mdb"));
+        TestSupport::copyTemplateTo(path);
         {
             SQLite::Database raw(path.toStdString(), SQLite::OPEN_READWRITE);
             raw.exec("INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn, TimeOut) VALUES "
@@ -258,9 +312,7 @@ private slots:
         QFETCH(QDate, to);
         QFETCH(QString, number);
         QFETCH(QString, what);
-        const QString path = freshDatabase();
-        AttendanceDatabase db;
-        db.open(path);
+        AttendanceDatabase& db = *m_db;
         db.setActor(QStringLiteral("BOSS"));
         db.insertPerson({QStringLiteral("AB"), QStringLiteral("x"), QStringLiteral("Ab"), {}, {}, false});
         db.insertPerson({QStringLiteral("CD"), QStringLiteral("x"), QStringLiteral("Cd"), {}, {}, false});
