@@ -168,9 +168,13 @@ private slots:
         QFETCH(QString, says);
         const QString candidate = file("versioned.mdb");
         QFile::remove(candidate);
-        QVERIFY(QFile::copy(live(), candidate));
-        SQLite::Database(candidate.toStdString(), SQLite::OPEN_READWRITE)
-            .exec("PRAGMA user_version = " + std::to_string(version));
+        if (version == 0) {
+            TestSupport::makeFirstProgramFile(candidate);
+        } else {
+            QVERIFY(QFile::copy(live(), candidate));
+            SQLite::Database(candidate.toStdString(), SQLite::OPEN_READWRITE)
+                .exec("PRAGMA user_version = " + std::to_string(version));
+        }
         const QByteArray given = hashOf(candidate);
         const QByteArray before = hashOf(live());
         const Run run = commandLine({QStringLiteral("restore"), candidate});

@@ -1,6 +1,7 @@
 #include "common/TestSupport.h"
 
 #include "core/Main.h"
+#include "data/SchemaUpgrades.h"
 #include "data/SettingsStore.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <SQLiteCpp/Database.h>
 #include <map>
 
 namespace TestSupport {
@@ -148,6 +150,11 @@ void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs) {
         }
     });
     timer->start(10);
+}
+
+void makeFirstProgramFile(const QString& path) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    db.exec(SchemaUpgrades::steps().front().sqlite);
 }
 
 } // namespace TestSupport

@@ -56,6 +56,8 @@ void clearSettings();
 
 // Copies the built template database to `path` (creating folders) so a test has a real file.
 void copyTemplateTo(const QString& path);
+// A database file as the first program made it: the first version's tables, no schema version.
+void makeFirstProgramFile(const QString& path);
 // The template database beside the test program.
 QString templatePath();
 

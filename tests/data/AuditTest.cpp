@@ -264,14 +264,14 @@ private slots:
             QSKIP("the first program's files are SQLite files");
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("first.mdb"));
-        TestSupport::copyTemplateTo(path);
+        TestSupport::makeFirstProgramFile(path);
         {
             SQLite::Database raw(path.toStdString(), SQLite::OPEN_READWRITE);
             raw.exec("INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn, TimeOut) VALUES "
                      "('7', '2026-12-01', '08:00 AM', '04:00 PM'), ('7', '2026-12-02', '08:00 AM', NULL), "
                      "('8', '2026-12-02', '09:00 AM', NULL)");
             raw.exec("DELETE FROM tblLogins WHERE rowid = 1");
-            QCOMPARE(raw.execAndGet("PRAGMA user_version").getInt(), 1); // the template: the first version
+            QCOMPARE(raw.execAndGet("PRAGMA user_version").getInt(), 0);
         }
         AttendanceDatabase db;
         db.open(path);
