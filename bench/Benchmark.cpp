@@ -8,6 +8,7 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursWindow.h"
 #include "platform/DateTexts.h"
 #include "platform/ListView.h"
 #include "platform/MessageBox.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -247,6 +249,19 @@ int main(int argc, char** argv) {
                     QStringLiteral("<= 10 ms"), median(byPerson) <= 10.0});
     rows.push_back({QStringLiteral("search by date (%1 rows)").arg(dateRows), ms(median(byDate)),
                     QStringLiteral("<= 10 ms"), median(byDate) <= 10.0});
+
+    // The Hours window: last month of every person, read and totalled.
+    {
+        HoursWindow hours(&reports);
+        hours.load();
+        const QDate lastMonth = today.addMonths(-1);
+        hours.fromDate->setDate(QDate(lastMonth.year(), lastMonth.month(), 1));
+        hours.toDate->setDate(QDate(lastMonth.year(), lastMonth.month(), lastMonth.daysInMonth()));
+        const double hoursMs = median(repeat(15, [&] { hours.showTotals(); }));
+        rows.push_back({QStringLiteral("Hours window, one month of all persons (%1 persons)")
+                            .arg(hours.totalsList->model()->rowCount() - 1),
+                        ms(hoursMs), QStringLiteral("<= 100 ms"), hoursMs <= 100.0});
+    }
 
     // Spreadsheet export of 10,000 rows, office start included, when LibreOffice is there.
     if (LibreOffice::moduleError().isEmpty() && !LibreOffice::programPath().isEmpty()) {

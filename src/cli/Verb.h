@@ -70,5 +70,7 @@ struct Verb {
 // The program's verbs, each from its own file; programVerbs() lists them.
 Verb backupVerb();
 Verb restoreVerb();
+Verb hoursVerb();
+Verb recordsVerb();
 
 } // namespace CommandLine

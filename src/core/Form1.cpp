@@ -228,11 +228,14 @@ void Form1::Form_Load() {
         trap.step(160 + 2 * i, [&] { ListView1->setColumnWidthTwips(i, widths[i]); });
 
     trap.step(174, [&] { Globals::createConnection(); });
-    // Held while the window runs, so that no restore can swap the file it has open.
-    m_instanceLock = InstanceLock::holdWhileRunning(live);
-    // Opening also checks the file and takes the day's backup; only a damaged file shows a box.
-    trap.step(176,
-              [&] { Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date()); });
+    trap.step(176, [&] {
+        // The lock file and the backups go beside the database: never through a link planted there.
+        SharedFolder::checkFolder(common, dataNames);
+        // Held while the window runs, so that no restore can swap the file it has open.
+        m_instanceLock = InstanceLock::holdWhileRunning(live);
+        // Opening also checks the file and takes the day's backup; only a damaged file shows a box.
+        Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+    });
     trap.step(178, [&] { Timer1_Timer(); });
     trap.step(180, [&] { listLogins(); });
 }

@@ -154,6 +154,13 @@ unsigned fileModeFor(unsigned folderMode) {
     return folderMode & 0666u;
 }
 
+void checkFolder(const QString& base, const QStringList& names) {
+    QString reason;
+    if (!openFolder(base, names, names.size(), reason).valid())
+        fail(QStringLiteral("The folder %1 cannot be used: %2.")
+                 .arg(pathOf(base, names, names.size()), reason));
+}
+
 void createFolder(const QString& base, const QStringList& names) {
     const QString path = pathOf(base, names, names.size());
     const auto cannotCreate = [&](const QString& reason) {

@@ -25,6 +25,11 @@ void createFolder(const QString& base, const QStringList& names);
 // open than the folder: 0666 in a folder open to all, 0660 in a group folder.
 void copyTemplate(const QString& source, const QString& base, const QStringList& names);
 
+// Checks that the last of `names` is a folder reached without following any link below `base`;
+// throws with the reason otherwise. What the program keeps beside its database (the lock file, the
+// backups) is only written there after this check.
+void checkFolder(const QString& base, const QStringList& names);
+
 // The mode a new file takes in a folder of mode `folderMode`: the folder's read and write bits.
 unsigned fileModeFor(unsigned folderMode);
 

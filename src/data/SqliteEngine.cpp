@@ -101,7 +101,8 @@ using Clock = std::chrono::steady_clock;
 // steps, and a statement past its deadline is stopped, whatever the file asks the engine to do.
 struct SqliteEngine::Connection {
     Connection(const QString& path, int busyTimeoutMs)
-        : db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX, busyTimeoutMs) {}
+        : db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX | SQLite::OPEN_NOFOLLOW,
+             busyTimeoutMs) {}
 
     SQLite::Database db;
     Clock::time_point deadline = Clock::time_point::max();

@@ -4,7 +4,6 @@
 #include "data/SettingsStore.h"
 #include "platform/DateTexts.h"
 
-#include <QCollator>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -21,6 +20,43 @@ std::optional<int> minuteOfDay(const QString& text) {
     if (!time)
         return std::nullopt;
     return time->hour() * 60 + time->minute();
+}
+
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Person numbers in the order people read them, whatever the locale: runs of digits by their
+// value (2 before 10, e9 before E10), everything else without regard to letter case.
+bool readsBefore(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            const auto digits = [](const QString& text, qsizetype& at) {
+                while (at < text.size() - 1 && text[at] == QLatin1Char('0') && isDigit(text[at + 1]))
+                    ++at;
+                const qsizetype start = at;
+                while (at < text.size() && isDigit(text[at]))
+                    ++at;
+                return QStringView(text).mid(start, at - start);
+            };
+            const QStringView x = digits(a, i);
+            const QStringView y = digits(b, j);
+            if (x.size() != y.size())
+                return x.size() < y.size();
+            if (const int order = x.compare(y); order != 0)
+                return order < 0;
+        } else {
+            const char32_t x = QChar::toCaseFolded(static_cast<char32_t>(a[i].unicode()));
+            const char32_t y = QChar::toCaseFolded(static_cast<char32_t>(b[j].unicode()));
+            if (x != y)
+                return x < y;
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
 }
 
 } // namespace
@@ -109,13 +145,9 @@ Report totals(const std::vector<Record>& records, const Rules& rules) {
 
     for (size_t i = 0; i < report.persons.size(); ++i)
         report.persons[i].daysWorked = static_cast<int>(daysOf[i].size());
-    // Numbers in the order people read them: 2 before 10, e9 before E10.
-    QCollator order;
-    order.setNumericMode(true);
-    order.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(
         report.persons.begin(), report.persons.end(),
-        [&](const PersonTotals& a, const PersonTotals& b) { return order.compare(a.number, b.number) < 0; });
+        [](const PersonTotals& x, const PersonTotals& y) { return readsBefore(x.number, y.number); });
     for (const PersonTotals& person : report.persons) {
         PersonTotals& sum = report.totals;
         sum.daysWorked += person.daysWorked;
@@ -126,6 +158,20 @@ Report totals(const std::vector<Record>& records, const Rules& rules) {
         sum.unreadableRecords += person.unreadableRecords;
     }
     return report;
+}
+
+QString note(const RecordHours& hours, const Rules& rules) {
+    switch (hours.state) {
+    case RecordHours::State::Open:
+        return QStringLiteral("Open");
+    case RecordHours::State::Unreadable:
+        return QStringLiteral("Time cannot be read; not counted");
+    case RecordHours::State::Closed:
+        break;
+    }
+    if (hours.isLong)
+        return QStringLiteral("Longer than %1 hours").arg(rules.longRecordMinutes / 60);
+    return hours.overnight ? QStringLiteral("Overnight") : QString();
 }
 
 QString clockHours(long long minutes) {

@@ -72,6 +72,10 @@ struct Report {
 // Records belong to the person of their number, letter case ignored, and to the day they carry.
 Report totals(const std::vector<Record>& records, const Rules& rules);
 
+// What a record's hours need said beside them: "Open", "Overnight", "Longer than 16 hours",
+// "Time cannot be read; not counted"; "" for an ordinary record.
+QString note(const RecordHours& hours, const Rules& rules);
+
 // "7:05" for 425 minutes; "123:00" past a day.
 QString clockHours(long long minutes);
 // Two decimal places, rounded to the nearest hundredth: "7.08" for 425 minutes.

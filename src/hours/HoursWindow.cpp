@@ -10,8 +10,11 @@
 #include "platform/MessageBox.h"
 #include "platform/MousePointer.h"
 #include "platform/PushButton.h"
+#include "platform/SaveDialog.h"
+#include "platform/Spreadsheet.h"
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
+#include "reports/modSaveListview.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -31,13 +34,6 @@ namespace {
 
 constexpr int kSortRole = Qt::UserRole + 1;
 constexpr int kTotalsRole = Qt::UserRole + 2;
-
-const std::array<QString, HoursWindow::ColumnCount> kHeaders = {
-    QStringLiteral("Person Number"), QStringLiteral("Name"),
-    QStringLiteral("Department"),    QStringLiteral("Days worked"),
-    QStringLiteral("Hours"),         QStringLiteral("Hours (decimal)"),
-    QStringLiteral("Open records"),  QStringLiteral("Overnight records"),
-    QStringLiteral("Long records")};
 
 const QStringList kPresets = {QStringLiteral("This week"), QStringLiteral("Last week"),
                               QStringLiteral("This month"), QStringLiteral("Last month"),
@@ -79,12 +75,10 @@ QTreeView* reportList(QWidget* parent, const QString& accessibleName) {
     return list;
 }
 
+// A long record shows how long it is: the corrections list has no hours column.
 QString problemOf(const Hours::RecordHours& hours, const Hours::Rules& rules) {
-    if (hours.state == Hours::RecordHours::State::Unreadable)
-        return QStringLiteral("Time cannot be read; not counted");
-    return QStringLiteral("Longer than %1 hours (%2)")
-        .arg(rules.longRecordMinutes / 60)
-        .arg(Hours::clockHours(hours.minutes));
+    const QString note = Hours::note(hours, rules);
+    return hours.isLong ? QStringLiteral("%1 (%2)").arg(note, Hours::clockHours(hours.minutes)) : note;
 }
 
 // A person's records of the period, with what each one counts.
@@ -109,14 +103,8 @@ void showRecordsOf(QWidget* parent, const QString& number, const QString& name, 
                                       QStringLiteral("Note")});
     for (const Hours::Record& record : records) {
         const Hours::RecordHours hours = Hours::hoursOf(record, rules);
-        QString counted = Hours::clockHours(hours.minutes);
-        QString note;
-        if (hours.state == Hours::RecordHours::State::Open)
-            note = QStringLiteral("Open");
-        else if (hours.state == Hours::RecordHours::State::Unreadable || hours.isLong)
-            note = problemOf(hours, rules);
-        else if (hours.overnight)
-            note = QStringLiteral("Overnight");
+        const QString counted = Hours::clockHours(hours.minutes);
+        const QString note = Hours::note(hours, rules);
         model->appendRow({cell(DateTexts::shortDate(record.day), record.day),
                           cell(record.timeIn, record.timeIn), cell(record.timeOut, record.timeOut),
                           cell(counted, hours.minutes), cell(note, note)});
@@ -193,8 +181,15 @@ void HoursWindow::buildControls() {
     m_corrections = new QStandardItemModel(0, 6, this);
     correctList->setModel(m_corrections);
 
+    textButton = new PushButton(QStringLiteral("Save As Text"), this);
+    csvButton = new PushButton(QStringLiteral("Save As CSV"), this);
+    spreadsheetButton = new PushButton(QStringLiteral("Send To Spreadsheet"), this);
+    timesheetsButton = new PushButton(QStringLiteral("Timesheets (PDF)"), this);
     closeButton = new PushButton(QStringLiteral("Close"), this);
+    const std::array<PushButton*, 4> exports = {textButton, csvButton, spreadsheetButton, timesheetsButton};
     auto* buttons = new QHBoxLayout;
+    for (PushButton* button : exports)
+        buttons->addWidget(button);
     buttons->addStretch();
     buttons->addWidget(closeButton);
 
@@ -206,7 +201,8 @@ void HoursWindow::buildControls() {
     layout->addWidget(correctLabel);
     layout->addWidget(correctList, 1);
     layout->addLayout(buttons);
-    for (PushButton* button : {showButton, closeButton})
+    for (PushButton* button :
+         {showButton, textButton, csvButton, spreadsheetButton, timesheetsButton, closeButton})
         button->setMinimumSize(Twips::toPixelsX(this, 1440), Twips::toPixelsY(this, 405));
     resize(Twips::toPixelsX(this, 15600), Twips::toPixelsY(this, 8685));
 
@@ -215,7 +211,11 @@ void HoursWindow::buildControls() {
     setTabOrder(toDate, showButton);
     setTabOrder(showButton, totalsList);
     setTabOrder(totalsList, correctList);
-    setTabOrder(correctList, closeButton);
+    setTabOrder(correctList, textButton);
+    setTabOrder(textButton, csvButton);
+    setTabOrder(csvButton, spreadsheetButton);
+    setTabOrder(spreadsheetButton, timesheetsButton);
+    setTabOrder(timesheetsButton, closeButton);
 
     connect(periodBox, &QComboBox::currentIndexChanged, this, &HoursWindow::periodChosen);
     // A date typed or picked by hand makes the period a custom one.
@@ -227,10 +227,15 @@ void HoursWindow::buildControls() {
     }
     connect(showButton, &QPushButton::clicked, this, &HoursWindow::showTotals);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(textButton, &QPushButton::clicked, this, &HoursWindow::saveText);
+    connect(csvButton, &QPushButton::clicked, this, &HoursWindow::saveCsv);
+    connect(spreadsheetButton, &QPushButton::clicked, this, &HoursWindow::sendToSpreadsheet);
+    connect(timesheetsButton, &QPushButton::clicked, this, &HoursWindow::saveTimesheets);
     connect(totalsList, &QTreeView::doubleClicked, this,
             [this](const QModelIndex& index) { openPerson(index.row()); });
 
-    for (QWidget* button : {showButton, closeButton})
+    for (QWidget* button :
+         {showButton, textButton, csvButton, spreadsheetButton, timesheetsButton, closeButton})
         m_pointer->handOver(button);
     for (QWidget* area : {static_cast<QWidget*>(this), static_cast<QWidget*>(totalsList->viewport()),
                           static_cast<QWidget*>(correctList->viewport())})
@@ -247,7 +252,7 @@ void HoursWindow::load() {
     Main::dressWindow(trap, this, *m_pointer, {100, 101, 102, 104});
     trap.step(106, [&] {
         for (int c = 0; c < ColumnCount; ++c)
-            m_totals->setHorizontalHeaderItem(c, new QStandardItem(kHeaders[static_cast<size_t>(c)]));
+            m_totals->setHorizontalHeaderItem(c, new QStandardItem(Hours::totalsTitles().at(c)));
         totalsList->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
         totalsList->header()->setStretchLastSection(true);
     });
@@ -288,6 +293,8 @@ void HoursWindow::showTotals() {
         m_totals->removeRows(0, m_totals->rowCount());
         m_corrections->removeRows(0, m_corrections->rowCount());
         correctLabel->clear();
+        m_records.clear();
+        m_report = {};
     });
     const Hours::Period period{fromDate->date(), toDate->date()};
     if (!trap.test(
@@ -303,9 +310,11 @@ void HoursWindow::showTotals() {
     if (!trap.step(106, [&] { rules = Hours::rulesFromSettings(); }) || !trap.step(108, read))
         return;
     m_shown = period;
-    const Hours::Report report = Hours::totals(records, rules);
-    trap.step(110, [&] { fillTotals(report); });
-    trap.step(112, [&] { fillCorrections(report, rules); });
+    m_rules = rules;
+    m_records = std::move(records);
+    m_report = Hours::totals(m_records, rules);
+    trap.step(110, [&] { fillTotals(m_report); });
+    trap.step(112, [&] { fillCorrections(m_report, rules); });
 }
 
 void HoursWindow::fillTotals(const Hours::Report& report) {
@@ -368,4 +377,69 @@ void HoursWindow::openPerson(int row) {
     const QString number = index.data().toString();
     const QString name = index.siblingAtColumn(Name).data().toString();
     trap.step(100, [&] { showRecordsOf(this, number, name, m_shown); });
+}
+
+void HoursWindow::exportFile(const QString& handler, const QString& filter,
+                             const std::function<void(const QString& fileName)>& write) {
+    if (m_report.persons.empty()) {
+        MessageBox::ok(QStringLiteral("There are no hours to export for this period."));
+        return;
+    }
+    ErrorTrap trap(QStringLiteral("Hours"), handler);
+    // One dialog for every export of the window: it offers the last chosen name again.
+    auto* dialog = findChild<SaveDialog*>(QStringLiteral("exportDialog"), Qt::FindDirectChildrenOnly);
+    if (!dialog) {
+        dialog = new SaveDialog(this);
+        dialog->setObjectName(QStringLiteral("exportDialog"));
+        dialog->setFlags(SaveDialog::OverwritePrompt);
+        dialog->setDialogTitle(QStringLiteral("Save"));
+    }
+    QString fileName;
+    trap.step(100, [&] {
+        dialog->setFilter(filter + QStringLiteral("All Files (*.*)|*.*|"));
+        dialog->showSave();
+        fileName = dialog->fileName();
+    });
+    if (fileName.isEmpty())
+        return;
+    trap.step(102, [&] { m_pointer->setValue(MousePointer::Hourglass); });
+    trap.step(104, [&] { write(fileName); });
+    trap.step(106, [&] { m_pointer->setValue(MousePointer::Default); });
+}
+
+void HoursWindow::saveText() {
+    exportFile(QStringLiteral("saveText"), QStringLiteral("Text Files (*.txt)|*.txt|"),
+               [&](const QString& name) {
+                   modSaveListview::WriteTextFile(
+                       Hours::tabText(Hours::totalsTable(m_report, QLocale().decimalPoint())), name);
+               });
+}
+
+void HoursWindow::saveCsv() {
+    // The decimal point stays a point: a comma would split the field for the reading program.
+    exportFile(QStringLiteral("saveCsv"), QStringLiteral("CSV Files (*.csv)|*.csv|"),
+               [&](const QString& name) {
+                   modSaveListview::writeFile(Hours::csvFile(Hours::totalsTable(m_report)), name);
+               });
+}
+
+void HoursWindow::saveTimesheets() {
+    exportFile(
+        QStringLiteral("saveTimesheets"), QStringLiteral("PDF Files (*.pdf)|*.pdf|"),
+        [&](const QString& name) { Hours::writeTimesheets(name, m_shown, m_records, m_report, m_rules); });
+}
+
+void HoursWindow::sendToSpreadsheet() {
+    if (m_report.persons.empty()) {
+        MessageBox::ok(QStringLiteral("There are no hours to export for this period."));
+        return;
+    }
+    ErrorTrap trap(QStringLiteral("Hours"), QStringLiteral("sendToSpreadsheet"));
+    trap.step(100, [&] { m_pointer->setValue(MousePointer::Hourglass); });
+    std::unique_ptr<SpreadsheetApplication> sheet;
+    // A program that did not start, or failed while filling, leaves nothing more to do.
+    if (trap.step(102, [&] { sheet = Spreadsheet::start(); }) &&
+        trap.step(104, [&] { Hours::fillSheet(*sheet, m_report); }))
+        trap.step(106, [&] { sheet->setVisible(); });
+    trap.step(108, [&] { m_pointer->setValue(MousePointer::Default); });
 }

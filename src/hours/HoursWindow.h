@@ -1,9 +1,11 @@
 #pragma once
 
+#include "hours/HoursExport.h"
 #include "hours/HoursTotals.h"
 #include "hours/Periods.h"
 
 #include <QDialog>
+#include <functional>
 
 class MousePointer;
 class PushButton;
@@ -30,6 +32,11 @@ public:
     void periodChosen();      // a preset fills From and To
     void showTotals();        // reads the period's records and totals them
     void openPerson(int row); // the person of the totals list's row (as sorted); none for the totals row
+    // The totals shown, to a file the user names or to the spreadsheet program.
+    void saveText();
+    void saveCsv();
+    void sendToSpreadsheet();
+    void saveTimesheets(); // one PDF page (or more) per person with the period's records
 
     QComboBox* periodBox;
     QDateEdit* fromDate;
@@ -38,31 +45,33 @@ public:
     QTreeView* totalsList;
     QLabel* correctLabel;
     QTreeView* correctList;
+    PushButton* textButton;
+    PushButton* csvButton;
+    PushButton* spreadsheetButton;
+    PushButton* timesheetsButton;
     PushButton* closeButton;
 
     // The list columns, in order.
-    enum Column {
-        Number,
-        Name,
-        Department,
-        DaysWorked,
-        HoursClock,
-        HoursDecimal,
-        OpenRecords,
-        OvernightRecords,
-        LongRecords,
-        ColumnCount
-    };
+    using Column = Hours::TotalsColumn;
+    using enum Hours::TotalsColumn;
 
 private:
     void buildControls();
     void fillTotals(const Hours::Report& report);
     void fillCorrections(const Hours::Report& report, const Hours::Rules& rules);
+    // Writes what is shown to a file the user names with `write`; nothing when nothing is shown
+    // or the user cancels.
+    void exportFile(const QString& handler, const QString& filter,
+                    const std::function<void(const QString& fileName)>& write);
 
     MousePointer* m_pointer;
     QStandardItemModel* m_totals;
     QSortFilterProxyModel* m_sorted;
     QStandardItemModel* m_corrections;
     Hours::Period m_shown; // the period the lists show
+    // What the lists show, as read: the exports write exactly that.
+    std::vector<Hours::Record> m_records;
+    Hours::Report m_report;
+    Hours::Rules m_rules;
     bool m_settingPeriod = false;
 };

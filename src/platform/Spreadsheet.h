@@ -23,6 +23,11 @@ public:
     // text as the list it came from.
     virtual void setDate(int row, int column, const QDate& date, const QString& form) = 0;
     virtual void setTime(int row, int column, const QTime& time, const QString& form) = 0;
+    // Puts a length of time into the cell as a time value that shows hours past 24 and minutes
+    // ("38:30"), so that the sheet can add durations up.
+    virtual void setDuration(int row, int column, long long minutes) = 0;
+    // Puts a number into the cell, shown with `decimals` places after the locale's decimal sign.
+    virtual void setNumber(int row, int column, double value, int decimals) = 0;
     // Fits the width of every column to its content.
     virtual void autoFitColumns() = 0;
     // Shows the program with the workbook and brings it to the front.

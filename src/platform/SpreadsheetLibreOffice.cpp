@@ -644,10 +644,22 @@ public:
     // Dates and times go in as ISO texts: Calc reads what the API hands it with English (US) rules
     // whatever the locale, so a day-first date would turn into another day or stay text.
     void setDate(int row, int column, const QDate& date, const QString& form) override {
-        put(row, column, toOU(date.toString(Qt::ISODate)), form);
+        put(row, column, toOU(date.toString(Qt::ISODate)), numberFormat(form));
     }
     void setTime(int row, int column, const QTime& time, const QString& form) override {
-        put(row, column, toOU(time.toString(QStringLiteral("HH:mm:ss"))), form);
+        put(row, column, toOU(time.toString(QStringLiteral("HH:mm:ss"))), numberFormat(form));
+    }
+    // A fraction of a day, as Calc keeps times; written with the English decimal point it reads.
+    void setDuration(int row, int column, long long minutes) override {
+        put(row, column, toOU(QString::number(static_cast<double>(minutes) / (24 * 60), 'g', 17)),
+            NumberFormat{QStringLiteral("[HH]:MM"), false});
+    }
+    void setNumber(int row, int column, double value, int decimals) override {
+        const QString places =
+            decimals > 0 ? QStringLiteral(".") + QString(decimals, QLatin1Char('0')) : QString();
+        // Converted to the list's locale, so that the sheet shows its decimal sign.
+        put(row, column, toOU(QString::number(value, 'g', 17)),
+            NumberFormat{QStringLiteral("0") + places, decimals > 0});
     }
 
     void autoFitColumns() override {
@@ -688,7 +700,7 @@ private:
     struct FormattedCell {
         int row;
         int column;
-        QString form;
+        NumberFormat format;
     };
 
     void requireSheet() const {
@@ -698,7 +710,7 @@ private:
 
     // Rows go to the office in blocks of one array call each; a row whose block has gone out
     // already is written one cell at a time.
-    void put(int row, int column, const OUString& formula, const QString& form) {
+    void put(int row, int column, const OUString& formula, const NumberFormat& format) {
         requireSheet();
         if (row < 1 || column < 1)
             throw std::runtime_error("The cell address is outside the sheet.");
@@ -709,8 +721,8 @@ private:
                     UNO_QUERY_THROW);
                 const Sequence<OUString> line(&formula, 1);
                 cell->setFormulaArray(Sequence<Sequence<OUString>>(&line, 1));
-                if (!form.isEmpty())
-                    applyFormats({FormattedCell{row, column, form}});
+                if (!format.code.isEmpty())
+                    applyFormats({FormattedCell{row, column, format}});
             });
             return;
         }
@@ -725,8 +737,8 @@ private:
         if (cells.size() < static_cast<size_t>(column))
             cells.resize(static_cast<size_t>(column));
         cells[static_cast<size_t>(column - 1)] = formula;
-        if (!form.isEmpty())
-            m_blockFormats.push_back({row, column, form});
+        if (!format.code.isEmpty())
+            m_blockFormats.push_back({row, column, format});
         m_usedColumns = std::max(m_usedColumns, column);
     }
 
@@ -770,14 +782,14 @@ private:
         if (cells.empty())
             return;
         std::sort(cells.begin(), cells.end(), [](const FormattedCell& a, const FormattedCell& b) {
-            return std::tie(a.form, a.column, a.row) < std::tie(b.form, b.column, b.row);
+            return std::tie(a.format.code, a.column, a.row) < std::tie(b.format.code, b.column, b.row);
         });
         const Reference<css::lang::XMultiServiceFactory> factory(m_model, UNO_QUERY_THROW);
         size_t i = 0;
         while (i < cells.size()) {
-            const QString& form = cells[i].form;
+            const NumberFormat format = cells[i].format;
             std::vector<css::table::CellRangeAddress> ranges;
-            for (; i < cells.size() && cells[i].form == form; ++i) {
+            for (; i < cells.size() && cells[i].format.code == format.code; ++i) {
                 const sal_Int32 column = cells[i].column - 1;
                 const sal_Int32 row = cells[i].row - 1;
                 if (!ranges.empty() && ranges.back().StartColumn == column &&
@@ -793,15 +805,14 @@ private:
                 Sequence<css::table::CellRangeAddress>(ranges.data(), static_cast<sal_Int32>(ranges.size())),
                 false);
             Reference<css::beans::XPropertySet>(container, UNO_QUERY_THROW)
-                ->setPropertyValue(OUString("NumberFormat"), css::uno::Any(formatKey(form)));
+                ->setPropertyValue(OUString("NumberFormat"), css::uno::Any(formatKey(format)));
         }
     }
 
-    // Runs inside a call. The key of the workbook's number format for `form`.
-    sal_Int32 formatKey(const QString& form) {
-        if (const auto found = m_formatKeys.find(form); found != m_formatKeys.end())
+    // Runs inside a call. The key of the workbook's number format.
+    sal_Int32 formatKey(const NumberFormat& format) {
+        if (const auto found = m_formatKeys.find(format.code); found != m_formatKeys.end())
             return found->second;
-        const NumberFormat format = numberFormat(form);
         const Reference<css::util::XNumberFormatsSupplier> supplier(m_model, UNO_QUERY_THROW);
         const auto formats = supplier->getNumberFormats();
         css::lang::Locale english;
@@ -823,7 +834,7 @@ private:
             if (key < 0)
                 key = formats->addNew(code, english);
         }
-        m_formatKeys.emplace(form, key);
+        m_formatKeys.emplace(format.code, key);
         return key;
     }
 
@@ -856,8 +867,8 @@ private:
     Reference<css::sheet::XSpreadsheet> m_sheet;
     bool m_shown = false;
     std::vector<std::vector<OUString>> m_block; // rows from m_blockFirstRow on, not yet sent
-    std::vector<FormattedCell> m_blockFormats;  // their dates and times
-    std::map<QString, sal_Int32> m_formatKeys;  // number formats made in this workbook
+    std::vector<FormattedCell> m_blockFormats;  // their dates, times and numbers
+    std::map<QString, sal_Int32> m_formatKeys;  // number formats made in this workbook, by code
     int m_blockFirstRow = 0;
     int m_writtenThrough = 0;
     int m_usedColumns = 0;

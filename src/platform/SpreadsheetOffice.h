@@ -46,7 +46,7 @@ protected:
 
 // The module exports `extern "C" Module* tallyclockOfficeModule(int version)`, which answers
 // nullptr when it was built for another version of this interface.
-inline constexpr int kModuleVersion = 1;
+inline constexpr int kModuleVersion = 2;
 inline constexpr char kModuleEntry[] = "tallyclockOfficeModule";
 using ModuleEntry = Module* (*)(int version);
 

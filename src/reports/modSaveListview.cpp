@@ -26,16 +26,16 @@ bool MessageLoop::run() {
     return true;
 }
 
-QString listText(ListView& list) {
+QString tableText(const TextTable& table) {
     MessageLoop loop;
-    const int columns = list.columnCount();
+    const int columns = table.columns;
     QString text;
 
-    // The first row decides the titles; an empty list fails here, at its first cell.
+    // The first row decides the titles; an empty table fails here, at its first cell.
     for (int column = 0; column < columns; ++column) {
         loop.run();
-        if (!list.itemText(0, column).isEmpty()) {
-            text += list.columnHeader(column);
+        if (!table.cell(0, column).isEmpty()) {
+            text += table.title(column);
             text += kTab;
         }
     }
@@ -43,19 +43,19 @@ QString listText(ListView& list) {
 
     // One pass to size the text: a checked row takes about as much as the first row.
     qsizetype checked = 0;
-    for (int row = 0; row < list.rowCount(); ++row)
-        checked += list.isChecked(row) ? 1 : 0;
+    for (int row = 0; row < table.rowCount(); ++row)
+        checked += table.checked(row) ? 1 : 0;
     qsizetype firstRowLength = columns;
     for (int column = 0; column < columns; ++column)
-        firstRowLength += list.itemText(0, column).size();
-    text.reserve(text.size() + checked * (firstRowLength + 2) + (list.rowCount() - checked) * 2);
+        firstRowLength += table.cell(0, column).size();
+    text.reserve(text.size() + checked * (firstRowLength + 2) + (table.rowCount() - checked) * 2);
 
     // The loop bound is read again each time: the message loop may let the list change.
-    for (int row = 0; row < list.rowCount(); ++row) {
+    for (int row = 0; row < table.rowCount(); ++row) {
         loop.run();
-        if (list.isChecked(row)) {
+        if (table.checked(row)) {
             for (int column = 0; column < columns; ++column) {
-                const QString cell = list.itemText(row, column);
+                const QString cell = table.cell(row, column);
                 if (!cell.isEmpty()) {
                     text += cell;
                     text += kTab;
@@ -67,13 +67,23 @@ QString listText(ListView& list) {
     return text;
 }
 
+QString listText(ListView& list) {
+    return tableText({list.columnCount(), [&] { return list.rowCount(); },
+                      [&](int column) { return list.columnHeader(column); },
+                      [&](int row, int column) { return list.itemText(row, column); },
+                      [&](int row) { return list.isChecked(row); }});
+}
+
 void SaveListview(ListView& list, const QString& fileName) {
     WriteTextFile(listText(list), fileName);
 }
 
 void WriteTextFile(const QString& text, const QString& fileName) {
     // UTF-8 keeps every name as typed; an 8-bit code page would lose what it cannot encode.
-    const QByteArray bytes = (text + kLineEnd).toUtf8();
+    writeFile((text + kLineEnd).toUtf8(), fileName);
+}
+
+void writeFile(const QByteArray& bytes, const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw std::runtime_error(

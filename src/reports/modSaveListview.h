@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
+#include <functional>
 
 class ListView;
 
@@ -18,6 +20,20 @@ QString listText(ListView& list);
 // Creates or truncates the file and writes the text and a CR LF in one go. Throws
 // std::runtime_error; the file is closed on every path.
 void WriteTextFile(const QString& text, const QString& fileName);
+// The same for bytes written exactly as given.
+void writeFile(const QByteArray& bytes, const QString& fileName);
+
+// Any table written by the same rules as a list: the cells are read as the text is built, so a
+// table that changes meanwhile (a list while the message loop runs) is read as it stands.
+struct TextTable {
+    int columns = 0;
+    std::function<int()> rowCount;
+    std::function<QString(int column)> title;
+    std::function<QString(int row, int column)> cell;
+    std::function<bool(int row)> checked;
+};
+// The text of the table by the list's rules, before WriteTextFile adds the final CR LF.
+QString tableText(const TextTable& table);
 
 // Lets the message loop run during a long export, at most every few milliseconds: often enough
 // for the window to stay responsive, rarely enough not to slow the export down.

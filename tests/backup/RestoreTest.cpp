@@ -16,7 +16,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 #include <SQLiteCpp/Database.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -24,20 +23,8 @@
 
 namespace {
 
-struct Run {
-    int code;
-    QString out;
-    QString err;
-};
-
-Run commandLine(const QStringList& arguments) {
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    const int code = CommandLine::run(arguments, outStream, errStream);
-    return {code, out, err};
-}
+using Run = TestSupport::CommandLineRun;
+using TestSupport::runCommandLine;
 
 // Every person and record, in a form two databases can be compared by.
 QStringList contentsOf(const QString& path) {
@@ -95,7 +82,7 @@ private slots:
 
     // Done means: what a backup held comes back, and what was live before stays in the backups.
     void roundTrip() {
-        const Run backup = commandLine({QStringLiteral("backup"), file("round.mdb")});
+        const Run backup = runCommandLine({QStringLiteral("backup"), file("round.mdb")});
         QCOMPARE(backup.code, 0);
         QCOMPARE(backup.out,
                  QStringLiteral("Wrote the backup %1\n  persons: 1\n  records: 5\n").arg(file("round.mdb")));
@@ -103,7 +90,7 @@ private slots:
         fill(live(), QStringLiteral("8"), 3);
         const QByteArray afterwards = hashOf(live());
 
-        const Run restore = commandLine({QStringLiteral("restore"), file("round.mdb")});
+        const Run restore = runCommandLine({QStringLiteral("restore"), file("round.mdb")});
         QCOMPARE(restore.code, 0);
         const QString kept =
             Backups::folderOf(live()) + QStringLiteral("/dbData-before-restore-2026-12-09-163005.mdb");
@@ -121,7 +108,7 @@ private slots:
     // journal beside it: the journal goes with the kept file (where it still rolls back), and never
     // meets the restored one.
     void aCrashedTransactionStaysWithTheKeptFile() {
-        QCOMPARE(commandLine({QStringLiteral("backup"), file("before-crash.mdb")}).code, 0);
+        QCOMPARE(runCommandLine({QStringLiteral("backup"), file("before-crash.mdb")}).code, 0);
         const QStringList beforeCrash = contentsOf(live());
         const QByteArray intact = hashOf(live());
         const pid_t child = ::fork();
@@ -139,7 +126,7 @@ private slots:
         QVERIFY(QFileInfo::exists(live() + QStringLiteral("-journal")));
         QVERIFY(hashOf(live()) != intact); // the cache spilled into the file itself
 
-        const Run run = commandLine({QStringLiteral("restore"), file("before-crash.mdb")});
+        const Run run = runCommandLine({QStringLiteral("restore"), file("before-crash.mdb")});
         QCOMPARE(run.code, 0);
         const QString kept =
             Backups::folderOf(live()) + QStringLiteral("/dbData-before-restore-2026-12-09-163005.mdb");
@@ -177,7 +164,7 @@ private slots:
         }
         const QByteArray given = hashOf(candidate);
         const QByteArray before = hashOf(live());
-        const Run run = commandLine({QStringLiteral("restore"), candidate});
+        const Run run = runCommandLine({QStringLiteral("restore"), candidate});
         QCOMPARE(run.code, code);
         QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
         QCOMPARE(hashOf(candidate), given); // upgraded on the way, never in place
@@ -227,7 +214,7 @@ private slots:
         }
         const QByteArray before = hashOf(live());
         const QByteArray given = hashOf(candidate);
-        const Run run = commandLine({QStringLiteral("restore"), candidate});
+        const Run run = runCommandLine({QStringLiteral("restore"), candidate});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains(reason), qPrintable(run.err));
         QCOMPARE(hashOf(live()), before);
@@ -239,7 +226,7 @@ private slots:
     }
 
     void refusedWhileTheProgramRuns() {
-        const Run backup = commandLine({QStringLiteral("backup")});
+        const Run backup = runCommandLine({QStringLiteral("backup")});
         QCOMPARE(backup.code, 0);
         const QString copy = backup.out.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(' '), 3);
         QVERIFY2(QFileInfo(copy).isFile(), qPrintable(copy));
@@ -247,13 +234,13 @@ private slots:
         {
             const auto running = InstanceLock::acquire(live(), InstanceLock::Mode::Shared, 0);
             QVERIFY(running);
-            const Run run = commandLine({QStringLiteral("restore"), copy});
+            const Run run = runCommandLine({QStringLiteral("restore"), copy});
             QCOMPARE(run.code, 1);
             QVERIFY2(run.err.contains(QStringLiteral("Tallyclock Suite is running on this computer")),
                      qPrintable(run.err));
             QCOMPARE(hashOf(live()), before);
         }
-        QCOMPARE(commandLine({QStringLiteral("restore"), copy}).code, 0);
+        QCOMPARE(runCommandLine({QStringLiteral("restore"), copy}).code, 0);
     }
 
     void backupOnAServerPrintsTheCommand_data() {
@@ -270,7 +257,7 @@ private slots:
         else
             SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection,
                                        QStringLiteral("DatabaseUrl"), url);
-        const Run run = commandLine({QStringLiteral("backup")});
+        const Run run = runCommandLine({QStringLiteral("backup")});
         qunsetenv("TALLYCLOCK_DATABASE_URL");
         SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection,
                                    QStringLiteral("DatabaseUrl"), QString());
@@ -284,7 +271,7 @@ private slots:
     }
 
     void backupNeverReplacesAFile() {
-        const Run run = commandLine({QStringLiteral("backup"), live()});
+        const Run run = runCommandLine({QStringLiteral("backup"), live()});
         QCOMPARE(run.code, 2);
         QVERIFY2(run.err.contains(QStringLiteral("exists already")), qPrintable(run.err));
         QCOMPARE(contentsOf(live()).size(), 6);

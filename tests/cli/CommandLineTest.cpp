@@ -6,15 +6,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTextStream>
 
 namespace {
 
-struct Run {
-    int code;
-    QString out;
-    QString err;
-};
+using Run = TestSupport::CommandLineRun;
 
 // A verb of our own that prints what it was given, so the parser is tested apart from the
 // program's verbs; "fail" as its name makes it fail the way the database layer does.
@@ -38,12 +33,7 @@ const std::vector<CommandLine::Verb>& testVerbs() {
 }
 
 Run runCommandLine(const QStringList& arguments) {
-    QString out;
-    QString err;
-    QTextStream outStream(&out);
-    QTextStream errStream(&err);
-    const int code = CommandLine::run(arguments, outStream, errStream, testVerbs());
-    return {code, out, err};
+    return TestSupport::runCommandLine(arguments, testVerbs());
 }
 
 } // namespace

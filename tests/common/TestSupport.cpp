@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 
+#include "cli/CommandLine.h"
 #include "core/Main.h"
 #include "data/SchemaUpgrades.h"
 #include "data/SettingsStore.h"
@@ -13,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
+#include <QTextStream>
 #include <QTimer>
 #include <SQLiteCpp/Database.h>
 #include <map>
@@ -117,6 +119,18 @@ void clearSettings() {
               SettingsStore::kApplication)
         .clear();
     SettingsStore::reload();
+}
+
+CommandLineRun runCommandLine(const QStringList& arguments) {
+    return runCommandLine(arguments, CommandLine::programVerbs());
+}
+
+CommandLineRun runCommandLine(const QStringList& arguments, const std::vector<CommandLine::Verb>& verbs) {
+    CommandLineRun run{0, QString(), QString()};
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.code = CommandLine::run(arguments, out, err, verbs);
+    return run;
 }
 
 QString templatePath() {

@@ -4,10 +4,15 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <vector>
+
+namespace CommandLine {
+struct Verb;
+}
 
 // Test executables group several test classes; each registers itself with TALLYCLOCK_TEST.
 namespace TestSupport {
@@ -60,6 +65,16 @@ void copyTemplateTo(const QString& path);
 void makeFirstProgramFile(const QString& path);
 // The template database beside the test program.
 QString templatePath();
+
+// What one run of the command line printed, and its exit code.
+struct CommandLineRun {
+    int code;
+    QString out;
+    QString err;
+};
+// Runs the program's command line (or one with the given verbs) on these arguments.
+CommandLineRun runCommandLine(const QStringList& arguments);
+CommandLineRun runCommandLine(const QStringList& arguments, const std::vector<CommandLine::Verb>& verbs);
 
 // Waits (processing events) until a modal widget shows, then runs `action` on it. Returns at once;
 // the action runs from a timer while the test blocks in the code that opened the window.

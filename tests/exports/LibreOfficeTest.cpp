@@ -109,6 +109,39 @@ private slots:
         QCOMPARE(sheet.at(4, 2).type, Cell::Type::Empty);
     }
 
+    // Durations past a day stay hours; numbers show the locale's decimal sign; both are values.
+    void durationsAndNumbersAreValues_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("decimal");
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << "38.42";
+        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << "38,42";
+    }
+    void durationsAndNumbersAreValues() {
+        REQUIRE_OFFICE();
+        QFETCH(QLocale, locale);
+        QFETCH(QString, decimal);
+        const QLocale before;
+        QLocale::setDefault(locale);
+        OfficeFixture::useForExports();
+        {
+            auto calc = Spreadsheet::start();
+            calc->addWorkbook();
+            calc->setDuration(1, 1, 38 * 60 + 25);
+            calc->setDuration(1, 2, 5);
+            calc->setNumber(1, 3, 38.42, 2);
+            calc->setNumber(1, 4, 3, 0);
+            calc->setVisible();
+        }
+        QLocale::setDefault(before);
+        const auto sheet = onlySheet();
+        const QStringList shown{QStringLiteral("38:25"), QStringLiteral("00:05"), decimal,
+                                QStringLiteral("3")};
+        for (int column = 1; column <= 4; ++column) {
+            QCOMPARE(sheet.at(1, column).type, Cell::Type::Value);
+            QCOMPARE(sheet.at(1, column).string, shown.at(column - 1));
+        }
+    }
+
     // A workbook that was never shown is closed on release; the running office (the user's) stays.
     void releasingUnshownClosesTheWorkbookOnly() {
         REQUIRE_OFFICE();

@@ -46,6 +46,19 @@ void RecordingSpreadsheet::setTime(int row, int column, const QTime& time, const
     m_log->cells[{row, column}] = value;
 }
 
+void RecordingSpreadsheet::setDuration(int row, int column, long long minutes) {
+    record(QStringLiteral("setDuration"),
+           QStringLiteral("setDuration %1 %2 %3").arg(row).arg(column).arg(minutes));
+    m_log->cells[{row, column}] = QString::number(minutes);
+}
+
+void RecordingSpreadsheet::setNumber(int row, int column, double value, int decimals) {
+    const QString number = QString::number(value, 'f', decimals);
+    record(QStringLiteral("setNumber"),
+           QStringLiteral("setNumber %1 %2 %3 %4").arg(row).arg(column).arg(number).arg(decimals));
+    m_log->cells[{row, column}] = number;
+}
+
 void RecordingSpreadsheet::autoFitColumns() {
     record(QStringLiteral("autoFitColumns"), QStringLiteral("autoFitColumns"));
 }

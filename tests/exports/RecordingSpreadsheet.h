@@ -18,9 +18,11 @@ public:
         int starts = 0;
         int releases = 0;
         // "addWorkbook", "setCell 2 3 text", "setDate 2 5 2021-09-14 M/d/yyyy",
-        // "setTime 2 6 08:00 hh:mm AP", "autoFitColumns", "setVisible"
+        // "setTime 2 6 08:00 hh:mm AP", "setDuration 2 5 425", "setNumber 2 6 7.08 2",
+        // "autoFitColumns", "setVisible"
         QStringList calls;
-        std::map<std::pair<int, int>, QString> cells; // (row, column) -> text, or ISO date or time
+        // (row, column) -> text, ISO date or time, minutes of a duration, or the number
+        std::map<std::pair<int, int>, QString> cells;
         QString cell(int row, int column) const;
     };
 
@@ -31,6 +33,8 @@ public:
     void setCell(int row, int column, const QString& text) override;
     void setDate(int row, int column, const QDate& date, const QString& form) override;
     void setTime(int row, int column, const QTime& time, const QString& form) override;
+    void setDuration(int row, int column, long long minutes) override;
+    void setNumber(int row, int column, double value, int decimals) override;
     void autoFitColumns() override;
     void setVisible() override;
 

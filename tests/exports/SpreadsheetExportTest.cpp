@@ -260,6 +260,12 @@ public:
     void setTime(int row, int column, const QTime& time, const QString& form) override {
         m_inner->setTime(row, column, time, form);
     }
+    void setDuration(int row, int column, long long minutes) override {
+        m_inner->setDuration(row, column, minutes);
+    }
+    void setNumber(int row, int column, double value, int decimals) override {
+        m_inner->setNumber(row, column, value, decimals);
+    }
     void autoFitColumns() override {
         for (qint64 pid : m_office)
             ::kill(static_cast<pid_t>(pid), SIGSTOP);

@@ -1,0 +1,117 @@
+#include "common/TestSupport.h"
+#include "core/Form1.h"
+#include "data/AttendanceDatabase.h"
+#include "platform/SystemClock.h"
+
+#include <QTest>
+
+namespace {
+
+// Tuesday 14 September 2021 (en_US: the week runs from the 12th to the 18th).
+QDate day(int d) {
+    return QDate(2021, 9, d);
+}
+
+} // namespace
+
+class HoursVerbsTest : public QObject {
+    Q_OBJECT
+
+    TestSupport::CommonFolder* m_common = nullptr;
+
+private slots:
+    void init() {
+        m_common = new TestSupport::CommonFolder;
+        SystemClock::setFixed(QDateTime(day(14), QTime(9, 30)));
+        TestSupport::copyTemplateTo(Form1::liveDatabasePath());
+        AttendanceDatabase db;
+        db.open(Form1::liveDatabasePath());
+        db.insertPerson({"2", "pw", "Ann", "Works", "Clerk", false});
+        db.insertPerson({"10", "pw", "Bob, Jr.", "=Sales", "Clerk", false});
+        db.punchIn("2", day(11), "08:00 AM");
+        db.punchOut("2", day(11), "04:00 PM");
+        db.punchIn("2", day(13), "09:05 오전");
+        db.punchOut("2", day(13), "05:00 PM");
+        db.punchIn("10", day(13), "22:00");
+        db.punchOut("10", day(14), "21:30");
+        db.punchIn("10", day(15), "soon");
+    }
+    void cleanup() {
+        SystemClock::clearFixed();
+        delete m_common;
+    }
+
+    void verbs_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("this week")
+            << QStringList{"hours"} << 0
+            << "Hours worked from 2021-09-12 to 2021-09-18\n\n"
+               "Person Number  Name      Department  Days worked  Hours  Hours (decimal)  "
+               "Open records  Overnight records  Long records\n"
+               "2              Ann       Works                 1   7:55             7.92  "
+               "           0                  0             0\n"
+               "10             Bob, Jr.  =Sales                1  23:30            23.50  "
+               "           0                  1             1\n"
+               "Total                                          2  31:25            31.42  "
+               "           0                  1             1\n\n"
+               "Records to correct:\n"
+               "  2021-09-14  10  Bob, Jr.  22:00  21:30  Longer than 16 hours\n"
+               "  2021-09-15  10  Bob, Jr.  soon    Time cannot be read; not counted\n"
+            << "";
+        QTest::newRow("csv")
+            << QStringList{"hours", "--from", "2021-09-01", "--to=2021-09-13", "--csv"} << 0
+            << "Person Number,Name,Department,Days worked,Hours,Hours (decimal),Open records,"
+               "Overnight records,Long records\n"
+               "2,Ann,Works,2,15:55,15.92,0,0,0\n"
+               "Total,,,2,15:55,15.92,0,0,0\n"
+            << "";
+        QTest::newRow("csv, formula kept a text")
+            << QStringList{"hours", "--period", "this-week", "--person", "10", "--csv"} << 0
+            << "10,\"Bob, Jr.\",'=Sales,1,23:30,23.50,0,1,1\n"
+            << "Records to correct:\n";
+        QTest::newRow("records of one person")
+            << QStringList{"records", "--person", "2", "--period", "last-week"} << 0
+            << "Date        Person Number  Name  Login     Logout    Hours  Note\n"
+               "2021-09-11  2              Ann   08:00 AM  04:00 PM   8:00\n"
+            << "";
+        QTest::newRow("from without to") << QStringList{"hours", "--from", "2021-09-01"} << 2 << ""
+                                         << "hours: --from and --to go together";
+        QTest::newRow("period and dates")
+            << QStringList{"records", "--period", "last-week", "--from", "2021-09-01", "--to", "2021-09-02"}
+            << 2 << ""
+            << "records: --period and --from/--to exclude each other";
+        QTest::newRow("unknown period") << QStringList{"hours", "--period", "fortnight"} << 2 << ""
+                                        << "hours: unknown --period 'fortnight'";
+        QTest::newRow("no date") << QStringList{"hours", "--from", "9/1/2021", "--to", "2021-09-02"} << 2
+                                 << ""
+                                 << "hours: --from '9/1/2021' is no date of the form yyyy-mm-dd";
+        QTest::newRow("backwards") << QStringList{"hours", "--from", "2021-09-02", "--to", "2021-09-01"} << 2
+                                   << ""
+                                   << "hours: --from is after --to";
+    }
+    void verbs() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const TestSupport::CommandLineRun result = TestSupport::runCommandLine(arguments);
+        QCOMPARE(result.code, code);
+        QVERIFY2(result.out.contains(out), qPrintable(result.out));
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        if (code != 0)
+            QVERIFY(result.out.isEmpty());
+    }
+
+    void missingDatabaseFailsWithOne() {
+        QFile::remove(Form1::liveDatabasePath());
+        const TestSupport::CommandLineRun result = TestSupport::runCommandLine({QStringLiteral("hours")});
+        QCOMPARE(result.code, 1);
+        QVERIFY2(result.err.contains(QStringLiteral("does not exist")), qPrintable(result.err));
+    }
+};
+
+TALLYCLOCK_TEST(HoursVerbsTest)
+#include "HoursVerbsTest.moc"
