@@ -2,6 +2,7 @@
 // their targets. Run through `make bench` (Release build, offscreen platform).
 
 #include "Measure.h"
+#include "ServerBenchmark.h"
 #include "Workplace.h"
 
 #include "core/Form1.h"
@@ -137,6 +138,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "workplace ready in %.1f s\n", static_cast<double>(generation.elapsed()) / 1000.0);
 
     std::vector<Row> rows;
+    const ServerBenchSetup server{database, busiest, QStringLiteral("pw1")};
+    // "--server-only": the PostgreSQL half alone.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--server-only"))) {
+        measureServer(rows, server);
+        printTable(rows);
+        return 0;
+    }
 
     // Start-up, against a bare Qt window started the same way.
     const QString self = QCoreApplication::applicationFilePath();
@@ -299,9 +307,11 @@ int main(int argc, char** argv) {
                         QStringLiteral("LibreOffice not installed"), true});
     }
 
+    window.close();
+    measureServer(rows, server);
+
     printTable(rows);
     std::printf("\n(generated: %d persons, %d records over %d years, %d today; database %s)\n", size.persons,
                 size.records, size.years, size.today, qPrintable(database));
-    window.close();
     return 0;
 }

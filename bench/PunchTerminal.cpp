@@ -3,7 +3,7 @@
 // Several of them run at once against one database in the concurrency tests and the benchmark.
 //
 //   tallyclock-punch-terminal --terminal W --persons N [--punches K] [--seconds S] [--seed R]
-//                             [--unique-times]
+//                             [--unique-times] [--kind in|out|random]
 //
 // The database is the one the window opens (TALLYCLOCK_COMMON_APPDATA, TALLYCLOCK_DATABASE_URL).
 // Persons P0 ... P(N-1), password "pw", must exist. The terminal prints READY once its window is
@@ -41,7 +41,10 @@
 namespace {
 
 QString oneLine(QString text) {
-    return text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // The server's messages break their lines with tabs as well.
+    for (const char c : {'\r', '\n', '\t'})
+        text.replace(QLatin1Char(c), QLatin1Char(' '));
+    return text;
 }
 
 // What the boxes of one click say about its outcome.
@@ -89,8 +92,10 @@ int main(int argc, char** argv) {
                                         QStringLiteral("R"), QStringLiteral("1"));
     const QCommandLineOption uniqueOption(QStringLiteral("unique-times"),
                                           QStringLiteral("own time per punch"));
+    const QCommandLineOption kindOption(QStringLiteral("kind"), QStringLiteral("in, out or random"),
+                                        QStringLiteral("KIND"), QStringLiteral("random"));
     parser.addOptions(
-        {terminalOption, personsOption, punchesOption, secondsOption, seedOption, uniqueOption});
+        {terminalOption, personsOption, punchesOption, secondsOption, seedOption, uniqueOption, kindOption});
     parser.process(app);
     const int terminal = parser.value(terminalOption).toInt();
     const int persons = parser.value(personsOption).toInt();
@@ -136,7 +141,8 @@ int main(int argc, char** argv) {
             SystemClock::setFixed(firstMinute.addSecs(60LL * (terminal * punches + i)));
         form.Timer1_Timer();
         const int person = static_cast<int>(random() % static_cast<unsigned>(persons));
-        const bool in = random() % 2 == 0;
+        const QString kind = parser.value(kindOption);
+        const bool in = kind == QLatin1String("random") ? random() % 2 == 0 : kind == QLatin1String("in");
         (in ? form.Option1 : form.Option2)->click();
         form.Text1->setText(QStringLiteral("P%1").arg(person));
         form.Text2->setText(QStringLiteral("pw"));

@@ -77,10 +77,14 @@ void Terminals::readOutput() {
         while ((end = m_partial[t].indexOf('\n')) >= 0) {
             const QStringList fields = QString::fromUtf8(m_partial[t].left(end)).split(QLatin1Char('\t'));
             m_partial[t].remove(0, end + 1);
-            if (fields.size() != 7)
+            if (fields.size() < 7) {
+                m_error = QStringLiteral("terminal %1 printed a line that is no punch: %2")
+                              .arg(t)
+                              .arg(fields.join(' '));
                 continue;
+            }
             m_punches.push_back({fields[0].toInt(), fields[1], fields[2] == QLatin1String("in"), fields[4],
-                                 fields[5].toDouble() / 1000.0, fields[6]});
+                                 fields[5].toDouble() / 1000.0, fields.mid(6).join(QLatin1Char(' '))});
             ++m_acknowledged[t];
         }
     }
@@ -132,7 +136,7 @@ bool Terminals::waitForEnd(int timeoutMs) {
             return false;
         }
     }
-    return true;
+    return m_error.isEmpty();
 }
 
 void Terminals::killAll() {

@@ -41,7 +41,7 @@ public:
     // Reads what the terminals print until `punches` punches were acknowledged in all, or all have
     // ended. False when the time ran out first.
     bool waitForPunches(int punches, int timeoutMs);
-    // False when the time ran out or a terminal did not end normally.
+    // False when the time ran out, a terminal did not end normally or printed what is no punch.
     bool waitForEnd(int timeoutMs);
     // kill -9 on every terminal, in the middle of whatever it does.
     void killAll();

@@ -108,8 +108,7 @@ target_link_options(tallyclock_uno INTERFACE -Wl,-rpath,${LIBREOFFICE_PROGRAM_DI
 # two meet in the interface of platform/SpreadsheetOffice.h.
 add_library(tallyclock-office SHARED ${CMAKE_SOURCE_DIR}/src/platform/SpreadsheetLibreOffice.cpp
                                      ${CMAKE_SOURCE_DIR}/src/platform/SpreadsheetLibreOffice.h)
-set_target_properties(tallyclock-office PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${TALLYCLOCK_BIN_DIR}
-                                                   INSTALL_RPATH ${LIBREOFFICE_PROGRAM_DIR})
+set_target_properties(tallyclock-office PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${TALLYCLOCK_BIN_DIR})
 target_include_directories(tallyclock-office PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(tallyclock-office PUBLIC Qt6::Core tallyclock_uno PRIVATE tallyclock_warnings)
 add_dependencies(tallyclock-office uno-headers)

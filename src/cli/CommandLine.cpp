@@ -143,7 +143,7 @@ int runVerb(const Verb& verb, const QStringList& arguments, QTextStream& out, QT
 } // namespace
 
 const std::vector<Verb>& programVerbs() {
-    static const std::vector<Verb> verbs{backupVerb(), restoreVerb(), hoursVerb(), recordsVerb()};
+    static const std::vector<Verb> verbs{backupVerb(), restoreVerb(), hoursVerb(), recordsVerb(), copyToVerb()};
     return verbs;
 }
 

@@ -72,5 +72,6 @@ Verb backupVerb();
 Verb restoreVerb();
 Verb hoursVerb();
 Verb recordsVerb();
+Verb copyToVerb();
 
 } // namespace CommandLine

@@ -180,6 +180,14 @@ RecordSet AttendanceDatabase::loginsBetween(const QDate& from, const QDate& to,
     return run([&](DatabaseEngine& e) { return e.loginsBetween(from, to, number); });
 }
 
+Workplace AttendanceDatabase::everything() {
+    return run([&](DatabaseEngine& e) { return e.everything(); });
+}
+
+void AttendanceDatabase::loadIntoEmpty(const Workplace& workplace) {
+    run([&](DatabaseEngine& e) { e.loadIntoEmpty(workplace); });
+}
+
 RecordSet AttendanceDatabase::recordById(qint64 id) {
     return run([&](DatabaseEngine& e) { return e.recordById(id); });
 }

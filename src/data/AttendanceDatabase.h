@@ -118,6 +118,10 @@ public:
     RecordSet loginsBetween(const QDate& from, const QDate& to,
                             const std::optional<QString>& number = std::nullopt);
 
+    // A whole workplace as stored, and one written into an empty database (see DatabaseEngine).
+    Workplace everything();
+    void loadIntoEmpty(const Workplace& workplace);
+
 private:
     enum class Target { None, File, Server };
 

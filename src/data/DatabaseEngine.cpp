@@ -235,4 +235,27 @@ std::string isoDay(const QDate& day) {
     return day.toString(Qt::ISODate).toStdString();
 }
 
+DatabaseError notEmpty(const QString& database, qint64 persons, qint64 records) {
+    return DatabaseError(
+        DatabaseError::Kind::Other,
+        QStringLiteral("The attendance database %1 already holds %2 persons and %3 records. A "
+                       "whole workplace is only ever copied into an empty one; nothing was "
+                       "copied.")
+            .arg(database)
+            .arg(persons)
+            .arg(records));
+}
+
+QDate storedDay(const char* isoText, const QString& database) {
+    if (!isoText)
+        return QDate();
+    const QDate day = QDate::fromString(QString::fromUtf8(isoText), Qt::ISODate);
+    if (!day.isValid())
+        throw DatabaseError(DatabaseError::Kind::Other,
+                            QStringLiteral("The attendance database %1 holds a record whose day \"%2\" is no "
+                                           "date; correct it before the records are copied.")
+                                .arg(database, QString::fromUtf8(isoText)));
+    return day;
+}
+
 } // namespace EngineText

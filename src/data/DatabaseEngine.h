@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 // The fields the person editor writes. An update without a password keeps the stored one.
 struct PersonFields {
@@ -17,6 +18,28 @@ struct PersonFields {
     QString department;
     QString position;
     bool isAdmin = false;
+};
+
+// A whole workplace as stored, for moving it from one database into another. A null QString stands
+// for Null (apart from the empty text), an invalid day for a Null day; records keep the order in
+// which they were written, which decides a person's latest record.
+struct StoredPerson {
+    QString number;
+    QString password;
+    QString name;
+    QString department;
+    QString position;
+    qint64 isAdmin = 0;
+};
+struct StoredRecord {
+    QString number;
+    QDate day;
+    QString timeIn;
+    QString timeOut;
+};
+struct Workplace {
+    std::vector<StoredPerson> persons;
+    std::vector<StoredRecord> records;
 };
 
 enum class PunchKind { In, Out };
@@ -131,6 +154,13 @@ public:
     virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
                                     const std::optional<QString>& number) = 0;
 
+    // Every person and every record as stored, records in the order they were written.
+    virtual Workplace everything() = 0;
+    // Writes a whole workplace into a database that holds no person and no record, in one
+    // transaction that keeps every other change out meanwhile. A database that holds any is refused
+    // and left as it was; so is the whole workplace when any of it cannot be written.
+    virtual void loadIntoEmpty(const Workplace& workplace) = 0;
+
     // The changes as the program makes them: each one and its audit row in one transaction, so that
     // no change is ever made without its row. A change that finds nothing to change leaves no row.
     // Reads the person's latest record, decides and writes.
@@ -162,4 +192,8 @@ DatabaseError readFailure(DatabaseError::Kind kind, const QString& detail);
 DatabaseError changeFailure(DatabaseError::Kind kind, const QString& detail);
 // The ISO text of a day; an invalid day is a failure rather than a silent match.
 std::string isoDay(const QDate& day);
+// Why a whole workplace is not written into a database that already holds one.
+DatabaseError notEmpty(const QString& database, qint64 persons, qint64 records);
+// A stored day read back: Null gives an invalid day; a text that is no day is a failure.
+QDate storedDay(const char* isoText, const QString& database);
 } // namespace EngineText

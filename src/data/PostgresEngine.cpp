@@ -575,3 +575,167 @@ void PostgresEngine::serialisedForPerson(const QString& number, const std::funct
     work();
     transaction.commit();
 }
+
+namespace {
+
+// A text cell of a result as stored: Null stays apart from the empty text.
+QString storedText(const PGresult* result, int row, int column) {
+    if (PQgetisnull(result, row, column))
+        return QString();
+    return QString::fromUtf8(PQgetvalue(result, row, column), PQgetlength(result, row, column));
+}
+
+Result readAll(Session& s, const char* sql) {
+    Result result(PQexec(s.conn, sql));
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+        throw s.readFailure(result.get());
+    return result;
+}
+
+// One field of COPY's text format: the separators and the escape character escaped, Null as \N.
+void appendCopyField(std::string& line, const QString& text, bool last) {
+    if (text.isNull()) {
+        line += "\\N";
+    } else {
+        for (const char c : text.toStdString()) {
+            switch (c) {
+            case '\\':
+                line += "\\\\";
+                break;
+            case '\t':
+                line += "\\t";
+                break;
+            case '\n':
+                line += "\\n";
+                break;
+            case '\r':
+                line += "\\r";
+                break;
+            default:
+                line += c;
+            }
+        }
+    }
+    line += last ? '\n' : '\t';
+}
+
+// Streams rows into a table with COPY, in pieces of about a megabyte.
+class CopyIn {
+public:
+    CopyIn(Session& s, const char* sql) : m_s(s) {
+        const Result result(PQexec(s.conn, sql));
+        if (PQresultStatus(result.get()) != PGRES_COPY_IN)
+            throw s.changeFailure(result.get());
+    }
+    std::string& line() { return m_buffer; }
+    void rowDone() {
+        if (m_buffer.size() >= (1u << 20))
+            flush();
+    }
+    void finish() {
+        flush();
+        if (PQputCopyEnd(m_s.conn, nullptr) != 1)
+            throw m_s.changeFailure(nullptr);
+        const Result result(PQgetResult(m_s.conn));
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+            // The detail names the row at fault, such as the key of a duplicate.
+            const DatabaseError failure = m_s.changeFailure(result.get());
+            const char* detail = PQresultErrorField(result.get(), PG_DIAG_MESSAGE_DETAIL);
+            throw detail ? DatabaseError(failure.kind(), QString::fromUtf8(failure.what()) +
+                                                             QLatin1Char(' ') + QString::fromUtf8(detail))
+                         : failure;
+        }
+        // The copy's last result is followed by the end of the command.
+        while (PGresult* rest = PQgetResult(m_s.conn))
+            PQclear(rest);
+    }
+
+private:
+    void flush() {
+        if (!m_buffer.empty() &&
+            PQputCopyData(m_s.conn, m_buffer.data(), static_cast<int>(m_buffer.size())) != 1)
+            throw m_s.changeFailure(nullptr);
+        m_buffer.clear();
+    }
+
+    Session& m_s;
+    std::string m_buffer;
+};
+
+} // namespace
+
+Workplace PostgresEngine::everything() {
+    Workplace workplace;
+    // One snapshot for both tables.
+    Transaction transaction(*m_s);
+    m_s->command("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+    const Result persons = readAll(*m_s, "SELECT \"EmployeeNo\", \"Password\", \"Name\", \"Department\", "
+                                         "\"Position\", \"IsAdmin\" FROM \"tblEmployees\"");
+    for (int row = 0; row < PQntuples(persons.get()); ++row)
+        workplace.persons.push_back({storedText(persons.get(), row, 0), storedText(persons.get(), row, 1),
+                                     storedText(persons.get(), row, 2), storedText(persons.get(), row, 3),
+                                     storedText(persons.get(), row, 4),
+                                     std::atoll(PQgetvalue(persons.get(), row, 5))});
+    const Result records = readAll(*m_s, "SELECT \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\" FROM "
+                                         "\"tblLogins\" ORDER BY \"RecordId\"");
+    const int rows = PQntuples(records.get());
+    workplace.records.reserve(static_cast<size_t>(rows));
+    for (int row = 0; row < rows; ++row) {
+        const char* day = PQgetisnull(records.get(), row, 1) ? nullptr : PQgetvalue(records.get(), row, 1);
+        workplace.records.push_back({storedText(records.get(), row, 0),
+                                     EngineText::storedDay(day, m_s->address),
+                                     storedText(records.get(), row, 2), storedText(records.get(), row, 3)});
+    }
+    transaction.commit();
+    return workplace;
+}
+
+void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
+    Transaction transaction(*m_s);
+    // A large workplace takes longer than any one statement of the clock may; and no terminal writes
+    // while it goes in (they wait for the lock, up to their own time limit).
+    m_s->command("SET LOCAL statement_timeout = 0");
+    m_s->command("LOCK TABLE \"tblEmployees\", \"tblLogins\" IN EXCLUSIVE MODE");
+    const qint64 personCount = singleValue(*m_s, "SELECT count(*) FROM \"tblEmployees\"").toLongLong();
+    const qint64 recordCount = singleValue(*m_s, "SELECT count(*) FROM \"tblLogins\"").toLongLong();
+    if (personCount != 0 || recordCount != 0)
+        throw EngineText::notEmpty(m_s->address, personCount, recordCount);
+
+    CopyIn persons(*m_s, "COPY \"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\", \"Department\", "
+                         "\"Position\", \"IsAdmin\") FROM STDIN");
+    for (const StoredPerson& p : workplace.persons) {
+        std::string& line = persons.line();
+        appendCopyField(line, p.number, false);
+        appendCopyField(line, p.password, false);
+        appendCopyField(line, p.name, false);
+        appendCopyField(line, p.department, false);
+        appendCopyField(line, p.position, false);
+        line += std::to_string(p.isAdmin) + '\n';
+        persons.rowDone();
+    }
+    try {
+        persons.finish();
+    } catch (const DatabaseError& e) {
+        if (e.kind() != Kind::Duplicate)
+            throw;
+        throw DatabaseError(
+            Kind::Duplicate,
+            QStringLiteral("Two persons have numbers that differ only in letter case, which the "
+                           "server takes for the same number (%1). Give one of them another "
+                           "number, then copy again; nothing was copied.")
+                .arg(QString::fromUtf8(e.what())));
+    }
+
+    CopyIn records(*m_s,
+                   "COPY \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\") FROM STDIN");
+    for (const StoredRecord& r : workplace.records) {
+        std::string& line = records.line();
+        appendCopyField(line, r.number, false);
+        appendCopyField(line, r.day.isValid() ? r.day.toString(Qt::ISODate) : QString(), false);
+        appendCopyField(line, r.timeIn, false);
+        appendCopyField(line, r.timeOut, true);
+        records.rowDone();
+    }
+    records.finish();
+    transaction.commit();
+}

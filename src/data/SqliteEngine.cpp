@@ -647,3 +647,87 @@ RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
             bindNumber(s, *number);
     });
 }
+
+namespace {
+
+// A text column as stored: Null stays apart from the empty text.
+QString storedText(const SQLite::Column& column) {
+    return column.isNull() ? QString() : QString::fromUtf8(column.getText());
+}
+
+void bindStored(SQLite::Statement& s, int index, const QString& text) {
+    if (text.isNull())
+        s.bind(index);
+    else
+        s.bind(index, utf8(text));
+}
+
+} // namespace
+
+Workplace SqliteEngine::everything() {
+    Workplace workplace;
+    try {
+        m_c->startStatement();
+        SQLite::Statement persons(m_c->db, "SELECT EmployeeNo, Password, Name, Department, Position, IsAdmin "
+                                           "FROM tblEmployees ORDER BY rowid");
+        while (persons.executeStep())
+            workplace.persons.push_back({storedText(persons.getColumn(0)), storedText(persons.getColumn(1)),
+                                         storedText(persons.getColumn(2)), storedText(persons.getColumn(3)),
+                                         storedText(persons.getColumn(4)), persons.getColumn(5).getInt64()});
+        m_c->startStatement();
+        SQLite::Statement records(
+            m_c->db, "SELECT EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins ORDER BY rowid");
+        while (records.executeStep()) {
+            const SQLite::Column day = records.getColumn(1);
+            workplace.records.push_back(
+                {storedText(records.getColumn(0)),
+                 EngineText::storedDay(day.isNull() ? nullptr : day.getText(), m_path),
+                 storedText(records.getColumn(2)), storedText(records.getColumn(3))});
+        }
+    } catch (const SQLite::Exception& e) {
+        throw readFailure(e, *m_c);
+    }
+    return workplace;
+}
+
+void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
+    inTransaction(*m_c, [&] {
+        try {
+            const qint64 persons = m_c->db.execAndGet("SELECT count(*) FROM tblEmployees").getInt64();
+            const qint64 records = m_c->db.execAndGet("SELECT count(*) FROM tblLogins").getInt64();
+            if (persons != 0 || records != 0)
+                throw EngineText::notEmpty(m_path, persons, records);
+            SQLite::Statement person(m_c->db,
+                                     "INSERT INTO tblEmployees (EmployeeNo, Password, Name, Department, "
+                                     "Position, IsAdmin) VALUES (?, ?, ?, ?, ?, ?)");
+            for (const StoredPerson& p : workplace.persons) {
+                bindStored(person, 1, p.number);
+                bindStored(person, 2, p.password);
+                bindStored(person, 3, p.name);
+                bindStored(person, 4, p.department);
+                bindStored(person, 5, p.position);
+                person.bind(6, static_cast<int64_t>(p.isAdmin));
+                m_c->startStatement();
+                person.exec();
+                person.reset();
+            }
+            SQLite::Statement record(
+                m_c->db, "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn, TimeOut) VALUES (?, ?, ?, ?)");
+            for (const StoredRecord& r : workplace.records) {
+                bindStored(record, 1, r.number);
+                if (r.day.isValid())
+                    record.bind(2, EngineText::isoDay(r.day));
+                else
+                    record.bind(2);
+                bindStored(record, 3, r.timeIn);
+                bindStored(record, 4, r.timeOut);
+                m_c->startStatement();
+                record.exec();
+                record.reset();
+            }
+        } catch (const SQLite::Exception& e) {
+            throw changeFailure(e, *m_c);
+        }
+        return 0;
+    });
+}

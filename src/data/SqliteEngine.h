@@ -47,6 +47,8 @@ public:
     RecordSet allLogins() override;
     RecordSet loginsBetween(const QDate& from, const QDate& to,
                             const std::optional<QString>& number) override;
+    Workplace everything() override;
+    void loadIntoEmpty(const Workplace& workplace) override;
 
 protected:
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -19,6 +21,8 @@
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include <unistd.h>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow2.hpp>
@@ -110,6 +114,11 @@ Reference<css::uno::XComponentContext> localContext() {
         const QString rc = kProgramDir + QStringLiteral("/fundamentalrc");
         if (!QFileInfo::exists(rc))
             notInstalled(QStringLiteral("%1 is missing.").arg(rc));
+        // The bridge writes to the office's pipe: an office that went away must end the call with
+        // an error, not the program with SIGPIPE.
+        struct sigaction current {};
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::signal(SIGPIPE, SIG_IGN);
         rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"), toOU(QStringLiteral("vnd.sun.star.pathname:") + rc));
         try {
             context = cppu::defaultBootstrap_InitialComponentContext();
@@ -263,8 +272,8 @@ struct Connection::Private {
     }
 };
 
-Connection::Connection(int callTimeoutMs, qint64 pid)
-    : d(std::make_unique<Private>()), m_callTimeoutMs(callTimeoutMs), m_pid(pid) {}
+Connection::Connection(int callTimeoutMs, qint64 pid, QString pipe)
+    : d(std::make_unique<Private>()), m_callTimeoutMs(callTimeoutMs), m_pid(pid), m_pipe(std::move(pipe)) {}
 
 Connection::~Connection() {
     giveUp();
@@ -272,7 +281,7 @@ Connection::~Connection() {
 
 std::shared_ptr<Connection> Connection::open(const QString& pipe, const Settings& settings, qint64 pid) {
     const auto local = localContext();
-    std::shared_ptr<Connection> connection(new Connection(settings.callTimeoutMs, pid));
+    std::shared_ptr<Connection> connection(new Connection(settings.callTimeoutMs, pid, pipe));
     const OUString description = toOU(QStringLiteral("pipe,name=%1").arg(pipe));
     Private& p = *connection->d;
     // The job watches the start deadline itself; the wait's own deadline, a little later, catches
@@ -370,6 +379,23 @@ qint64 startOffice(const Settings& settings, const QString& pipe) {
     if (!process.startDetached(&pid))
         notInstalled(QStringLiteral("%1 could not be run.").arg(program));
     return pid;
+}
+
+std::vector<qint64> processTree(qint64 root) {
+    std::vector<qint64> found{root};
+    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (size_t i = 0; i < found.size(); ++i) {
+        for (const QString& entry : processes) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields.at(1).toLongLong() == found[i])
+                found.push_back(entry.toLongLong());
+        }
+    }
+    return found;
 }
 
 bool waitForExit(qint64 pid, int ms) {
@@ -518,10 +544,41 @@ css::lang::Locale unoLocale(const QLocale& locale) {
     return result;
 }
 
+// True when the office serving `pipe` runs in the processes we started at `root`. The user's
+// office takes over our start request and serves the pipe itself; our start program then ends,
+// though not always at once.
+bool servesPipe(qint64 root, const QString& pipe) {
+    if (root <= 0 || !processAlive(root))
+        return false;
+    // The sockets bound to the pipe's path: the one that listens and those it accepted.
+    const QByteArray path = QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe).toUtf8();
+    QFile table(QStringLiteral("/proc/net/unix"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    std::vector<QByteArray> sockets;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 8 && fields.at(7) == path)
+            sockets.push_back("socket:[" + fields.at(6) + "]");
+    }
+    for (qint64 process : processTree(root)) {
+        const QString folder = QStringLiteral("/proc/%1/fd").arg(process);
+        for (const QString& fd : QDir(folder).entryList(QDir::Files | QDir::System)) {
+            char target[64] = {};
+            const QByteArray link = (folder + QLatin1Char('/') + fd).toLocal8Bit();
+            const ssize_t size = ::readlink(link.constData(), target, sizeof target - 1);
+            if (size > 0 &&
+                std::find(sockets.begin(), sockets.end(), QByteArray(target, size)) != sockets.end())
+                return true;
+        }
+    }
+    return false;
+}
+
 // Why the office may be ended: only an office we started ourselves that holds nothing. The user's
-// office took over our start request and let our process go; it is never ended.
-void endIfOurs(Connection& connection, int waitMs) {
-    if (waitForExit(connection.pid(), waitMs))
+// office, which took over our start request, is never ended.
+void endIfOurs(Connection& connection) {
+    if (!servesPipe(connection.pid(), connection.pipe()))
         return;
     connection.call([&] {
         const auto desktop = css::frame::Desktop::create(connection.context());
@@ -556,7 +613,7 @@ void endParked() {
     const ParkedOffice office = std::move(*parkedOffice());
     parkedOffice().reset();
     try {
-        endIfOurs(*office.connection, 2000);
+        endIfOurs(*office.connection);
     } catch (...) {
         // Already gone.
     }
@@ -857,7 +914,7 @@ private:
         });
         m_model.clear();
         m_sheet.clear();
-        endIfOurs(*m_connection, 2000);
+        endIfOurs(*m_connection);
     }
 
     std::shared_ptr<Connection> m_connection;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <type_traits>
+#include <vector>
 
 namespace LibreOffice {
 
@@ -22,6 +23,8 @@ namespace LibreOffice {
 qint64 startOffice(const Settings& settings, const QString& pipe);
 // True once the process has gone (zombies count as gone) within `ms`.
 bool waitForExit(qint64 pid, int ms);
+// The process and every process below it: the office's start program runs the office as its child.
+std::vector<qint64> processTree(qint64 root);
 
 // One connection to an office over a bridge of our own. Every call into the office runs on the
 // connection's own thread, and the calling thread waits for it, letting its events run, for no
@@ -39,6 +42,7 @@ public:
 
     const com::sun::star::uno::Reference<com::sun::star::uno::XComponentContext>& context() const;
     qint64 pid() const { return m_pid; }
+    const QString& pipe() const { return m_pipe; }
     bool givenUp() const;
 
     // Runs `work` within the call deadline and returns its result. The office's exceptions come
@@ -57,13 +61,14 @@ public:
 
 private:
     struct Private;
-    explicit Connection(int callTimeoutMs, qint64 pid);
+    Connection(int callTimeoutMs, qint64 pid, QString pipe);
     void run(const std::function<void()>& work, int timeoutMs);
     void giveUp();
 
     std::unique_ptr<Private> d;
     int m_callTimeoutMs;
     qint64 m_pid;
+    QString m_pipe;
 };
 
 } // namespace LibreOffice

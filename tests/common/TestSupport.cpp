@@ -11,11 +11,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
+#include <QUrl>
+
 #include <SQLiteCpp/Database.h>
 #include <map>
 
@@ -143,6 +146,22 @@ void copyTemplateTo(const QString& path) {
     if (!QFile::copy(templatePath(), path))
         qFatal("cannot copy the template database to %s", qPrintable(path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QString freshServerDatabase() {
+    static int created = 0;
+    const QString name = QStringLiteral("test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++created);
+    QUrl url(qEnvironmentVariable("TALLYCLOCK_TEST_DATABASE_URL"));
+    if (url.isEmpty())
+        qFatal(
+            "TALLYCLOCK_TEST_DATABASE_URL is not set: run the test through ctest, which starts the server");
+    QProcess createdb;
+    createdb.start(QStringLiteral("createdb"), {QStringLiteral("--maintenance-db=") + url.toString(), name});
+    if (!createdb.waitForFinished(30000) || createdb.exitStatus() != QProcess::NormalExit ||
+        createdb.exitCode() != 0)
+        qFatal("createdb %s failed: %s", qPrintable(name), createdb.readAllStandardError().constData());
+    url.setPath(QLatin1Char('/') + name);
+    return url.toString();
 }
 
 void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs) {

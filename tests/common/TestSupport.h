@@ -76,6 +76,10 @@ struct CommandLineRun {
 CommandLineRun runCommandLine(const QStringList& arguments);
 CommandLineRun runCommandLine(const QStringList& arguments, const std::vector<CommandLine::Verb>& verbs);
 
+// A new, empty database on the test run's private PostgreSQL server (TALLYCLOCK_TEST_DATABASE_URL,
+// set by ctest); its URI. The program creates its tables at the first connection.
+QString freshServerDatabase();
+
 // Waits (processing events) until a modal widget shows, then runs `action` on it. Returns at once;
 // the action runs from a timer while the test blocks in the code that opened the window.
 void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs = 5000);

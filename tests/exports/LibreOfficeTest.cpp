@@ -251,7 +251,7 @@ private slots:
 };
 
 // The program starts where no office is installed: it links nothing of it.
-class OfficeModuleTest : public QObject {
+class ProgramWithoutOfficeTest : public QObject {
     Q_OBJECT
 private slots:
     void programLinksNoOffice() {
@@ -270,5 +270,5 @@ private slots:
 };
 
 TALLYCLOCK_TEST(LibreOfficeTest)
-TALLYCLOCK_TEST(OfficeModuleTest)
+TALLYCLOCK_TEST(ProgramWithoutOfficeTest)
 #include "LibreOfficeTest.moc"

@@ -147,6 +147,10 @@ void Probe::disconnect() {
     d->current.reset();
 }
 
+std::vector<qint64> Probe::processes() const {
+    return processTree(d->pid);
+}
+
 bool Probe::isAlive() {
     try {
         d->connection().call([&] { d->desktop()->getComponents(); });
@@ -198,6 +202,9 @@ qint64 Probe::pid() const {
     return 0;
 }
 void Probe::disconnect() {}
+std::vector<qint64> Probe::processes() const {
+    return {};
+}
 bool Probe::isAlive() {
     return false;
 }

@@ -32,6 +32,8 @@ public:
     Probe& operator=(const Probe&) = delete;
 
     qint64 pid() const;
+    // The office's processes: its start program and what that started.
+    std::vector<qint64> processes() const;
     // Drops the probe's connection until its next use. Objects of one office are shared by every
     // connection of this process to it, so a test of one connection of its own lets go of the
     // probe's first.

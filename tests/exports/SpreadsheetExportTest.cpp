@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <csignal>
 
 using ExportScene::addRow;
@@ -229,29 +230,11 @@ private slots:
 };
 
 namespace {
-// The process and every process below it: the office's start program leaves the office itself as
-// its child.
-std::vector<qint64> officeProcesses(qint64 root) {
-    std::vector<qint64> found{root};
-    for (size_t i = 0; i < found.size(); ++i) {
-        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray line = stat.readAll();
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && fields.at(1).toLongLong() == found[i])
-                found.push_back(entry.toLongLong());
-        }
-    }
-    return found;
-}
-
-// The office's application, stopping the office's processes before the columns are fitted.
-class StopBeforeFitting : public SpreadsheetApplication {
+// The office's application, sending the office's processes a signal before the columns are fitted.
+class SignalBeforeFitting : public SpreadsheetApplication {
 public:
-    StopBeforeFitting(std::unique_ptr<SpreadsheetApplication> inner, std::vector<qint64> office)
-        : m_inner(std::move(inner)), m_office(std::move(office)) {}
+    SignalBeforeFitting(std::unique_ptr<SpreadsheetApplication> inner, std::vector<qint64> office, int signal)
+        : m_inner(std::move(inner)), m_office(std::move(office)), m_signal(signal) {}
     void addWorkbook() override { m_inner->addWorkbook(); }
     void setCell(int row, int column, const QString& text) override { m_inner->setCell(row, column, text); }
     void setDate(int row, int column, const QDate& date, const QString& form) override {
@@ -268,7 +251,7 @@ public:
     }
     void autoFitColumns() override {
         for (qint64 pid : m_office)
-            ::kill(static_cast<pid_t>(pid), SIGSTOP);
+            ::kill(static_cast<pid_t>(pid), m_signal);
         m_inner->autoFitColumns();
     }
     void setVisible() override { m_inner->setVisible(); }
@@ -276,6 +259,7 @@ public:
 private:
     std::unique_ptr<SpreadsheetApplication> m_inner;
     std::vector<qint64> m_office;
+    int m_signal;
 };
 } // namespace
 
@@ -441,7 +425,7 @@ private slots:
         LibreOffice::setSettings(quick);
         OfficeFixture::probe().closeDocuments();
         OfficeFixture::probe().disconnect();
-        const std::vector<qint64> office = officeProcesses(OfficeFixture::probe().pid());
+        const std::vector<qint64> office = OfficeFixture::probe().processes();
         const auto resume = [office] {
             for (qint64 pid : office)
                 ::kill(static_cast<pid_t>(pid), SIGCONT);
@@ -450,7 +434,7 @@ private slots:
         const std::shared_ptr<void> resumeAtEnd(nullptr, [resume](void*) { resume(); });
         // The export's own application, stopping the office before the columns are fitted.
         Spreadsheet::setStarter([&]() -> std::unique_ptr<SpreadsheetApplication> {
-            return std::make_unique<StopBeforeFitting>(LibreOffice::startCalc(), office);
+            return std::make_unique<SignalBeforeFitting>(LibreOffice::startCalc(), office, SIGSTOP);
         });
         TestSupport::MessageRecorder boxes;
         Form4 form;
@@ -480,6 +464,35 @@ private slots:
         boxes.clear();
         const auto sheet = exportOnce(form, boxes);
         QCOMPARE(sheet.at(2, 6).string, QStringLiteral("08:00 AM"));
+    }
+
+    // An office that goes away in the middle of an export (here: killed) is reported once; the
+    // program lives on.
+    void vanishedOfficeIsReportedOnce() {
+        REQUIRE_OFFICE();
+        QTemporaryDir profile;
+        LibreOffice::Settings own = OfficeFixture::settings();
+        own.pipeName = QStringLiteral("tallyclock_vanishing_%1").arg(QCoreApplication::applicationPid());
+        own.extraArguments = {QStringLiteral("--headless"),
+                              QStringLiteral("-env:UserInstallation=") +
+                                  QUrl::fromLocalFile(profile.path()).toString()};
+        const auto office = LibreOffice::Probe::launch(own);
+        const std::vector<qint64> processes = office->processes();
+        office->disconnect();
+        LibreOffice::setSettings(own);
+        Spreadsheet::setStarter([&]() -> std::unique_ptr<SpreadsheetApplication> {
+            return std::make_unique<SignalBeforeFitting>(LibreOffice::startCalc(), processes, SIGKILL);
+        });
+        TestSupport::MessageRecorder boxes;
+        Form4 form;
+        ExportScene::addColumns(*form.ListView1);
+        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
+        form.PushButton13_Click();
+        Spreadsheet::setStarter({});
+        QCOMPARE(boxes.errorSteps(), (std::vector<int>{172}));
+        QVERIFY2(boxes.errors().front().text.contains(QStringLiteral("was lost")),
+                 qPrintable(boxes.errors().front().text));
+        QCOMPARE(form.mousePointer()->value(), MousePointer::Default);
     }
 
     void bogusOfficeProgramGivesBothMessages() {

@@ -1,0 +1,217 @@
+#include "ServerBenchmark.h"
+
+#include "Terminals.h"
+#include "cli/CommandLine.h"
+#include "core/Form1.h"
+#include "data/AttendanceDatabase.h"
+#include "platform/ListView.h"
+#include "platform/SystemClock.h"
+#include "reports/Form4.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <arpa/inet.h>
+#include <map>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A port nobody listens on right now, for the server's loopback address.
+int freePort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 55432;
+    if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (s >= 0)
+        ::close(s);
+    return port;
+}
+
+// The private cluster of the tests, here with TCP on loopback as well; stopped when it goes.
+class PrivateServer {
+public:
+    explicit PrivateServer(const QString& folder) : m_folder(folder), m_port(freePort()) {
+        m_running =
+            script({QStringLiteral("start"), m_folder, QStringLiteral("--tcp"), QString::number(m_port)});
+    }
+    ~PrivateServer() { script({QStringLiteral("stop"), m_folder}); }
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    bool running() const { return m_running; }
+    QString socketUrl() const {
+        return QStringLiteral("postgresql:///tally_test?host=%1&port=%2&user=postgres")
+            .arg(m_folder)
+            .arg(m_port);
+    }
+    QString tcpUrl() const {
+        return QStringLiteral("postgresql://postgres@127.0.0.1:%1/tally_test").arg(m_port);
+    }
+
+private:
+    static bool script(const QStringList& arguments) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(QStringLiteral(TALLYCLOCK_SCRIPTS_DIR "/pg-test-cluster"), arguments);
+        return process.waitForFinished(180000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+
+    QString m_folder;
+    int m_port;
+    bool m_running = false;
+};
+
+// Punches the person in and out through the main window on the engine `url` names; click to list
+// refreshed, in milliseconds.
+std::vector<double> punchRoundTrips(const QString& url, const QString& number, const QString& password) {
+    qputenv("TALLYCLOCK_DATABASE_URL", url.toUtf8());
+    std::vector<double> samples;
+    {
+        Form1 window;
+        window.Form_Load();
+        for (int i = 0; i < 40; ++i) {
+            (i % 2 == 0 ? window.Option1 : window.Option2)->click();
+            window.Text1->setText(number);
+            window.Text2->setText(password);
+            samples.push_back(timeMs([&] { window.PushButton1_Click(); }));
+        }
+        window.Form_QueryUnload();
+    }
+    qunsetenv("TALLYCLOCK_DATABASE_URL");
+    return samples;
+}
+
+QString perSecond(double value) {
+    return QString::number(value, 'f', 0) + QStringLiteral(" punches/s");
+}
+
+} // namespace
+
+void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
+    QTemporaryDir folder(QStringLiteral("/tmp/tallyclock-bench-XXXXXX"));
+    PrivateServer server(folder.path());
+    if (!server.running()) {
+        rows.push_back({QStringLiteral("PostgreSQL"), QStringLiteral("not run"),
+                        QStringLiteral("the private cluster did not start"), false});
+        return;
+    }
+
+    // The workplace onto the server with the command line's copy.
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    int copied = 1;
+    const double copyMs = timeMs([&] {
+        copied = CommandLine::run(
+            {QStringLiteral("copy-to"), server.socketUrl(), QStringLiteral("--from"), setup.workplaceFile},
+            outStream, errStream);
+    });
+    rows.push_back({QStringLiteral("copy-to of the workplace onto the server (read back and compared)"),
+                    copied == 0 ? ms(copyMs) : QStringLiteral("failed: ") + err.trimmed(),
+                    QStringLiteral("reference"), copied == 0});
+    if (copied != 0)
+        return;
+
+    const std::vector<double> socketPunches =
+        punchRoundTrips(server.socketUrl(), setup.busiest, setup.busiestPassword);
+    const std::vector<double> tcpPunches =
+        punchRoundTrips(server.tcpUrl(), setup.busiest, setup.busiestPassword);
+    rows.push_back({QStringLiteral("PostgreSQL punch in or out, Unix socket, click to list refreshed"),
+                    ms(median(socketPunches)), QStringLiteral("<= 5 ms"), median(socketPunches) <= 5.0});
+    rows.push_back({QStringLiteral("PostgreSQL punch in or out, TCP on loopback"), ms(median(tcpPunches)),
+                    QStringLiteral("reference"), true});
+
+    // View All on the server against psql reading the same rows.
+    qputenv("TALLYCLOCK_DATABASE_URL", server.socketUrl().toUtf8());
+    {
+        Form1 window;
+        window.Form_Load();
+        Form4 reports(&window);
+        reports.Form_Load();
+        std::vector<double> viewAll;
+        for (int i = 0; i < 3; ++i) {
+            reports.PushButton5_Click();
+            QCoreApplication::processEvents();
+            viewAll.push_back(timeMs([&] { reports.PushButton3_Click(); }));
+            QCoreApplication::processEvents();
+        }
+        const int listed = reports.ListView1->rowCount();
+        reports.PushButton5_Click();
+        std::vector<double> tool;
+        for (int i = 0; i < 3; ++i)
+            tool.push_back(
+                toolMs(QStringLiteral("psql -X -A -t -d '%1' -c 'select * from qryLogins' > /dev/null")
+                           .arg(server.socketUrl())));
+        rows.push_back({QStringLiteral("PostgreSQL View All (%1 rows), list filled").arg(listed),
+                        ms(median(viewAll)),
+                        QStringLiteral("<= 2.5 x psql tool (%1)").arg(ms(2.5 * median(tool))),
+                        median(viewAll) <= 2.5 * median(tool)});
+        window.Form_QueryUnload();
+    }
+
+    // Twenty terminals punching fifty persons of their own at once, over TCP as terminals on other
+    // computers would, for a bounded time.
+    const int persons = 50;
+    AttendanceDatabase db;
+    db.open(server.socketUrl());
+    for (int p = 0; p < persons; ++p)
+        db.insertPerson({QStringLiteral("P%1").arg(p), QStringLiteral("pw"),
+                         QStringLiteral("Terminal Person %1").arg(p), QStringLiteral("Works"),
+                         QStringLiteral("Clerk"), false});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TALLYCLOCK_DATABASE_URL"), server.tcpUrl());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    qunsetenv("TALLYCLOCK_DATABASE_URL");
+    const double seconds = 10.0;
+    Terminals terminals({20, persons, 0, seconds, false}, environment);
+    if (!terminals.start() || !terminals.waitForEnd(static_cast<int>(seconds * 1000) + 120000)) {
+        rows.push_back(
+            {QStringLiteral("20 terminals"), QStringLiteral("did not run"), terminals.error(), false});
+        return;
+    }
+    std::vector<double> latencies;
+    int writtenIns = 0;
+    int errors = 0;
+    for (const auto& punch : terminals.punches()) {
+        latencies.push_back(punch.milliseconds);
+        writtenIns += punch.written() && punch.in ? 1 : 0;
+        errors += punch.failed() ? 1 : 0;
+    }
+    int stored = 0;
+    std::map<QString, int> open;
+    int twiceOpen = 0;
+    for (int p = 0; p < persons; ++p) {
+        for (RecordSet rs = db.loginsOfPerson(QStringLiteral("P%1").arg(p)); !rs.eof(); rs.moveNext()) {
+            ++stored;
+            if (rs.isNull(QStringLiteral("TimeOut")) && ++open[rs.text(QStringLiteral("EmployeeNo"))] == 2)
+                ++twiceOpen;
+        }
+    }
+    const int lost = writtenIns - stored;
+    const QString run = QStringLiteral("20 terminals for %1 s over TCP").arg(seconds);
+    rows.push_back({run + QStringLiteral(": throughput (%1 punches, %2 written punch-ins)")
+                              .arg(terminals.punches().size())
+                              .arg(writtenIns),
+                    perSecond(static_cast<double>(terminals.punches().size()) / seconds),
+                    QStringLiteral("reference"), true});
+    rows.push_back(
+        {run + QStringLiteral(": punch, median"), ms(median(latencies)), QStringLiteral("reference"), true});
+    rows.push_back({run + QStringLiteral(": punch, 99th percentile"), ms(percentile(latencies, 0.99)),
+                    QStringLiteral("<= 25 ms"), percentile(latencies, 0.99) <= 25.0});
+    rows.push_back({run + QStringLiteral(": lost punches, persons with two open records, error boxes"),
+                    QStringLiteral("%1, %2, %3").arg(lost).arg(twiceOpen).arg(errors),
+                    QStringLiteral("0, 0, 0"), lost == 0 && twiceOpen == 0 && errors == 0});
+}

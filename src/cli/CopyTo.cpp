@@ -1,0 +1,110 @@
+// copy-to: moves a workplace from one computer's database file onto a PostgreSQL server, so that
+// several terminals can punch into it. The server database must be empty; the copy is one
+// transaction there, and what the server holds afterwards is read back and compared.
+
+#include "cli/Verb.h"
+#include "core/Form1.h"
+#include "data/AttendanceDatabase.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+#include <algorithm>
+#include <tuple>
+
+namespace CommandLine {
+
+namespace {
+
+// A text with its Null apart from the empty text, for comparing what was stored.
+std::pair<bool, QString> stored(const QString& text) {
+    return {text.isNull(), text};
+}
+
+auto personKey(const StoredPerson& p) {
+    return std::make_tuple(stored(p.number), stored(p.password), stored(p.name), stored(p.department),
+                           stored(p.position), p.isAdmin);
+}
+
+auto recordKey(const StoredRecord& r) {
+    return std::make_tuple(stored(r.number), r.day, stored(r.timeIn), stored(r.timeOut));
+}
+
+// The same persons (in any order) and the same records in the same order.
+bool same(const Workplace& a, const Workplace& b) {
+    if (a.persons.size() != b.persons.size() || a.records.size() != b.records.size())
+        return false;
+    using PersonKey = decltype(personKey(StoredPerson()));
+    std::vector<PersonKey> personsA;
+    std::vector<PersonKey> personsB;
+    for (size_t i = 0; i < a.persons.size(); ++i) {
+        personsA.push_back(personKey(a.persons[i]));
+        personsB.push_back(personKey(b.persons[i]));
+    }
+    std::sort(personsA.begin(), personsA.end());
+    std::sort(personsB.begin(), personsB.end());
+    if (personsA != personsB)
+        return false;
+    for (size_t i = 0; i < a.records.size(); ++i) {
+        if (recordKey(a.records[i]) != recordKey(b.records[i]))
+            return false;
+    }
+    return true;
+}
+
+int copyTo(const Invocation& call) {
+    const QString uri = call.argument(0);
+    if (!uri.startsWith(QLatin1String("postgresql://")) && !uri.startsWith(QLatin1String("postgres://")))
+        throw UsageError(
+            call.verb() +
+            QStringLiteral(": URI must be a PostgreSQL connection URI (postgresql://...), not '%1'")
+                .arg(uri));
+    const QString file = call.value(QStringLiteral("from"), Form1::liveDatabasePath());
+    if (!QFileInfo(file).isFile())
+        throw UsageError(call.verb() + QStringLiteral(": no database file at '%1'").arg(file));
+
+    AttendanceDatabase source;
+    source.open(file);
+    const Workplace workplace = source.everything();
+    source.close();
+
+    AttendanceDatabase server;
+    server.openServer(uri);
+    server.loadIntoEmpty(workplace);
+    const Workplace copied = server.everything();
+    const QString shown = server.path();
+    server.close();
+
+    if (!same(copied, workplace))
+        throw std::runtime_error(
+            QStringLiteral("The copy on %1 differs from %2 when read back: it holds %3 persons "
+                           "and %4 records. Compare the two before anyone punches into it.")
+                .arg(shown, file)
+                .arg(copied.persons.size())
+                .arg(copied.records.size())
+                .toStdString());
+    call.out() << "Copied " << workplace.persons.size() << " persons and " << workplace.records.size()
+               << " records from " << file << " to " << shown << ".\n"
+               << "Read back from the server and compared: the same persons and records.\n";
+    return Success;
+}
+
+} // namespace
+
+Verb copyToVerb() {
+    return {
+        QStringLiteral("copy-to"),
+        {QStringLiteral("URI")},
+        {{QStringLiteral("from"), QStringLiteral("FILE"),
+          QStringLiteral("the database file to copy (default: this computer's, %1)")
+              .arg(Form1::liveDatabasePath())}},
+        QStringLiteral("Copy every person and record of this computer's database file into an empty "
+                       "PostgreSQL database"),
+        QStringLiteral("URI is a libpq connection URI, for example\n"
+                       "  postgresql://tallyclock@clock-server.example.lan/tallyclock?sslmode=verify-full\n"
+                       "The password comes from ~/.pgpass or PGPASSFILE, never from the command line.\n"
+                       "The server database must hold no person and no record. Everything is copied in "
+                       "one\ntransaction, read back and compared; the counts are printed."),
+        copyTo};
+}
+
+} // namespace CommandLine

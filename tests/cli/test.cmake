@@ -1,0 +1,2 @@
+# The program itself, started without a display.
+add_dependencies(test_${area} tallyclock-suite)
