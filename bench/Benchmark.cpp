@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "workplace ready in %.1f s\n", static_cast<double>(generation.elapsed()) / 1000.0);
 
     std::vector<Row> rows;
-    const ServerBenchSetup server{database, busiest, QStringLiteral("pw1")};
+    const ServerBenchSetup server{database, busiest, QStringLiteral("pw1"), workDir};
     // "--server-only": the PostgreSQL half alone.
     if (QCoreApplication::arguments().contains(QStringLiteral("--server-only"))) {
         measureServer(rows, server);

@@ -2,7 +2,7 @@
 // persons in and out at random through its own punch handler, as a person at the clock would.
 // Several of them run at once against one database in the concurrency tests and the benchmark.
 //
-//   tallyclock-punch-terminal --terminal W --persons N [--punches K] [--seconds S] [--seed R]
+//   tallyclock-punch-terminal --terminal W --persons N [--punches K] [--seconds S] [--random-start R]
 //                             [--unique-times] [--kind in|out|random]
 //
 // The database is the one the window opens (TALLYCLOCK_COMMON_APPDATA, TALLYCLOCK_DATABASE_URL).
@@ -88,14 +88,15 @@ int main(int argc, char** argv) {
                                            QStringLiteral("K"), QStringLiteral("0"));
     const QCommandLineOption secondsOption(QStringLiteral("seconds"), QStringLiteral("most seconds"),
                                            QStringLiteral("S"), QStringLiteral("0"));
-    const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("random seed"),
-                                        QStringLiteral("R"), QStringLiteral("1"));
+    const QCommandLineOption startOption(QStringLiteral("random-start"),
+                                         QStringLiteral("where the random punches start"),
+                                         QStringLiteral("R"), QStringLiteral("1"));
     const QCommandLineOption uniqueOption(QStringLiteral("unique-times"),
                                           QStringLiteral("own time per punch"));
     const QCommandLineOption kindOption(QStringLiteral("kind"), QStringLiteral("in, out or random"),
                                         QStringLiteral("KIND"), QStringLiteral("random"));
     parser.addOptions(
-        {terminalOption, personsOption, punchesOption, secondsOption, seedOption, uniqueOption, kindOption});
+        {terminalOption, personsOption, punchesOption, secondsOption, startOption, uniqueOption, kindOption});
     parser.process(app);
     const int terminal = parser.value(terminalOption).toInt();
     const int persons = parser.value(personsOption).toInt();
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
     std::getline(std::cin, go);
 
     std::mt19937 random(
-        static_cast<unsigned>(parser.value(seedOption).toUInt() * 7919u + static_cast<unsigned>(terminal)));
+        static_cast<unsigned>(parser.value(startOption).toUInt() * 7919u + static_cast<unsigned>(terminal)));
     QElapsedTimer running;
     running.start();
     for (int i = 0; punches <= 0 || i < punches; ++i) {

@@ -9,6 +9,7 @@
 #include "reports/Form4.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
@@ -99,15 +100,9 @@ QString perSecond(double value) {
 
 } // namespace
 
-void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
-    QTemporaryDir folder(QStringLiteral("/tmp/tallyclock-bench-XXXXXX"));
-    PrivateServer server(folder.path());
-    if (!server.running()) {
-        rows.push_back({QStringLiteral("PostgreSQL"), QStringLiteral("not run"),
-                        QStringLiteral("the private cluster did not start"), false});
-        return;
-    }
+namespace {
 
+void measureOn(const PrivateServer& server, std::vector<Row>& rows, const ServerBenchSetup& setup) {
     // The workplace onto the server with the command line's copy.
     QString out;
     QString err;
@@ -150,11 +145,17 @@ void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
         }
         const int listed = reports.ListView1->rowCount();
         reports.PushButton5_Click();
+        // psql prints every row, one line each, as the list shows them; its count makes sure it read them.
+        const QString psql =
+            QStringLiteral("psql -X -A -t -d '%1' -c 'select * from \"qryLogins\"'").arg(server.socketUrl());
+        const double psqlRows = toolMs(psql + QStringLiteral(" | wc -l > '%1/psql-rows'").arg(setup.workDir));
+        QFile counted(setup.workDir + QStringLiteral("/psql-rows"));
+        if (!counted.open(QIODevice::ReadOnly) || counted.readAll().trimmed().toInt() != listed ||
+            psqlRows <= 0)
+            throw std::runtime_error("psql did not read the rows the list shows");
         std::vector<double> tool;
         for (int i = 0; i < 3; ++i)
-            tool.push_back(
-                toolMs(QStringLiteral("psql -X -A -t -d '%1' -c 'select * from qryLogins' > /dev/null")
-                           .arg(server.socketUrl())));
+            tool.push_back(toolMs(psql + QStringLiteral(" > /dev/null")));
         rows.push_back({QStringLiteral("PostgreSQL View All (%1 rows), list filled").arg(listed),
                         ms(median(viewAll)),
                         QStringLiteral("<= 2.5 x psql tool (%1)").arg(ms(2.5 * median(tool))),
@@ -166,7 +167,7 @@ void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
     // computers would, for a bounded time.
     const int persons = 50;
     AttendanceDatabase db;
-    db.open(server.socketUrl());
+    db.openServer(server.socketUrl());
     for (int p = 0; p < persons; ++p)
         db.insertPerson({QStringLiteral("P%1").arg(p), QStringLiteral("pw"),
                          QStringLiteral("Terminal Person %1").arg(p), QStringLiteral("Works"),
@@ -214,4 +215,24 @@ void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
     rows.push_back({run + QStringLiteral(": lost punches, persons with two open records, error boxes"),
                     QStringLiteral("%1, %2, %3").arg(lost).arg(twiceOpen).arg(errors),
                     QStringLiteral("0, 0, 0"), lost == 0 && twiceOpen == 0 && errors == 0});
+}
+
+} // namespace
+
+void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
+    QTemporaryDir folder(QStringLiteral("/tmp/tallyclock-bench-XXXXXX"));
+    PrivateServer server(folder.path());
+    if (!server.running()) {
+        rows.push_back({QStringLiteral("PostgreSQL"), QStringLiteral("not run"),
+                        QStringLiteral("the private cluster did not start"), false});
+        return;
+    }
+    // The server is stopped on every way out of here.
+    try {
+        measureOn(server, rows, setup);
+    } catch (const std::exception& e) {
+        rows.push_back(
+            {QStringLiteral("PostgreSQL"), QStringLiteral("failed"), QString::fromUtf8(e.what()), false});
+    }
+    qunsetenv("TALLYCLOCK_DATABASE_URL");
 }

@@ -9,6 +9,7 @@ struct ServerBenchSetup {
     QString workplaceFile; // the generated SQLite workplace, copied onto the server first
     QString busiest;       // the person whose punches are timed, and their password
     QString busiestPassword;
+    QString workDir; // for the benchmark's own files
 };
 
 // The program on PostgreSQL: a private cluster (Unix socket and TCP on loopback), the workplace

@@ -13,11 +13,11 @@ Terminals::Terminals(const Run& run, const QProcessEnvironment& environment)
         QCoreApplication::applicationDirPath() + QStringLiteral("/tallyclock-punch-terminal");
     for (int t = 0; t < run.terminals; ++t) {
         QStringList arguments{
-            QStringLiteral("--terminal"), QString::number(t),
-            QStringLiteral("--persons"),  QString::number(run.persons),
-            QStringLiteral("--punches"),  QString::number(run.punchesEach),
-            QStringLiteral("--seconds"),  QString::number(run.seconds),
-            QStringLiteral("--seed"),     QString::number(QDateTime::currentSecsSinceEpoch())};
+            QStringLiteral("--terminal"),     QString::number(t),
+            QStringLiteral("--persons"),      QString::number(run.persons),
+            QStringLiteral("--punches"),      QString::number(run.punchesEach),
+            QStringLiteral("--seconds"),      QString::number(run.seconds),
+            QStringLiteral("--random-start"), QString::number(QDateTime::currentSecsSinceEpoch())};
         if (run.uniqueTimes)
             arguments << QStringLiteral("--unique-times");
         auto process = std::make_unique<QProcess>();

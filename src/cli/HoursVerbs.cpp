@@ -1,6 +1,7 @@
 #include "cli/Verb.h"
 #include "core/Form1.h"
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursExport.h"
 #include "hours/HoursTotals.h"
 #include "hours/Periods.h"
 #include "platform/SystemClock.h"
@@ -70,57 +71,35 @@ QString isoDate(const QDate& day) {
     return day.toString(Qt::ISODate);
 }
 
-// A table for people (columns padded, numbers to the right) or for programs (CSV). A CSV cell
-// that a spreadsheet would take for a formula gets a leading apostrophe.
-class Table {
-public:
-    Table(QStringList titles, std::vector<bool> numeric) : m_numeric(std::move(numeric)) {
-        m_rows.push_back(std::move(titles));
+// A table for people: columns padded, the numeric ones to the right. Programs ask for CSV.
+void printTable(QTextStream& out, const Hours::Table& table, const std::vector<bool>& numeric) {
+    std::vector<qsizetype> widths(static_cast<size_t>(table.titles.size()), 0);
+    for (qsizetype c = 0; c < table.titles.size(); ++c) {
+        widths[static_cast<size_t>(c)] = table.titles[c].size();
+        for (const QStringList& row : table.rows)
+            widths[static_cast<size_t>(c)] = std::max(widths[static_cast<size_t>(c)], row.value(c).size());
     }
-    void add(QStringList row) { m_rows.push_back(std::move(row)); }
-
-    void print(QTextStream& out, bool csv) const {
-        if (csv) {
-            for (const QStringList& row : m_rows) {
-                QStringList cells;
-                for (const QString& text : row)
-                    cells << csvCell(text);
-                out << cells.join(QLatin1Char(',')) << '\n';
-            }
-            return;
+    const auto line = [&](const QStringList& cells, bool header) {
+        QString text;
+        for (qsizetype c = 0; c < table.titles.size(); ++c) {
+            const qsizetype width = widths[static_cast<size_t>(c)];
+            const bool right = !header && numeric[static_cast<size_t>(c)];
+            text += (right ? cells.value(c).rightJustified(width) : cells.value(c).leftJustified(width)) +
+                    QStringLiteral("  ");
         }
-        std::vector<qsizetype> widths(m_rows.front().size(), 0);
-        for (const QStringList& row : m_rows) {
-            for (qsizetype c = 0; c < row.size(); ++c)
-                widths[static_cast<size_t>(c)] = std::max(widths[static_cast<size_t>(c)], row[c].size());
-        }
-        for (size_t r = 0; r < m_rows.size(); ++r) {
-            QString line;
-            for (qsizetype c = 0; c < m_rows[r].size(); ++c) {
-                const qsizetype width = widths[static_cast<size_t>(c)];
-                const bool right = r > 0 && m_numeric[static_cast<size_t>(c)];
-                line += (right ? m_rows[r][c].rightJustified(width) : m_rows[r][c].leftJustified(width)) +
-                        QStringLiteral("  ");
-            }
-            out << line.trimmed() << '\n';
-        }
-    }
+        out << text.trimmed() << '\n';
+    };
+    line(table.titles, true);
+    for (const QStringList& row : table.rows)
+        line(row, false);
+}
 
-private:
-    static QString csvCell(QString text) {
-        static const QString formulaStarts = QStringLiteral("=+-@\t\r");
-        if (!text.isEmpty() && formulaStarts.contains(text.front()))
-            text.prepend(QLatin1Char('\''));
-        if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
-            text.contains(QLatin1Char('\n')))
-            text =
-                QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-        return text;
-    }
-
-    std::vector<QStringList> m_rows;
-    std::vector<bool> m_numeric;
-};
+void print(const Invocation& call, const Hours::Table& table, const std::vector<bool>& numeric) {
+    if (call.has(QStringLiteral("csv")))
+        call.out() << Hours::csvText(table);
+    else
+        printTable(call.out(), table, numeric);
+}
 
 int hours(const Invocation& call) {
     const Hours::Period period = periodOf(call);
@@ -128,27 +107,10 @@ int hours(const Invocation& call) {
     const Hours::Report report = Hours::totals(readRecords(call, period), rules);
     const bool csv = call.has(QStringLiteral("csv"));
 
-    Table table({QStringLiteral("Person Number"), QStringLiteral("Name"), QStringLiteral("Department"),
-                 QStringLiteral("Days worked"), QStringLiteral("Hours"), QStringLiteral("Hours (decimal)"),
-                 QStringLiteral("Open records"), QStringLiteral("Overnight records"),
-                 QStringLiteral("Long records")},
-                {false, false, false, true, true, true, true, true, true});
-    const auto row = [&](const Hours::PersonTotals& p) {
-        table.add({p.number, p.name, p.department, QString::number(p.daysWorked),
-                   Hours::clockHours(p.minutes), Hours::decimalHours(p.minutes),
-                   QString::number(p.openRecords), QString::number(p.overnightRecords),
-                   QString::number(p.longRecords)});
-    };
-    for (const Hours::PersonTotals& person : report.persons)
-        row(person);
-    Hours::PersonTotals totals = report.totals;
-    totals.number = QStringLiteral("Total");
-    row(totals);
-
     QTextStream& out = call.out();
     if (!csv)
         out << "Hours worked from " << isoDate(period.from) << " to " << isoDate(period.to) << "\n\n";
-    table.print(out, csv);
+    print(call, Hours::totalsTable(report), {false, false, false, true, true, true, true, true, true});
     if (report.toCorrect.empty())
         return Success;
     // With CSV on standard output the list goes to standard error, where it is still seen.
@@ -165,16 +127,16 @@ int hours(const Invocation& call) {
 int records(const Invocation& call) {
     const Hours::Period period = periodOf(call);
     const Hours::Rules rules = Hours::rulesFromSettings();
-    Table table({QStringLiteral("Date"), QStringLiteral("Person Number"), QStringLiteral("Name"),
-                 QStringLiteral("Login"), QStringLiteral("Logout"), QStringLiteral("Hours"),
-                 QStringLiteral("Note")},
-                {false, false, false, false, false, true, false});
+    Hours::Table table{{QStringLiteral("Date"), QStringLiteral("Person Number"), QStringLiteral("Name"),
+                        QStringLiteral("Login"), QStringLiteral("Logout"), QStringLiteral("Hours"),
+                        QStringLiteral("Note")},
+                       {}};
     for (const Hours::Record& record : readRecords(call, period)) {
         const Hours::RecordHours hours = Hours::hoursOf(record, rules);
-        table.add({isoDate(record.day), record.number, record.name, record.timeIn, record.timeOut,
-                   Hours::clockHours(hours.minutes), Hours::note(hours, rules)});
+        table.rows.push_back({isoDate(record.day), record.number, record.name, record.timeIn, record.timeOut,
+                              Hours::clockHours(hours.minutes), Hours::note(hours, rules)});
     }
-    table.print(call.out(), call.has(QStringLiteral("csv")));
+    print(call, table, {false, false, false, false, false, true, false});
     return Success;
 }
 

@@ -64,13 +64,13 @@ private slots:
         QTest::newRow("csv")
             << QStringList{"hours", "--from", "2021-09-01", "--to=2021-09-13", "--csv"} << 0
             << "Person Number,Name,Department,Days worked,Hours,Hours (decimal),Open records,"
-               "Overnight records,Long records\n"
-               "2,Ann,Works,2,15:55,15.92,0,0,0\n"
-               "Total,,,2,15:55,15.92,0,0,0\n"
+               "Overnight records,Long records\r\n"
+               "2,Ann,Works,2,15:55,15.92,0,0,0\r\n"
+               "Total,,,2,15:55,15.92,0,0,0\r\n"
             << "";
         QTest::newRow("csv, formula kept a text")
             << QStringList{"hours", "--period", "this-week", "--person", "10", "--csv"} << 0
-            << "10,\"Bob, Jr.\",'=Sales,1,23:30,23.50,0,1,1\n"
+            << "10,\"Bob, Jr.\",'=Sales,1,23:30,23.50,0,1,1\r\n"
             << "Records to correct:\n";
         QTest::newRow("records of one person")
             << QStringList{"records", "--person", "2", "--period", "last-week"} << 0

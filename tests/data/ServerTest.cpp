@@ -20,15 +20,6 @@ namespace {
 
 const QDate kDay(2026, 12, 9);
 
-QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::runtime_error& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("<no failure>");
-}
-
 // A server that takes the connection and never answers: a machine that hangs.
 class SilentServer {
 public:

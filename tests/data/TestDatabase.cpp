@@ -48,7 +48,7 @@ public:
             throw std::runtime_error(PQerrorMessage(m_conn));
     }
     ~PostgresRaw() override { PQfinish(m_conn); }
-    void exec(const std::string&, const std::string& postgres) override { run(postgres); }
+    void exec(const std::string&, const std::string& postgres) override { PQclear(run(postgres)); }
     QStringList rows(const char* table) override {
         PGresult* result = run(std::string("SELECT * FROM \"") + table + "\"");
         QStringList rows;
@@ -77,7 +77,6 @@ public:
         }
         return result;
     }
-    void exec(const std::string& sql) { PQclear(run(sql)); }
 
 private:
     PGconn* m_conn;
@@ -90,15 +89,15 @@ public:
     ServerDatabase() {
         QUrl url(serverUrl());
         m_name = QStringLiteral("tally_data_%1").arg(::getpid());
-        PostgresRaw(serverUrl()).exec("DROP DATABASE IF EXISTS " + m_name.toStdString());
-        PostgresRaw(serverUrl()).exec("CREATE DATABASE " + m_name.toStdString());
+        PostgresRaw(serverUrl()).exec("", "DROP DATABASE IF EXISTS " + m_name.toStdString());
+        PostgresRaw(serverUrl()).exec("", "CREATE DATABASE " + m_name.toStdString());
         url.setPath(QLatin1Char('/') + m_name);
         m_url = url.toString();
     }
     ~ServerDatabase() {
         try {
             PostgresRaw(serverUrl())
-                .exec("DROP DATABASE IF EXISTS " + m_name.toStdString() + " WITH (FORCE)");
+                .exec("", "DROP DATABASE IF EXISTS " + m_name.toStdString() + " WITH (FORCE)");
         } catch (const std::exception&) {
             // the server may be stopped already; its folder goes with it
         }
@@ -111,6 +110,15 @@ private:
 };
 
 } // namespace
+
+QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::runtime_error& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QStringLiteral("<no failure>");
+}
 
 void TestDatabase::addEngines() {
     QTest::addColumn<QString>("engine");
@@ -133,7 +141,7 @@ TestDatabase::TestDatabase(const QString& engine) : m_server(engine == QLatin1St
     static ServerDatabase database;
     m_url = database.url();
     // Every test starts from an empty database; opening creates the schema.
-    PostgresRaw(m_url).exec("DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+    PostgresRaw(m_url).exec("", "DROP SCHEMA public CASCADE; CREATE SCHEMA public");
 }
 
 TestDatabase::~TestDatabase() = default;

@@ -5,8 +5,12 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <string>
+
+// The description of the failure that `action` throws, or "<no failure>".
+QString failureOf(const std::function<void()>& action);
 
 // An empty attendance database on one engine for one test, and connections of its own beside the
 // catalogue's for setting up and checking: a test states what it does to both engines side by side.
