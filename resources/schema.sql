@@ -1,11 +1,11 @@
--- The empty attendance database that the program copies into place on its first run. The program
--- holds the same schema as the latest version of src/data/SchemaUpgrades.cpp; a test keeps them equal.
+-- The empty attendance database that the program copies into place on its first run: the schema the
+-- steps in src/data/SchemaUpgrades.cpp make, statement for statement; a test keeps them equal.
 -- Letter case of person numbers is ignored through SQLite's NOCASE here (ASCII) and, in the
 -- program's own statements, through its Unicode collation.
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -38,8 +38,51 @@ SELECT tblLogins.EmployeeNo AS EmployeeNo,
        tblLogins.TimeOut AS TimeOut
 FROM tblLogins LEFT JOIN tblEmployees ON tblEmployees.EmployeeNo = tblLogins.EmployeeNo;
 
--- Passwords are stored as Argon2id hashes of the case-folded password. Wrong passwords are counted
--- per typed person number, whether a person has it or not; Since is a UTC time text.
+-- Version 2: records with an explicit identity and a correction mark; the audit trail, which the
+-- file itself keeps from being changed.
+DROP VIEW qryLogins;
+CREATE TABLE tblLoginsWithId (
+    RecordId   INTEGER PRIMARY KEY,
+    EmployeeNo TEXT COLLATE NOCASE,
+    LogDate    DATE,
+    TimeIn     TEXT,
+    TimeOut    TEXT,
+    Corrected  INTEGER NOT NULL DEFAULT 0
+);
+INSERT INTO tblLoginsWithId (RecordId, EmployeeNo, LogDate, TimeIn, TimeOut)
+SELECT rowid, EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins;
+DROP TABLE tblLogins;
+ALTER TABLE tblLoginsWithId RENAME TO tblLogins;
+CREATE INDEX idxLoginsEmployeeNo ON tblLogins (EmployeeNo);
+CREATE INDEX idxLoginsLogDate ON tblLogins (LogDate);
+CREATE VIEW qryLogins AS
+SELECT tblLogins.EmployeeNo AS EmployeeNo,
+       tblEmployees.Name AS Name,
+       tblEmployees.Department AS Department,
+       tblEmployees.Position AS Position,
+       tblLogins.LogDate AS LogDate,
+       tblLogins.TimeIn AS TimeIn,
+       tblLogins.TimeOut AS TimeOut
+FROM tblLogins LEFT JOIN tblEmployees ON tblEmployees.EmployeeNo = tblLogins.EmployeeNo;
+CREATE TABLE tblAudit (
+    AuditId      INTEGER PRIMARY KEY,
+    ChangedAt    TEXT NOT NULL,
+    Terminal     TEXT NOT NULL,
+    Who          TEXT NOT NULL,
+    What         TEXT NOT NULL,
+    RecordId     INTEGER,
+    EmployeeNo   TEXT COLLATE NOCASE,
+    ValuesBefore TEXT,
+    ValuesAfter  TEXT
+);
+CREATE INDEX idxAuditChangedAt ON tblAudit (ChangedAt);
+CREATE TRIGGER trgAuditKept BEFORE UPDATE ON tblAudit
+BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
+CREATE TRIGGER trgAuditNotDeleted BEFORE DELETE ON tblAudit
+BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
+
+-- Version 3: passwords are stored as Argon2id hashes of the case-folded password. Wrong passwords
+-- are counted per typed person number, whether a person has it or not; Since is a UTC time text.
 CREATE TABLE tblLoginFailures (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
     Failures   INTEGER NOT NULL,

@@ -105,6 +105,8 @@ void Form1::PushButton2_Click() {
         case Access::Administrator:
             windowShown = true;
             trap.step(124, [&] {
+                // The changes made in the window are the administrator's in the audit trail.
+                AttendanceDatabase::ActorScope actor(Globals::connection(), Text1->text());
                 Form2 persons(this);
                 persons.showModal();
             });
@@ -145,6 +147,7 @@ void Form1::PushButton3_Click() {
         case Access::Administrator:
             windowShown = true;
             trap.step(116, [&] {
+                AttendanceDatabase::ActorScope actor(Globals::connection(), Text1->text());
                 Form4 reports(this);
                 // A deleted record may be one of today's.
                 ErrorTrap::relay(&reports, &Form4::recordsChanged, this, &Form1::listLogins);

@@ -4,6 +4,10 @@
 #include "data/PostgresEngine.h"
 #include "data/SettingsStore.h"
 #include "data/SqliteEngine.h"
+#include "platform/SystemClock.h"
+
+#include <QDateTime>
+#include <QSysInfo>
 
 using Kind = DatabaseError::Kind;
 
@@ -92,6 +96,10 @@ template <typename Call> auto AttendanceDatabase::run(Call call) {
     }
 }
 
+AuditStamp AttendanceDatabase::stamp() const {
+    return {SystemClock::now().toUTC().toString(Qt::ISODate), QSysInfo::machineHostName(), m_actor};
+}
+
 RecordSet AttendanceDatabase::administrators() {
     return run([&](DatabaseEngine& e) { return e.administrators(); });
 }
@@ -119,11 +127,11 @@ PersonFields withHashedPassword(PersonFields person) {
 } // namespace
 
 void AttendanceDatabase::insertPerson(const PersonFields& person) {
-    run([&](DatabaseEngine& e) { e.insertPerson(withHashedPassword(person)); });
+    run([&](DatabaseEngine& e) { e.insertPersonAudited(withHashedPassword(person), stamp()); });
 }
 
 void AttendanceDatabase::updatePerson(const QString& current, const PersonFields& person) {
-    run([&](DatabaseEngine& e) { e.updatePerson(current, withHashedPassword(person)); });
+    run([&](DatabaseEngine& e) { e.updatePersonAudited(current, withHashedPassword(person), stamp()); });
 }
 
 void AttendanceDatabase::deletePerson(const QString& number) {
@@ -135,7 +143,7 @@ void AttendanceDatabase::deleteRecordsOfPerson(const QString& number) {
 }
 
 void AttendanceDatabase::deletePersonWithRecords(const QString& number) {
-    run([&](DatabaseEngine& e) { e.deletePersonWithRecords(number); });
+    run([&](DatabaseEngine& e) { e.deletePersonAudited(number, stamp()); });
 }
 
 RecordSet AttendanceDatabase::recordsOfPerson(const QString& number) {
@@ -156,11 +164,14 @@ void AttendanceDatabase::punchOut(const QString& number, const QDate& day, const
 
 PunchOutcome AttendanceDatabase::punch(PunchKind kind, const QString& number, const QDate& day,
                                        const QString& time) {
-    return run([&](DatabaseEngine& e) { return e.punch(kind, number, day, time); });
+    // The person punching is the one the audit names.
+    AuditStamp by = stamp();
+    by.who = number;
+    return run([&](DatabaseEngine& e) { return e.punch(kind, number, day, time, by); });
 }
 
 void AttendanceDatabase::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
-    run([&](DatabaseEngine& e) { e.deleteRecord(number, day, timeIn); });
+    run([&](DatabaseEngine& e) { e.deleteRecordAudited(number, day, timeIn, stamp()); });
 }
 
 RecordSet AttendanceDatabase::loginsOn(const QDate& day) {
@@ -198,4 +209,20 @@ Workplace AttendanceDatabase::everything() {
 
 void AttendanceDatabase::loadIntoEmpty(const Workplace& workplace) {
     run([&](DatabaseEngine& e) { e.loadIntoEmpty(workplace); });
+}
+
+RecordSet AttendanceDatabase::recordById(qint64 id) {
+    return run([&](DatabaseEngine& e) { return e.recordById(id); });
+}
+
+void AttendanceDatabase::correctRecord(qint64 id, const RecordFields& record) {
+    run([&](DatabaseEngine& e) { e.correctRecord(id, record, stamp()); });
+}
+
+qint64 AttendanceDatabase::addRecord(const RecordFields& record) {
+    return run([&](DatabaseEngine& e) { return e.addRecord(record, stamp()); });
+}
+
+RecordSet AttendanceDatabase::auditEntries(const AuditFilter& filter) {
+    return run([&](DatabaseEngine& e) { return e.auditEntries(filter); });
 }

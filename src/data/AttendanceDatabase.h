@@ -46,6 +46,29 @@ public:
     // How long one statement may run before it is stopped.
     void setStatementTimeout(int milliseconds);
 
+    // Who the audit trail names for the changes that follow: the administrator who passed the gate
+    // while the window it opened is shown. A punch names the person punching instead.
+    void setActor(const QString& number) { m_actor = number; }
+    QString actor() const { return m_actor; }
+    // Names `number` as the actor until it goes out of scope, then the one before.
+    class ActorScope {
+    public:
+        ActorScope(AttendanceDatabase& db, const QString& number) : m_db(db), m_before(db.actor()) {
+            db.setActor(number);
+        }
+        ~ActorScope() { m_db.setActor(m_before); }
+        ActorScope(const ActorScope&) = delete;
+        ActorScope& operator=(const ActorScope&) = delete;
+
+    private:
+        AttendanceDatabase& m_db;
+        QString m_before;
+    };
+
+    // Every change below that the windows make leaves one row in the audit trail, written in the
+    // same transaction; deletePerson, deleteRecordsOfPerson, punchIn and punchOut are the bare
+    // statements and leave none.
+
     // 2: every administrator.
     RecordSet administrators();
     // 3: every person, by name.
@@ -77,7 +100,15 @@ public:
     PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time);
     // 12: deletes every record with this number, day and time-in.
     void deleteRecord(const QString& number, const QDate& day, const QString& timeIn);
-    // 13, 14, 15: records with their persons' fields.
+    // The record with this identity: RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected.
+    RecordSet recordById(qint64 id);
+    // An administrator's correction of a record; fails when the record no longer exists.
+    void correctRecord(qint64 id, const RecordFields& record);
+    // A record an administrator adds; returns its identity.
+    qint64 addRecord(const RecordFields& record);
+    // The audit trail, newest first.
+    RecordSet auditEntries(const AuditFilter& filter);
+    // 13, 14, 15: records with their persons' fields, their RecordId and their Corrected mark.
     RecordSet loginsOn(const QDate& day);
     RecordSet loginsOfPerson(const QString& number);
     RecordSet allLogins();
@@ -106,10 +137,12 @@ private:
     // Runs one catalogue function on the engine; a connection that is lost is dropped, so that the
     // next statement connects again.
     template <typename Call> auto run(Call call);
+    AuditStamp stamp() const;
 
     std::unique_ptr<DatabaseEngine> m_engine;
     Target m_target = Target::None;
     QString m_path;
     int m_busyTimeoutMs = 5000;
     int m_statementTimeoutMs;
+    QString m_actor;
 };

@@ -1,34 +1,211 @@
 #include "data/DatabaseEngine.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 DatabaseError::DatabaseError(Kind kind, const QString& description)
     : std::runtime_error(description.toStdString()), m_kind(kind) {}
 
-void DatabaseEngine::deletePersonWithRecords(const QString& number) {
-    serialisedForPerson(number, [&] {
-        deletePerson(number);
-        deleteRecordsOfPerson(number);
-    });
+const QStringList& AuditWhat::all() {
+    static const QStringList kinds = {PunchIn,       PunchOut,    RecordCorrected, RecordAdded,
+                                      RecordDeleted, PersonAdded, PersonUpdated,   PersonDeleted};
+    return kinds;
 }
 
+namespace {
+
+using Kind = DatabaseError::Kind;
+
+QJsonValue field(const RecordSet& rs, const QString& name) {
+    const QVariant value = rs.value(name);
+    if (!value.isValid())
+        return QJsonValue::Null;
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().toString(Qt::ISODate);
+    if (value.typeId() == QMetaType::LongLong)
+        return value.toLongLong();
+    return value.toString();
+}
+
+QJsonObject fieldsOf(const RecordSet& rs, const QStringList& names) {
+    QJsonObject object;
+    for (const QString& name : names)
+        object.insert(name, field(rs, name));
+    return object;
+}
+
+// The values of a record as the audit keeps them.
+QJsonObject recordJson(const RecordSet& rs) {
+    return fieldsOf(rs, {QStringLiteral("RecordId"), QStringLiteral("EmployeeNo"), QStringLiteral("LogDate"),
+                         QStringLiteral("TimeIn"), QStringLiteral("TimeOut")});
+}
+
+// A person's values without the password.
+QJsonObject personJson(const RecordSet& rs) {
+    return fieldsOf(rs, {QStringLiteral("EmployeeNo"), QStringLiteral("Name"), QStringLiteral("Department"),
+                         QStringLiteral("Position"), QStringLiteral("IsAdmin")});
+}
+
+QString compact(const QJsonObject& object) {
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// One record as an object, several as an array.
+QString compact(const QJsonArray& records) {
+    if (records.size() == 1)
+        return compact(records.first().toObject());
+    return QString::fromUtf8(QJsonDocument(records).toJson(QJsonDocument::Compact));
+}
+
+// The rows of `rs` that `keep` accepts, and the identity of the first of them.
+template <typename Keep> QJsonArray recordsWhere(RecordSet rs, Keep keep, std::optional<qint64>& firstId) {
+    QJsonArray records;
+    for (; !rs.eof(); rs.moveNext()) {
+        if (!keep(rs))
+            continue;
+        if (records.isEmpty())
+            firstId = rs.value(QStringLiteral("RecordId")).toLongLong();
+        records.append(recordJson(rs));
+    }
+    return records;
+}
+
+qint64 idOf(const QJsonValue& record) {
+    return record.toObject().value(QStringLiteral("RecordId")).toInteger();
+}
+
+DatabaseError recordGone(qint64 id) {
+    return DatabaseError(
+        Kind::Other,
+        QStringLiteral("The record %1 no longer exists; another terminal may have deleted it.").arg(id));
+}
+
+} // namespace
+
 PunchOutcome DatabaseEngine::punch(PunchKind kind, const QString& number, const QDate& day,
-                                   const QString& time) {
+                                   const QString& time, const AuditStamp& stamp) {
     EngineText::isoDay(day); // an invalid day fails before anything is locked
     PunchOutcome outcome = PunchOutcome::Written;
     serialisedForPerson(number, [&] {
         RecordSet latest = latestRecordOfPerson(number);
+        AuditEntry entry{stamp, {}, {}, number, {}, {}};
         if (kind == PunchKind::In) {
-            if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty())
+            if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty()) {
                 outcome = PunchOutcome::AlreadyIn;
-            else
-                punchIn(number, day, time);
+                return;
+            }
+            punchIn(number, day, time);
+            const RecordSet made = latestRecordOfPerson(number);
+            entry.what = AuditWhat::PunchIn;
+            entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
+            entry.after = compact(recordJson(made));
         } else {
-            if (latest.eof())
+            if (latest.eof()) {
                 outcome = PunchOutcome::NotYetIn;
-            else
-                punchOut(number, day, time);
+                return;
+            }
+            const auto isOpen = [](const RecordSet& rs) { return rs.isNull(QStringLiteral("TimeOut")); };
+            const QJsonArray before = recordsWhere(recordsOfPerson(number), isOpen, entry.recordId);
+            punchOut(number, day, time);
+            if (before.isEmpty())
+                return; // nothing was open, nothing changed
+            QJsonArray after;
+            for (const QJsonValue& record : before)
+                after.append(recordJson(recordById(idOf(record))));
+            entry.what = AuditWhat::PunchOut;
+            entry.before = compact(before);
+            entry.after = compact(after);
         }
+        appendAudit(entry);
     });
     return outcome;
+}
+
+void DatabaseEngine::insertPersonAudited(const PersonFields& person, const AuditStamp& stamp) {
+    serialisedForPerson(person.number, [&] {
+        insertPerson(person);
+        const RecordSet made = personByNumber(person.number);
+        appendAudit(
+            {stamp, AuditWhat::PersonAdded, std::nullopt, person.number, {}, compact(personJson(made))});
+    });
+}
+
+void DatabaseEngine::updatePersonAudited(const QString& current, const PersonFields& person,
+                                         const AuditStamp& stamp) {
+    serialisedForPerson(current, [&] {
+        const RecordSet before = personByNumber(current);
+        updatePerson(current, person);
+        if (before.eof())
+            return; // the person is gone: nothing changed
+        const RecordSet after = personByNumber(person.number);
+        appendAudit({stamp, AuditWhat::PersonUpdated, std::nullopt, current, compact(personJson(before)),
+                     after.eof() ? QString() : compact(personJson(after))});
+    });
+}
+
+void DatabaseEngine::deletePersonAudited(const QString& number, const AuditStamp& stamp) {
+    serialisedForPerson(number, [&] {
+        const RecordSet person = personByNumber(number);
+        std::optional<qint64> unused;
+        const QJsonArray records = recordsWhere(
+            recordsOfPerson(number), [](const RecordSet&) { return true; }, unused);
+        deletePerson(number);
+        deleteRecordsOfPerson(number);
+        if (person.eof() && records.isEmpty())
+            return;
+        QJsonObject before;
+        before.insert(QStringLiteral("person"),
+                      person.eof() ? QJsonValue(QJsonValue::Null) : QJsonValue(personJson(person)));
+        before.insert(QStringLiteral("records"), records);
+        appendAudit({stamp, AuditWhat::PersonDeleted, std::nullopt, number, compact(before), {}});
+    });
+}
+
+void DatabaseEngine::deleteRecordAudited(const QString& number, const QDate& day, const QString& timeIn,
+                                         const AuditStamp& stamp) {
+    EngineText::isoDay(day);
+    serialisedForPerson(number, [&] {
+        // The rows the delete takes: the same day, and the same time-in with letter case ignored
+        // (as the statement compares it).
+        const auto matches = [&](const RecordSet& rs) {
+            return rs.value(QStringLiteral("LogDate")).toDate() == day &&
+                   QString::compare(rs.text(QStringLiteral("TimeIn")), timeIn, Qt::CaseInsensitive) == 0;
+        };
+        AuditEntry entry{stamp, AuditWhat::RecordDeleted, {}, number, {}, {}};
+        const QJsonArray before = recordsWhere(recordsOfPerson(number), matches, entry.recordId);
+        deleteRecord(number, day, timeIn);
+        if (before.isEmpty())
+            return;
+        entry.before = compact(before);
+        appendAudit(entry);
+    });
+}
+
+void DatabaseEngine::correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp) {
+    EngineText::isoDay(record.day);
+    const RecordSet found = recordById(id);
+    if (found.eof())
+        throw recordGone(id);
+    serialisedForPerson(found.text(QStringLiteral("EmployeeNo")), [&] {
+        const RecordSet before = recordById(id);
+        if (before.eof())
+            throw recordGone(id);
+        updateRecord(id, record, RecordMark::Corrected);
+        appendAudit({stamp, AuditWhat::RecordCorrected, id, before.text(QStringLiteral("EmployeeNo")),
+                     compact(recordJson(before)), compact(recordJson(recordById(id)))});
+    });
+}
+
+qint64 DatabaseEngine::addRecord(const RecordFields& record, const AuditStamp& stamp) {
+    EngineText::isoDay(record.day);
+    qint64 id = 0;
+    serialisedForPerson(record.number, [&] {
+        id = insertRecord(record, RecordMark::Added);
+        appendAudit(
+            {stamp, AuditWhat::RecordAdded, id, record.number, {}, compact(recordJson(recordById(id)))});
+    });
+    return id;
 }
 
 namespace EngineText {

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -44,6 +45,57 @@ struct Workplace {
 
 enum class PunchKind { In, Out };
 
+// The fields of one attendance record as an administrator writes them. No time out: still open.
+struct RecordFields {
+    QString number;
+    QDate day;
+    QString timeIn;
+    std::optional<QString> timeOut;
+};
+
+// How a record came to be what it is; the reports list marks the records an administrator touched.
+enum class RecordMark { Punched = 0, Corrected = 1, Added = 2 };
+
+// Who makes a change, from where and when: the first three fields of its audit row.
+struct AuditStamp {
+    QString changedAt; // UTC, ISO 8601
+    QString terminal;  // the computer's host name
+    QString who;       // the person number of the administrator, or of the person punching
+};
+
+// One row of the audit trail. The values are compact JSON texts of the fields (never a password);
+// empty where there was nothing before or is nothing after.
+struct AuditEntry {
+    AuditStamp stamp;
+    QString what;
+    std::optional<qint64> recordId;
+    QString number; // the person the change concerns
+    QString before;
+    QString after;
+};
+
+// What the audit window asks for: changes made from day `from` to day `to` (UTC days, both
+// included), only those concerning or made by the person `number`, only of the kind `what`.
+struct AuditFilter {
+    QDate from;
+    QDate to;
+    std::optional<QString> number;
+    std::optional<QString> what;
+};
+
+// The kinds of change the audit trail names.
+namespace AuditWhat {
+inline const QString PunchIn = QStringLiteral("punch in");
+inline const QString PunchOut = QStringLiteral("punch out");
+inline const QString RecordCorrected = QStringLiteral("record corrected");
+inline const QString RecordAdded = QStringLiteral("record added");
+inline const QString RecordDeleted = QStringLiteral("record deleted");
+inline const QString PersonAdded = QStringLiteral("person added");
+inline const QString PersonUpdated = QStringLiteral("person updated");
+inline const QString PersonDeleted = QStringLiteral("person deleted, with its records");
+const QStringList& all();
+} // namespace AuditWhat
+
 enum class PunchOutcome {
     Written,   // the record was opened or the open records closed
     AlreadyIn, // punch in refused: the person's latest record is still open
@@ -82,14 +134,19 @@ public:
     virtual void updatePerson(const QString& current, const PersonFields& person) = 0;
     virtual void deletePerson(const QString& number) = 0;
     virtual void deleteRecordsOfPerson(const QString& number) = 0;
-    // The person and their records in one transaction.
-    void deletePersonWithRecords(const QString& number);
+    // The record with this identity (RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected).
+    virtual RecordSet recordById(qint64 id) = 0;
+    // A new record with its mark; returns its identity.
+    virtual qint64 insertRecord(const RecordFields& record, RecordMark mark) = 0;
+    virtual void updateRecord(qint64 id, const RecordFields& record, RecordMark mark) = 0;
+    virtual void appendAudit(const AuditEntry& entry) = 0;
+    // Audit rows (AuditId, ChangedAt, Terminal, Who, What, RecordId, EmployeeNo, ValuesBefore,
+    // ValuesAfter), newest first.
+    virtual RecordSet auditEntries(const AuditFilter& filter) = 0;
     virtual RecordSet recordsOfPerson(const QString& number) = 0;
     virtual RecordSet latestRecordOfPerson(const QString& number) = 0;
     virtual void punchIn(const QString& number, const QDate& day, const QString& timeIn) = 0;
     virtual void punchOut(const QString& number, const QDate& day, const QString& timeOut) = 0;
-    // Reads the person's latest record, decides and writes, in one transaction.
-    PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time);
     virtual void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) = 0;
     virtual RecordSet loginsOn(const QDate& day) = 0;
     virtual RecordSet loginsOfPerson(const QString& number) = 0;
@@ -107,6 +164,21 @@ public:
     // transaction that keeps every other change out meanwhile. A database that holds any is refused
     // and left as it was; so is the whole workplace when any of it cannot be written.
     virtual void loadIntoEmpty(const Workplace& workplace) = 0;
+
+    // The changes as the program makes them: each one and its audit row in one transaction, so that
+    // no change is ever made without its row. A change that finds nothing to change leaves no row.
+    // Reads the person's latest record, decides and writes.
+    PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time,
+                       const AuditStamp& stamp);
+    void insertPersonAudited(const PersonFields& person, const AuditStamp& stamp);
+    void updatePersonAudited(const QString& current, const PersonFields& person, const AuditStamp& stamp);
+    // The person and their records: both or neither.
+    void deletePersonAudited(const QString& number, const AuditStamp& stamp);
+    void deleteRecordAudited(const QString& number, const QDate& day, const QString& timeIn,
+                             const AuditStamp& stamp);
+    // Gives the record new values; fails when it no longer exists.
+    void correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp);
+    qint64 addRecord(const RecordFields& record, const AuditStamp& stamp);
 
 protected:
     // Runs `work` in one transaction that no other change to this person's records or row can

@@ -47,14 +47,21 @@ enum Sql {
     UpdateLoginFailures,
     DeleteStaleLoginFailures,
     ClearLoginFailures,
+    RecordById,
+    InsertRecord,
+    UpdateRecord,
+    AppendAudit,
+    AuditEntries,
     SqlCount
 };
 
 #define TALLYCLOCK_LOGINS                                                                                    \
     "SELECT l.\"EmployeeNo\", e.\"Name\", e.\"Department\", e.\"Position\", l.\"LogDate\", l.\"TimeIn\", "   \
-    "l.\"TimeOut\" FROM \"tblLogins\" AS l LEFT JOIN \"tblEmployees\" AS e ON e.\"EmployeeNo\" = "           \
+    "l.\"TimeOut\", l.\"RecordId\", l.\"Corrected\" FROM \"tblLogins\" AS l LEFT JOIN \"tblEmployees\" AS "  \
+    "e ON e.\"EmployeeNo\" = "                                                                               \
     "l.\"EmployeeNo\""
-#define TALLYCLOCK_RECORDS "SELECT \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\" FROM \"tblLogins\" "
+#define TALLYCLOCK_RECORDS                                                                                   \
+    "SELECT \"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\" FROM \"tblLogins\" "
 #define TALLYCLOCK_FAILURES                                                                                  \
     "SELECT \"Failures\", to_char(\"Since\" AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"') AS "    \
     "\"Since\" FROM \"tblLoginFailures\" WHERE \"EmployeeNo\" = $1"
@@ -96,6 +103,21 @@ const std::array<const char*, SqlCount> kSql = {
     "UPDATE \"tblLoginFailures\" SET \"Failures\" = $2, \"Since\" = $3 WHERE \"EmployeeNo\" = $1",
     "DELETE FROM \"tblLoginFailures\" WHERE \"Since\" < $1",
     "DELETE FROM \"tblLoginFailures\" WHERE \"EmployeeNo\" = $1",
+    "SELECT \"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\" FROM "
+    "\"tblLogins\" WHERE \"RecordId\" = $1",
+    "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\") "
+    "VALUES ($1, $2, $3, $4, $5) RETURNING \"RecordId\"",
+    // An added record stays marked as added when it is corrected later.
+    "UPDATE \"tblLogins\" SET \"EmployeeNo\" = $1, \"LogDate\" = $2, \"TimeIn\" = $3, \"TimeOut\" = $4, "
+    "\"Corrected\" = greatest(\"Corrected\", $5::integer) WHERE \"RecordId\" = $6",
+    "INSERT INTO \"tblAudit\" (\"ChangedAt\", \"Terminal\", \"Who\", \"What\", \"RecordId\", "
+    "\"EmployeeNo\", \"ValuesBefore\", \"ValuesAfter\") VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
+    // ISO texts in byte order sort as their times do, whatever the server's collation.
+    "SELECT \"AuditId\", \"ChangedAt\", \"Terminal\", \"Who\", \"What\", \"RecordId\", \"EmployeeNo\", "
+    "\"ValuesBefore\", \"ValuesAfter\" FROM \"tblAudit\" WHERE \"ChangedAt\" COLLATE \"C\" >= $1 AND "
+    "\"ChangedAt\" COLLATE \"C\" < $2 AND ($3::text IS NULL OR \"EmployeeNo\" = $3 OR "
+    "\"Who\" = $3 COLLATE \"tallyclock_nocase\") AND ($4::text IS NULL OR \"What\" = $4) "
+    "ORDER BY \"AuditId\" DESC",
 };
 
 #undef TALLYCLOCK_LOGINS
@@ -539,6 +561,45 @@ RecordSet PostgresEngine::loginsBetween(const QDate& from, const QDate& to,
         return m_s->read(LoginsOfPersonBetween,
                          {EngineText::isoDay(from), EngineText::isoDay(to), utf8(*number)});
     return m_s->read(LoginsBetween, {EngineText::isoDay(from), EngineText::isoDay(to)});
+}
+
+RecordSet PostgresEngine::recordById(qint64 id) {
+    return m_s->read(RecordById, {std::to_string(id)});
+}
+
+namespace {
+Params recordParams(const RecordFields& record, RecordMark mark) {
+    return {utf8(record.number), EngineText::isoDay(record.day), utf8(record.timeIn),
+            record.timeOut ? std::optional<std::string>(utf8(*record.timeOut)) : std::nullopt,
+            std::to_string(static_cast<int>(mark))};
+}
+} // namespace
+
+qint64 PostgresEngine::insertRecord(const RecordFields& record, RecordMark mark) {
+    return m_s->read(InsertRecord, recordParams(record, mark)).value(QStringLiteral("RecordId")).toLongLong();
+}
+
+void PostgresEngine::updateRecord(qint64 id, const RecordFields& record, RecordMark mark) {
+    Params params = recordParams(record, mark);
+    params.push_back(std::to_string(id));
+    if (m_s->change(UpdateRecord, params) == 0)
+        throw DatabaseError(Kind::Other, QStringLiteral("The record %1 no longer exists.").arg(id));
+}
+
+void PostgresEngine::appendAudit(const AuditEntry& entry) {
+    m_s->change(AppendAudit,
+                {utf8(entry.stamp.changedAt), utf8(entry.stamp.terminal), utf8(entry.stamp.who),
+                 utf8(entry.what),
+                 entry.recordId ? std::optional<std::string>(std::to_string(*entry.recordId)) : std::nullopt,
+                 utf8(entry.number), utf8(entry.before), utf8(entry.after)});
+}
+
+RecordSet PostgresEngine::auditEntries(const AuditFilter& filter) {
+    const auto optional = [](const std::optional<QString>& text) {
+        return text ? std::optional<std::string>(utf8(*text)) : std::nullopt;
+    };
+    return m_s->read(AuditEntries, {EngineText::isoDay(filter.from), EngineText::isoDay(filter.to.addDays(1)),
+                                    optional(filter.number), optional(filter.what)});
 }
 
 void PostgresEngine::serialisedForPerson(const QString& number, const std::function<void()>& work) {

@@ -66,10 +66,80 @@ SELECT l."EmployeeNo", e."Name", e."Department", e."Position", l."LogDate", l."T
 FROM "tblLogins" AS l LEFT JOIN "tblEmployees" AS e ON e."EmployeeNo" = l."EmployeeNo";
 )SQL";
 
-// Version 2: passwords stored as hashes, never as typed; the plain texts of older files are replaced by
+// Version 2: records get a stable identity and a mark for the ones an administrator corrected (1)
+// or added (2); every change to records or persons leaves a row in the audit trail, which nobody
+// changes afterwards. SQLite's implicit rowid becomes the explicit RecordId (a rowid that is not an
+// INTEGER PRIMARY KEY may be renumbered by VACUUM), which means rebuilding the table with its rows
+// and their rowids; PostgreSQL has had the identity column from the start.
+static const char* const kVersion2Sqlite = R"SQL(
+DROP VIEW qryLogins;
+CREATE TABLE tblLoginsWithId (
+    RecordId   INTEGER PRIMARY KEY,
+    EmployeeNo TEXT COLLATE NOCASE,
+    LogDate    DATE,
+    TimeIn     TEXT,
+    TimeOut    TEXT,
+    Corrected  INTEGER NOT NULL DEFAULT 0
+);
+INSERT INTO tblLoginsWithId (RecordId, EmployeeNo, LogDate, TimeIn, TimeOut)
+SELECT rowid, EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins;
+DROP TABLE tblLogins;
+ALTER TABLE tblLoginsWithId RENAME TO tblLogins;
+CREATE INDEX idxLoginsEmployeeNo ON tblLogins (EmployeeNo);
+CREATE INDEX idxLoginsLogDate ON tblLogins (LogDate);
+CREATE VIEW qryLogins AS
+SELECT tblLogins.EmployeeNo AS EmployeeNo,
+       tblEmployees.Name AS Name,
+       tblEmployees.Department AS Department,
+       tblEmployees.Position AS Position,
+       tblLogins.LogDate AS LogDate,
+       tblLogins.TimeIn AS TimeIn,
+       tblLogins.TimeOut AS TimeOut
+FROM tblLogins LEFT JOIN tblEmployees ON tblEmployees.EmployeeNo = tblLogins.EmployeeNo;
+CREATE TABLE tblAudit (
+    AuditId      INTEGER PRIMARY KEY,
+    ChangedAt    TEXT NOT NULL,
+    Terminal     TEXT NOT NULL,
+    Who          TEXT NOT NULL,
+    What         TEXT NOT NULL,
+    RecordId     INTEGER,
+    EmployeeNo   TEXT COLLATE NOCASE,
+    ValuesBefore TEXT,
+    ValuesAfter  TEXT
+);
+CREATE INDEX idxAuditChangedAt ON tblAudit (ChangedAt);
+CREATE TRIGGER trgAuditKept BEFORE UPDATE ON tblAudit
+BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
+CREATE TRIGGER trgAuditNotDeleted BEFORE DELETE ON tblAudit
+BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
+)SQL";
+
+static const char* const kVersion2Postgres = R"SQL(
+ALTER TABLE "tblLogins" ADD COLUMN "Corrected" integer NOT NULL DEFAULT 0;
+CREATE TABLE "tblAudit" (
+    "AuditId"      bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+    "ChangedAt"    text NOT NULL,
+    "Terminal"     text NOT NULL,
+    "Who"          text NOT NULL,
+    "What"         text NOT NULL,
+    "RecordId"     bigint,
+    "EmployeeNo"   text COLLATE "tallyclock_nocase",
+    "ValuesBefore" text,
+    "ValuesAfter"  text
+);
+CREATE INDEX "idxAuditChangedAt" ON "tblAudit" ("ChangedAt");
+CREATE FUNCTION "tallyclock_audit_kept"() RETURNS trigger LANGUAGE plpgsql AS
+$$BEGIN RAISE EXCEPTION 'The audit trail cannot be changed.'; END$$;
+CREATE TRIGGER "trgAuditKept" BEFORE UPDATE OR DELETE ON "tblAudit"
+FOR EACH ROW EXECUTE FUNCTION "tallyclock_audit_kept"();
+CREATE TRIGGER "trgAuditNotTruncated" BEFORE TRUNCATE ON "tblAudit"
+FOR EACH STATEMENT EXECUTE FUNCTION "tallyclock_audit_kept"();
+)SQL";
+
+// Version 3: passwords stored as hashes, never as typed; the plain texts of older files are replaced by
 // their hashes. Wrong passwords are counted per typed person number, whether a person has it or not,
 // so that every terminal refuses a number being guessed at.
-static const char* const kVersion2Sqlite = R"SQL(
+static const char* const kVersion3Sqlite = R"SQL(
 CREATE TABLE tblLoginFailures (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
     Failures   INTEGER NOT NULL,
@@ -78,7 +148,7 @@ CREATE TABLE tblLoginFailures (
 CREATE UNIQUE INDEX idxLoginFailuresNo ON tblLoginFailures (EmployeeNo);
 )SQL";
 
-static const char* const kVersion2Postgres = R"SQL(
+static const char* const kVersion3Postgres = R"SQL(
 CREATE TABLE "tblLoginFailures" (
     "EmployeeNo" text COLLATE "tallyclock_nocase" NOT NULL,
     "Failures"   integer NOT NULL,
@@ -90,7 +160,8 @@ CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
-        {2, kVersion2Sqlite, kVersion2Postgres, &PasswordHash::hashStoredPlainTexts},
+        {2, kVersion2Sqlite, kVersion2Postgres},
+        {3, kVersion3Sqlite, kVersion3Postgres, &PasswordHash::hashStoredPlainTexts},
     };
     return all;
 }

@@ -477,14 +477,14 @@ void SqliteEngine::deleteRecordsOfPerson(const QString& number) {
 
 RecordSet SqliteEngine::recordsOfPerson(const QString& number) {
     return read(*m_c,
-                "SELECT EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
+                "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
                     sameNumber(number, ":no") + " ORDER BY rowid",
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
 RecordSet SqliteEngine::latestRecordOfPerson(const QString& number) {
     return read(*m_c,
-                "SELECT EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
+                "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
                     sameNumber(number, ":no") + " ORDER BY rowid DESC LIMIT 1",
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
@@ -532,6 +532,86 @@ void SqliteEngine::deleteRecord(const QString& number, const QDate& day, const Q
            });
 }
 
+RecordSet SqliteEngine::recordById(qint64 id) {
+    return read(*m_c,
+                "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected FROM tblLogins "
+                "WHERE RecordId = :id",
+                [&](SQLite::Statement& s) { s.bind(":id", static_cast<int64_t>(id)); });
+}
+
+namespace {
+void bindRecord(SQLite::Statement& s, const RecordFields& record, RecordMark mark) {
+    bindNumber(s, record.number);
+    s.bind(":day", EngineText::isoDay(record.day));
+    s.bind(":in", utf8(record.timeIn));
+    if (record.timeOut)
+        s.bind(":out", utf8(*record.timeOut));
+    else
+        s.bind(":out");
+    s.bind(":mark", static_cast<int>(mark));
+}
+} // namespace
+
+qint64 SqliteEngine::insertRecord(const RecordFields& record, RecordMark mark) {
+    change(*m_c,
+           "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn, TimeOut, Corrected) "
+           "VALUES (:no, :day, :in, :out, :mark)",
+           [&](SQLite::Statement& s) { bindRecord(s, record, mark); });
+    return m_c->db.getLastInsertRowid();
+}
+
+void SqliteEngine::updateRecord(qint64 id, const RecordFields& record, RecordMark mark) {
+    // An added record stays marked as added when it is corrected later.
+    const int changed = change(*m_c,
+                               "UPDATE tblLogins SET EmployeeNo = :no, LogDate = :day, TimeIn = :in, "
+                               "TimeOut = :out, Corrected = max(Corrected, :mark) WHERE RecordId = :id",
+                               [&](SQLite::Statement& s) {
+                                   bindRecord(s, record, mark);
+                                   s.bind(":id", static_cast<int64_t>(id));
+                               });
+    if (changed == 0)
+        throw DatabaseError(Kind::Other, QStringLiteral("The record %1 no longer exists.").arg(id));
+}
+
+void SqliteEngine::appendAudit(const AuditEntry& entry) {
+    change(*m_c,
+           "INSERT INTO tblAudit (ChangedAt, Terminal, Who, What, RecordId, EmployeeNo, ValuesBefore, "
+           "ValuesAfter) VALUES (:at, :terminal, :who, :what, :id, :no, :before, :after)",
+           [&](SQLite::Statement& s) {
+               s.bind(":at", utf8(entry.stamp.changedAt));
+               s.bind(":terminal", utf8(entry.stamp.terminal));
+               s.bind(":who", utf8(entry.stamp.who));
+               s.bind(":what", utf8(entry.what));
+               if (entry.recordId)
+                   s.bind(":id", static_cast<int64_t>(*entry.recordId));
+               else
+                   s.bind(":id");
+               bindNumber(s, entry.number);
+               s.bind(":before", utf8(entry.before));
+               s.bind(":after", utf8(entry.after));
+           });
+}
+
+RecordSet SqliteEngine::auditEntries(const AuditFilter& filter) {
+    const std::string first = EngineText::isoDay(filter.from);
+    const std::string after = EngineText::isoDay(filter.to.addDays(1));
+    // ISO texts sort as their times do: a day's changes lie from its date up to the next one's.
+    std::string sql = "SELECT AuditId, ChangedAt, Terminal, Who, What, RecordId, EmployeeNo, ValuesBefore, "
+                      "ValuesAfter FROM tblAudit WHERE ChangedAt >= :from AND ChangedAt < :after";
+    if (filter.number)
+        sql += " AND (EmployeeNo = :no COLLATE UNICODE_NOCASE OR Who = :no COLLATE UNICODE_NOCASE)";
+    if (filter.what)
+        sql += " AND What = :what";
+    return read(*m_c, sql + " ORDER BY AuditId DESC", [&](SQLite::Statement& s) {
+        s.bind(":from", first);
+        s.bind(":after", after);
+        if (filter.number)
+            bindNumber(s, *filter.number);
+        if (filter.what)
+            s.bind(":what", utf8(*filter.what));
+    });
+}
+
 namespace {
 // qryLogins with its join made here: the file's view joins by SQLite's NOCASE, which misses a record
 // typed as "ÄBC" for the person "äbc". A record finds its person through the index first; only a
@@ -539,7 +619,8 @@ namespace {
 // some person's number is non-ASCII) falls back to a scan.
 const std::string kLogins =
     "SELECT l.EmployeeNo AS EmployeeNo, e.Name AS Name, e.Department AS Department, "
-    "e.Position AS Position, l.LogDate AS LogDate, l.TimeIn AS TimeIn, l.TimeOut AS TimeOut "
+    "e.Position AS Position, l.LogDate AS LogDate, l.TimeIn AS TimeIn, l.TimeOut AS TimeOut, "
+    "l.RecordId AS RecordId, l.Corrected AS Corrected "
     "FROM tblLogins AS l LEFT JOIN tblEmployees AS e ON e.rowid = coalesce("
     "(SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = l.EmployeeNo), "
     "CASE WHEN l.EmployeeNo GLOB '*[^ -~]*' OR (l.EmployeeNo GLOB '*[iIkKsS]*' AND "

@@ -36,6 +36,11 @@ public:
     void punchIn(const QString& number, const QDate& day, const QString& timeIn) override;
     void punchOut(const QString& number, const QDate& day, const QString& timeOut) override;
     void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) override;
+    RecordSet recordById(qint64 id) override;
+    qint64 insertRecord(const RecordFields& record, RecordMark mark) override;
+    void updateRecord(qint64 id, const RecordFields& record, RecordMark mark) override;
+    void appendAudit(const AuditEntry& entry) override;
+    RecordSet auditEntries(const AuditFilter& filter) override;
     RecordSet loginsOn(const QDate& day) override;
     RecordSet loginsOfPerson(const QString& number) override;
     RecordSet allLogins() override;

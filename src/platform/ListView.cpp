@@ -25,6 +25,16 @@ int ListViewModel::columnCount(const QModelIndex& parent) const {
 QVariant ListViewModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return QVariant();
+    const QString& note = m_notes[static_cast<size_t>(index.row())];
+    if (role == Qt::ToolTipRole && !note.isEmpty())
+        return note;
+    if (role == Qt::AccessibleDescriptionRole && !note.isEmpty())
+        return note;
+    if (role == Qt::FontRole && !note.isEmpty()) {
+        QFont marked = Fonts::window();
+        marked.setItalic(true);
+        return marked;
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
         return cell(index.row(), index.column());
     if (role == Qt::CheckStateRole && m_checkable && index.column() == 0)
@@ -94,6 +104,8 @@ int ListViewModel::addRow(const QString& text) {
     m_cells.push_back(text);
     m_cells.resize(m_cells.size() + m_headers.size() - 1);
     m_checked.push_back(0);
+    m_keys.push_back(0);
+    m_notes.emplace_back();
     endInsertRows();
     return row;
 }
@@ -112,11 +124,14 @@ QString ListViewModel::cell(int row, int column) const {
     return m_cells[static_cast<size_t>(row) * m_headers.size() + column];
 }
 
-void ListViewModel::appendRows(std::vector<QString>&& cells) {
+void ListViewModel::appendRows(std::vector<QString>&& cells, std::vector<qint64> keys,
+                               std::vector<QString> notes) {
     const size_t columns = static_cast<size_t>(m_headers.size());
     if (columns == 0 || cells.size() % columns != 0)
         throw std::invalid_argument("The rows do not match the list's columns.");
     const int added = static_cast<int>(cells.size() / columns);
+    keys.resize(static_cast<size_t>(added), 0);
+    notes.resize(static_cast<size_t>(added));
     if (added == 0)
         return;
     const int first = rowCount();
@@ -128,6 +143,8 @@ void ListViewModel::appendRows(std::vector<QString>&& cells) {
         std::move(cells.begin(), cells.end(), std::back_inserter(m_cells));
     }
     m_checked.resize(m_checked.size() + added, 0);
+    m_keys.insert(m_keys.end(), keys.begin(), keys.end());
+    std::move(notes.begin(), notes.end(), std::back_inserter(m_notes));
     endInsertRows();
 }
 
@@ -160,6 +177,25 @@ void ListViewModel::setCheckedRows(const std::vector<int>& rows, bool checked) {
     emit dataChanged(index(low, 0), index(high, 0), {Qt::CheckStateRole});
 }
 
+qint64 ListViewModel::rowKey(int row) const {
+    if (row < 0 || row >= rowCount())
+        throw std::out_of_range("Invalid list row index.");
+    return m_keys[static_cast<size_t>(row)];
+}
+
+QString ListViewModel::rowNote(int row) const {
+    if (row < 0 || row >= rowCount())
+        throw std::out_of_range("Invalid list row index.");
+    return m_notes[static_cast<size_t>(row)];
+}
+
+void ListViewModel::setRowNote(int row, const QString& note) {
+    if (row < 0 || row >= rowCount())
+        throw std::out_of_range("Invalid list row index.");
+    m_notes[static_cast<size_t>(row)] = note;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
 void ListViewModel::removeRowAt(int row) {
     if (row < 0 || row >= rowCount())
         throw std::out_of_range("Invalid list row index.");
@@ -168,6 +204,8 @@ void ListViewModel::removeRowAt(int row) {
     const auto first = m_cells.begin() + static_cast<std::ptrdiff_t>(row * columns);
     m_cells.erase(first, first + static_cast<std::ptrdiff_t>(columns));
     m_checked.erase(m_checked.begin() + row);
+    m_keys.erase(m_keys.begin() + row);
+    m_notes.erase(m_notes.begin() + row);
     endRemoveRows();
 }
 
@@ -175,6 +213,8 @@ void ListViewModel::clearRows() {
     beginResetModel();
     m_cells = {};
     m_checked = {};
+    m_keys = {};
+    m_notes = {};
     endResetModel();
 }
 
@@ -247,8 +287,9 @@ QString ListView::itemText(int row, int column) const {
     return m_model->cell(row, column);
 }
 
-void ListView::appendRows(std::vector<QString>&& cells) {
-    m_model->appendRows(std::move(cells));
+void ListView::appendRows(std::vector<QString>&& cells, std::vector<qint64> keys,
+                          std::vector<QString> notes) {
+    m_model->appendRows(std::move(cells), std::move(keys), std::move(notes));
 }
 
 bool ListView::isChecked(int row) const {

@@ -29,8 +29,14 @@ public:
     int addRow(const QString& text);
     void setCell(int row, int column, const QString& text);
     QString cell(int row, int column) const;
-    // Appends whole rows in one go: `cells` holds columnCount() texts per row, row after row.
-    void appendRows(std::vector<QString>&& cells);
+    // Appends whole rows in one go: `cells` holds columnCount() texts per row, row after row. Each
+    // row may carry a key (what it shows, for the window that filled it) and a note (a tooltip;
+    // a row with a note shows in italics); missing ones are 0 and "".
+    void appendRows(std::vector<QString>&& cells, std::vector<qint64> keys = {},
+                    std::vector<QString> notes = {});
+    qint64 rowKey(int row) const;
+    QString rowNote(int row) const;
+    void setRowNote(int row, const QString& note);
 
     bool isChecked(int row) const;
     void setChecked(int row, bool checked);
@@ -43,6 +49,8 @@ private:
     QStringList m_headers;
     std::vector<QString> m_cells;
     std::vector<char> m_checked;
+    std::vector<qint64> m_keys;
+    std::vector<QString> m_notes;
     bool m_checkable = false;
 };
 
@@ -72,10 +80,16 @@ public:
     int addItem(const QString& text);
     void setSubItem(int row, int subItem, const QString& text);
     QString itemText(int row, int column = 0) const;
-    void appendRows(std::vector<QString>&& cells);
+    void appendRows(std::vector<QString>&& cells, std::vector<qint64> keys = {},
+                    std::vector<QString> notes = {});
 
     bool isChecked(int row) const;
     void setChecked(int row, bool checked);
+
+    // The window's own key and the note of a row (see ListViewModel::appendRows).
+    qint64 rowKey(int row) const { return m_model->rowKey(row); }
+    QString rowNote(int row) const { return m_model->rowNote(row); }
+    void setRowNote(int row, const QString& note) { m_model->setRowNote(row, note); }
 
     // The selected row (the current row when it is selected, else the first selected), -1 for none.
     int selectedRow() const;

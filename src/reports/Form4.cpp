@@ -3,6 +3,8 @@
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
 #include "core/Main.h"
+#include "corrections/AuditWindow.h"
+#include "corrections/RecordEditor.h"
 #include "data/AttendanceDatabase.h"
 #include "hours/HoursWindow.h"
 #include "platform/DateTexts.h"
@@ -36,6 +38,15 @@ const std::array<QString, 7> kFields = {QStringLiteral("EmployeeNo"), QStringLit
                                         QStringLiteral("LogDate"),    QStringLiteral("TimeIn"),
                                         QStringLiteral("TimeOut")};
 
+// The tooltip of a record an administrator changed, by its Corrected mark.
+QString markNote(int mark) {
+    if (mark == static_cast<int>(RecordMark::Corrected))
+        return QStringLiteral("Corrected by an administrator: see the audit trail.");
+    if (mark == static_cast<int>(RecordMark::Added))
+        return QStringLiteral("Added by an administrator: see the audit trail.");
+    return QString();
+}
+
 QString today() {
     return DateTexts::shortDate(SystemClock::now().date());
 }
@@ -50,8 +61,8 @@ Form4::Form4(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this
 
 void Form4::buildControls() {
     setFont(Fonts::window());
-    // One row taller than the classic window, for the hours button below the others.
-    Twips::setClientSize(this, 8040, 9195);
+    // Two rows taller than the classic window, for the hours and correction buttons below the others.
+    Twips::setClientSize(this, 8040, 9705);
 
     Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Search Records"), this), 120, 120, 7800, 1845);
 
@@ -91,6 +102,9 @@ void Form4::buildControls() {
     PushButton2 = Twips::placed(new PushButton(QStringLiteral("Close This Reports Window"), this), 4080, 8190,
                                 3840, 405);
     PushButton7 = Twips::placed(new PushButton(QStringLiteral("Hours Worked"), this), 120, 8700, 7800, 405);
+    PushButton8 = Twips::placed(new PushButton(QStringLiteral("Correct Record"), this), 120, 9210, 2520, 405);
+    PushButton9 = Twips::placed(new PushButton(QStringLiteral("Add Record"), this), 2760, 9210, 2520, 405);
+    PushButton10 = Twips::placed(new PushButton(QStringLiteral("Audit Trail"), this), 5400, 9210, 2520, 405);
 
     // Qt 6.4 does not reliably pass the window's font on to the controls inside a frame.
     for (QWidget* control : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(cmbField),
@@ -107,6 +121,9 @@ void Form4::buildControls() {
     setTabOrder(PushButton13, PushButton6);
     setTabOrder(PushButton6, PushButton2);
     setTabOrder(PushButton2, PushButton7);
+    setTabOrder(PushButton7, PushButton8);
+    setTabOrder(PushButton8, PushButton9);
+    setTabOrder(PushButton9, PushButton10);
 
     connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
@@ -116,6 +133,13 @@ void Form4::buildControls() {
     connect(PushButton6, &QPushButton::clicked, this, &Form4::PushButton6_Click);
     connect(PushButton13, &QPushButton::clicked, this, &Form4::PushButton13_Click);
     connect(PushButton7, &QPushButton::clicked, this, &Form4::PushButton7_Click);
+    connect(PushButton8, &QPushButton::clicked, this, &Form4::PushButton8_Click);
+    connect(PushButton9, &QPushButton::clicked, this, &Form4::PushButton9_Click);
+    connect(PushButton10, &QPushButton::clicked, this, &Form4::PushButton10_Click);
+    connect(ListView1, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        ListView1->selectRow(index.row());
+        PushButton8_Click();
+    });
 
     // A choice of the user changes the index and then activates the entry; one run per choice.
     // Changes made by the program (the load) run the change handler alone, and choosing the
@@ -134,7 +158,7 @@ void Form4::buildControls() {
     });
 
     for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
-                            PushButton7, PushButton13})
+                            PushButton7, PushButton8, PushButton9, PushButton10, PushButton13})
         m_pointer->handOver(button);
     for (QWidget* area : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1->viewport()),
                           static_cast<QWidget*>(txtValue)})
@@ -215,7 +239,21 @@ void Form4::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
 
     // All rows go to the list in one batch, so that even a million records load in seconds.
     const size_t width = static_cast<size_t>(names.size());
+    const int idColumn = static_cast<int>(names.indexOf(QStringLiteral("RecordId")));
+    const int markColumn = static_cast<int>(names.indexOf(QStringLiteral("Corrected")));
     std::vector<QString> cells = rs.takeCells();
+    // Each row remembers its record, for corrections, and shows whether an administrator changed it.
+    std::vector<qint64> ids;
+    std::vector<QString> notes;
+    if (idColumn >= 0 && markColumn >= 0) {
+        const size_t rows = cells.size() / width;
+        ids.reserve(rows);
+        notes.reserve(rows);
+        for (size_t r = 0; r < rows; ++r) {
+            ids.push_back(cells[r * width + static_cast<size_t>(idColumn)].toLongLong());
+            notes.push_back(markNote(cells[r * width + static_cast<size_t>(markColumn)].toInt()));
+        }
+    }
     bool sameOrder = width == kFields.size();
     for (size_t k = 0; k < kFields.size() && sameOrder; ++k)
         sameOrder = source[k] == static_cast<int>(k);
@@ -229,7 +267,8 @@ void Form4::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
         }
         cells = std::move(listed);
     }
-    trap.step(firstStep + 2, [&] { ListView1->appendRows(std::move(cells)); });
+    trap.step(firstStep + 2,
+              [&] { ListView1->appendRows(std::move(cells), std::move(ids), std::move(notes)); });
 }
 
 void Form4::PushButton1_Click() {
@@ -349,6 +388,64 @@ void Form4::PushButton7_Click() {
     trap.step(100, [&] {
         HoursWindow hours(this);
         hours.showModal();
+    });
+}
+
+void Form4::PushButton8_Click() {
+    // An export reads the list while it runs.
+    if (m_exporting)
+        return;
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton8_Click"));
+    const int row = ListView1->selectedRow();
+    qint64 id = 0;
+    if (!trap.step(100, [&] {
+            if (row < 0)
+                throw std::runtime_error("No record is selected in the list.");
+            id = ListView1->rowKey(row);
+            if (id <= 0)
+                throw std::runtime_error("The selected row names no record; search again.");
+        }))
+        return;
+    RecordEditor editor(this);
+    editor.recordId = id;
+    bool saved = false;
+    trap.step(102, [&] { saved = editor.showModal() == QDialog::Accepted; });
+    if (!saved)
+        return;
+    // The row shows the record as it now is, keeping its place and its check mark.
+    trap.step(104, [&] {
+        const RecordSet rs = Globals::connection().recordById(id);
+        if (rs.eof())
+            throw std::runtime_error("The corrected record no longer exists.");
+        ListView1->setSubItem(row, ColumnDate, rs.text(QStringLiteral("LogDate")));
+        ListView1->setSubItem(row, ColumnLogin, rs.text(QStringLiteral("TimeIn")));
+        ListView1->setSubItem(row, ColumnLogout, rs.text(QStringLiteral("TimeOut")));
+        ListView1->setRowNote(row, markNote(rs.value(QStringLiteral("Corrected")).toInt()));
+    });
+    trap.step(106, [&] { emit recordsChanged(); });
+}
+
+void Form4::PushButton9_Click() {
+    if (m_exporting)
+        return;
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton9_Click"));
+    RecordEditor editor(this);
+    bool saved = false;
+    trap.step(100, [&] { saved = editor.showModal() == QDialog::Accepted; });
+    if (!saved)
+        return;
+    // The new record shows where the search puts it.
+    trap.step(102, [&] { PushButton1_Click(); });
+    trap.step(104, [&] { emit recordsChanged(); });
+}
+
+void Form4::PushButton10_Click() {
+    if (m_exporting)
+        return;
+    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton10_Click"));
+    trap.step(100, [&] {
+        AuditWindow audit(this);
+        audit.showModal();
     });
 }
 

@@ -49,6 +49,9 @@ public:
     void PushButton4_Click();  // save as text
     void PushButton13_Click(); // send to the spreadsheet program
     void PushButton7_Click();  // hours worked
+    void PushButton8_Click();  // correct the selected record (also a double-click on it)
+    void PushButton9_Click();  // add a record
+    void PushButton10_Click(); // the audit trail
     bool SaveResultsAsExcelFileIsExcelInstalled();
 
     QGroupBox* Frame1;
@@ -65,14 +68,17 @@ public:
     PushButton* PushButton6;
     PushButton* PushButton2;
     PushButton* PushButton7;
+    PushButton* PushButton8;
+    PushButton* PushButton9;
+    PushButton* PushButton10;
 
 public slots:
     // Esc and the window's close box press "Close This Reports Window".
     void reject() override;
 
 signals:
-    // A record was deleted; whoever lists records rebuilds its list. A failure of the receiver is
-    // reported by the deleting step (see ErrorTrap::relay).
+    // A record was deleted, corrected or added; whoever lists records rebuilds its list. A failure of the
+    // receiver is reported by the deleting step (see ErrorTrap::relay).
     void recordsChanged();
 
 private:

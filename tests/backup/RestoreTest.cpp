@@ -155,12 +155,12 @@ private slots:
         QFETCH(QString, says);
         const QString candidate = file("versioned.mdb");
         QFile::remove(candidate);
-        QVERIFY(QFile::copy(live(), candidate));
-        {
-            SQLite::Database db(candidate.toStdString(), SQLite::OPEN_READWRITE);
-            if (version == 0) // the first program had no login failure counts
-                db.exec("DROP TABLE tblLoginFailures");
-            db.exec("PRAGMA user_version = " + std::to_string(version));
+        if (version == 0) {
+            TestSupport::makeFirstProgramFile(candidate);
+        } else {
+            QVERIFY(QFile::copy(live(), candidate));
+            SQLite::Database(candidate.toStdString(), SQLite::OPEN_READWRITE)
+                .exec("PRAGMA user_version = " + std::to_string(version));
         }
         const QByteArray given = hashOf(candidate);
         const QByteArray before = hashOf(live());

@@ -2,6 +2,7 @@
 
 #include "cli/CommandLine.h"
 #include "core/Main.h"
+#include "data/SchemaUpgrades.h"
 #include "data/SettingsStore.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QUrl>
+
 #include <SQLiteCpp/Database.h>
 #include <map>
 
@@ -164,13 +166,6 @@ void copyTemplateTo(const QString& path) {
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
 
-void copyFirstProgramFileTo(const QString& path) {
-    copyTemplateTo(path);
-    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE);
-    db.exec("DROP TABLE tblLoginFailures");
-    db.exec("PRAGMA user_version = 0");
-}
-
 QString freshServerDatabase() {
     static int created = 0;
     const QString name = QStringLiteral("test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++created);
@@ -206,6 +201,11 @@ void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs) {
         }
     });
     timer->start(10);
+}
+
+void makeFirstProgramFile(const QString& path) {
+    SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    db.exec(SchemaUpgrades::steps().front().sqlite);
 }
 
 } // namespace TestSupport

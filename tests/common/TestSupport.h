@@ -61,8 +61,8 @@ void clearSettings();
 
 // Copies the built template database to `path` (creating folders) so a test has a real file.
 void copyTemplateTo(const QString& path);
-// The same, as the first program left its files: only the first tables, no schema version.
-void copyFirstProgramFileTo(const QString& path);
+// A database file as the first program made it: the first version's tables, no schema version.
+void makeFirstProgramFile(const QString& path);
 // The template database beside the test program.
 QString templatePath();
 

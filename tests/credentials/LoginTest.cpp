@@ -36,14 +36,14 @@ struct Terminal {
         }
         return stored;
     }
-    // Turns the database into one of the schema before hashing, holding `persons` as typed.
+    // Turns the database into one of the schema before hashing (version 2), holding `persons` as typed.
     void makeOld(const std::string& persons) {
         db.close();
         data.exec(
-            "DROP TABLE tblLoginFailures; PRAGMA user_version = 1; INSERT INTO tblEmployees "
+            "DROP TABLE tblLoginFailures; PRAGMA user_version = 2; INSERT INTO tblEmployees "
             "(EmployeeNo, Password, Name) VALUES " +
                 persons,
-            "DROP TABLE \"tblLoginFailures\"; UPDATE \"tblSchemaVersion\" SET \"Version\" = 1; INSERT INTO "
+            "DROP TABLE \"tblLoginFailures\"; UPDATE \"tblSchemaVersion\" SET \"Version\" = 2; INSERT INTO "
             "\"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\") VALUES " +
                 persons);
     }
@@ -90,6 +90,12 @@ private slots:
         QCOMPARE(stored.size(), size_t(1));
         QVERIFY2(PasswordHash::isHash(stored.at(u"E1"_s)), qPrintable(stored.at(u"E1"_s)));
         QVERIFY(!stored.at(u"E1"_s).contains(u"Geheim"_s, Qt::CaseInsensitive));
+        // The audit trail of the change holds neither the password nor its hash.
+        for (const QString& row : w.data.rows("tblAudit")) {
+            QVERIFY2(!row.contains(u"Geheim"_s, Qt::CaseInsensitive) && !row.contains(u"argon2"_s),
+                     qPrintable(row));
+        }
+        QCOMPARE(w.data.count("tblAudit"), how == u"update"_s ? 2 : how == u"insert"_s ? 1 : 0);
 
         // Other letter case matches; wrong, blank-padded and empty passwords do not.
         QCOMPARE(w.tryLogin(u"e1"_s, u"gEHEIM öLWEG"_s), Outcome::Match);

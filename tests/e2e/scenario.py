@@ -578,7 +578,8 @@ def reports(main):
     check(labelled_by(find(window, "combo box")) == ["Search by:"], "the search field is not labelled")
     check_tab_order("Reports", ["Date", "Search value:", "Search", "View All", "Clear Results", "Results",
                                 "Save Results As Text", "Send Results To Excel", "Delete Selected Record (Above)",
-                                "Close This Reports Window", "Hours Worked", "Date"])
+                                "Close This Reports Window", "Hours Worked", "Correct Record", "Add Record",
+                                "Audit Trail", "Date"])
     # It opens on today's records.
     check(text_of(find(window, "text", "Search value:")) != "", "the search value is empty at opening")
     results = find(window, "tree", "Results")

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+#include <optional>
+
+class MousePointer;
+class PushButton;
+class QLineEdit;
+
+// An administrator's record editor: corrects the date and times of one record, or adds a record a
+// person forgot to punch. Times are typed as the clock shows them and stored in that form.
+class RecordEditor : public QDialog {
+    Q_OBJECT
+public:
+    explicit RecordEditor(QWidget* parent = nullptr);
+
+    // Before showing: the record to correct, or none for a new record.
+    std::optional<qint64> recordId;
+
+    // Loads the window (the record's values when correcting), then shows it modally.
+    int showModal();
+
+    void Form_Load();
+    void PushButton1_Click(); // save
+    void PushButton2_Click(); // cancel
+
+    QLineEdit* txtNumber;
+    QLineEdit* txtDate;
+    QLineEdit* txtTimeIn;
+    QLineEdit* txtTimeOut;
+    PushButton* PushButton1;
+    PushButton* PushButton2;
+
+public slots:
+    void reject() override;
+
+private:
+    void buildControls();
+
+    MousePointer* m_pointer;
+};

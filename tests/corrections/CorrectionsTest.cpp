@@ -1,0 +1,199 @@
+#include "corrections/AuditWindow.h"
+#include "corrections/RecordChecks.h"
+#include "corrections/RecordEditor.h"
+#include "hours/HoursTotals.h"
+#include "platform/PushButton.h"
+#include "reports/ReportsScene.h"
+
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QTest>
+
+using RecordChecks::Box;
+using Cycle = DateTexts::HourCycle;
+
+namespace {
+
+// Fills the editor that shows, presses Save and answers the overnight question, if one comes, with
+// `overnight`; presses Cancel when the editor is still open after that.
+void typeIntoEditor(const QString& number, const QString& date, const QString& in, const QString& out,
+                    TestSupport::MessageRecorder& boxes, bool overnight = true) {
+    TestSupport::whenModalShows([=, &boxes](QWidget* modal) {
+        auto* editor = qobject_cast<RecordEditor*>(modal);
+        if (!editor)
+            return;
+        if (!editor->txtNumber->isReadOnly())
+            editor->txtNumber->setText(number);
+        editor->txtDate->setText(date);
+        editor->txtTimeIn->setText(in);
+        editor->txtTimeOut->setText(out);
+        boxes.answerNext(overnight);
+        editor->PushButton1->click();
+        if (editor->isVisible())
+            editor->PushButton2->click();
+    });
+}
+
+QStringList row(const ListView* list, int row) {
+    QStringList texts;
+    for (int c = 0; c < list->columnCount(); ++c)
+        texts << list->itemText(row, c);
+    return texts;
+}
+
+} // namespace
+
+class CorrectionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void typedRecordChecked_data() {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<bool>("twentyFour");
+        QTest::addColumn<int>("failedBox"); // -1: accepted
+        QTest::addColumn<QString>("storedIn");
+        QTest::addColumn<QString>("storedOut"); // "-": still open
+        QTest::addColumn<bool>("overnight");
+        QTest::newRow("12-hour, loosely typed") << "12/9/2026"
+                                                << " 9:05 pm"
+                                                << "11:30 PM" << false << -1 << "09:05 PM"
+                                                << "11:30 PM" << false;
+        QTest::newRow("24-hour clock stores 24-hour") << "12/9/2026"
+                                                      << "9:05 PM"
+                                                      << "23:30" << true << -1 << "21:05"
+                                                      << "23:30" << false;
+        QTest::newRow("open record stays open") << "12/9/2026"
+                                                << "08:00 AM"
+                                                << "  " << false << -1 << "08:00 AM"
+                                                << "-" << false;
+        QTest::newRow("overnight") << "12/9/2026"
+                                   << "10:00 PM"
+                                   << "06:00 AM" << false << -1 << "10:00 PM"
+                                   << "06:00 AM" << true;
+        QTest::newRow("no date") << "2/30/2026"
+                                 << "08:00 AM"
+                                 << "" << false << int(Box::Date) << ""
+                                 << "" << false;
+        QTest::newRow("time in empty") << "12/9/2026"
+                                       << ""
+                                       << "05:00 PM" << false << int(Box::TimeIn) << ""
+                                       << "" << false;
+        QTest::newRow("time in past the day") << "12/9/2026"
+                                              << "25:00"
+                                              << "" << true << int(Box::TimeIn) << ""
+                                              << "" << false;
+        QTest::newRow("time out unreadable") << "12/9/2026"
+                                             << "08:00 AM"
+                                             << "five" << false << int(Box::TimeOut) << ""
+                                             << "" << false;
+    }
+
+    void typedRecordChecked() {
+        QFETCH(QString, date);
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QFETCH(bool, twentyFour);
+        QFETCH(int, failedBox);
+        const RecordChecks::Result result =
+            RecordChecks::check({date, in, out}, twentyFour ? Cycle::TwentyFourHour : Cycle::TwelveHour);
+        QCOMPARE(result.ok, failedBox < 0);
+        if (!result.ok) {
+            QCOMPARE(int(result.box), failedBox);
+            const QString name = QStringList{"", "Date", "Time In", "Time Out"}.at(failedBox);
+            QVERIFY2(result.message.startsWith(QStringLiteral("The %1 box does not hold a ").arg(name)),
+                     qPrintable(result.message));
+            return;
+        }
+        QCOMPARE(result.fields.day, QDate(2026, 12, 9));
+        QTEST(result.fields.timeIn, "storedIn");
+        QTEST(result.fields.timeOut.value_or(QStringLiteral("-")), "storedOut");
+        QTEST(result.overnight, "overnight");
+    }
+
+    // The missed punch out: the administrator closes the open record, answering the overnight
+    // question No first (nothing written) and then Yes. The row shows the new times, marked, and
+    // the hours count the shift.
+    void missedPunchOutCorrected() {
+        ReportsScene scene;
+        scene.addPerson(QStringLiteral("07"), QStringLiteral("Ann"));
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("10:00 PM"));
+        const auto hours = [&] {
+            return Hours::totals(Hours::records(scene.db().loginsOn(ReportsScene::today())), Hours::Rules{})
+                .totals.minutes;
+        };
+        QCOMPARE(hours(), 0LL);
+        AttendanceDatabase::ActorScope actor(scene.db(), QStringLiteral("ADM"));
+        TestSupport::MessageRecorder boxes;
+        QStringList shown;
+        QString note;
+        scene.showReports([&](Form4& form) {
+            form.ListView1->selectRow(0);
+            typeIntoEditor({}, QStringLiteral("9/14/2021"), QStringLiteral("10:00 PM"),
+                           QStringLiteral("6:00 am"), boxes, false);
+            form.PushButton8->click();
+            QVERIFY(scene.db().recordById(1).isNull(QStringLiteral("TimeOut")));
+            typeIntoEditor({}, QStringLiteral("9/14/2021"), QStringLiteral("10:00 PM"),
+                           QStringLiteral("6:00 am"), boxes, true);
+            form.PushButton8->click();
+            shown = row(form.ListView1, 0);
+            note = form.ListView1->rowNote(0);
+        });
+        QCOMPARE(boxes.texts(),
+                 (std::vector<QString>(2, RecordChecks::overnightQuestion(QStringLiteral("10:00 PM"),
+                                                                          QStringLiteral("06:00 AM")))));
+        QCOMPARE(shown.mid(4), (QStringList{"9/14/2021", "10:00 PM", "06:00 AM"}));
+        QVERIFY(note.startsWith(QStringLiteral("Corrected")));
+        QCOMPARE(hours(), 8LL * 60);
+    }
+
+    // The forgotten day: a person number in other letter case is the person's; an unknown one is
+    // refused. The audit window then shows who made both changes and the values before.
+    void forgottenDayAddedAndAudited() {
+        ReportsScene scene;
+        scene.addPerson(QStringLiteral("AB7"), QStringLiteral("Ann"));
+        scene.addRecord(QStringLiteral("AB7"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        AttendanceDatabase::ActorScope actor(scene.db(), QStringLiteral("ADM"));
+        TestSupport::MessageRecorder boxes;
+        QList<QStringList> audit;
+        scene.showReports([&](Form4& form) {
+            typeIntoEditor(QStringLiteral("zz9"), QStringLiteral("9/13/2021"), QStringLiteral("08:00 AM"), {},
+                           boxes);
+            form.PushButton9->click();
+            typeIntoEditor(QStringLiteral("ab7"), QStringLiteral("9/13/2021"), QStringLiteral("08:00 AM"),
+                           QStringLiteral("04:00 PM"), boxes);
+            form.PushButton9->click();
+            form.ListView1->selectRow(0);
+            typeIntoEditor({}, QStringLiteral("9/14/2021"), QStringLiteral("08:00 AM"),
+                           QStringLiteral("5:00 PM"), boxes);
+            form.PushButton8->click();
+            TestSupport::whenModalShows([&](QWidget* modal) {
+                auto* window = qobject_cast<AuditWindow*>(modal);
+                if (!window)
+                    return;
+                for (int r = 0; r < window->ListView1->rowCount(); ++r)
+                    audit << row(window->ListView1, r).mid(2, 3) + row(window->ListView1, r).mid(6);
+                window->reject();
+            });
+            form.PushButton10->click();
+        });
+        QCOMPARE(boxes.texts(),
+                 std::vector<QString>{QStringLiteral("There is no person with the number \"zz9\".")});
+        QCOMPARE(scene.storedRecords(QStringLiteral("AB7")), 2);
+        const QStringList corrected{
+            "ADM", "record corrected", "AB7",
+            R"({"EmployeeNo":"AB7","LogDate":"2021-09-14","RecordId":1,"TimeIn":"08:00 AM","TimeOut":null})",
+            R"({"EmployeeNo":"AB7","LogDate":"2021-09-14","RecordId":1,"TimeIn":"08:00 AM","TimeOut":"05:00 PM"})"};
+        const QStringList added{
+            "ADM", "record added", "AB7", "",
+            R"({"EmployeeNo":"AB7","LogDate":"2021-09-13","RecordId":2,"TimeIn":"08:00 AM","TimeOut":"04:00 PM"})"};
+        QVERIFY(audit.size() >= 2);
+        QCOMPARE(audit.at(0), corrected);
+        QCOMPARE(audit.at(1), added);
+    }
+};
+
+TALLYCLOCK_TEST(CorrectionsTest)
+#include "CorrectionsTest.moc"
