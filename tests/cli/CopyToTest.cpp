@@ -39,7 +39,7 @@ class CopyToTest : public QObject {
     // would use: Nulls, quotes, tabs, letter case, a record without its person.
     QString seededFile(const char* name, const char* statements) {
         const QString path = m_dir.filePath(QString::fromLatin1(name));
-        TestSupport::copyTemplateTo(path);
+        TestSupport::makeFirstProgramFile(path);
         SQLite::Database(path.toStdString(), SQLite::OPEN_READWRITE).exec(statements);
         return path;
     }
