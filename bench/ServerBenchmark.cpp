@@ -1,5 +1,6 @@
 #include "ServerBenchmark.h"
 
+#include "HoursBenchmark.h"
 #include "Terminals.h"
 #include "cli/CommandLine.h"
 #include "core/Form1.h"
@@ -160,6 +161,8 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
                         ms(median(viewAll)),
                         QStringLiteral("<= 2.5 x psql tool (%1)").arg(ms(2.5 * median(tool))),
                         median(viewAll) <= 2.5 * median(tool)});
+        rows.push_back(hoursWindowRow(&reports, QStringLiteral("PostgreSQL "), QDate::currentDate()));
+        rows.push_back(hoursCommandRow(QStringLiteral("PostgreSQL "), QDate::currentDate().year() - 1));
         window.Form_QueryUnload();
     }
 

@@ -220,17 +220,18 @@ void fillSheet(SpreadsheetApplication& sheet, const Report& report) {
     sheet.addWorkbook();
     const QStringList& titles = totalsTitles();
     for (qsizetype c = 0; c < titles.size(); ++c)
-        sheet.setCell(1, static_cast<int>(c) + 1, titles.at(c));
+        sheet.setText(1, static_cast<int>(c) + 1, titles.at(c));
     const auto writeRow = [&](int row, const PersonTotals& person, const QString& number) {
         const auto count = [&](int column, long long value) {
             sheet.setNumber(row, column + 1, static_cast<double>(value), 0);
         };
-        // Names and numbers as texts; the rest as values the sheet can add up.
-        sheet.setCell(row, Number + 1, number);
+        // Person numbers, names and departments as texts ("007" is no 7); the rest as values the
+        // sheet can add up.
+        sheet.setText(row, Number + 1, number);
         if (!person.name.isEmpty())
-            sheet.setCell(row, Name + 1, person.name);
+            sheet.setText(row, Name + 1, person.name);
         if (!person.department.isEmpty())
-            sheet.setCell(row, Department + 1, person.department);
+            sheet.setText(row, Department + 1, person.department);
         count(DaysWorked, person.daysWorked);
         sheet.setDuration(row, HoursClock + 1, person.minutes);
         sheet.setNumber(row, HoursDecimal + 1, hundredthsOfHours(person.minutes), 2);
