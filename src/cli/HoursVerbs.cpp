@@ -26,7 +26,30 @@ const std::vector<Option> kPeriodOptions = {
     {QStringLiteral("to"), QStringLiteral("DATE"), QStringLiteral("last day, as yyyy-mm-dd (with --from)")},
     {QStringLiteral("person"), QStringLiteral("NUMBER"),
      QStringLiteral("only this person's records (letter case ignored)")},
-    {QStringLiteral("csv"), QString(), QStringLiteral("comma-separated values with a title line")}};
+    {QStringLiteral("format"), QStringLiteral("FORMAT"),
+     QStringLiteral("csv, tsv or json for programs (default: a table for reading)")},
+    {QStringLiteral("csv"), QString(), QStringLiteral("the same as --format csv")}};
+
+// How the verbs print: a padded table for people, or one of the formats programs read.
+enum class Format { Table, Csv, Tsv, Json };
+
+Format formatOf(const Invocation& call) {
+    const bool csvSwitch = call.has(QStringLiteral("csv"));
+    if (!call.has(QStringLiteral("format")))
+        return csvSwitch ? Format::Csv : Format::Table;
+    const QString name = call.value(QStringLiteral("format"));
+    const std::pair<const char*, Format> formats[] = {
+        {"csv", Format::Csv}, {"tsv", Format::Tsv}, {"json", Format::Json}};
+    for (const auto& [formatName, format] : formats) {
+        if (name == QLatin1String(formatName)) {
+            if (csvSwitch && format != Format::Csv)
+                throw UsageError(call.verb() +
+                                 QStringLiteral(": --csv and --format %1 exclude each other").arg(name));
+            return format;
+        }
+    }
+    throw UsageError(QStringLiteral("%1: unknown --format '%2' (csv, tsv or json)").arg(call.verb(), name));
+}
 
 QDate dateOption(const Invocation& call, const QString& name) {
     const QString text = call.value(name);
@@ -71,7 +94,7 @@ QString isoDate(const QDate& day) {
     return day.toString(Qt::ISODate);
 }
 
-// A table for people: columns padded, the numeric ones to the right. Programs ask for CSV.
+// A table for people: columns padded, the numeric ones to the right. Programs ask for a --format.
 void printTable(QTextStream& out, const Hours::Table& table, const std::vector<bool>& numeric) {
     std::vector<qsizetype> widths(static_cast<size_t>(table.titles.size()), 0);
     for (qsizetype c = 0; c < table.titles.size(); ++c) {
@@ -94,27 +117,35 @@ void printTable(QTextStream& out, const Hours::Table& table, const std::vector<b
         line(row, false);
 }
 
-void print(const Invocation& call, const Hours::Table& table, const std::vector<bool>& numeric) {
-    if (call.has(QStringLiteral("csv")))
+// The table in the format asked for; JSON is the caller's, as its object differs per verb.
+void print(const Invocation& call, Format format, const Hours::Table& table,
+           const std::vector<bool>& numeric) {
+    if (format == Format::Csv)
         call.out() << Hours::csvText(table);
+    else if (format == Format::Tsv)
+        call.out() << Hours::tsvText(table);
     else
         printTable(call.out(), table, numeric);
 }
 
 int hours(const Invocation& call) {
     const Hours::Period period = periodOf(call);
+    const Format format = formatOf(call);
     const Hours::Rules rules = Hours::rulesFromSettings();
     const Hours::Report report = Hours::totals(readRecords(call, period), rules);
-    const bool csv = call.has(QStringLiteral("csv"));
 
     QTextStream& out = call.out();
-    if (!csv)
+    if (format == Format::Table)
         out << "Hours worked from " << isoDate(period.from) << " to " << isoDate(period.to) << "\n\n";
-    print(call, Hours::totalsTable(report), {false, false, false, true, true, true, true, true, true});
+    if (format == Format::Json)
+        out << QString::fromUtf8(Hours::jsonText(report, period));
+    else
+        print(call, format, Hours::totalsTable(report),
+              {false, false, false, true, true, true, true, true, true});
     if (report.toCorrect.empty())
         return Success;
-    // With CSV on standard output the list goes to standard error, where it is still seen.
-    QTextStream& notes = csv ? call.err() : out;
+    // When a program reads standard output the list goes to standard error, where it is still seen.
+    QTextStream& notes = format == Format::Table ? out : call.err();
     notes << "\nRecords to correct:\n";
     for (const Hours::RecordToCorrect& entry : report.toCorrect) {
         const Hours::Record& r = entry.record;
@@ -126,17 +157,14 @@ int hours(const Invocation& call) {
 
 int records(const Invocation& call) {
     const Hours::Period period = periodOf(call);
+    const Format format = formatOf(call);
     const Hours::Rules rules = Hours::rulesFromSettings();
-    Hours::Table table{{QStringLiteral("Date"), QStringLiteral("Person Number"), QStringLiteral("Name"),
-                        QStringLiteral("Login"), QStringLiteral("Logout"), QStringLiteral("Hours"),
-                        QStringLiteral("Note")},
-                       {}};
-    for (const Hours::Record& record : readRecords(call, period)) {
-        const Hours::RecordHours hours = Hours::hoursOf(record, rules);
-        table.rows.push_back({isoDate(record.day), record.number, record.name, record.timeIn, record.timeOut,
-                              Hours::clockHours(hours.minutes), Hours::note(hours, rules)});
-    }
-    print(call, table, {false, false, false, false, false, true, false});
+    const std::vector<Hours::Record> list = readRecords(call, period);
+    if (format == Format::Json)
+        call.out() << QString::fromUtf8(Hours::recordsJson(list, rules, period));
+    else
+        print(call, format, Hours::recordsTable(list, rules),
+              {false, false, false, false, false, true, false});
     return Success;
 }
 

@@ -51,9 +51,13 @@ bool looksLikeFormula(const QString& text) {
     return !number;
 }
 
+// A spreadsheet opening the file shows a formula as the text it is.
+QString keptText(const QString& text) {
+    return looksLikeFormula(text) ? QLatin1Char('\'') + text : text;
+}
+
 QString csvField(QString text) {
-    if (looksLikeFormula(text))
-        text.prepend(QLatin1Char('\''));
+    text = keptText(text);
     const bool quoted = text.contains(u',') || text.contains(u'"') || text.contains(u'\n') ||
                         text.contains(u'\r') || text.startsWith(u' ') || text.endsWith(u' ');
     if (!quoted)
@@ -70,15 +74,22 @@ void appendCsvLine(QString& text, const QStringList& fields) {
     text += kLineEnd;
 }
 
+QString isoDate(const QDate& day) {
+    return day.toString(Qt::ISODate);
+}
+
+double hundredthsOfHours(long long minutes) {
+    return static_cast<double>((minutes * 100 + 30) / 60) / 100;
+}
+
 QJsonObject personJson(const PersonTotals& person) {
-    const long long hundredths = (person.minutes * 100 + 30) / 60;
     return {{QStringLiteral("number"), person.number},
             {QStringLiteral("name"), person.name},
             {QStringLiteral("department"), person.department},
             {QStringLiteral("daysWorked"), person.daysWorked},
             {QStringLiteral("minutes"), static_cast<qint64>(person.minutes)},
             {QStringLiteral("hours"), clockHours(person.minutes)},
-            {QStringLiteral("hoursDecimal"), static_cast<double>(hundredths) / 100},
+            {QStringLiteral("hoursDecimal"), hundredthsOfHours(person.minutes)},
             {QStringLiteral("openRecords"), person.openRecords},
             {QStringLiteral("overnightRecords"), person.overnightRecords},
             {QStringLiteral("longRecords"), person.longRecords},
@@ -126,6 +137,26 @@ QString csvText(const Table& table) {
     return text;
 }
 
+QString tsvText(const Table& table) {
+    const auto line = [](const QStringList& fields) {
+        QStringList cells;
+        cells.reserve(fields.size());
+        for (const QString& field : fields) {
+            QString cell = keptText(field);
+            for (QChar& c : cell) {
+                if (c == u'\t' || c == u'\n' || c == u'\r')
+                    c = u' ';
+            }
+            cells << cell;
+        }
+        return cells.join(u'\t') + u'\n';
+    };
+    QString text = line(table.titles);
+    for (const QStringList& row : table.rows)
+        text += line(row);
+    return text;
+}
+
 QByteArray csvFile(const Table& table) {
     return QByteArrayLiteral("\xEF\xBB\xBF") + csvText(table).toUtf8();
 }
@@ -137,10 +168,51 @@ QByteArray jsonText(const Report& report, const Period& period) {
     QJsonObject totals = personJson(report.totals);
     for (const char* key : {"number", "name", "department"})
         totals.remove(QLatin1String(key));
-    const QJsonObject root{{QStringLiteral("from"), period.from.toString(Qt::ISODate)},
-                           {QStringLiteral("to"), period.to.toString(Qt::ISODate)},
+    const QJsonObject root{{QStringLiteral("from"), isoDate(period.from)},
+                           {QStringLiteral("to"), isoDate(period.to)},
                            {QStringLiteral("persons"), persons},
                            {QStringLiteral("totals"), totals}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+Table recordsTable(const std::vector<Record>& records, const Rules& rules) {
+    Table table{{QStringLiteral("Date"), QStringLiteral("Person Number"), QStringLiteral("Name"),
+                 QStringLiteral("Login"), QStringLiteral("Logout"), QStringLiteral("Hours"),
+                 QStringLiteral("Note")},
+                {}};
+    table.rows.reserve(records.size());
+    for (const Record& record : records) {
+        const RecordHours hours = hoursOf(record, rules);
+        table.rows.push_back({isoDate(record.day), record.number, record.name, record.timeIn, record.timeOut,
+                              clockHours(hours.minutes), note(hours, rules)});
+    }
+    return table;
+}
+
+QByteArray recordsJson(const std::vector<Record>& records, const Rules& rules, const Period& period) {
+    QJsonArray list;
+    for (const Record& record : records) {
+        const RecordHours hours = hoursOf(record, rules);
+        const char* state = hours.state == RecordHours::State::Open         ? "open"
+                            : hours.state == RecordHours::State::Unreadable ? "unreadable"
+                                                                            : "closed";
+        list.append(QJsonObject{{QStringLiteral("date"), isoDate(record.day)},
+                                {QStringLiteral("number"), record.number},
+                                {QStringLiteral("name"), record.name},
+                                {QStringLiteral("department"), record.department},
+                                {QStringLiteral("timeIn"), record.timeIn},
+                                {QStringLiteral("timeOut"), record.timeOut},
+                                {QStringLiteral("state"), QLatin1String(state)},
+                                {QStringLiteral("minutes"), hours.minutes},
+                                {QStringLiteral("hours"), clockHours(hours.minutes)},
+                                {QStringLiteral("hoursDecimal"), hundredthsOfHours(hours.minutes)},
+                                {QStringLiteral("overnight"), hours.overnight},
+                                {QStringLiteral("long"), hours.isLong},
+                                {QStringLiteral("note"), note(hours, rules)}});
+    }
+    const QJsonObject root{{QStringLiteral("from"), isoDate(period.from)},
+                           {QStringLiteral("to"), isoDate(period.to)},
+                           {QStringLiteral("records"), list}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -148,21 +220,21 @@ void fillSheet(SpreadsheetApplication& sheet, const Report& report) {
     sheet.addWorkbook();
     const QStringList& titles = totalsTitles();
     for (qsizetype c = 0; c < titles.size(); ++c)
-        sheet.setCell(1, static_cast<int>(c) + 1, titles.at(c));
+        sheet.setText(1, static_cast<int>(c) + 1, titles.at(c));
     const auto writeRow = [&](int row, const PersonTotals& person, const QString& number) {
         const auto count = [&](int column, long long value) {
             sheet.setNumber(row, column + 1, static_cast<double>(value), 0);
         };
-        // Names and numbers as texts; the rest as values the sheet can add up.
-        sheet.setCell(row, Number + 1, number);
+        // Person numbers, names and departments as texts ("007" is no 7); the rest as values the
+        // sheet can add up.
+        sheet.setText(row, Number + 1, number);
         if (!person.name.isEmpty())
-            sheet.setCell(row, Name + 1, person.name);
+            sheet.setText(row, Name + 1, person.name);
         if (!person.department.isEmpty())
-            sheet.setCell(row, Department + 1, person.department);
+            sheet.setText(row, Department + 1, person.department);
         count(DaysWorked, person.daysWorked);
         sheet.setDuration(row, HoursClock + 1, person.minutes);
-        sheet.setNumber(row, HoursDecimal + 1, static_cast<double>((person.minutes * 100 + 30) / 60) / 100,
-                        2);
+        sheet.setNumber(row, HoursDecimal + 1, hundredthsOfHours(person.minutes), 2);
         count(OpenRecords, person.openRecords);
         count(OvernightRecords, person.overnightRecords);
         count(LongRecords, person.longRecords);

@@ -44,6 +44,10 @@ QString tabText(const Table& table);
 // line break or edge blanks are quoted, quotes doubled; lines ended by CR LF. A text cell that a
 // spreadsheet would read as a formula (=, +, -, @ first) gets an apostrophe in front.
 QString csvText(const Table& table);
+// Tab-separated values for programs: a title line, then one line per row with every column in
+// place (empty cells too), lines ended by LF. A TAB or line break inside a field, which the format
+// cannot carry, becomes a blank; formulas are kept texts as in csvText.
+QString tsvText(const Table& table);
 // csvText as a file: UTF-8 after a byte-order mark, which spreadsheet programs need to take the
 // file for UTF-8 rather than their 8-bit code page; LibreOffice and Python's "utf-8-sig" read it.
 QByteArray csvFile(const Table& table);
@@ -52,6 +56,13 @@ QByteArray csvFile(const Table& table);
 // each person with its number, name, department, daysWorked, minutes, hours ("38:30"),
 // hoursDecimal (38.5), openRecords, overnightRecords, longRecords and unreadableRecords.
 QByteArray jsonText(const Report& report, const Period& period);
+
+// The records one per line: Date (ISO), Person Number, Name, Login, Logout, Hours, Note.
+Table recordsTable(const std::vector<Record>& records, const Rules& rules);
+// The period and its records as a JSON object: {"from", "to", "records": [...]}, each record with
+// its date, number, name, department, timeIn, timeOut, state ("closed", "open" or "unreadable"),
+// minutes, hours and hoursDecimal (0 unless closed), overnight, long and note.
+QByteArray recordsJson(const std::vector<Record>& records, const Rules& rules, const Period& period);
 
 // Fills the active sheet of a new workbook with the totals: titles, texts as texts, counts as
 // numbers, hours as a duration ([HH]:MM) and as a number with two decimals. Throws what the

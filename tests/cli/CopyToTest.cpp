@@ -100,6 +100,11 @@ private slots:
                                        "INSERT INTO tblEmployees VALUES ('ä1', 'b', 'B', '', '', 0);"
                                        "INSERT INTO tblLogins VALUES ('Ä1', '2026-03-05', '09:00', NULL);")
             << TestSupport::freshServerDatabase() << false << 1 << "differ only in letter case";
+        QTest::newRow("an accent typed two ways")
+            << seededFile("accents.mdb",
+                          "INSERT INTO tblEmployees VALUES ('é', 'a', 'A', '', '', 0);"
+                          "INSERT INTO tblEmployees VALUES ('e' || char(769), 'b', 'B', '', '', 0);")
+            << TestSupport::freshServerDatabase() << false << 1 << "differ only in letter case";
         QTest::newRow("a day that is no date")
             << seededFile("baddate.mdb", "INSERT INTO tblLogins VALUES ('P1', 'yesterday', '09:00', NULL);")
             << TestSupport::freshServerDatabase() << false << 1 << "whose day \"yesterday\" is no date";

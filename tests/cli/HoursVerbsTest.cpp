@@ -77,6 +77,18 @@ private slots:
             << "Date        Person Number  Name  Login     Logout    Hours  Note\n"
                "2021-09-11  2              Ann   08:00 AM  04:00 PM   8:00\n"
             << "";
+        QTest::newRow("tsv keeps every column")
+            << QStringList{"hours", "--from", "2021-09-01", "--to", "2021-09-13", "--format", "tsv"} << 0
+            << "Person Number\tName\tDepartment\tDays worked\tHours\tHours (decimal)\tOpen records\t"
+               "Overnight records\tLong records\n"
+               "2\tAnn\tWorks\t2\t15:55\t15.92\t0\t0\t0\n"
+               "Total\t\t\t2\t15:55\t15.92\t0\t0\t0\n"
+            << "";
+        QTest::newRow("unknown format") << QStringList{"records", "--format", "xml"} << 2 << ""
+                                        << "records: unknown --format 'xml' (csv, tsv or json)";
+        QTest::newRow("csv switch against format")
+            << QStringList{"hours", "--csv", "--format=json"} << 2 << ""
+            << "hours: --csv and --format json exclude each other";
         QTest::newRow("from without to") << QStringList{"hours", "--from", "2021-09-01"} << 2 << ""
                                          << "hours: --from and --to go together";
         QTest::newRow("period and dates")
@@ -103,6 +115,49 @@ private slots:
         QVERIFY2(result.err.contains(err), qPrintable(result.err));
         if (code != 0)
             QVERIFY(result.out.isEmpty());
+    }
+
+    // A payroll script reads the same numbers out of every format with Python's standard modules.
+    void programsReadTheFormats_data() {
+        QTest::addColumn<QString>("verb");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("pairs"); // [person number, hours] per row, as Python read them
+        const QString totals = QStringLiteral(R"([["2", "7:55"], ["10", "23:30"], ["Total", "31:25"]])");
+        const QString records = QStringLiteral(R"([["2", "7:55"], ["10", "23:30"], ["10", "0:00"]])");
+        for (const char* format : {"csv", "tsv", "json"}) {
+            QTest::addRow("hours %s", format) << "hours" << format << totals;
+            QTest::addRow("records %s", format) << "records" << format << records;
+        }
+    }
+    void programsReadTheFormats() {
+        QFETCH(QString, verb);
+        QFETCH(QString, format);
+        QFETCH(QString, pairs);
+        const TestSupport::CommandLineRun result =
+            TestSupport::runCommandLine({verb, QStringLiteral("--format"), format});
+        QCOMPARE(result.code, 0);
+        const QByteArray read =
+            TestSupport::runTool(QStringLiteral("python3"),
+                                 {QStringLiteral("-c"), QStringLiteral(R"(import csv, io, json, sys
+verb, form = sys.argv[1:]
+text = sys.stdin.read()
+if form == 'json':
+    data = json.loads(text)
+    if verb == 'hours':
+        pairs = [[p['number'], p['hours']] for p in data['persons']] + [['Total', data['totals']['hours']]]
+    else:
+        pairs = [[r['number'], r['hours']] for r in data['records']]
+else:
+    rows = list(csv.reader(io.StringIO(text, newline=''), delimiter=',' if form == 'csv' else '	',
+                           quoting=csv.QUOTE_MINIMAL if form == 'csv' else csv.QUOTE_NONE, strict=True))
+    assert all(len(row) == len(rows[0]) for row in rows), rows
+    number, hours = rows[0].index('Person Number'), rows[0].index('Hours')
+    pairs = [[row[number], row[hours]] for row in rows[1:]]
+print(json.dumps(pairs))
+)"),
+                                  verb, format},
+                                 result.out.toUtf8());
+        QCOMPARE(QString::fromUtf8(read).trimmed(), pairs);
     }
 
     void missingDatabaseFailsWithOne() {

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
@@ -134,6 +135,23 @@ CommandLineRun runCommandLine(const QStringList& arguments, const std::vector<Co
     QTextStream err(&run.err);
     run.code = CommandLine::run(arguments, out, err, verbs);
     return run;
+}
+
+QByteArray runTool(const QString& name, const QStringList& arguments, const QByteArray& input) {
+    const QString program = QStandardPaths::findExecutable(name);
+    if (program.isEmpty()) {
+        qWarning().noquote() << name << "is missing: scripts/install-deps installs it";
+        return {};
+    }
+    QProcess process;
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitCode() != 0) {
+        qWarning().noquote() << name << "failed:" << process.readAllStandardError();
+        return {};
+    }
+    return process.readAllStandardOutput();
 }
 
 QString templatePath() {

@@ -76,6 +76,10 @@ struct CommandLineRun {
 CommandLineRun runCommandLine(const QStringList& arguments);
 CommandLineRun runCommandLine(const QStringList& arguments, const std::vector<CommandLine::Verb>& verbs);
 
+// What a tool (found on PATH) prints on standard output given `input`; empty, with a warning,
+// when the tool is missing or fails.
+QByteArray runTool(const QString& name, const QStringList& arguments, const QByteArray& input = {});
+
 // A new, empty database on the test run's private PostgreSQL server (TALLYCLOCK_TEST_DATABASE_URL,
 // set by ctest); its URI. The program creates its tables at the first connection.
 QString freshServerDatabase();

@@ -1,0 +1,55 @@
+#include "HoursBenchmark.h"
+
+#include "hours/HoursWindow.h"
+
+#include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTreeView>
+#include <vector>
+
+Row hoursWindowRow(QWidget* parent, const QString& engine, const QDate& today) {
+    HoursWindow hours(parent);
+    hours.load();
+    const QDate lastMonth = today.addMonths(-1);
+    hours.fromDate->setDate(QDate(lastMonth.year(), lastMonth.month(), 1));
+    hours.toDate->setDate(QDate(lastMonth.year(), lastMonth.month(), lastMonth.daysInMonth()));
+    const double hoursMs = median(repeat(15, [&] { hours.showTotals(); }));
+    return {QStringLiteral("%1Hours window, one month of all persons (%2 persons)")
+                .arg(engine, QString::number(hours.totalsList->model()->rowCount() - 1)),
+            ms(hoursMs), QStringLiteral("<= 100 ms"), hoursMs <= 100.0};
+}
+
+Row hoursCommandRow(const QString& engine, int year) {
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/tallyclock-suite");
+    const QStringList arguments = {QStringLiteral("hours"),
+                                   QStringLiteral("--from"),
+                                   QStringLiteral("%1-01-01").arg(year),
+                                   QStringLiteral("--to"),
+                                   QStringLiteral("%1-12-31").arg(year),
+                                   QStringLiteral("--format"),
+                                   QStringLiteral("csv")};
+    std::vector<double> times;
+    qsizetype persons = 0;
+    QString failure;
+    for (int i = 0; i < 7 && failure.isEmpty(); ++i) {
+        QProcess process;
+        QElapsedTimer timer;
+        timer.start();
+        process.start(program, arguments);
+        const bool finished = process.waitForFinished(60000);
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+            failure = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        // The title line and the Total line around one line per person.
+        persons = process.readAllStandardOutput().count('\n') - 2;
+    }
+    const QString measure =
+        QStringLiteral("%1command line hours, whole year %2 (%3 persons), process start included")
+            .arg(engine, QString::number(year), QString::number(persons));
+    if (!failure.isEmpty())
+        return {measure, QStringLiteral("failed: ") + failure, QStringLiteral("<= 1 s"), false};
+    return {measure, ms(median(times)), QStringLiteral("<= 1 s"), median(times) <= 1000.0};
+}
