@@ -78,8 +78,9 @@ QString isoDate(const QDate& day) {
     return day.toString(Qt::ISODate);
 }
 
-double hundredthsOfHours(long long minutes) {
-    return static_cast<double>((minutes * 100 + 30) / 60) / 100;
+// The decimal hours as a number, for JSON and the spreadsheet.
+double decimalHoursValue(long long minutes) {
+    return static_cast<double>(hundredthsOfHours(minutes)) / 100;
 }
 
 QJsonObject personJson(const PersonTotals& person) {
@@ -89,7 +90,7 @@ QJsonObject personJson(const PersonTotals& person) {
             {QStringLiteral("daysWorked"), person.daysWorked},
             {QStringLiteral("minutes"), static_cast<qint64>(person.minutes)},
             {QStringLiteral("hours"), clockHours(person.minutes)},
-            {QStringLiteral("hoursDecimal"), hundredthsOfHours(person.minutes)},
+            {QStringLiteral("hoursDecimal"), decimalHoursValue(person.minutes)},
             {QStringLiteral("openRecords"), person.openRecords},
             {QStringLiteral("overnightRecords"), person.overnightRecords},
             {QStringLiteral("longRecords"), person.longRecords},
@@ -205,7 +206,7 @@ QByteArray recordsJson(const std::vector<Record>& records, const Rules& rules, c
                                 {QStringLiteral("state"), QLatin1String(state)},
                                 {QStringLiteral("minutes"), hours.minutes},
                                 {QStringLiteral("hours"), clockHours(hours.minutes)},
-                                {QStringLiteral("hoursDecimal"), hundredthsOfHours(hours.minutes)},
+                                {QStringLiteral("hoursDecimal"), decimalHoursValue(hours.minutes)},
                                 {QStringLiteral("overnight"), hours.overnight},
                                 {QStringLiteral("long"), hours.isLong},
                                 {QStringLiteral("note"), note(hours, rules)}});
@@ -234,7 +235,7 @@ void fillSheet(SpreadsheetApplication& sheet, const Report& report) {
             sheet.setText(row, Department + 1, person.department);
         count(DaysWorked, person.daysWorked);
         sheet.setDuration(row, HoursClock + 1, person.minutes);
-        sheet.setNumber(row, HoursDecimal + 1, hundredthsOfHours(person.minutes), 2);
+        sheet.setNumber(row, HoursDecimal + 1, decimalHoursValue(person.minutes), 2);
         count(OpenRecords, person.openRecords);
         count(OvernightRecords, person.overnightRecords);
         count(LongRecords, person.longRecords);
