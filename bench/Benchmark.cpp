@@ -2,6 +2,7 @@
 // their targets. Run through `make bench` (Release build, offscreen platform).
 
 #include "Credentials.h"
+#include "HoursBenchmark.h"
 #include "Measure.h"
 #include "ServerBenchmark.h"
 #include "Workplace.h"
@@ -11,7 +12,6 @@
 #include "core/Main.h"
 #include "credentials/PasswordHash.h"
 #include "data/AttendanceDatabase.h"
-#include "hours/HoursWindow.h"
 #include "platform/DateTexts.h"
 #include "platform/ListView.h"
 #include "platform/MessageBox.h"
@@ -22,7 +22,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -321,18 +320,9 @@ int main(int argc, char** argv) {
     rows.push_back({QStringLiteral("search by date (%1 rows)").arg(dateRows), ms(median(byDate)),
                     QStringLiteral("<= 10 ms"), median(byDate) <= 10.0});
 
-    // The Hours window: last month of every person, read and totalled.
-    {
-        HoursWindow hours(&reports);
-        hours.load();
-        const QDate lastMonth = today.addMonths(-1);
-        hours.fromDate->setDate(QDate(lastMonth.year(), lastMonth.month(), 1));
-        hours.toDate->setDate(QDate(lastMonth.year(), lastMonth.month(), lastMonth.daysInMonth()));
-        const double hoursMs = median(repeat(15, [&] { hours.showTotals(); }));
-        rows.push_back({QStringLiteral("Hours window, one month of all persons (%1 persons)")
-                            .arg(hours.totalsList->model()->rowCount() - 1),
-                        ms(hoursMs), QStringLiteral("<= 100 ms"), hoursMs <= 100.0});
-    }
+    // The hours worked: the window on last month, the command line on last year.
+    rows.push_back(hoursWindowRow(&reports, QString(), today));
+    rows.push_back(hoursCommandRow(QString(), today.year() - 1));
 
     // Spreadsheet export of 10,000 rows, office start included, when LibreOffice is there.
     if (LibreOffice::moduleError().isEmpty() && !LibreOffice::programPath().isEmpty()) {

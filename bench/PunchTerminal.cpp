@@ -3,7 +3,7 @@
 // Several of them run at once against one database in the concurrency tests and the benchmark.
 //
 //   tallyclock-punch-terminal --terminal W --persons N [--punches K] [--seconds S] [--random-start R]
-//                             [--unique-times] [--kind in|out|random]
+//                             [--unique-times] [--kind in|out|random] [--pause MS]
 //
 // The database is the one the window opens (TALLYCLOCK_COMMON_APPDATA, TALLYCLOCK_DATABASE_URL).
 // Persons P0 ... P(N-1), password "pw", must exist. The terminal prints READY once its window is
@@ -16,7 +16,8 @@
 // outcome: written (no box), already-in, not-yet-in (the refusals), or "error " and the text of
 // the error box. With --unique-times every punch of every terminal carries its own clock time
 // (terminal W's punch i at minute W * K + i of Terminals::firstMinute()'s day), so a stored time
-// tells which punch wrote it; K * terminals must stay within the 1440 minutes of a day.
+// tells which punch wrote it; K * terminals must stay within the 1440 minutes of a day. With --pause
+// the terminal waits a random 0 to 2 x MS milliseconds before each punch, as people arrive one by one.
 
 #include "Terminals.h"
 #include "core/Form1.h"
@@ -32,6 +33,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QRadioButton>
+#include <QThread>
 #include <cstdio>
 #include <iostream>
 #include <random>
@@ -95,14 +97,17 @@ int main(int argc, char** argv) {
                                           QStringLiteral("own time per punch"));
     const QCommandLineOption kindOption(QStringLiteral("kind"), QStringLiteral("in, out or random"),
                                         QStringLiteral("KIND"), QStringLiteral("random"));
-    parser.addOptions(
-        {terminalOption, personsOption, punchesOption, secondsOption, startOption, uniqueOption, kindOption});
+    const QCommandLineOption pauseOption(QStringLiteral("pause"), QStringLiteral("mean pause before a punch"),
+                                         QStringLiteral("MS"), QStringLiteral("0"));
+    parser.addOptions({terminalOption, personsOption, punchesOption, secondsOption, startOption, uniqueOption,
+                       kindOption, pauseOption});
     parser.process(app);
     const int terminal = parser.value(terminalOption).toInt();
     const int persons = parser.value(personsOption).toInt();
     const int punches = parser.value(punchesOption).toInt();
     const double seconds = parser.value(secondsOption).toDouble();
     const bool uniqueTimes = parser.isSet(uniqueOption);
+    const int pauseMs = parser.value(pauseOption).toInt();
     if (persons <= 0 || (punches <= 0 && seconds <= 0) ||
         (uniqueTimes && (punches <= 0 || (terminal + 1) * punches > 24 * 60))) {
         std::fputs(
@@ -136,6 +141,8 @@ int main(int argc, char** argv) {
     QElapsedTimer running;
     running.start();
     for (int i = 0; punches <= 0 || i < punches; ++i) {
+        if (pauseMs > 0)
+            QThread::msleep(random() % static_cast<unsigned>(2 * pauseMs + 1));
         if (seconds > 0 && static_cast<double>(running.elapsed()) >= seconds * 1000.0)
             break;
         if (uniqueTimes)

@@ -1,5 +1,6 @@
 #include "ServerBenchmark.h"
 
+#include "HoursBenchmark.h"
 #include "Terminals.h"
 #include "cli/CommandLine.h"
 #include "core/Form1.h"
@@ -16,7 +17,6 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <arpa/inet.h>
-#include <map>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -102,6 +102,54 @@ QString perSecond(double value) {
 
 namespace {
 
+// Runs the terminals on the persons P0 ... of `db` and adds the figures of the run: throughput,
+// median and 99th percentile of a punch, and what must be zero (lost punches, two open records,
+// error boxes).
+void punchingTerminals(std::vector<Row>& rows, AttendanceDatabase& db, const QProcessEnvironment& environment,
+                       const Terminals::Run& setup, const QString& run) {
+    const auto storedRecords = [&] {
+        int stored = 0;
+        for (int p = 0; p < setup.persons; ++p)
+            for (RecordSet rs = db.loginsOfPerson(QStringLiteral("P%1").arg(p)); !rs.eof(); rs.moveNext())
+                ++stored;
+        return stored;
+    };
+    const int storedBefore = storedRecords();
+    Terminals terminals(setup, environment);
+    if (!terminals.start() || !terminals.waitForEnd(static_cast<int>(setup.seconds * 1000) + 120000)) {
+        rows.push_back({run, QStringLiteral("did not run"), terminals.error(), false});
+        return;
+    }
+    std::vector<double> latencies;
+    int writtenIns = 0;
+    int errors = 0;
+    for (const auto& punch : terminals.punches()) {
+        latencies.push_back(punch.milliseconds);
+        writtenIns += punch.written() && punch.in ? 1 : 0;
+        errors += punch.failed() ? 1 : 0;
+    }
+    int twiceOpen = 0;
+    for (int p = 0; p < setup.persons; ++p) {
+        int open = 0;
+        for (RecordSet rs = db.loginsOfPerson(QStringLiteral("P%1").arg(p)); !rs.eof(); rs.moveNext())
+            open += rs.isNull(QStringLiteral("TimeOut")) ? 1 : 0;
+        twiceOpen += open > 1 ? 1 : 0;
+    }
+    const int lost = writtenIns - (storedRecords() - storedBefore);
+    rows.push_back({run + QStringLiteral(": throughput (%1 punches, %2 written punch-ins)")
+                              .arg(terminals.punches().size())
+                              .arg(writtenIns),
+                    perSecond(static_cast<double>(terminals.punches().size()) / setup.seconds),
+                    QStringLiteral("reference"), true});
+    rows.push_back(
+        {run + QStringLiteral(": punch, median"), ms(median(latencies)), QStringLiteral("reference"), true});
+    rows.push_back({run + QStringLiteral(": punch, 99th percentile"), ms(percentile(latencies, 0.99)),
+                    QStringLiteral("<= 25 ms"), percentile(latencies, 0.99) <= 25.0});
+    rows.push_back({run + QStringLiteral(": lost punches, persons with two open records, error boxes"),
+                    QStringLiteral("%1, %2, %3").arg(lost).arg(twiceOpen).arg(errors),
+                    QStringLiteral("0, 0, 0"), lost == 0 && twiceOpen == 0 && errors == 0});
+}
+
 void measureOn(const PrivateServer& server, std::vector<Row>& rows, const ServerBenchSetup& setup) {
     // The workplace onto the server with the command line's copy.
     QString out;
@@ -160,6 +208,8 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
                         ms(median(viewAll)),
                         QStringLiteral("<= 2.5 x psql tool (%1)").arg(ms(2.5 * median(tool))),
                         median(viewAll) <= 2.5 * median(tool)});
+        rows.push_back(hoursWindowRow(&reports, QStringLiteral("PostgreSQL "), QDate::currentDate()));
+        rows.push_back(hoursCommandRow(QStringLiteral("PostgreSQL "), QDate::currentDate().year() - 1));
         window.Form_QueryUnload();
     }
 
@@ -176,45 +226,12 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
     environment.insert(QStringLiteral("TALLYCLOCK_DATABASE_URL"), server.tcpUrl());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     qunsetenv("TALLYCLOCK_DATABASE_URL");
-    const double seconds = 10.0;
-    Terminals terminals({20, persons, 0, seconds, false}, environment);
-    if (!terminals.start() || !terminals.waitForEnd(static_cast<int>(seconds * 1000) + 120000)) {
-        rows.push_back(
-            {QStringLiteral("20 terminals"), QStringLiteral("did not run"), terminals.error(), false});
-        return;
-    }
-    std::vector<double> latencies;
-    int writtenIns = 0;
-    int errors = 0;
-    for (const auto& punch : terminals.punches()) {
-        latencies.push_back(punch.milliseconds);
-        writtenIns += punch.written() && punch.in ? 1 : 0;
-        errors += punch.failed() ? 1 : 0;
-    }
-    int stored = 0;
-    std::map<QString, int> open;
-    int twiceOpen = 0;
-    for (int p = 0; p < persons; ++p) {
-        for (RecordSet rs = db.loginsOfPerson(QStringLiteral("P%1").arg(p)); !rs.eof(); rs.moveNext()) {
-            ++stored;
-            if (rs.isNull(QStringLiteral("TimeOut")) && ++open[rs.text(QStringLiteral("EmployeeNo"))] == 2)
-                ++twiceOpen;
-        }
-    }
-    const int lost = writtenIns - stored;
-    const QString run = QStringLiteral("20 terminals for %1 s over TCP").arg(seconds);
-    rows.push_back({run + QStringLiteral(": throughput (%1 punches, %2 written punch-ins)")
-                              .arg(terminals.punches().size())
-                              .arg(writtenIns),
-                    perSecond(static_cast<double>(terminals.punches().size()) / seconds),
-                    QStringLiteral("reference"), true});
-    rows.push_back(
-        {run + QStringLiteral(": punch, median"), ms(median(latencies)), QStringLiteral("reference"), true});
-    rows.push_back({run + QStringLiteral(": punch, 99th percentile"), ms(percentile(latencies, 0.99)),
-                    QStringLiteral("<= 25 ms"), percentile(latencies, 0.99) <= 25.0});
-    rows.push_back({run + QStringLiteral(": lost punches, persons with two open records, error boxes"),
-                    QStringLiteral("%1, %2, %3").arg(lost).arg(twiceOpen).arg(errors),
-                    QStringLiteral("0, 0, 0"), lost == 0 && twiceOpen == 0 && errors == 0});
+    // As fast as the terminals can click, then as people come to the clock at a busy shift change:
+    // each terminal a punch about every second, twenty punches a second in all.
+    punchingTerminals(rows, db, environment, {20, persons, 0, 10.0, false, 0},
+                      QStringLiteral("20 terminals back to back for 10 s over TCP"));
+    punchingTerminals(rows, db, environment, {20, persons, 0, 20.0, false, 1000},
+                      QStringLiteral("20 terminals, a punch a second each, for 20 s over TCP"));
 }
 
 } // namespace

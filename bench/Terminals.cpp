@@ -20,6 +20,8 @@ Terminals::Terminals(const Run& run, const QProcessEnvironment& environment)
             QStringLiteral("--random-start"), QString::number(QDateTime::currentSecsSinceEpoch())};
         if (run.uniqueTimes)
             arguments << QStringLiteral("--unique-times");
+        if (run.pauseMs > 0)
+            arguments << QStringLiteral("--pause") << QString::number(run.pauseMs);
         auto process = std::make_unique<QProcess>();
         process->setProgram(program);
         process->setArguments(arguments);

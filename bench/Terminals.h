@@ -17,6 +17,9 @@ public:
         double seconds = 0;  // 0: no limit
         // Each punch of each terminal with a clock time of its own (needs punchesEach).
         bool uniqueTimes = false;
+        // Between two punches a terminal waits a random 0 to 2 x pauseMs milliseconds, as people
+        // come to the clock one after the other; 0: punches back to back.
+        int pauseMs = 0;
     };
 
     struct Punch {

@@ -68,6 +68,7 @@ set(UNO_TYPES
     com.sun.star.sheet.XSpreadsheetDocument
     com.sun.star.sheet.XSpreadsheets
     com.sun.star.sheet.XSpreadsheet
+    com.sun.star.sheet.XCellRangeData
     com.sun.star.sheet.XCellRangeFormula
     com.sun.star.sheet.XSheetCellRangeContainer
     com.sun.star.sheet.XSheetCellCursor

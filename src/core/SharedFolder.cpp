@@ -173,8 +173,15 @@ void createFolder(const QString& base, const QStringList& names) {
         cannotCreate(reason);
     const QByteArray name = QFile::encodeName(names.last());
     // Private until it has its final mode.
-    if (::mkdirat(parent.get(), name.constData(), 0700) != 0)
+    if (::mkdirat(parent.get(), name.constData(), 0700) != 0) {
+        // Another copy starting at the same moment made it first: a real folder is used as if it had
+        // been there before (a link or a file in its place still fails).
+        if (errno == EEXIST && Descriptor(::openat(parent.get(), name.constData(),
+                                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
+                                   .valid())
+            return;
         cannotCreate(systemError(errno));
+    }
     const Descriptor folder(
         ::openat(parent.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid())
@@ -233,8 +240,16 @@ void copyTemplate(const QString& source, const QString& base, const QStringList&
         cannotCopy(systemError(errno));
     // A link, unlike a rename, never replaces what is there: a file or link put there meanwhile stays.
     if (::linkat(folder.get(), copy.name(), folder.get(), name.constData(), 0) != 0) {
-        if (errno == EEXIST)
+        if (errno == EEXIST) {
+            // Most likely another copy starting at the same moment placed its copy first. A plain file
+            // is then opened as if it had been there before, and checked as any database is; anything
+            // else (a link) is left alone and refused.
+            struct stat there {};
+            if (::fstatat(folder.get(), name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(there.st_mode))
+                return;
             cannotCopy(QStringLiteral("something else is there already, and it is not replaced"));
+        }
         cannotCopy(systemError(errno));
     }
     struct stat placed {};

@@ -779,8 +779,9 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
             throw;
         throw DatabaseError(
             Kind::Duplicate,
-            QStringLiteral("Two persons have numbers that differ only in letter case, which the "
-                           "server takes for the same number (%1). Give one of them another "
+            QStringLiteral("Two persons have numbers that differ only in letter case, in how an accent "
+                           "is written or in invisible characters, which the server takes for the "
+                           "same number (%1). Give one of them another "
                            "number, then copy again; nothing was copied.")
                 .arg(QString::fromUtf8(e.what())));
     }

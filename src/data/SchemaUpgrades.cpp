@@ -70,7 +70,10 @@ FROM "tblLogins" AS l LEFT JOIN "tblEmployees" AS e ON e."EmployeeNo" = l."Emplo
 // or added (2); every change to records or persons leaves a row in the audit trail, which nobody
 // changes afterwards. SQLite's implicit rowid becomes the explicit RecordId (a rowid that is not an
 // INTEGER PRIMARY KEY may be renumbered by VACUUM), which means rebuilding the table with its rows
-// and their rowids; PostgreSQL has had the identity column from the start.
+// and their rowids; PostgreSQL has had the identity column from the start. A punch reads a person's
+// latest record: on PostgreSQL the index on the number alone leaves every record of the person to
+// fetch and sort, so it gives way to one on number and identity. SQLite's index on the number
+// already lists each number's rows in rowid order.
 static const char* const kVersion2Sqlite = R"SQL(
 DROP VIEW qryLogins;
 CREATE TABLE tblLoginsWithId (
@@ -116,6 +119,8 @@ BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
 
 static const char* const kVersion2Postgres = R"SQL(
 ALTER TABLE "tblLogins" ADD COLUMN "Corrected" integer NOT NULL DEFAULT 0;
+DROP INDEX "idxLoginsEmployeeNo";
+CREATE INDEX "idxLoginsEmployeeNoRecordId" ON "tblLogins" ("EmployeeNo", "RecordId");
 CREATE TABLE "tblAudit" (
     "AuditId"      bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
     "ChangedAt"    text NOT NULL,

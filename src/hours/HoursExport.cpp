@@ -78,8 +78,9 @@ QString isoDate(const QDate& day) {
     return day.toString(Qt::ISODate);
 }
 
-double hundredthsOfHours(long long minutes) {
-    return static_cast<double>((minutes * 100 + 30) / 60) / 100;
+// The decimal hours as a number, for JSON and the spreadsheet.
+double decimalHoursValue(long long minutes) {
+    return static_cast<double>(hundredthsOfHours(minutes)) / 100;
 }
 
 QJsonObject personJson(const PersonTotals& person) {
@@ -89,7 +90,7 @@ QJsonObject personJson(const PersonTotals& person) {
             {QStringLiteral("daysWorked"), person.daysWorked},
             {QStringLiteral("minutes"), static_cast<qint64>(person.minutes)},
             {QStringLiteral("hours"), clockHours(person.minutes)},
-            {QStringLiteral("hoursDecimal"), hundredthsOfHours(person.minutes)},
+            {QStringLiteral("hoursDecimal"), decimalHoursValue(person.minutes)},
             {QStringLiteral("openRecords"), person.openRecords},
             {QStringLiteral("overnightRecords"), person.overnightRecords},
             {QStringLiteral("longRecords"), person.longRecords},
@@ -205,7 +206,7 @@ QByteArray recordsJson(const std::vector<Record>& records, const Rules& rules, c
                                 {QStringLiteral("state"), QLatin1String(state)},
                                 {QStringLiteral("minutes"), hours.minutes},
                                 {QStringLiteral("hours"), clockHours(hours.minutes)},
-                                {QStringLiteral("hoursDecimal"), hundredthsOfHours(hours.minutes)},
+                                {QStringLiteral("hoursDecimal"), decimalHoursValue(hours.minutes)},
                                 {QStringLiteral("overnight"), hours.overnight},
                                 {QStringLiteral("long"), hours.isLong},
                                 {QStringLiteral("note"), note(hours, rules)}});
@@ -220,20 +221,21 @@ void fillSheet(SpreadsheetApplication& sheet, const Report& report) {
     sheet.addWorkbook();
     const QStringList& titles = totalsTitles();
     for (qsizetype c = 0; c < titles.size(); ++c)
-        sheet.setCell(1, static_cast<int>(c) + 1, titles.at(c));
+        sheet.setText(1, static_cast<int>(c) + 1, titles.at(c));
     const auto writeRow = [&](int row, const PersonTotals& person, const QString& number) {
         const auto count = [&](int column, long long value) {
             sheet.setNumber(row, column + 1, static_cast<double>(value), 0);
         };
-        // Names and numbers as texts; the rest as values the sheet can add up.
-        sheet.setCell(row, Number + 1, number);
+        // Person numbers, names and departments as texts ("007" is no 7); the rest as values the
+        // sheet can add up.
+        sheet.setText(row, Number + 1, number);
         if (!person.name.isEmpty())
-            sheet.setCell(row, Name + 1, person.name);
+            sheet.setText(row, Name + 1, person.name);
         if (!person.department.isEmpty())
-            sheet.setCell(row, Department + 1, person.department);
+            sheet.setText(row, Department + 1, person.department);
         count(DaysWorked, person.daysWorked);
         sheet.setDuration(row, HoursClock + 1, person.minutes);
-        sheet.setNumber(row, HoursDecimal + 1, hundredthsOfHours(person.minutes), 2);
+        sheet.setNumber(row, HoursDecimal + 1, decimalHoursValue(person.minutes), 2);
         count(OpenRecords, person.openRecords);
         count(OvernightRecords, person.overnightRecords);
         count(LongRecords, person.longRecords);

@@ -178,8 +178,12 @@ QString clockHours(long long minutes) {
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+long long hundredthsOfHours(long long minutes) {
+    return (minutes * 100 + 30) / 60;
+}
+
 QString decimalHours(long long minutes, const QString& decimalPoint) {
-    const long long hundredths = (minutes * 100 + 30) / 60;
+    const long long hundredths = hundredthsOfHours(minutes);
     return QString::number(hundredths / 100) + decimalPoint +
            QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0'));
 }

@@ -78,6 +78,8 @@ QString note(const RecordHours& hours, const Rules& rules);
 
 // "7:05" for 425 minutes; "123:00" past a day.
 QString clockHours(long long minutes);
+// Hours in hundredths, rounded to the nearest: 708 for 425 minutes.
+long long hundredthsOfHours(long long minutes);
 // Two decimal places, rounded to the nearest hundredth: "7.08" for 425 minutes.
 QString decimalHours(long long minutes, const QString& decimalPoint = QStringLiteral("."));
 

@@ -23,12 +23,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -150,6 +152,9 @@ void HoursWindow::buildControls() {
         edit->setCalendarPopup(true);
         edit->setDisplayFormat(DateTexts::shortDateFormat());
     }
+    personBox = new QLineEdit(this);
+    personBox->setObjectName(QStringLiteral("personBox"));
+    personBox->setPlaceholderText(QStringLiteral("everyone"));
     showButton = new PushButton(QStringLiteral("Show"), this);
 
     auto* period = new QHBoxLayout;
@@ -160,6 +165,9 @@ void HoursWindow::buildControls() {
     period->addWidget(fromDate);
     period->addWidget(labelFor(QStringLiteral("To:"), toDate));
     period->addWidget(toDate);
+    period->addSpacing(Twips::toPixelsX(this, 240));
+    period->addWidget(labelFor(QStringLiteral("Person:"), personBox));
+    period->addWidget(personBox);
     period->addSpacing(Twips::toPixelsX(this, 240));
     period->addWidget(showButton);
     period->addStretch();
@@ -208,7 +216,8 @@ void HoursWindow::buildControls() {
 
     setTabOrder(periodBox, fromDate);
     setTabOrder(fromDate, toDate);
-    setTabOrder(toDate, showButton);
+    setTabOrder(toDate, personBox);
+    setTabOrder(personBox, showButton);
     setTabOrder(showButton, totalsList);
     setTabOrder(totalsList, correctList);
     setTabOrder(correctList, textButton);
@@ -226,6 +235,7 @@ void HoursWindow::buildControls() {
         });
     }
     connect(showButton, &QPushButton::clicked, this, &HoursWindow::showTotals);
+    connect(personBox, &QLineEdit::returnPressed, this, &HoursWindow::showTotals);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(textButton, &QPushButton::clicked, this, &HoursWindow::saveText);
     connect(csvButton, &QPushButton::clicked, this, &HoursWindow::saveCsv);
@@ -304,8 +314,12 @@ void HoursWindow::showTotals() {
     }
     Hours::Rules rules;
     std::vector<Hours::Record> records;
+    // The number is bound as typed; the statement compares it without regard to letter case.
+    std::optional<QString> person;
+    if (!personBox->text().isEmpty())
+        person = personBox->text();
     const auto read = [&] {
-        records = Hours::records(Globals::connection().loginsBetween(period.from, period.to));
+        records = Hours::records(Globals::connection().loginsBetween(period.from, period.to, person));
     };
     if (!trap.step(106, [&] { rules = Hours::rulesFromSettings(); }) || !trap.step(108, read))
         return;

@@ -12,6 +12,7 @@ class PushButton;
 class QComboBox;
 class QDateEdit;
 class QLabel;
+class QLineEdit;
 class QModelIndex;
 class QSortFilterProxyModel;
 class QStandardItemModel;
@@ -30,7 +31,7 @@ public:
 
     void load();
     void periodChosen();      // a preset fills From and To
-    void showTotals();        // reads the period's records and totals them
+    void showTotals();        // reads the period's records (of the person box's person) and totals them
     void openPerson(int row); // the person of the totals list's row (as sorted); none for the totals row
     // The totals shown, to a file the user names or to the spreadsheet program.
     void saveText();
@@ -41,6 +42,7 @@ public:
     QComboBox* periodBox;
     QDateEdit* fromDate;
     QDateEdit* toDate;
+    QLineEdit* personBox; // a person number, letter case ignored; empty for everyone
     PushButton* showButton;
     QTreeView* totalsList;
     QLabel* correctLabel;

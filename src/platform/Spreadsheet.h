@@ -18,6 +18,9 @@ public:
     // Puts `text` into the cell at `row`, `column` (counted from 1) as if typed: texts that look
     // like numbers become values; no text ever becomes a formula.
     virtual void setCell(int row, int column, const QString& text) = 0;
+    // Puts `text` into the cell as a text, exactly as given: never a value nor a formula. For person
+    // numbers and names, which may only look like numbers ("007").
+    virtual void setText(int row, int column, const QString& text) = 0;
     // Puts a date or a time of day into the cell as a value that shows in `form`, a QDate or
     // QTime format of the default locale ("M/d/yyyy", "hh:mm AP"), so the sheet shows the same
     // text as the list it came from.

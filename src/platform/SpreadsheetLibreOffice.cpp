@@ -46,6 +46,7 @@
 #include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XCellRangeFormula.hpp>
 #include <com/sun/star/sheet/XSheetCellRangeContainer.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
@@ -688,6 +689,7 @@ public:
         });
         m_block.clear();
         m_blockFormats.clear();
+        m_blockTexts.clear();
         m_formatKeys.clear();
         m_blockFirstRow = 0;
         m_writtenThrough = 0;
@@ -696,6 +698,17 @@ public:
 
     void setCell(int row, int column, const QString& text) override {
         put(row, column, literalFormula(text), {});
+    }
+
+    // A formula cell would be read as typed: text cells go in as data after their block.
+    void setText(int row, int column, const QString& text) override {
+        requireSheet();
+        if (row >= 1 && row <= m_writtenThrough && column >= 1) {
+            m_connection->call([&] { writeTexts({TextCell{row, column, toOU(text)}}); });
+            return;
+        }
+        put(row, column, OUString(), {});
+        m_blockTexts.push_back({row, column, toOU(text)});
     }
 
     // Dates and times go in as ISO texts: Calc reads what the API hands it with English (US) rules
@@ -754,6 +767,12 @@ private:
     static constexpr int kBlockRows = 512;
     static constexpr sal_Int16 kFirstSheet = 0; // the sheet the cells go to
 
+    struct TextCell {
+        int row;
+        int column;
+        OUString text;
+    };
+
     struct FormattedCell {
         int row;
         int column;
@@ -807,6 +826,8 @@ private:
         block.swap(m_block);
         std::vector<FormattedCell> formats;
         formats.swap(m_blockFormats);
+        std::vector<TextCell> texts;
+        texts.swap(m_blockTexts);
         const int first = m_blockFirstRow;
         m_blockFirstRow = 0;
         m_writtenThrough = first + static_cast<int>(block.size()) - 1;
@@ -831,7 +852,35 @@ private:
                 UNO_QUERY_THROW);
             range->setFormulaArray(data);
             applyFormats(formats);
+            writeTexts(std::move(texts));
         });
+    }
+
+    // Runs inside a call. Cells of a column on consecutive rows go as one range; data cells never
+    // turn a text into a value.
+    void writeTexts(std::vector<TextCell> cells) {
+        std::sort(cells.begin(), cells.end(), [](const TextCell& a, const TextCell& b) {
+            return std::tie(a.column, a.row) < std::tie(b.column, b.row);
+        });
+        size_t i = 0;
+        while (i < cells.size()) {
+            size_t end = i + 1;
+            while (end < cells.size() && cells[end].column == cells[i].column &&
+                   cells[end].row == cells[end - 1].row + 1)
+                ++end;
+            Sequence<Sequence<css::uno::Any>> data(static_cast<sal_Int32>(end - i));
+            auto* rows = data.getArray();
+            for (size_t k = i; k < end; ++k) {
+                const css::uno::Any text(cells[k].text);
+                rows[k - i] = Sequence<css::uno::Any>(&text, 1);
+            }
+            Reference<css::sheet::XCellRangeData> range(
+                m_sheet->getCellRangeByPosition(cells[i].column - 1, cells[i].row - 1, cells[i].column - 1,
+                                                cells[end - 1].row - 1),
+                UNO_QUERY_THROW);
+            range->setDataArray(data);
+            i = end;
+        }
     }
 
     // Runs inside a call. Cells of one format are joined into column runs and formatted at once.
@@ -924,6 +973,7 @@ private:
     Reference<css::sheet::XSpreadsheet> m_sheet;
     bool m_shown = false;
     std::vector<std::vector<OUString>> m_block; // rows from m_blockFirstRow on, not yet sent
+    std::vector<TextCell> m_blockTexts;         // its text cells, written after it
     std::vector<FormattedCell> m_blockFormats;  // their dates, times and numbers
     std::map<QString, sal_Int32> m_formatKeys;  // number formats made in this workbook, by code
     int m_blockFirstRow = 0;

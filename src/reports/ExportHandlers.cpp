@@ -233,8 +233,9 @@ void Form4::PushButton13_Click() {
                     QString text;
                     if (trap.test(154, [&] { return !(text = ListView1->itemText(row, 0)).isEmpty(); })) {
                         trap.step(156, [&] {
+                            // The person number is a text: "007" must not turn into 7.
                             office([&](SpreadsheetApplication& sheet) {
-                                sheet.setCell(sheetRow, column, text);
+                                sheet.setText(sheetRow, column, text);
                             });
                         });
                         trap.step(158, [&] { ++column; });

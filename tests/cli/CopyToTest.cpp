@@ -39,7 +39,7 @@ class CopyToTest : public QObject {
     // would use: Nulls, quotes, tabs, letter case, a record without its person.
     QString seededFile(const char* name, const char* statements) {
         const QString path = m_dir.filePath(QString::fromLatin1(name));
-        TestSupport::copyTemplateTo(path);
+        TestSupport::makeFirstProgramFile(path);
         SQLite::Database(path.toStdString(), SQLite::OPEN_READWRITE).exec(statements);
         return path;
     }
@@ -99,6 +99,11 @@ private slots:
             << seededFile("twins.mdb", "INSERT INTO tblEmployees VALUES ('Ä1', 'a', 'A', '', '', 0);"
                                        "INSERT INTO tblEmployees VALUES ('ä1', 'b', 'B', '', '', 0);"
                                        "INSERT INTO tblLogins VALUES ('Ä1', '2026-03-05', '09:00', NULL);")
+            << TestSupport::freshServerDatabase() << false << 1 << "differ only in letter case";
+        QTest::newRow("an accent typed two ways")
+            << seededFile("accents.mdb",
+                          "INSERT INTO tblEmployees VALUES ('é', 'a', 'A', '', '', 0);"
+                          "INSERT INTO tblEmployees VALUES ('e' || char(769), 'b', 'B', '', '', 0);")
             << TestSupport::freshServerDatabase() << false << 1 << "differ only in letter case";
         QTest::newRow("a day that is no date")
             << seededFile("baddate.mdb", "INSERT INTO tblLogins VALUES ('P1', 'yesterday', '09:00', NULL);")

@@ -3,6 +3,7 @@
 #include "data/AttendanceDatabase.h"
 #include "platform/SystemClock.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 namespace {
@@ -26,6 +27,14 @@ private slots:
         TestSupport::copyTemplateTo(Form1::liveDatabasePath());
         AttendanceDatabase db;
         db.open(Form1::liveDatabasePath());
+        addWeek(db);
+    }
+    void cleanup() {
+        SystemClock::clearFixed();
+        delete m_common;
+    }
+
+    static void addWeek(AttendanceDatabase& db) {
         db.insertPerson({"2", "pw", "Ann", "Works", "Clerk", false});
         db.insertPerson({"10", "pw", "Bob, Jr.", "=Sales", "Clerk", false});
         db.punchIn("2", day(11), "08:00 AM");
@@ -35,10 +44,6 @@ private slots:
         db.punchIn("10", day(13), "22:00");
         db.punchOut("10", day(14), "21:30");
         db.punchIn("10", day(15), "soon");
-    }
-    void cleanup() {
-        SystemClock::clearFixed();
-        delete m_common;
     }
 
     void verbs_data() {
@@ -158,6 +163,28 @@ print(json.dumps(pairs))
                                   verb, format},
                                  result.out.toUtf8());
         QCOMPARE(QString::fromUtf8(read).trimmed(), pairs);
+    }
+
+    // A payroll script gets the same lines from a PostgreSQL server as from the file.
+    void serverGivesTheSameOutput() {
+        const QString url = TestSupport::freshServerDatabase();
+        {
+            AttendanceDatabase server;
+            server.openServer(url);
+            addWeek(server);
+        }
+        const QList<QStringList> calls = {{"hours", "--format", "csv"}, {"records", "--format", "tsv"}};
+        QList<TestSupport::CommandLineRun> file;
+        for (const QStringList& call : calls)
+            file << TestSupport::runCommandLine(call);
+        qputenv("TALLYCLOCK_DATABASE_URL", url.toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("TALLYCLOCK_DATABASE_URL"); });
+        for (qsizetype i = 0; i < calls.size(); ++i) {
+            const TestSupport::CommandLineRun server = TestSupport::runCommandLine(calls[i]);
+            QCOMPARE(server.code, 0);
+            QCOMPARE(server.out, file[i].out);
+            QCOMPARE(server.err, file[i].err);
+        }
     }
 
     void missingDatabaseFailsWithOne() {

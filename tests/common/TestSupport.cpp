@@ -204,6 +204,8 @@ void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs) {
 }
 
 void makeFirstProgramFile(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile::remove(path);
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     db.exec(SchemaUpgrades::steps().front().sqlite);
 }

@@ -2,6 +2,7 @@
 #include "core/Form1.h"
 #include "core/Globals.h"
 #include "core/Main.h"
+#include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
 #include "platform/ListView.h"
@@ -237,6 +238,43 @@ private slots:
             QCOMPARE(startupEntries(common.dataFolder()), QStringList{QStringLiteral("dbData.mdb")});
         if (linkAt == QStringLiteral("Quillmark"))
             QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("is a symbolic link")));
+    }
+
+    // Two copies started at the same moment on a fresh computer both find the folders and the database
+    // missing; the one that creates them second uses what the first made, and only that.
+    void secondCopyUsesWhatTheFirstMade_data() {
+        QTest::addColumn<bool>("databaseIsLink");
+        QTest::newRow("database made by the other copy") << false;
+        QTest::newRow("link in the database's place") << true;
+    }
+    void secondCopyUsesWhatTheFirstMade() {
+        QFETCH(bool, databaseIsLink);
+        TestSupport::CommonFolder common;
+        const QStringList names{QStringLiteral("Quillmark"), QStringLiteral("Tallyclock Suite"),
+                                QStringLiteral("dbData.mdb")};
+        QVERIFY(QDir().mkpath(common.dataFolder()));
+        QTemporaryDir other;
+        if (databaseIsLink)
+            QVERIFY(QFile::link(other.filePath(QStringLiteral("elsewhere.mdb")), common.database()));
+        else
+            writeFile(common.database(), "made first");
+
+        QVERIFY_THROWS_NO_EXCEPTION(SharedFolder::createFolder(common.path(), names.mid(0, 1)));
+        QVERIFY_THROWS_NO_EXCEPTION(SharedFolder::createFolder(common.path(), names.mid(0, 2)));
+        bool refused = false;
+        try {
+            SharedFolder::copyTemplate(TestSupport::templatePath(), common.path(), names);
+        } catch (const std::exception&) {
+            refused = true;
+        }
+        QCOMPARE(refused, databaseIsLink);
+        QVERIFY(!QFileInfo::exists(other.filePath(QStringLiteral("elsewhere.mdb"))));
+        if (!databaseIsLink)
+            QCOMPARE(hashOf(common.database()),
+                     QCryptographicHash::hash("made first", QCryptographicHash::Sha256));
+        QCOMPARE(QDir(common.dataFolder())
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("dbData.mdb")});
     }
 
     // The database takes the modes of the folder it is created in and never opens it wider: a folder

@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursTotals.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -177,6 +178,35 @@ private slots:
                  qPrintable(rows.newest.at(0)));
         QVERIFY(!rows.newest.at(1).isEmpty()); // the terminal
         QCOMPARE(rows.newest.mid(2), (QStringList{c.who, c.what, c.recordId, c.number, c.before, c.after}));
+    }
+
+    // What an administrator corrects or adds is what the hours count: the missed punch out closed
+    // (an overnight shift), a forgotten day added, a record moved out of the period.
+    void correctionsCountInTheHours() {
+        AttendanceDatabase& db = *m_db;
+        annWithRecords(db);
+        const auto totals = [&] {
+            return Hours::totals(Hours::records(db.loginsBetween(kDay.addDays(-1), kDay.addDays(1))),
+                                 Hours::Rules{})
+                .totals;
+        };
+        const auto at = [](const Hours::PersonTotals& t) {
+            return QList<long long>{t.minutes, t.daysWorked, t.openRecords, t.overnightRecords};
+        };
+        QCOMPARE(at(totals()), (QList<long long>{0, 0, 2, 0}));
+        db.setActor(QStringLiteral("admin"));
+        db.correctRecord(1, {QStringLiteral("07"), kDay.addDays(-1), QStringLiteral("10:00 PM"),
+                             QStringLiteral("06:00 AM")});
+        QCOMPARE(at(totals()), (QList<long long>{8 * 60, 1, 1, 1}));
+        db.addRecord(
+            {QStringLiteral("07"), kDay.addDays(1), QStringLiteral("09:00 AM"), QStringLiteral("05:30 PM")});
+        QCOMPARE(at(totals()), (QList<long long>{16 * 60 + 30, 2, 1, 1}));
+        db.correctRecord(2, {QStringLiteral("07"), kDay.addDays(5), QStringLiteral("08:00 AM"),
+                             QStringLiteral("04:00 PM")});
+        QCOMPARE(at(totals()), (QList<long long>{16 * 60 + 30, 2, 0, 1}));
+        db.correctRecord(
+            2, {QStringLiteral("07"), kDay, QStringLiteral("08:00 AM"), QStringLiteral("04:00 PM")});
+        QCOMPARE(at(totals()), (QList<long long>{24 * 60 + 30, 3, 0, 1}));
     }
 
     // A change that finds nothing to change leaves no row; a refused one neither.

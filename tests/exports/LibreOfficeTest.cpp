@@ -80,6 +80,36 @@ private slots:
             QVERIFY(cell.type != Cell::Type::Formula);
     }
 
+    // Texts that look like numbers, dates or formulas stay exactly those texts, in a block and
+    // after it went out.
+    void textCellsStayTexts() {
+        REQUIRE_OFFICE();
+        OfficeFixture::useForExports();
+        const QStringList texts{QStringLiteral("007"),       QStringLiteral("-5"),
+                                QStringLiteral("8/31/2021"), QStringLiteral("=1+1"),
+                                QStringLiteral("'quoted"),   QStringLiteral("1e3")};
+        {
+            auto calc = Spreadsheet::start();
+            calc->addWorkbook();
+            for (int i = 0; i < texts.size(); ++i) {
+                calc->setText(i + 1, 1, texts.at(i));
+                calc->setCell(i + 1, 2, QStringLiteral("x"));
+            }
+            calc->setText(600, 1, QStringLiteral("0042")); // sends the first block out
+            calc->setText(2, 3, QStringLiteral("007"));    // a row whose block went out already
+            calc->setVisible();
+        }
+        const auto sheet = onlySheet();
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(sheet.at(i + 1, 1).type, Cell::Type::Text);
+            QCOMPARE(sheet.at(i + 1, 1).string, texts.at(i));
+            QCOMPARE(sheet.at(i + 1, 2).string, QStringLiteral("x"));
+        }
+        QCOMPARE(sheet.at(600, 1).string, QStringLiteral("0042"));
+        QCOMPARE(sheet.at(2, 3).type, Cell::Type::Text);
+        QCOMPARE(sheet.at(2, 3).string, QStringLiteral("007"));
+    }
+
     // Rows go out in blocks: gaps, block borders and a row revisited after its block was sent.
     void blocksKeepEveryCellInPlace() {
         REQUIRE_OFFICE();

@@ -32,6 +32,11 @@ void RecordingSpreadsheet::setCell(int row, int column, const QString& text) {
     m_log->cells[{row, column}] = text;
 }
 
+void RecordingSpreadsheet::setText(int row, int column, const QString& text) {
+    record(QStringLiteral("setText"), QStringLiteral("setText %1 %2 %3").arg(row).arg(column).arg(text));
+    m_log->cells[{row, column}] = text;
+}
+
 void RecordingSpreadsheet::setDate(int row, int column, const QDate& date, const QString& form) {
     const QString value = date.toString(Qt::ISODate);
     record(QStringLiteral("setDate"),

@@ -17,7 +17,7 @@ public:
         bool failureLoses = false;   // … as a program that stopped answering (SpreadsheetLost)
         int starts = 0;
         int releases = 0;
-        // "addWorkbook", "setCell 2 3 text", "setDate 2 5 2021-09-14 M/d/yyyy",
+        // "addWorkbook", "setCell 2 3 text", "setText 2 1 007", "setDate 2 5 2021-09-14 M/d/yyyy",
         // "setTime 2 6 08:00 hh:mm AP", "setDuration 2 5 425", "setNumber 2 6 7.08 2",
         // "autoFitColumns", "setVisible"
         QStringList calls;
@@ -31,6 +31,7 @@ public:
 
     void addWorkbook() override;
     void setCell(int row, int column, const QString& text) override;
+    void setText(int row, int column, const QString& text) override;
     void setDate(int row, int column, const QDate& date, const QString& form) override;
     void setTime(int row, int column, const QTime& time, const QString& form) override;
     void setDuration(int row, int column, long long minutes) override;

@@ -92,13 +92,13 @@ private slots:
                                    "setCell 1 4 Position",
                                    "setCell 1 5 Date",
                                    "setCell 1 6 Login",
-                                   "setCell 2 1 =7",
+                                   "setText 2 1 =7",
                                    "setCell 2 2 AB",
                                    "setCell 2 3 Ops",
                                    "setCell 2 4 Clerk",
                                    "setDate 2 5 2021-09-14 M/d/yyyy",
                                    "setTime 2 6 08:00 hh':'mm' 'AP",
-                                   "setCell 4 1 9",
+                                   "setText 4 1 9",
                                    "setCell 4 2 C",
                                    "setCell 4 3 Lead",
                                    "setDate 4 4 2021-09-14 M/d/yyyy",
@@ -237,6 +237,7 @@ public:
         : m_inner(std::move(inner)), m_office(std::move(office)), m_signal(signal) {}
     void addWorkbook() override { m_inner->addWorkbook(); }
     void setCell(int row, int column, const QString& text) override { m_inner->setCell(row, column, text); }
+    void setText(int row, int column, const QString& text) override { m_inner->setText(row, column, text); }
     void setDate(int row, int column, const QDate& date, const QString& form) override {
         m_inner->setDate(row, column, date, form);
     }

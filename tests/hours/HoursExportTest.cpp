@@ -28,53 +28,80 @@ class HoursExportTest : public QObject {
     Q_OBJECT
 private slots:
     // Python's csv module reads back every field exactly, apart from the apostrophe that keeps a
-    // spreadsheet from evaluating a formula.
-    void csvReadsBackInPython_data() {
+    // spreadsheet from evaluating a formula; TSV has no quoting, so TABs and line breaks turn blank.
+    void csvAndTsvReadBackInPython_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("readBack");
+        QTest::addColumn<QString>("tsvReadBack");
         QTest::newRow("plain") << "Ann"
+                               << "Ann"
                                << "Ann";
         QTest::newRow("comma") << "Smith, Ann"
+                               << "Smith, Ann"
                                << "Smith, Ann";
         QTest::newRow("quotes") << "Ann \"the clock\" Smith"
+                                << "Ann \"the clock\" Smith"
                                 << "Ann \"the clock\" Smith";
         QTest::newRow("line break") << "Ann\r\nSmith"
-                                    << "Ann\r\nSmith";
+                                    << "Ann\r\nSmith"
+                                    << "Ann  Smith";
+        QTest::newRow("tab") << "Ann\tSmith"
+                             << "Ann\tSmith"
+                             << "Ann Smith";
         QTest::newRow("edge blanks") << " Ann "
+                                     << " Ann "
                                      << " Ann ";
         QTest::newRow("not ASCII") << "Zoë Ørsted 山田"
+                                   << "Zoë Ørsted 山田"
                                    << "Zoë Ørsted 山田";
         QTest::newRow("formula") << "=HYPERLINK(\"x\")"
+                                 << "'=HYPERLINK(\"x\")"
                                  << "'=HYPERLINK(\"x\")";
         QTest::newRow("signed text") << "-Ann"
+                                     << "'-Ann"
                                      << "'-Ann";
         QTest::newRow("signed number") << "-12"
+                                       << "-12"
                                        << "-12";
     }
-    void csvReadsBackInPython() {
+    void csvAndTsvReadBackInPython() {
         QFETCH(QString, name);
         QFETCH(QString, readBack);
+        QFETCH(QString, tsvReadBack);
         const Hours::Report report = Hours::totals(
             {record(QStringLiteral("7"), name, 13, QStringLiteral("08:00"), QStringLiteral("16:25"))}, {});
         const QByteArray file = Hours::csvFile(Hours::totalsTable(report));
         QVERIFY(file.startsWith("\xEF\xBB\xBF"));
-        const QByteArray json = TestSupport::runTool(
-            QStringLiteral("python3"),
-            {QStringLiteral("-c"), QStringLiteral("import csv, io, json, sys\n"
-                                                  "text = sys.stdin.buffer.read().decode('utf-8-sig')\n"
-                                                  "rows = list(csv.reader(io.StringIO(text, newline=''), "
-                                                  "strict=True))\n"
-                                                  "print(json.dumps(rows))\n")},
-            file);
-        const QJsonArray rows = QJsonDocument::fromJson(json).array();
-        QCOMPARE(rows.size(), 3);
-        const QStringList titles = QVariant(rows.at(0).toArray().toVariantList()).toStringList();
-        QCOMPARE(titles, Hours::totalsTitles());
-        const QJsonArray person = rows.at(1).toArray();
-        QCOMPARE(person.at(Hours::Name).toString(), readBack);
-        QCOMPARE(person.at(Hours::HoursClock).toString(), QStringLiteral("8:25"));
-        QCOMPARE(person.at(Hours::HoursDecimal).toString(), QStringLiteral("8.42"));
-        QCOMPARE(rows.at(2).toArray().at(Hours::Number).toString(), QStringLiteral("Total"));
+        const auto read = [](const QByteArray& bytes, const QString& dialect) {
+            return QJsonDocument::fromJson(
+                       TestSupport::runTool(
+                           QStringLiteral("python3"),
+                           {QStringLiteral("-c"),
+                            QStringLiteral("import csv, io, json, sys\n"
+                                           "text = sys.stdin.buffer.read().decode('utf-8-sig')\n"
+                                           "form = dict(delimiter='\\t', quoting=csv.QUOTE_NONE) "
+                                           "if sys.argv[1] == 'tsv' else {}\n"
+                                           "rows = list(csv.reader(io.StringIO(text, newline=''), "
+                                           "strict=True, **form))\n"
+                                           "print(json.dumps(rows))\n"),
+                            dialect},
+                           bytes))
+                .array();
+        };
+        for (const auto& [rows, expected] :
+             {std::pair{read(file, QStringLiteral("csv")), readBack},
+              std::pair{read(Hours::tsvText(Hours::totalsTable(report)).toUtf8(), QStringLiteral("tsv")),
+                        tsvReadBack}}) {
+            QCOMPARE(rows.size(), 3);
+            const QStringList titles = QVariant(rows.at(0).toArray().toVariantList()).toStringList();
+            QCOMPARE(titles, Hours::totalsTitles());
+            const QJsonArray person = rows.at(1).toArray();
+            QCOMPARE(person.size(), Hours::totalsTitles().size());
+            QCOMPARE(person.at(Hours::Name).toString(), expected);
+            QCOMPARE(person.at(Hours::HoursClock).toString(), QStringLiteral("8:25"));
+            QCOMPARE(person.at(Hours::HoursDecimal).toString(), QStringLiteral("8.42"));
+            QCOMPARE(rows.at(2).toArray().at(Hours::Number).toString(), QStringLiteral("Total"));
+        }
     }
 
     // The records' text rules: the first row decides the titles, empty cells are skipped.
@@ -124,7 +151,9 @@ private slots:
                                                       QStringLiteral("08:00"), QStringLiteral("16:25"))},
                                               {}));
         QCOMPARE(log->cell(1, 5), QStringLiteral("Hours"));
-        QVERIFY(log->calls.contains(QStringLiteral("setCell 2 1 007")));
+        // Person numbers are texts: none of the totals goes in "as typed", where 007 would become 7.
+        QVERIFY(log->calls.contains(QStringLiteral("setText 2 1 007")));
+        QVERIFY(log->calls.filter(QStringLiteral("setCell")).isEmpty());
         QVERIFY(log->calls.contains(QStringLiteral("setDuration 2 5 505")));
         QVERIFY(log->calls.contains(QStringLiteral("setNumber 2 6 8.42 2")));
         QVERIFY(log->calls.contains(QStringLiteral("setNumber 2 4 1 0")));

@@ -7,6 +7,7 @@
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QTreeView>
 
@@ -115,6 +116,33 @@ private slots:
             QCOMPARE(w.fromDate->date(), day(1));
             QCOMPARE(w.toDate->date(), day(30));
         });
+    }
+
+    // One person's totals: the number as typed, letter case ignored; text that is no number lists none.
+    void personBoxChoosesOnePerson_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("numbers");
+        QTest::newRow("everyone") << "" << QStringList{"2", "3", "10", "77", "Ab7", "Total"};
+        QTest::newRow("one") << "10" << QStringList{"10", "Total"};
+        QTest::newRow("letter case") << "aB7" << QStringList{"Ab7", "Total"};
+        QTest::newRow("person gone") << "77" << QStringList{"77", "Total"};
+        QTest::newRow("quote") << "10' OR '1'='1" << QStringList{};
+        QTest::newRow("blank") << " " << QStringList{};
+    }
+    void personBoxChoosesOnePerson() {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, numbers);
+        ReportsScene scene;
+        TestSupport::MessageRecorder boxes;
+        addWeek(scene);
+        scene.addPerson(QStringLiteral("Ab7"), QStringLiteral("Dee"));
+        scene.addRecord(QStringLiteral("Ab7"), day(16), QStringLiteral("08:00"), QStringLiteral("12:00"));
+        showHours(scene, [&](HoursWindow& w) {
+            w.personBox->setText(typed);
+            QTest::keyClick(w.personBox, Qt::Key_Return);
+            QCOMPARE(column(w.totalsList, HoursWindow::Number), numbers);
+        });
+        QVERIFY(boxes.shown().empty());
     }
 
     void doubleClickListsThePersonsRecords() {
