@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "platform/Accessibility.h"
 #include "platform/DateTexts.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
@@ -53,12 +54,6 @@ AuditWindow::AuditWindow(QWidget* parent)
 
 void AuditWindow::buildControls() {
     setFont(Fonts::window());
-    const auto labelFor = [this](const QString& text, QWidget* control) {
-        auto* label = new QLabel(text, this);
-        label->setBuddy(control);
-        control->setAccessibleName(text);
-        return label;
-    };
     fromDate = new QDateEdit(this);
     fromDate->setObjectName(QStringLiteral("fromDate"));
     toDate = new QDateEdit(this);
@@ -77,14 +72,14 @@ void AuditWindow::buildControls() {
     PushButton1 = new PushButton(QStringLiteral("Search"), this);
 
     auto* filter = new QHBoxLayout;
-    filter->addWidget(labelFor(QStringLiteral("From:"), fromDate));
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("From:"), fromDate));
     filter->addWidget(fromDate);
-    filter->addWidget(labelFor(QStringLiteral("To:"), toDate));
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("To:"), toDate));
     filter->addWidget(toDate);
     filter->addSpacing(Twips::toPixelsX(this, 240));
-    filter->addWidget(labelFor(QStringLiteral("Person Number:"), txtNumber));
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("Person Number:"), txtNumber));
     filter->addWidget(txtNumber);
-    filter->addWidget(labelFor(QStringLiteral("Change:"), cmbWhat));
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("Change:"), cmbWhat));
     filter->addWidget(cmbWhat);
     filter->addSpacing(Twips::toPixelsX(this, 240));
     filter->addWidget(PushButton1);
