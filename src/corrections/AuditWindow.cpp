@@ -4,12 +4,15 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "platform/Accessibility.h"
 #include "platform/DateTexts.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
+#include "platform/MessageBox.h"
 #include "platform/MousePointer.h"
 #include "platform/PushButton.h"
 #include "platform/SaveDialog.h"
+#include "platform/Spreadsheet.h"
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
 #include "reports/modSaveListview.h"
@@ -22,6 +25,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <array>
+#include <memory>
 
 namespace {
 
@@ -35,6 +39,10 @@ const std::array<QString, 8> kFields = {QStringLiteral("ChangedAt"),    QStringL
                                         QStringLiteral("ValuesBefore"), QStringLiteral("ValuesAfter")};
 const std::array<int, 8> kWidths = {2600, 1500, 1200, 1900, 1400, 800, 3600, 3600};
 
+// What an empty cell shows (no record for a person's change, nothing before an addition): the
+// exports leave out empty cells, which would move the next ones under the wrong title.
+const QString kNone = QStringLiteral("-");
+
 } // namespace
 
 AuditWindow::AuditWindow(QWidget* parent)
@@ -46,12 +54,6 @@ AuditWindow::AuditWindow(QWidget* parent)
 
 void AuditWindow::buildControls() {
     setFont(Fonts::window());
-    const auto labelFor = [this](const QString& text, QWidget* control) {
-        auto* label = new QLabel(text, this);
-        label->setBuddy(control);
-        control->setAccessibleName(text);
-        return label;
-    };
     fromDate = new QDateEdit(this);
     fromDate->setObjectName(QStringLiteral("fromDate"));
     toDate = new QDateEdit(this);
@@ -70,14 +72,14 @@ void AuditWindow::buildControls() {
     PushButton1 = new PushButton(QStringLiteral("Search"), this);
 
     auto* filter = new QHBoxLayout;
-    filter->addWidget(labelFor(QStringLiteral("From:"), fromDate));
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("From:"), fromDate));
     filter->addWidget(fromDate);
-    filter->addWidget(labelFor(QStringLiteral("To:"), toDate));
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("To:"), toDate));
     filter->addWidget(toDate);
     filter->addSpacing(Twips::toPixelsX(this, 240));
-    filter->addWidget(labelFor(QStringLiteral("Person Number:"), txtNumber));
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("Person Number:"), txtNumber));
     filter->addWidget(txtNumber);
-    filter->addWidget(labelFor(QStringLiteral("Change:"), cmbWhat));
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("Change:"), cmbWhat));
     filter->addWidget(cmbWhat);
     filter->addSpacing(Twips::toPixelsX(this, 240));
     filter->addWidget(PushButton1);
@@ -90,11 +92,13 @@ void AuditWindow::buildControls() {
 
     PushButton2 = new PushButton(QStringLiteral("Save Results As Text"), this);
     PushButton3 = new PushButton(QStringLiteral("Close"), this);
+    PushButton4 = new PushButton(QStringLiteral("Send To Spreadsheet"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(PushButton2);
+    buttons->addWidget(PushButton4);
     buttons->addStretch();
     buttons->addWidget(PushButton3);
-    for (PushButton* button : {PushButton1, PushButton2, PushButton3}) {
+    for (PushButton* button : {PushButton1, PushButton2, PushButton4, PushButton3}) {
         button->setMinimumSize(Twips::toPixelsX(this, 1800), Twips::toPixelsY(this, 405));
         m_pointer->handOver(button);
     }
@@ -108,9 +112,13 @@ void AuditWindow::buildControls() {
     layout->addLayout(buttons);
     Twips::setClientSize(this, 12000, 7200);
 
+    setTabOrder(PushButton2, PushButton4);
+    setTabOrder(PushButton4, PushButton3);
+
     connect(PushButton1, &QPushButton::clicked, this, &AuditWindow::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &AuditWindow::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &AuditWindow::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &AuditWindow::PushButton4_Click);
 }
 
 int AuditWindow::showModal() {
@@ -158,8 +166,10 @@ void AuditWindow::PushButton1_Click() {
         std::vector<QString> cells;
         cells.reserve(static_cast<size_t>(rs.rowCount()) * kFields.size());
         for (; !rs.eof(); rs.moveNext()) {
-            for (const QString& field : kFields)
-                cells.push_back(rs.text(field));
+            for (const QString& field : kFields) {
+                const QString text = rs.text(field);
+                cells.push_back(text.isEmpty() ? kNone : text);
+            }
         }
         ListView1->appendRows(std::move(cells));
     });
@@ -184,4 +194,19 @@ void AuditWindow::PushButton2_Click() {
 void AuditWindow::PushButton3_Click() {
     ErrorTrap trap(QStringLiteral("AuditWindow"), QStringLiteral("PushButton3_Click"));
     trap.step(100, [&] { QDialog::reject(); });
+}
+
+void AuditWindow::PushButton4_Click() {
+    if (ListView1->rowCount() == 0) {
+        MessageBox::ok(QStringLiteral("There are no changes to export."));
+        return;
+    }
+    ErrorTrap trap(QStringLiteral("AuditWindow"), QStringLiteral("PushButton4_Click"));
+    trap.step(100, [&] { m_pointer->setValue(MousePointer::Hourglass); });
+    std::unique_ptr<SpreadsheetApplication> sheet;
+    // A program that did not start, or failed while filling, leaves nothing more to do.
+    if (trap.step(102, [&] { sheet = Spreadsheet::start(); }) &&
+        trap.step(104, [&] { modSaveListview::fillSheet(*sheet, *ListView1); }))
+        trap.step(106, [&] { sheet->setVisible(); });
+    trap.step(108, [&] { m_pointer->setValue(MousePointer::Default); });
 }

@@ -11,8 +11,8 @@ class QLineEdit;
 class SaveDialog;
 
 // The audit trail for administrators: every change made to records and persons, newest first,
-// filtered by period, person and kind of change; the checked rows are saved as text like the
-// reports list.
+// filtered by period, person and kind of change; the checked rows are saved as text or sent to the
+// spreadsheet program like the reports list.
 class AuditWindow : public QDialog {
     Q_OBJECT
 public:
@@ -25,6 +25,7 @@ public:
     void PushButton1_Click(); // search
     void PushButton2_Click(); // save the checked rows as text
     void PushButton3_Click(); // close
+    void PushButton4_Click(); // send the checked rows to the spreadsheet program
 
     QDateEdit* fromDate;
     QDateEdit* toDate;
@@ -34,6 +35,7 @@ public:
     ListView* ListView1;
     PushButton* PushButton2;
     PushButton* PushButton3;
+    PushButton* PushButton4;
 
 public slots:
     void reject() override;

@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "platform/Accessibility.h"
 #include "platform/DateTexts.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
@@ -135,12 +136,6 @@ HoursWindow::HoursWindow(QWidget* parent) : QDialog(parent), m_pointer(new Mouse
 void HoursWindow::buildControls() {
     setFont(Fonts::window());
 
-    const auto labelFor = [this](const QString& text, QWidget* control) {
-        auto* label = new QLabel(text, this);
-        label->setBuddy(control);
-        control->setAccessibleName(text);
-        return label;
-    };
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("periodBox"));
     periodBox->view()->setAccessibleName(QStringLiteral("Period:")); // the list of entries it drops down
@@ -158,15 +153,15 @@ void HoursWindow::buildControls() {
     showButton = new PushButton(QStringLiteral("Show"), this);
 
     auto* period = new QHBoxLayout;
-    period->addWidget(labelFor(QStringLiteral("Period:"), periodBox));
+    period->addWidget(Accessibility::labelFor(QStringLiteral("Period:"), periodBox));
     period->addWidget(periodBox);
     period->addSpacing(Twips::toPixelsX(this, 240));
-    period->addWidget(labelFor(QStringLiteral("From:"), fromDate));
+    period->addWidget(Accessibility::labelFor(QStringLiteral("From:"), fromDate));
     period->addWidget(fromDate);
-    period->addWidget(labelFor(QStringLiteral("To:"), toDate));
+    period->addWidget(Accessibility::labelFor(QStringLiteral("To:"), toDate));
     period->addWidget(toDate);
     period->addSpacing(Twips::toPixelsX(this, 240));
-    period->addWidget(labelFor(QStringLiteral("Person:"), personBox));
+    period->addWidget(Accessibility::labelFor(QStringLiteral("Person:"), personBox));
     period->addWidget(personBox);
     period->addSpacing(Twips::toPixelsX(this, 240));
     period->addWidget(showButton);

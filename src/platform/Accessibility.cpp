@@ -1,5 +1,7 @@
 #include "platform/Accessibility.h"
 
+#include <QLabel>
+
 #include <QAccessibleWidget>
 #include <QWidget>
 
@@ -24,6 +26,13 @@ void install() {
         return true;
     }();
     Q_UNUSED(installed);
+}
+
+QLabel* labelFor(const QString& text, QWidget* control) {
+    auto* label = new QLabel(text, control->parentWidget());
+    label->setBuddy(control);
+    control->setAccessibleName(text);
+    return label;
 }
 
 } // namespace Accessibility

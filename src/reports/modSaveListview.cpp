@@ -1,6 +1,7 @@
 #include "reports/modSaveListview.h"
 
 #include "platform/ListView.h"
+#include "platform/Spreadsheet.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -76,6 +77,30 @@ QString listText(ListView& list) {
 
 void SaveListview(ListView& list, const QString& fileName) {
     WriteTextFile(listText(list), fileName);
+}
+
+void fillSheet(SpreadsheetApplication& sheet, ListView& list) {
+    MessageLoop loop;
+    sheet.addWorkbook();
+    const int columns = list.columnCount();
+    int title = 1;
+    for (int k = 0; k < columns && list.rowCount() > 0; ++k) {
+        if (!list.itemText(0, k).isEmpty())
+            sheet.setText(1, title++, list.columnHeader(k));
+    }
+    // The loop bound is read again each time: the message loop may let the list change.
+    for (int row = 0; row < list.rowCount(); ++row) {
+        loop.run();
+        if (!list.isChecked(row))
+            continue;
+        int column = 1;
+        for (int k = 0; k < columns; ++k) {
+            const QString cell = list.itemText(row, k);
+            if (!cell.isEmpty())
+                sheet.setText(row + 2, column++, cell);
+        }
+    }
+    sheet.autoFitColumns();
 }
 
 void WriteTextFile(const QString& text, const QString& fileName) {

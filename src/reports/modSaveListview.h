@@ -6,6 +6,7 @@
 #include <functional>
 
 class ListView;
+class SpreadsheetApplication;
 
 // Writes a report-view list to a text file: the titles of the columns that the first row fills,
 // then one line per row (the checked rows' non-empty cells, an empty line for the others), every
@@ -34,6 +35,11 @@ struct TextTable {
 };
 // The text of the table by the list's rules, before WriteTextFile adds the final CR LF.
 QString tableText(const TextTable& table);
+
+// Fills the active sheet of a new workbook with the list by the same rules as the text (titles of
+// the columns the first row fills, the checked rows' cells, an empty sheet row for the others),
+// every cell kept exactly as a text. Throws what the spreadsheet throws.
+void fillSheet(SpreadsheetApplication& sheet, ListView& list);
 
 // Lets the message loop run during a long export, at most every few milliseconds: often enough
 // for the window to stay responsive, rarely enough not to slow the export down.

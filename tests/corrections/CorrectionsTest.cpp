@@ -1,6 +1,7 @@
 #include "corrections/AuditWindow.h"
 #include "corrections/RecordChecks.h"
 #include "corrections/RecordEditor.h"
+#include "exports/RecordingSpreadsheet.h"
 #include "hours/HoursTotals.h"
 #include "platform/PushButton.h"
 #include "reports/ReportsScene.h"
@@ -158,6 +159,9 @@ private slots:
         AttendanceDatabase::ActorScope actor(scene.db(), QStringLiteral("ADM"));
         TestSupport::MessageRecorder boxes;
         QList<QStringList> audit;
+        auto sheet = std::make_shared<RecordingSpreadsheet::Log>();
+        QList<QStringList> sent, listed; // per column: title, unchecked row, checked row
+        Spreadsheet::setStarter(RecordingSpreadsheet::starter(sheet));
         scene.showReports([&](Form4& form) {
             typeIntoEditor(QStringLiteral("zz9"), QStringLiteral("9/13/2021"), QStringLiteral("08:00 AM"), {},
                            boxes);
@@ -175,10 +179,19 @@ private slots:
                     return;
                 for (int r = 0; r < window->ListView1->rowCount(); ++r)
                     audit << row(window->ListView1, r).mid(2, 3) + row(window->ListView1, r).mid(6);
+                // The checked addition goes to the sheet in its place, every cell under its title.
+                window->ListView1->setChecked(1, true);
+                window->PushButton4->click();
+                for (int c = 1; c <= window->ListView1->columnCount(); ++c) {
+                    sent << QStringList{sheet->cell(1, c), sheet->cell(2, c), sheet->cell(3, c)};
+                    listed << QStringList{window->ListView1->columnHeader(c - 1), QString(),
+                                          window->ListView1->itemText(1, c - 1)};
+                }
                 window->reject();
             });
             form.PushButton10->click();
         });
+        Spreadsheet::setStarter({});
         QCOMPARE(boxes.texts(),
                  std::vector<QString>{QStringLiteral("There is no person with the number \"zz9\".")});
         QCOMPARE(scene.storedRecords(QStringLiteral("AB7")), 2);
@@ -187,11 +200,13 @@ private slots:
             R"({"EmployeeNo":"AB7","LogDate":"2021-09-14","RecordId":1,"TimeIn":"08:00 AM","TimeOut":null})",
             R"({"EmployeeNo":"AB7","LogDate":"2021-09-14","RecordId":1,"TimeIn":"08:00 AM","TimeOut":"05:00 PM"})"};
         const QStringList added{
-            "ADM", "record added", "AB7", "",
+            "ADM", "record added", "AB7", "-",
             R"({"EmployeeNo":"AB7","LogDate":"2021-09-13","RecordId":2,"TimeIn":"08:00 AM","TimeOut":"04:00 PM"})"};
         QVERIFY(audit.size() >= 2);
         QCOMPARE(audit.at(0), corrected);
         QCOMPARE(audit.at(1), added);
+        QCOMPARE(sent.size(), 8);
+        QCOMPARE(sent, listed);
     }
 };
 
