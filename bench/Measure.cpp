@@ -5,6 +5,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 
 double median(std::vector<double> values) {
     if (values.empty())
@@ -27,6 +28,17 @@ double timeMs(const std::function<void()>& work) {
     timer.start();
     work();
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+double threadCpuMs(const std::function<void()>& work) {
+    const auto now = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+    };
+    const double start = now();
+    work();
+    return now() - start;
 }
 
 std::vector<double> repeat(int times, const std::function<void()>& work) {

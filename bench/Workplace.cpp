@@ -1,5 +1,7 @@
 #include "Workplace.h"
 
+#include "credentials/PasswordHash.h"
+#include "data/SchemaUpgrades.h"
 #include "platform/DateTexts.h"
 
 #include <QFile>
@@ -25,7 +27,8 @@ bool alreadyGenerated(const QString& path, const WorkplaceSize& size, const QDat
         SQLite::Statement dated(db, "SELECT count(*) FROM tblLogins WHERE LogDate = ?");
         dated.bind(1, today.toString(Qt::ISODate).toStdString());
         dated.executeStep();
-        return records == size.records && persons == size.persons &&
+        return db.execAndGet("PRAGMA user_version").getInt() == SchemaUpgrades::latestVersion() &&
+               records == size.records && persons == size.persons &&
                dated.getColumn(0).getInt() == size.today;
     } catch (const std::exception&) {
         return false;
@@ -49,11 +52,16 @@ QString generateWorkplace(const QString& templatePath, const QString& path, cons
     SQLite::Statement person(db,
                              "INSERT INTO tblEmployees (EmployeeNo, Password, Name, Department, Position, "
                              "IsAdmin) VALUES (?, ?, ?, ?, ?, ?)");
+    // Stored as the program stores them: hashes (of "pw1", "pw2", ...), all cores at once.
+    QStringList passwords;
+    for (int p = 1; p <= size.persons; ++p)
+        passwords << QStringLiteral("pw%1").arg(p);
+    const QStringList hashes = PasswordHash::hashAll(passwords);
     const char* departments[] = {"Assembly", "Shipping", "Office", "Workshop", "Sales", "Kitchen"};
     const char* positions[] = {"Operator", "Clerk", "Foreman", "Driver", "Manager"};
     for (int p = 1; p <= size.persons; ++p) {
         person.bind(1, number(p).toStdString());
-        person.bind(2, "pw" + std::to_string(p));
+        person.bind(2, hashes.at(p - 1).toStdString());
         person.bind(3, QStringLiteral("Person %1 Lastname").arg(p).toStdString());
         person.bind(4, departments[p % 6]);
         person.bind(5, positions[p % 5]);

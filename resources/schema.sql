@@ -5,7 +5,7 @@
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -80,3 +80,12 @@ CREATE TRIGGER trgAuditKept BEFORE UPDATE ON tblAudit
 BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
 CREATE TRIGGER trgAuditNotDeleted BEFORE DELETE ON tblAudit
 BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
+
+-- Version 3: passwords are stored as Argon2id hashes of the case-folded password. Wrong passwords
+-- are counted per typed person number, whether a person has it or not; Since is a UTC time text.
+CREATE TABLE tblLoginFailures (
+    EmployeeNo TEXT NOT NULL COLLATE NOCASE,
+    Failures   INTEGER NOT NULL,
+    Since      TEXT NOT NULL
+);
+CREATE UNIQUE INDEX idxLoginFailuresNo ON tblLoginFailures (EmployeeNo);

@@ -2,6 +2,7 @@
 
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
+#include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
 #include "persons/Form2.h"
 #include "persons/Form3.h"
@@ -34,16 +35,22 @@ Found lookUp(ErrorTrap& trap, int openStep, int testStep, RecordSet& rs,
 }
 
 // What the typed person number and password lead to.
-enum class Access { Administrator, StandardPerson, NoMatch, Failed };
+enum class Access { Administrator, StandardPerson, NoMatch, Refused, Failed };
 
-// The credential look-up (`openStep`), its test (+2) and the IsAdmin test of the first row (+4).
+// The credential check (`openStep`), its test (+2) and the IsAdmin test of the first row (+4).
 // A Null IsAdmin, or any value but 1, is no administrator.
-Access credentialsOf(ErrorTrap& trap, int openStep, RecordSet& rs, const QString& number,
-                     const QString& password) {
-    const Found person = lookUp(trap, openStep, openStep + 2, rs,
-                                [&] { return Globals::connection().personByCredentials(number, password); });
-    if (person != Found::Row)
-        return person == Found::Nothing ? Access::NoMatch : Access::Failed;
+Access credentialsOf(ErrorTrap& trap, int openStep, RecordSet& rs, Login::Result& login,
+                     const QString& number, const QString& password) {
+    if (!trap.step(openStep, [&] {
+            login = Login::check(Globals::connection(), number, password);
+            rs = login.person;
+        }))
+        return Access::Failed;
+    bool matched = false;
+    if (!trap.step(openStep + 2, [&] { matched = login.outcome == Login::Outcome::Match && !rs.eof(); }))
+        return Access::Failed;
+    if (!matched)
+        return login.outcome == Login::Outcome::Refused ? Access::Refused : Access::NoMatch;
     bool admin = false;
     if (!trap.step(openStep + 4, [&] {
             const QVariant value = rs.value(QStringLiteral("IsAdmin"));
@@ -93,7 +100,8 @@ void Form1::PushButton2_Click() {
         });
     } else if (admins == Found::Row) {
         closeIfOpen(trap, 116, rs);
-        switch (credentialsOf(trap, 118, rs, Text1->text(), Text2->text())) {
+        Login::Result login;
+        switch (credentialsOf(trap, 118, rs, login, Text1->text(), Text2->text())) {
         case Access::Administrator:
             windowShown = true;
             trap.step(124, [&] {
@@ -108,6 +116,9 @@ void Form1::PushButton2_Click() {
             break;
         case Access::NoMatch:
             trap.step(128, [] { MessageBox::ok(QStringLiteral("Invalid Person Number or Password")); });
+            break;
+        case Access::Refused:
+            trap.step(128, [&] { MessageBox::ok(Login::refusedMessage(login.refusedUntil)); });
             break;
         case Access::Failed:
             break;
@@ -131,7 +142,8 @@ void Form1::PushButton3_Click() {
         });
     } else if (admins == Found::Row) {
         closeIfOpen(trap, 108, rs);
-        switch (credentialsOf(trap, 110, rs, Text1->text(), Text2->text())) {
+        Login::Result login;
+        switch (credentialsOf(trap, 110, rs, login, Text1->text(), Text2->text())) {
         case Access::Administrator:
             windowShown = true;
             trap.step(116, [&] {
@@ -150,6 +162,9 @@ void Form1::PushButton3_Click() {
                 MessageBox::ok(
                     QStringLiteral("Invalid Person Number or Password. Please use Administrator login."));
             });
+            break;
+        case Access::Refused:
+            trap.step(120, [&] { MessageBox::ok(Login::refusedMessage(login.refusedUntil)); });
             break;
         case Access::Failed:
             break;

@@ -2,15 +2,16 @@
 #include "core/ErrorTrap.h"
 #include "core/Form1.h"
 #include "core/Globals.h"
+#include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/MessageBox.h"
 #include "platform/PushButton.h"
 
 #include <QLineEdit>
 
-// Punch in or out with the person number and password typed. The date and time written are the
-// ones the clock shows at the moment of the statement. Whatever fails in a look-up or a test on
-// the way ends the punch without a write: nobody is punched in or out on a guess.
+// Punch in or out with the person number and password typed (checked as Login::check says). The date and time
+// written are the ones the clock shows at the moment of the statement. Whatever fails in a look-up or a test
+// on the way ends the punch without a write: nobody is punched in or out on a guess.
 void Form1::PushButton1_Click() {
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click"));
     const QString number = Text1->text();
@@ -45,9 +46,14 @@ void Form1::PushButton1_Click() {
     };
 
     trap.step(100, [&] { rs = RecordSet(); });
-    if (trap.step(102, [&] { rs = Globals::connection().personByCredentials(number, password); })) {
+    Login::Result login;
+    if (trap.step(102, [&] {
+            login = Login::check(Globals::connection(), number, password);
+            rs = login.person;
+        })) {
         if (trap.test(
-                104, [&] { return !rs.eof(); }, ErrorTrap::FailedTest::Skips)) {
+                104, [&] { return login.outcome == Login::Outcome::Match && !rs.eof(); },
+                ErrorTrap::FailedTest::Skips)) {
             const bool named = trap.step(106, [&] { name = rs.text(QStringLiteral("Name")); });
             trap.step(108, closeRecordSet);
             bool punchIsIn = false;
@@ -79,8 +85,11 @@ void Form1::PushButton1_Click() {
             }
         } else {
             trap.step(140, [&] {
-                MessageBox::ok(QStringLiteral("Invalid Person Number or Password. Please make sure that this "
-                                              "login has been created with the 'Create' button."));
+                MessageBox::ok(
+                    login.outcome == Login::Outcome::Refused
+                        ? Login::refusedMessage(login.refusedUntil)
+                        : QStringLiteral("Invalid Person Number or Password. Please make sure that "
+                                         "this login has been created with the 'Create' button."));
             });
         }
     }

@@ -1,9 +1,12 @@
 #include "credentials/PasswordHash.h"
 
+#include "platform/BusyNotice.h"
+
 #include <sodium.h>
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -69,6 +72,17 @@ QStringList hashAll(const QStringList& passwords) {
     if (failed)
         throw std::runtime_error("The passwords could not be protected: the computer is short of memory.");
     return QStringList(hashes.begin(), hashes.end());
+}
+
+QStringList hashStoredPlainTexts(const QStringList& passwords) {
+    // Below this many the pause is too short to notice (about 20 ms of processor time each).
+    constexpr qsizetype kNoticeFrom = 50;
+    std::optional<BusyNotice> notice;
+    if (passwords.size() >= kNoticeFrom)
+        notice.emplace(QStringLiteral("Updating the attendance database: the %1 stored passwords are being "
+                                      "protected. This is done once and may take a minute; please wait.")
+                           .arg(passwords.size()));
+    return hashAll(passwords);
 }
 
 bool isHash(const QString& stored) {

@@ -1,5 +1,6 @@
 #include "data/AttendanceDatabase.h"
 
+#include "credentials/PasswordHash.h"
 #include "data/PostgresEngine.h"
 #include "data/SettingsStore.h"
 #include "data/SqliteEngine.h"
@@ -99,10 +100,6 @@ AuditStamp AttendanceDatabase::stamp() const {
     return {SystemClock::now().toUTC().toString(Qt::ISODate), QSysInfo::machineHostName(), m_actor};
 }
 
-RecordSet AttendanceDatabase::personByCredentials(const QString& number, const QString& password) {
-    return run([&](DatabaseEngine& e) { return e.personByCredentials(number, password); });
-}
-
 RecordSet AttendanceDatabase::administrators() {
     return run([&](DatabaseEngine& e) { return e.administrators(); });
 }
@@ -115,12 +112,26 @@ RecordSet AttendanceDatabase::personByNumber(const QString& number) {
     return run([&](DatabaseEngine& e) { return e.personByNumber(number); });
 }
 
+namespace {
+// The person as stored: the password replaced by its hash.
+PersonFields withHashedPassword(PersonFields person) {
+    if (person.password) {
+        try {
+            person.password = PasswordHash::hash(*person.password);
+        } catch (const std::exception& e) {
+            throw DatabaseError(DatabaseError::Kind::Other, QString::fromUtf8(e.what()));
+        }
+    }
+    return person;
+}
+} // namespace
+
 void AttendanceDatabase::insertPerson(const PersonFields& person) {
-    run([&](DatabaseEngine& e) { e.insertPersonAudited(person, stamp()); });
+    run([&](DatabaseEngine& e) { e.insertPersonAudited(withHashedPassword(person), stamp()); });
 }
 
 void AttendanceDatabase::updatePerson(const QString& current, const PersonFields& person) {
-    run([&](DatabaseEngine& e) { e.updatePersonAudited(current, person, stamp()); });
+    run([&](DatabaseEngine& e) { e.updatePersonAudited(current, withHashedPassword(person), stamp()); });
 }
 
 void AttendanceDatabase::deletePerson(const QString& number) {
@@ -178,6 +189,18 @@ RecordSet AttendanceDatabase::allLogins() {
 RecordSet AttendanceDatabase::loginsBetween(const QDate& from, const QDate& to,
                                             const std::optional<QString>& number) {
     return run([&](DatabaseEngine& e) { return e.loginsBetween(from, to, number); });
+}
+
+Throttle::State AttendanceDatabase::loginFailures(const QString& number) {
+    return run([&](DatabaseEngine& e) { return e.loginFailures(number); });
+}
+
+void AttendanceDatabase::recordLoginFailure(const QString& number, const QDateTime& now) {
+    run([&](DatabaseEngine& e) { e.recordLoginFailure(number, now); });
+}
+
+void AttendanceDatabase::clearLoginFailures(const QString& number) {
+    run([&](DatabaseEngine& e) { e.clearLoginFailures(number); });
 }
 
 Workplace AttendanceDatabase::everything() {

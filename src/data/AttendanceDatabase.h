@@ -69,17 +69,16 @@ public:
     // same transaction; deletePerson, deleteRecordsOfPerson, punchIn and punchOut are the bare
     // statements and leave none.
 
-    // 1: the person with this number and password.
-    RecordSet personByCredentials(const QString& number, const QString& password);
     // 2: every administrator.
     RecordSet administrators();
     // 3: every person, by name.
     RecordSet personsByName();
     // 4: the person with this number.
     RecordSet personByNumber(const QString& number);
-    // 5: a new person; fails when the number is already in use.
+    // 5: a new person; fails when the number is already in use. The password is stored as its hash.
     void insertPerson(const PersonFields& person);
     // 6: changes the person with number `current`; fails when the new number belongs to another person.
+    // A given password is stored as its hash; none keeps the stored one.
     void updatePerson(const QString& current, const PersonFields& person);
     // 7 and 8: a person, and a person's attendance records.
     void deletePerson(const QString& number);
@@ -118,6 +117,14 @@ public:
     RecordSet loginsBetween(const QDate& from, const QDate& to,
                             const std::optional<QString>& number = std::nullopt);
 
+    // The wrong passwords counted for a typed person number (a zero count when there are none);
+    // numbers match without regard to letter case, as person numbers do.
+    Throttle::State loginFailures(const QString& number);
+    // Counts one more wrong password for the number at `now`, reading and writing the count in one
+    // transaction so that terminals failing at the same moment each add theirs.
+    void recordLoginFailure(const QString& number, const QDateTime& now);
+    // Forgets the count: after a right password, or when an administrator lifts a refusal.
+    void clearLoginFailures(const QString& number);
     // A whole workplace as stored, and one written into an empty database (see DatabaseEngine).
     Workplace everything();
     void loadIntoEmpty(const Workplace& workplace);

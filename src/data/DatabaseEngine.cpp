@@ -235,6 +235,21 @@ std::string isoDay(const QDate& day) {
     return day.toString(Qt::ISODate).toStdString();
 }
 
+QString storedMoment(const QDateTime& moment) {
+    return moment.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QDateTime momentFromStored(const QString& text) {
+    QDateTime moment = QDateTime::fromString(text, Qt::ISODateWithMs);
+    return moment.isValid() ? moment.toUTC() : QDateTime();
+}
+
+Throttle::State loginFailuresOf(const RecordSet& rs) {
+    if (rs.eof())
+        return {};
+    return {rs.value(QStringLiteral("Failures")).toInt(), momentFromStored(rs.text(QStringLiteral("Since")))};
+}
+
 DatabaseError notEmpty(const QString& database, qint64 persons, qint64 records) {
     return DatabaseError(
         DatabaseError::Kind::Other,

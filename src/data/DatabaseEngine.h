@@ -1,5 +1,6 @@
 #pragma once
 
+#include "credentials/Throttle.h"
 #include "data/RecordSet.h"
 
 #include <QDate>
@@ -126,7 +127,6 @@ public:
     // How long one statement may run before it is stopped.
     virtual void setStatementTimeout(int milliseconds) = 0;
 
-    virtual RecordSet personByCredentials(const QString& number, const QString& password) = 0;
     virtual RecordSet administrators() = 0;
     virtual RecordSet personsByName() = 0;
     virtual RecordSet personByNumber(const QString& number) = 0;
@@ -153,6 +153,10 @@ public:
     virtual RecordSet allLogins() = 0;
     virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
                                     const std::optional<QString>& number) = 0;
+    virtual Throttle::State loginFailures(const QString& number) = 0;
+    // Reads the count, applies Throttle::afterFailure and writes it, in one transaction.
+    virtual void recordLoginFailure(const QString& number, const QDateTime& now) = 0;
+    virtual void clearLoginFailures(const QString& number) = 0;
 
     // Every person and every record as stored, records in the order they were written.
     virtual Workplace everything() = 0;
@@ -192,6 +196,12 @@ DatabaseError readFailure(DatabaseError::Kind kind, const QString& detail);
 DatabaseError changeFailure(DatabaseError::Kind kind, const QString& detail);
 // The ISO text of a day; an invalid day is a failure rather than a silent match.
 std::string isoDay(const QDate& day);
+// How a login failure count's moment is stored as text: UTC with milliseconds, so that texts sort
+// as the moments do.
+QString storedMoment(const QDateTime& moment);
+QDateTime momentFromStored(const QString& text);
+// The count of a read of Failures and Since; a zero count when there is no row.
+Throttle::State loginFailuresOf(const RecordSet& rs);
 // Why a whole workplace is not written into a database that already holds one.
 DatabaseError notEmpty(const QString& database, qint64 persons, qint64 records);
 // A stored day read back: Null gives an invalid day; a text that is no day is a failure.

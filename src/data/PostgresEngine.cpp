@@ -22,7 +22,6 @@ using Params = std::vector<std::optional<std::string>>;
 // Every statement of the catalogue, prepared once per connection under its number. Column names
 // are quoted so that they keep their letter case in the server and in the record sets.
 enum Sql {
-    PersonByCredentials,
     Administrators,
     PersonsByName,
     PersonByNumber,
@@ -42,6 +41,12 @@ enum Sql {
     LoginsOfPersonBetween,
     LockPerson,
     LockNumber,
+    LoginFailures,
+    LockLoginFailures,
+    AddLoginFailures,
+    UpdateLoginFailures,
+    DeleteStaleLoginFailures,
+    ClearLoginFailures,
     RecordById,
     InsertRecord,
     UpdateRecord,
@@ -57,11 +62,12 @@ enum Sql {
     "l.\"EmployeeNo\""
 #define TALLYCLOCK_RECORDS                                                                                   \
     "SELECT \"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\" FROM \"tblLogins\" "
+#define TALLYCLOCK_FAILURES                                                                                  \
+    "SELECT \"Failures\", to_char(\"Since\" AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"') AS "    \
+    "\"Since\" FROM \"tblLoginFailures\" WHERE \"EmployeeNo\" = $1"
 
 // "EmployeeNo" compares through the column's collation: letter case ignored across Unicode.
 const std::array<const char*, SqlCount> kSql = {
-    "SELECT * FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1 AND \"Password\" = $2 COLLATE "
-    "\"tallyclock_nocase\"",
     "SELECT * FROM \"tblEmployees\" WHERE \"IsAdmin\" = 1",
     // Folded names in code point order, as the SQLite file orders them.
     "SELECT * FROM \"tblEmployees\" ORDER BY lower(\"Name\" COLLATE \"tallyclock_nocase\") COLLATE \"C\"",
@@ -89,6 +95,14 @@ const std::array<const char*, SqlCount> kSql = {
     "SELECT 1 FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1 FOR UPDATE",
     // A number without a person row: its letter case folded as well as the server can.
     "SELECT pg_advisory_xact_lock(hashtext(lower($1 COLLATE \"tallyclock_nocase\")))",
+    // The moment as the program writes it everywhere: UTC, milliseconds, ISO 8601.
+    TALLYCLOCK_FAILURES,
+    TALLYCLOCK_FAILURES " FOR UPDATE",
+    "INSERT INTO \"tblLoginFailures\" (\"EmployeeNo\", \"Failures\", \"Since\") VALUES ($1, 0, $2) "
+    "ON CONFLICT DO NOTHING",
+    "UPDATE \"tblLoginFailures\" SET \"Failures\" = $2, \"Since\" = $3 WHERE \"EmployeeNo\" = $1",
+    "DELETE FROM \"tblLoginFailures\" WHERE \"Since\" < $1",
+    "DELETE FROM \"tblLoginFailures\" WHERE \"EmployeeNo\" = $1",
     "SELECT \"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\" FROM "
     "\"tblLogins\" WHERE \"RecordId\" = $1",
     "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\") "
@@ -108,6 +122,7 @@ const std::array<const char*, SqlCount> kSql = {
 
 #undef TALLYCLOCK_LOGINS
 #undef TALLYCLOCK_RECORDS
+#undef TALLYCLOCK_FAILURES
 
 // Schema creation and upgrades of several terminals at once wait for each other on this lock.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(7146317032)";
@@ -349,6 +364,28 @@ void checkObjects(Session& s) {
     }
 }
 
+// Replaces every stored password by what `rewrite` makes of it. The rows stay locked from the read to
+// the write, so that their places (ctid) still hold them.
+void rewritePasswords(Session& s, QStringList (*rewrite)(const QStringList&)) {
+    const Result rows(PQexec(s.conn, "SELECT ctid::text, \"Password\" FROM \"tblEmployees\" "
+                                     "WHERE \"Password\" IS NOT NULL FOR UPDATE"));
+    if (PQresultStatus(rows.get()) != PGRES_TUPLES_OK)
+        throw s.readFailure(rows.get());
+    QStringList stored;
+    for (int r = 0; r < PQntuples(rows.get()); ++r)
+        stored << QString::fromUtf8(PQgetvalue(rows.get(), r, 1));
+    const QStringList replaced = rewrite(stored);
+    for (int r = 0; r < PQntuples(rows.get()); ++r) {
+        const std::string password = utf8(replaced.at(r));
+        const char* values[] = {password.c_str(), PQgetvalue(rows.get(), r, 0)};
+        const Result updated(
+            PQexecParams(s.conn, "UPDATE \"tblEmployees\" SET \"Password\" = $1 WHERE ctid = $2::tid", 2,
+                         nullptr, values, nullptr, nullptr, 0));
+        if (PQresultStatus(updated.get()) != PGRES_COMMAND_OK)
+            throw s.changeFailure(updated.get());
+    }
+}
+
 // Creates the schema in an empty database or runs the upgrades it lacks, then checks what is there;
 // all in one transaction, which other terminals starting at the same time wait for.
 void bringSchemaUpToDate(Session& s) {
@@ -363,8 +400,11 @@ void bringSchemaUpToDate(Session& s) {
         throw DatabaseError(Kind::Other, SchemaUpgrades::newerThanProgram(s.address, version));
     if (version < SchemaUpgrades::latestVersion()) {
         for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
-            if (step.version > version)
+            if (step.version > version) {
                 s.command(step.postgres);
+                if (step.rewritePasswords)
+                    rewritePasswords(s, step.rewritePasswords);
+            }
         }
         s.command(
             ("DELETE FROM \"tblSchemaVersion\"; INSERT INTO \"tblSchemaVersion\" (\"Version\") VALUES (" +
@@ -428,10 +468,6 @@ void PostgresEngine::setBusyTimeout(int milliseconds) {
 void PostgresEngine::setStatementTimeout(int milliseconds) {
     m_s->statementLimitMs = milliseconds;
     m_s->command(("SET statement_timeout = " + std::to_string(std::max(milliseconds, 1))).c_str());
-}
-
-RecordSet PostgresEngine::personByCredentials(const QString& number, const QString& password) {
-    return m_s->read(PersonByCredentials, {utf8(number), utf8(password)});
 }
 
 RecordSet PostgresEngine::administrators() {
@@ -574,6 +610,29 @@ void PostgresEngine::serialisedForPerson(const QString& number, const std::funct
         m_s->lock(LockNumber, {utf8(number)});
     work();
     transaction.commit();
+}
+
+Throttle::State PostgresEngine::loginFailures(const QString& number) {
+    return EngineText::loginFailuresOf(m_s->read(LoginFailures, {utf8(number)}));
+}
+
+void PostgresEngine::recordLoginFailure(const QString& number, const QDateTime& now) {
+    // The row is made if missing and then locked, so that terminals failing at the same moment count
+    // one after the other.
+    Transaction transaction(*m_s);
+    const std::string moment = utf8(EngineText::storedMoment(now));
+    m_s->change(AddLoginFailures, {utf8(number), moment});
+    const Throttle::State next = Throttle::afterFailure(
+        EngineText::loginFailuresOf(m_s->read(LockLoginFailures, {utf8(number)})), now);
+    m_s->change(UpdateLoginFailures,
+                {utf8(number), std::to_string(next.failures), utf8(EngineText::storedMoment(next.since))});
+    // Counts of numbers nobody has tried for a day are of no use any more.
+    m_s->change(DeleteStaleLoginFailures, {utf8(EngineText::storedMoment(now.addDays(-1)))});
+    transaction.commit();
+}
+
+void PostgresEngine::clearLoginFailures(const QString& number) {
+    m_s->change(ClearLoginFailures, {utf8(number)});
 }
 
 namespace {

@@ -1,5 +1,7 @@
 #include "data/SchemaUpgrades.h"
 
+#include "credentials/PasswordHash.h"
+
 namespace SchemaUpgrades {
 
 // Version 1: the tables the first program shipped (resources/schema.sql is its SQLite template).
@@ -139,10 +141,32 @@ CREATE TRIGGER "trgAuditNotTruncated" BEFORE TRUNCATE ON "tblAudit"
 FOR EACH STATEMENT EXECUTE FUNCTION "tallyclock_audit_kept"();
 )SQL";
 
+// Version 3: passwords stored as hashes, never as typed; the plain texts of older files are replaced by
+// their hashes. Wrong passwords are counted per typed person number, whether a person has it or not,
+// so that every terminal refuses a number being guessed at.
+static const char* const kVersion3Sqlite = R"SQL(
+CREATE TABLE tblLoginFailures (
+    EmployeeNo TEXT NOT NULL COLLATE NOCASE,
+    Failures   INTEGER NOT NULL,
+    Since      TEXT NOT NULL
+);
+CREATE UNIQUE INDEX idxLoginFailuresNo ON tblLoginFailures (EmployeeNo);
+)SQL";
+
+static const char* const kVersion3Postgres = R"SQL(
+CREATE TABLE "tblLoginFailures" (
+    "EmployeeNo" text COLLATE "tallyclock_nocase" NOT NULL,
+    "Failures"   integer NOT NULL,
+    "Since"      timestamptz NOT NULL
+);
+CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
+)SQL";
+
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
         {2, kVersion2Sqlite, kVersion2Postgres},
+        {3, kVersion3Sqlite, kVersion3Postgres, &PasswordHash::hashStoredPlainTexts},
     };
     return all;
 }

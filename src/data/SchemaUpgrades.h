@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 // The steps that bring an attendance database to the schema this program works with. Each step
@@ -12,6 +13,9 @@ struct SchemaUpgrade {
     int version;
     const char* sqlite;
     const char* postgres;
+    // What the step stores instead of the persons' passwords (every one that is not Null, in the
+    // order given), after its SQL; most steps leave them alone.
+    QStringList (*rewritePasswords)(const QStringList& stored) = nullptr;
 };
 
 // A table or view every attendance database must have, with the columns the program reads.

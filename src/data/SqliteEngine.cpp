@@ -285,12 +285,37 @@ int userVersion(Connection& c) {
     return c.db.execAndGet("PRAGMA user_version").getInt();
 }
 
+// Replaces every stored password by what `rewrite` makes of it. The work between reading and writing
+// may take long (hashing a large workplace), so the statement clock starts again for the writes.
+void rewritePasswords(SQLite::Database& db, QStringList (*rewrite)(const QStringList&), Connection* c) {
+    std::vector<int64_t> rows;
+    QStringList stored;
+    SQLite::Statement select(db, "SELECT rowid, Password FROM tblEmployees WHERE Password IS NOT NULL");
+    while (select.executeStep()) {
+        rows.push_back(select.getColumn(0).getInt64());
+        stored << QString::fromUtf8(select.getColumn(1).getText());
+    }
+    const QStringList replaced = rewrite(stored);
+    if (c)
+        c->startStatement();
+    SQLite::Statement update(db, "UPDATE tblEmployees SET Password = ? WHERE rowid = ?");
+    for (size_t i = 0; i < rows.size(); ++i) {
+        update.bind(1, utf8(replaced.at(static_cast<qsizetype>(i))));
+        update.bind(2, rows[i]);
+        update.exec();
+        update.reset();
+    }
+}
+
 // Runs the steps after `from` and records the latest version. A file of the first program carries
 // no version (0) but the tables of version 1.
-void upgrade(SQLite::Database& db, int from) {
+void upgrade(SQLite::Database& db, int from, Connection* c = nullptr) {
     for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
-        if (step.version > from)
+        if (step.version > from) {
             db.exec(step.sqlite);
+            if (step.rewritePasswords)
+                rewritePasswords(db, step.rewritePasswords, c);
+        }
     }
     db.exec("PRAGMA user_version = " + std::to_string(SchemaUpgrades::latestVersion()));
 }
@@ -338,7 +363,7 @@ SqliteEngine::SqliteEngine(const QString& path, int busyTimeoutMs) : m_path(path
             // Another copy of the program may have upgraded the file while this one waited.
             const int now = userVersion(*m_c);
             if (now < SchemaUpgrades::latestVersion())
-                upgrade(m_c->db, std::max(now, 1));
+                upgrade(m_c->db, std::max(now, 1), m_c.get());
             transaction.commit();
         }
     } catch (const SQLite::Exception& e) {
@@ -381,15 +406,6 @@ SqliteEngine::~SqliteEngine() = default;
 
 void SqliteEngine::setBusyTimeout(int milliseconds) {
     m_c->db.setBusyTimeout(milliseconds);
-}
-
-RecordSet SqliteEngine::personByCredentials(const QString& number, const QString& password) {
-    const std::string sql = "SELECT * FROM tblEmployees WHERE " + sameNumber(number, ":no") +
-                            " AND Password = :pw COLLATE UNICODE_NOCASE";
-    return read(*m_c, sql, [&](SQLite::Statement& s) {
-        bindNumber(s, number);
-        s.bind(":pw", utf8(password));
-    });
 }
 
 RecordSet SqliteEngine::administrators() {
@@ -649,6 +665,41 @@ RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
         if (number)
             bindNumber(s, *number);
     });
+}
+
+Throttle::State SqliteEngine::loginFailures(const QString& number) {
+    return EngineText::loginFailuresOf(
+        read(*m_c, "SELECT Failures, Since FROM tblLoginFailures WHERE " + sameNumber(number, ":no"),
+             [&](SQLite::Statement& s) { bindNumber(s, number); }));
+}
+
+void SqliteEngine::recordLoginFailure(const QString& number, const QDateTime& now) {
+    inTransaction(*m_c, [&] {
+        const Throttle::State next = Throttle::afterFailure(loginFailures(number), now);
+        const auto bindCount = [&](SQLite::Statement& s) {
+            bindNumber(s, number);
+            s.bind(":failures", next.failures);
+            s.bind(":since", utf8(EngineText::storedMoment(next.since)));
+        };
+        if (change(*m_c,
+                   "UPDATE tblLoginFailures SET Failures = :failures, Since = :since WHERE " +
+                       sameNumber(number, ":no"),
+                   bindCount) == 0)
+            change(
+                *m_c,
+                "INSERT INTO tblLoginFailures (EmployeeNo, Failures, Since) VALUES (:no, :failures, :since)",
+                bindCount);
+        // Counts of numbers nobody has tried for a day are of no use any more.
+        change(*m_c, "DELETE FROM tblLoginFailures WHERE Since < :stale", [&](SQLite::Statement& s) {
+            s.bind(":stale", utf8(EngineText::storedMoment(now.addDays(-1))));
+        });
+        return true;
+    });
+}
+
+void SqliteEngine::clearLoginFailures(const QString& number) {
+    change(*m_c, "DELETE FROM tblLoginFailures WHERE " + sameNumber(number, ":no"),
+           [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
 namespace {

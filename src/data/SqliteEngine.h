@@ -24,7 +24,6 @@ public:
     void setBusyTimeout(int milliseconds) override;
     void setStatementTimeout(int milliseconds) override;
 
-    RecordSet personByCredentials(const QString& number, const QString& password) override;
     RecordSet administrators() override;
     RecordSet personsByName() override;
     RecordSet personByNumber(const QString& number) override;
@@ -47,6 +46,9 @@ public:
     RecordSet allLogins() override;
     RecordSet loginsBetween(const QDate& from, const QDate& to,
                             const std::optional<QString>& number) override;
+    Throttle::State loginFailures(const QString& number) override;
+    void recordLoginFailure(const QString& number, const QDateTime& now) override;
+    void clearLoginFailures(const QString& number) override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 

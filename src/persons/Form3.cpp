@@ -3,17 +3,21 @@
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
 #include "core/Main.h"
+#include "credentials/Login.h"
+#include "credentials/Throttle.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/MousePointer.h"
 #include "platform/PushButton.h"
+#include "platform/SystemClock.h"
 #include "platform/Twips.h"
 
 #include "platform/PasswordBox.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -79,12 +83,15 @@ void Form3::buildControls() {
     Option2->setAccessibleName(QStringLiteral("Administrator: No"));
     Option2->setChecked(true);
     Label3[5]->setBuddy(Option1);
+    Check1 = Twips::placed(new QCheckBox(QStringLiteral("Lift the login lock"), this), 3600, 3000, 2640, 255);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->hide();
 
     PushButton1 = Twips::placed(new PushButton(QStringLiteral("Save"), this), 120, 3390, 3000, 405);
     PushButton2 = Twips::placed(new PushButton(QStringLiteral("Cancel"), this), 3240, 3390, 3000, 405);
 
-    QWidget* const order[] = {Text1, Text2,   Text6,   Text3,       Text4,
-                              Text5, Option1, Option2, PushButton1, PushButton2};
+    QWidget* const order[] = {Text1,   Text2,   Text6,  Text3,       Text4,      Text5,
+                              Option1, Option2, Check1, PushButton1, PushButton2};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -125,7 +132,8 @@ void Form3::loadEmployeeInfo() {
     RecordSet rs;
     trap.step(100, [&] { rs = RecordSet(); });
     trap.step(102, [&] { rs = Globals::connection().personByNumber(mEmployeeID); });
-    if (trap.test(104, [&] { return !rs.eof(); })) {
+    const bool found = trap.test(104, [&] { return !rs.eof(); });
+    if (found) {
         trap.step(106, [&] { Text1->setText(mEmployeeID); });
         // 108, 110: the password boxes stay empty; what is stored is a hash, not a password to show.
         trap.step(112, [&] { Text3->setText(rs.text(QStringLiteral("Name"))); });
@@ -147,6 +155,20 @@ void Form3::loadEmployeeInfo() {
         if (rs.isOpen())
             rs.close();
     });
+    // A number refused after too many wrong passwords can be let in again here.
+    if (found) {
+        trap.step(126, [&] {
+            const std::optional<QDateTime> until =
+                Throttle::refusedUntil(Globals::connection().loginFailures(mEmployeeID), SystemClock::now());
+            Check1->setVisible(until.has_value());
+            if (until) {
+                const QString why = QStringLiteral("Refused until %1 after too many wrong passwords")
+                                        .arg(Login::untilText(*until));
+                Check1->setToolTip(why);
+                Check1->setAccessibleDescription(why);
+            }
+        });
+    }
 }
 
 void Form3::PushButton1_Click() {
@@ -189,6 +211,8 @@ void Form3::PushButton1_Click() {
         });
     } else {
         trap.step(126, [&] { Globals::connection().updatePerson(mEmployeeID, person); });
+        if (Check1->isChecked())
+            trap.step(136, [&] { Globals::connection().clearLoginFailures(mEmployeeID); });
     }
     // No persons window may be listening (the first administrator is added before it opens); it
     // builds its list when it loads.

@@ -4,6 +4,7 @@
 #include <QString>
 #include <array>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -38,6 +39,9 @@ public:
     QLineEdit* Text6;      // password, retyped
     QRadioButton* Option1; // administrator: Yes
     QRadioButton* Option2; // administrator: No
+    // Shown only while the person's number is refused after too many wrong passwords; ticked, the
+    // save lets it log in again at once.
+    QCheckBox* Check1;
     PushButton* PushButton1;
     PushButton* PushButton2;
     // The caption array; index 5 is "Administrator:", 6 "Retype:".

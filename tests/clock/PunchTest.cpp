@@ -212,6 +212,29 @@ private slots:
         verifyBoxesCleared(form);
     }
 
+    // After five wrong passwords the number is refused, right password or not, with the time it
+    // may try again; nobody is punched and the boxes are cleared as after any click.
+    void guessingIsRefused() {
+        MainWindowFixture f;
+        Form1& form = f.load();
+        f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
+        for (int i = 0; i < 5; ++i)
+            f.punch(QStringLiteral("E1"), QStringLiteral("guess"));
+        QCOMPARE(f.boxes.texts(), std::vector<QString>(5, kInvalid));
+        f.boxes.clear();
+        f.punch(QStringLiteral("e1"), QStringLiteral("pw"));
+        QCOMPARE(f.boxes.texts(), std::vector<QString>{QStringLiteral(
+                                      "Too many wrong passwords for this person number. It is refused until "
+                                      "09:15 AM; please try again then.")});
+        QCOMPARE(allRecords(), 0);
+        verifyBoxesCleared(form);
+        f.boxes.clear();
+        f.moveClockTo(at(3, 5, 9, 15));
+        f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
+        QVERIFY(f.boxes.shown().empty());
+        QCOMPARE(allRecords(), 1);
+    }
+
     void awkwardNumbersPunchTheirOwnPersonOnly_data() {
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("password");

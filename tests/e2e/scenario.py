@@ -454,9 +454,13 @@ def create_first_administrator(main):
           f"the persons list has the headers {headers_of(listed)}")
     check(rows_of(listed) == [["1001", "Ada Lovelace", "Engineering", "Analyst"]],
           f"the persons list shows {rows_of(listed)}")
-    check(sql("select EmployeeNo,Password,Name,Department,Position,IsAdmin from tblEmployees") ==
-          [["1001", "s3cret", "Ada Lovelace", "Engineering", "Analyst", "1"]],
+    check(sql("select EmployeeNo,Name,Department,Position,IsAdmin from tblEmployees") ==
+          [["1001", "Ada Lovelace", "Engineering", "Analyst", "1"]],
           f"stored persons: {sql('select * from tblEmployees')}")
+    # What the sqlite3 tool shows of the password is a hash, nothing readable.
+    stored_password = sql("select Password from tblEmployees")[0][0]
+    check(stored_password.startswith("$argon2id$") and "s3cret" not in stored_password.lower(),
+          f"the password is stored as {stored_password!r}")
     check(re.search(r"Is(%20| )First(%20| )Time\s*=\s*0", settings_text()), "\"Is First Time\" is not 0")
     screenshot(persons, "persons-window.png")
     click(persons, FORM2["Close"])

@@ -175,6 +175,30 @@ private slots:
         QVERIFY(boxes.shown().empty());
     }
 
+    // A number refused after too many wrong passwords opens nothing, even with the right password,
+    // and keeps what was typed like any refusal.
+    void guessingIsRefused() {
+        GateScene scene;
+        scene.addPerson(QStringLiteral("adm"), QStringLiteral("Ada"), true, QStringLiteral("secret"));
+        TestSupport::MessageRecorder boxes;
+        SystemClock::setFixed(QDateTime(QDate(2026, 3, 5), QTime(14, 0)));
+        for (int i = 0; i < 5; ++i) {
+            scene.type(QStringLiteral("ADM"), QStringLiteral("guess"));
+            QCOMPARE(scene.press(i % 2 ? scene.main->PushButton2 : scene.main->PushButton3), QStringList());
+        }
+        boxes.clear();
+        scene.type(QStringLiteral("adm"), QStringLiteral("secret"));
+        QCOMPARE(scene.press(scene.main->PushButton2), QStringList());
+        QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
+        const QString refused =
+            QStringLiteral("Too many wrong passwords for this person number. It is refused "
+                           "until 02:10 PM; please try again then.");
+        QCOMPARE(boxes.texts(), (std::vector<QString>{refused, refused}));
+        QVERIFY(scene.typedTextsKept(QStringLiteral("adm"), QStringLiteral("secret")));
+        SystemClock::setFixed(QDateTime(QDate(2026, 3, 5), QTime(14, 10)));
+        QCOMPARE(scene.press(scene.main->PushButton3), QStringList{"Form4"});
+    }
+
     // A look-up that fails is no "no administrator" and no match: nothing opens.
     void unreadableDatabaseOpensNoWindow() {
         GateScene scene;

@@ -1,11 +1,15 @@
 #include "PersonsFixture.h"
 #include "core/ErrorTrap.h"
+#include "credentials/Login.h"
+#include "credentials/PasswordHash.h"
 #include "data/SettingsStore.h"
 #include "persons/Form2.h"
 #include "persons/Form3.h"
 #include "platform/ListView.h"
 #include "platform/PushButton.h"
+#include "platform/SystemClock.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
@@ -66,7 +70,9 @@ void verifyStored(AttendanceDatabase& db, const Typed& t, bool admin) {
     RecordSet rs = db.personByNumber(t.number);
     QVERIFY2(!rs.eof(), qPrintable(t.number.left(40)));
     QCOMPARE(rs.text(u"EmployeeNo"_s), t.number);
-    QCOMPARE(rs.text(u"Password"_s), t.password);
+    // Only a hash is stored, and it is the typed password's.
+    QVERIFY(PasswordHash::isHash(rs.text(u"Password"_s)));
+    QVERIFY(PasswordHash::verify(rs.text(u"Password"_s), t.password));
     QCOMPARE(rs.text(u"Name"_s), t.name);
     QCOMPARE(rs.text(u"Department"_s), t.department);
     QCOMPARE(rs.text(u"Position"_s), t.position);
@@ -201,6 +207,38 @@ private slots:
         QCOMPARE(boxes.texts(), message.isEmpty() ? std::vector<QString>{} : std::vector<QString>{message});
         QCOMPARE(result, message.isEmpty() ? int(QDialog::Accepted) : -1);
         verifyStored(data.db(), {u"E1"_s, stored, {}, message.isEmpty() ? u"Anna"_s : u"Ann"_s}, false);
+    }
+
+    // A number refused after wrong passwords shows a box to lift the refusal; ticked, the save lets
+    // the person in again at once, left alone the refusal stays.
+    void administratorLiftsTheRefusal_data() {
+        QTest::addColumn<bool>("lift");
+        QTest::newRow("lifted") << true;
+        QTest::newRow("left alone") << false;
+    }
+    void administratorLiftsTheRefusal() {
+        QFETCH(bool, lift);
+        PersonsDatabase data;
+        TestSupport::MessageRecorder boxes;
+        data.db().insertPerson({u"E1"_s, u"pw"_s, u"Ann"_s, {}, {}, false});
+        runEditor(u"E1"_s, [](Form3* editor) {
+            QVERIFY(editor->Check1->isHidden());
+            editor->PushButton2->click();
+        });
+        SystemClock::setFixed(QDateTime(QDate(2026, 3, 5), QTime(9, 0)));
+        for (int i = 0; i < 5; ++i)
+            Login::check(data.db(), u"E1"_s, u"guess"_s);
+        QCOMPARE(Login::check(data.db(), u"E1"_s, u"pw"_s).outcome, Login::Outcome::Refused);
+        runEditor(u"e1"_s, [&](Form3* editor) {
+            QVERIFY(!editor->Check1->isHidden());
+            QVERIFY(editor->Check1->toolTip().contains(u"09:10 AM"_s));
+            editor->Check1->setChecked(lift);
+            editor->PushButton1->click();
+        });
+        QCOMPARE(Login::check(data.db(), u"E1"_s, u"pw"_s).outcome,
+                 lift ? Login::Outcome::Match : Login::Outcome::Refused);
+        SystemClock::clearFixed();
+        QVERIFY(boxes.shown().empty());
     }
 
     // A new person has no password to keep.
