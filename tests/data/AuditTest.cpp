@@ -261,7 +261,8 @@ private slots:
             END$$;
             GRANT USAGE ON SCHEMA public TO tallyclock_terminal; -- the test's schema is made anew
             GRANT SELECT ON "tblSchemaVersion" TO tallyclock_terminal;
-            GRANT SELECT, INSERT, UPDATE, DELETE ON "tblEmployees", "tblLogins" TO tallyclock_terminal;
+            GRANT SELECT, INSERT, UPDATE, DELETE ON "tblEmployees", "tblLogins", "tblLoginFailures"
+                TO tallyclock_terminal;
             GRANT SELECT, INSERT ON "tblAudit" TO tallyclock_terminal;)");
         QUrl url(m_data->url());
         QUrlQuery query(url);
@@ -271,6 +272,10 @@ private slots:
         AttendanceDatabase terminal;
         terminal.openServer(url.toString());
         terminal.insertPerson(ann());
+        // A wrong password is counted and a right one forgets the count, as at the clock.
+        terminal.recordLoginFailure(QStringLiteral("07"), QDateTime(kDay, QTime(8, 0)));
+        QCOMPARE(terminal.loginFailures(QStringLiteral("07")).failures, 1);
+        terminal.clearLoginFailures(QStringLiteral("07"));
         terminal.punch(PunchKind::In, QStringLiteral("07"), kDay, QStringLiteral("08:00 AM"));
         terminal.setActor(QStringLiteral("A1"));
         terminal.correctRecord(
