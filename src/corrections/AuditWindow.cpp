@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -37,7 +38,7 @@ const std::array<QString, 8> kFields = {QStringLiteral("ChangedAt"),    QStringL
                                         QStringLiteral("Who"),          QStringLiteral("What"),
                                         QStringLiteral("EmployeeNo"),   QStringLiteral("RecordId"),
                                         QStringLiteral("ValuesBefore"), QStringLiteral("ValuesAfter")};
-const std::array<int, 8> kWidths = {2600, 1500, 1200, 1900, 1400, 800, 3600, 3600};
+const std::array<int, 8> kWidths = {2600, 1500, 1200, 1900, 1800, 900, 3600, 3600};
 
 // What an empty cell shows (no record for a person's change, nothing before an addition): the
 // exports leave out empty cells, which would move the next ones under the wrong title.
@@ -99,7 +100,10 @@ void AuditWindow::buildControls() {
     buttons->addStretch();
     buttons->addWidget(PushButton3);
     for (PushButton* button : {PushButton1, PushButton2, PushButton4, PushButton3}) {
-        button->setMinimumSize(Twips::toPixelsX(this, 1800), Twips::toPixelsY(this, 405));
+        // Wide enough for the bold caption the skin paints, which the plain size hint underrates.
+        button->setMinimumSize(
+            std::max(Twips::toPixelsX(this, 1800), button->sizeHint().width() + Twips::toPixelsX(this, 360)),
+            Twips::toPixelsY(this, 405));
         m_pointer->handOver(button);
     }
     m_pointer->arrowOver(ListView1->viewport());
@@ -110,7 +114,7 @@ void AuditWindow::buildControls() {
     layout->addLayout(filter);
     layout->addWidget(ListView1, 1);
     layout->addLayout(buttons);
-    Twips::setClientSize(this, 12000, 7200);
+    Twips::setClientSize(this, 13200, 7200);
 
     setTabOrder(PushButton2, PushButton4);
     setTabOrder(PushButton4, PushButton3);

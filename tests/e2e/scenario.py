@@ -54,6 +54,7 @@ FORM4 = {
     "View All": (240, 1260, 3600, 405, FORM4_FRAME1),
     "Close This Reports Window": (4080, 8190, 3840, 405, None),
     "Hours Worked": (120, 8700, 7800, 405, None),
+    "Audit Trail": (5400, 9210, 2520, 405, None),
 }
 FORM5_FRAME2 = (120, 1140)
 FORM5 = {
@@ -555,6 +556,22 @@ def hours_worked(form4, person):
     wait_x_window_gone("Hours")
 
 
+def audit_trail(form4, number):
+    click(form4, FORM4["Audit Trail"])
+    audit = wait_x_window("Audit Trail")
+    window = wait_for("the audit window on the accessibility bus", lambda: top_level("Audit Trail", ("dialog",)))
+    changes = find(window, "tree", "Changes")
+    rows = wait_for("this week's changes", lambda: rows_of(changes) or None)
+    # The first administrator added through the persons window, then punched in and out: newest first,
+    # each punch by the person who punched.
+    check([row[2:5] for row in rows] == [[number, "punch out", number], [number, "punch in", number],
+                                         ["-", "person added", number]],
+          f"the audit list shows {rows}")
+    screenshot(audit, "audit-window.png")
+    key("Escape")
+    wait_x_window_gone("Audit Trail")
+
+
 def reports(main):
     # The gate refuses a wrong password and leaves the typed texts where they are.
     type_into(main, FORM1["Person Number"], "1001")
@@ -593,6 +610,7 @@ def reports(main):
     check(len(rows) == 1 and rows[0][:4] == expected, f"View All shows {rows}")
     screenshot(form4, "reports-window.png")
     hours_worked(form4, expected)
+    audit_trail(form4, expected[0])
     # Closed the way a screen reader user does it: the button's action over the accessibility bus.
     find(top_level("Reports"), "push button", "Close This Reports Window").queryAction().doAction(0)
     wait_x_window_gone("Reports")
