@@ -576,6 +576,21 @@ bool servesPipe(qint64 root, const QString& pipe) {
     return false;
 }
 
+// True when an office listens on `pipe` already.
+bool pipeListening(const QString& pipe) {
+    const QByteArray path = QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(::getuid()).arg(pipe).toUtf8();
+    QFile table(QStringLiteral("/proc/net/unix"));
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        // Flags 00010000: a socket that accepts connections.
+        if (fields.size() >= 8 && fields.at(7) == path && fields.at(3) == "00010000")
+            return true;
+    }
+    return false;
+}
+
 // Why the office may be ended: only an office we started ourselves that holds nothing. The user's
 // office, which took over our start request, is never ended.
 void endIfOurs(Connection& connection) {
@@ -989,7 +1004,9 @@ public:
         if (auto parked = takeParked(startedWith))
             return std::make_unique<CalcApplication>(std::move(parked), startedWith);
         const QString pipe = settings.pipeName.isEmpty() ? newPipeName() : settings.pipeName;
-        const qint64 pid = startOffice(settings, pipe);
+        // An office that serves a fixed pipe already is used as it is: started once more with the
+        // same pipe, it would set up its acceptor anew, which can drop the connection just made.
+        const qint64 pid = pipeListening(pipe) ? 0 : startOffice(settings, pipe);
         return std::make_unique<CalcApplication>(Connection::open(pipe, settings, pid), startedWith);
     }
 };
