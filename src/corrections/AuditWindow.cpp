@@ -5,7 +5,7 @@
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/Accessibility.h"
-#include "platform/DateTexts.h"
+#include "platform/FilterBoxes.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
 #include "platform/MessageBox.h"
@@ -55,17 +55,9 @@ AuditWindow::AuditWindow(QWidget* parent)
 
 void AuditWindow::buildControls() {
     setFont(Fonts::window());
-    fromDate = new QDateEdit(this);
-    fromDate->setObjectName(QStringLiteral("fromDate"));
-    toDate = new QDateEdit(this);
-    toDate->setObjectName(QStringLiteral("toDate"));
-    for (QDateEdit* edit : {fromDate, toDate}) {
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(DateTexts::shortDateFormat());
-    }
-    txtNumber = new QLineEdit(this);
-    txtNumber->setObjectName(QStringLiteral("txtNumber"));
-    txtNumber->setPlaceholderText(QStringLiteral("everyone"));
+    fromDate = FilterBoxes::dateBox(this, QStringLiteral("fromDate"));
+    toDate = FilterBoxes::dateBox(this, QStringLiteral("toDate"));
+    txtNumber = FilterBoxes::personBox(this, QStringLiteral("txtNumber"));
     txtNumber->setMinimumWidth(Twips::toPixelsX(this, 1500));
     cmbWhat = new QComboBox(this);
     cmbWhat->setObjectName(QStringLiteral("cmbWhat"));

@@ -6,6 +6,7 @@
 #include "data/AttendanceDatabase.h"
 #include "platform/Accessibility.h"
 #include "platform/DateTexts.h"
+#include "platform/FilterBoxes.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
 #include "platform/MessageBox.h"
@@ -139,17 +140,9 @@ void HoursWindow::buildControls() {
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("periodBox"));
     periodBox->view()->setAccessibleName(QStringLiteral("Period:")); // the list of entries it drops down
-    fromDate = new QDateEdit(this);
-    fromDate->setObjectName(QStringLiteral("fromDate"));
-    toDate = new QDateEdit(this);
-    toDate->setObjectName(QStringLiteral("toDate"));
-    for (QDateEdit* edit : {fromDate, toDate}) {
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(DateTexts::shortDateFormat());
-    }
-    personBox = new QLineEdit(this);
-    personBox->setObjectName(QStringLiteral("personBox"));
-    personBox->setPlaceholderText(QStringLiteral("everyone"));
+    fromDate = FilterBoxes::dateBox(this, QStringLiteral("fromDate"));
+    toDate = FilterBoxes::dateBox(this, QStringLiteral("toDate"));
+    personBox = FilterBoxes::personBox(this, QStringLiteral("personBox"));
     showButton = new PushButton(QStringLiteral("Show"), this);
 
     auto* period = new QHBoxLayout;

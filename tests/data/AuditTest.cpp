@@ -134,27 +134,11 @@ const std::vector<Case>& cases() {
 
 } // namespace
 
-class AuditTest : public QObject {
+// Every test runs on each engine: they must agree.
+class AuditTest : public EngineTestCase {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> m_data;
-    AttendanceDatabase* m_db = nullptr;
-
 private slots:
-    // Every test runs on each engine: they must agree.
-    void initTestCase_data() { TestDatabase::addEngines(); }
-
-    void init() {
-        m_data = std::make_unique<TestDatabase>(TestDatabase::currentEngine());
-        m_db = new AttendanceDatabase;
-        m_data->open(*m_db);
-    }
-
-    void cleanup() {
-        delete m_db;
-        m_db = nullptr;
-        m_data.reset();
-    }
 
     void everyChangeLeavesOneRow_data() {
         QTest::addColumn<int>("index");

@@ -34,27 +34,11 @@ QStringList column(RecordSet rs, const char* field) {
 
 } // namespace
 
-class CatalogueTest : public QObject {
+// Every test runs on each engine: they must agree.
+class CatalogueTest : public EngineTestCase {
     Q_OBJECT
 
-    std::unique_ptr<TestDatabase> m_data;
-    AttendanceDatabase* m_db = nullptr;
-
 private slots:
-    // Every test runs on each engine: they must agree.
-    void initTestCase_data() { TestDatabase::addEngines(); }
-
-    void init() {
-        m_data = std::make_unique<TestDatabase>(TestDatabase::currentEngine());
-        m_db = new AttendanceDatabase;
-        m_data->open(*m_db);
-    }
-
-    void cleanup() {
-        delete m_db;
-        m_db = nullptr;
-        m_data.reset();
-    }
 
     void letterCaseIgnoredAcrossUnicode() {
         m_db->insertPerson(person(QStringLiteral("äbc"), QStringLiteral("Anna"), QStringLiteral("PÄSS")));

@@ -2,6 +2,7 @@
 
 #include "data/AttendanceDatabase.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -56,4 +57,29 @@ private:
     QTemporaryDir m_dir;
     QString m_file;
     QString m_url;
+};
+
+// What the catalogue's test classes share: every test runs once on each engine, on a fresh database
+// that m_db is open on.
+class EngineTestCase : public QObject {
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<TestDatabase> m_data;
+    AttendanceDatabase* m_db = nullptr;
+
+private slots:
+    void initTestCase_data() { TestDatabase::addEngines(); }
+
+    void init() {
+        m_data = std::make_unique<TestDatabase>(TestDatabase::currentEngine());
+        m_db = new AttendanceDatabase;
+        m_data->open(*m_db);
+    }
+
+    void cleanup() {
+        delete m_db;
+        m_db = nullptr;
+        m_data.reset();
+    }
 };
