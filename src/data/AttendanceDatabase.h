@@ -125,6 +125,13 @@ public:
     void recordLoginFailure(const QString& number, const QDateTime& now);
     // Forgets the count: after a right password, or when an administrator lifts a refusal.
     void clearLoginFailures(const QString& number);
+    // The workplace's pay rules: rows of Rule and Value, by rule.
+    RecordSet payRules();
+    // An administrator's change of pay rules (a null value removes one): one audit row with the rule
+    // set before and after, none when nothing changed.
+    void changePayRules(const std::vector<std::pair<QString, QString>>& rules);
+    // Starting values for rules the workplace does not hold yet; rules it holds stay as they are.
+    void adoptPayRules(const std::vector<std::pair<QString, QString>>& rules);
     // A whole workplace as stored, and one written into an empty database (see DatabaseEngine).
     Workplace everything();
     void loadIntoEmpty(const Workplace& workplace);

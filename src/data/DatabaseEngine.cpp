@@ -8,8 +8,9 @@ DatabaseError::DatabaseError(Kind kind, const QString& description)
     : std::runtime_error(description.toStdString()), m_kind(kind) {}
 
 const QStringList& AuditWhat::all() {
-    static const QStringList kinds = {PunchIn,       PunchOut,    RecordCorrected, RecordAdded,
-                                      RecordDeleted, PersonAdded, PersonUpdated,   PersonDeleted};
+    static const QStringList kinds = {PunchIn,       PunchOut,      RecordCorrected,
+                                      RecordAdded,   RecordDeleted, PersonAdded,
+                                      PersonUpdated, PersonDeleted, PayRulesChanged};
     return kinds;
 }
 
@@ -274,3 +275,28 @@ QDate storedDay(const char* isoText, const QString& database) {
 }
 
 } // namespace EngineText
+
+namespace {
+QJsonObject payRulesJson(RecordSet rs) {
+    QJsonObject rules;
+    for (; !rs.eof(); rs.moveNext())
+        rules.insert(rs.text(QStringLiteral("Rule")), rs.text(QStringLiteral("Value")));
+    return rules;
+}
+} // namespace
+
+void DatabaseEngine::changePayRules(const std::vector<std::pair<QString, QString>>& rules,
+                                    const AuditStamp& stamp, bool onlyMissing) {
+    serialisedForWorkplace([&] {
+        const QJsonObject before = payRulesJson(payRules());
+        for (const auto& [rule, value] : rules) {
+            if (!onlyMissing || !before.contains(rule))
+                setPayRule(rule, value);
+        }
+        const QJsonObject after = payRulesJson(payRules());
+        if (after == before)
+            return;
+        appendAudit({stamp, AuditWhat::PayRulesChanged, std::nullopt, QString(),
+                     before.isEmpty() ? QString() : compact(before), compact(after)});
+    });
+}

@@ -93,6 +93,7 @@ inline const QString RecordDeleted = QStringLiteral("record deleted");
 inline const QString PersonAdded = QStringLiteral("person added");
 inline const QString PersonUpdated = QStringLiteral("person updated");
 inline const QString PersonDeleted = QStringLiteral("person deleted, with its records");
+inline const QString PayRulesChanged = QStringLiteral("pay rules changed");
 const QStringList& all();
 } // namespace AuditWhat
 
@@ -157,6 +158,10 @@ public:
     // Reads the count, applies Throttle::afterFailure and writes it, in one transaction.
     virtual void recordLoginFailure(const QString& number, const QDateTime& now) = 0;
     virtual void clearLoginFailures(const QString& number) = 0;
+    // The workplace's pay rules (Rule, Value), by rule name.
+    virtual RecordSet payRules() = 0;
+    // Sets one rule, adding its row when missing; a null value removes the row.
+    virtual void setPayRule(const QString& rule, const QString& value) = 0;
 
     // Every person and every record as stored, records in the order they were written.
     virtual Workplace everything() = 0;
@@ -179,11 +184,18 @@ public:
     // Gives the record new values; fails when it no longer exists.
     void correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp);
     qint64 addRecord(const RecordFields& record, const AuditStamp& stamp);
+    // Sets every rule given (a null value removes one) and writes one audit row with the whole rule
+    // set before and after. With `onlyMissing`, only rules without a row are set: a starting value
+    // never overwrites what the workplace has.
+    void changePayRules(const std::vector<std::pair<QString, QString>>& rules, const AuditStamp& stamp,
+                        bool onlyMissing = false);
 
 protected:
     // Runs `work` in one transaction that no other change to this person's records or row can
     // interleave with; commits when it returns, rolls back when it throws.
     virtual void serialisedForPerson(const QString& number, const std::function<void()>& work) = 0;
+    // Runs `work` in one transaction that keeps every other writer out until it ends.
+    virtual void serialisedForWorkplace(const std::function<void()>& work) = 0;
 };
 
 // Texts and checks every engine shares.

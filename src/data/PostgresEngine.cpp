@@ -52,6 +52,10 @@ enum Sql {
     UpdateRecord,
     AppendAudit,
     AuditEntries,
+    PayRules,
+    SetPayRule,
+    DeletePayRule,
+    LockWorkplace,
     SqlCount
 };
 
@@ -118,6 +122,12 @@ const std::array<const char*, SqlCount> kSql = {
     "\"ChangedAt\" COLLATE \"C\" < $2 AND ($3::text IS NULL OR \"EmployeeNo\" = $3 OR "
     "\"Who\" = $3 COLLATE \"tallyclock_nocase\") AND ($4::text IS NULL OR \"What\" = $4) "
     "ORDER BY \"AuditId\" DESC",
+    "SELECT \"Rule\", \"Value\" FROM \"tblPayRules\" ORDER BY \"Rule\" COLLATE \"C\"",
+    "INSERT INTO \"tblPayRules\" (\"Rule\", \"Value\") VALUES ($1, $2) "
+    "ON CONFLICT (\"Rule\") DO UPDATE SET \"Value\" = excluded.\"Value\"",
+    "DELETE FROM \"tblPayRules\" WHERE \"Rule\" = $1",
+    // Changes to the workplace as a whole (its pay rules) one after the other.
+    "SELECT pg_advisory_xact_lock(7146317033)",
 };
 
 #undef TALLYCLOCK_LOGINS
@@ -633,6 +643,24 @@ void PostgresEngine::recordLoginFailure(const QString& number, const QDateTime& 
 
 void PostgresEngine::clearLoginFailures(const QString& number) {
     m_s->change(ClearLoginFailures, {utf8(number)});
+}
+
+RecordSet PostgresEngine::payRules() {
+    return m_s->read(PayRules, {});
+}
+
+void PostgresEngine::setPayRule(const QString& rule, const QString& value) {
+    if (value.isNull())
+        m_s->change(DeletePayRule, {utf8(rule)});
+    else
+        m_s->change(SetPayRule, {utf8(rule), utf8(value)});
+}
+
+void PostgresEngine::serialisedForWorkplace(const std::function<void()>& work) {
+    Transaction transaction(*m_s);
+    m_s->lock(LockWorkplace, {});
+    work();
+    transaction.commit();
 }
 
 namespace {

@@ -162,11 +162,28 @@ CREATE TABLE "tblLoginFailures" (
 CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
 )SQL";
 
+// Version 4: the workplace's pay rules, one row per rule, its value as text. A rule without a row
+// is not set; every terminal and every clerk reads the same ones.
+static const char* const kVersion4Sqlite = R"SQL(
+CREATE TABLE tblPayRules (
+    Rule  TEXT PRIMARY KEY,
+    Value TEXT NOT NULL
+);
+)SQL";
+
+static const char* const kVersion4Postgres = R"SQL(
+CREATE TABLE "tblPayRules" (
+    "Rule"  text PRIMARY KEY,
+    "Value" text NOT NULL
+);
+)SQL";
+
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
         {2, kVersion2Sqlite, kVersion2Postgres},
         {3, kVersion3Sqlite, kVersion3Postgres, &PasswordHash::hashStoredPlainTexts},
+        {4, kVersion4Sqlite, kVersion4Postgres},
     };
     return all;
 }

@@ -702,6 +702,32 @@ void SqliteEngine::clearLoginFailures(const QString& number) {
            [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
+RecordSet SqliteEngine::payRules() {
+    return read(*m_c, "SELECT Rule, Value FROM tblPayRules ORDER BY Rule", noBinding);
+}
+
+void SqliteEngine::setPayRule(const QString& rule, const QString& value) {
+    if (value.isNull()) {
+        change(*m_c, "DELETE FROM tblPayRules WHERE Rule = :rule",
+               [&](SQLite::Statement& s) { s.bind(":rule", utf8(rule)); });
+        return;
+    }
+    change(*m_c,
+           "INSERT INTO tblPayRules (Rule, Value) VALUES (:rule, :value) "
+           "ON CONFLICT (Rule) DO UPDATE SET Value = excluded.Value",
+           [&](SQLite::Statement& s) {
+               s.bind(":rule", utf8(rule));
+               s.bind(":value", utf8(value));
+           });
+}
+
+void SqliteEngine::serialisedForWorkplace(const std::function<void()>& work) {
+    inTransaction(*m_c, [&] {
+        work();
+        return true;
+    });
+}
+
 namespace {
 
 // A text column as stored: Null stays apart from the empty text.

@@ -49,11 +49,14 @@ public:
     Throttle::State loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    RecordSet payRules() override;
+    void setPayRule(const QString& rule, const QString& value) override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 
 protected:
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
+    void serialisedForWorkplace(const std::function<void()>& work) override;
 
 private:
     std::unique_ptr<Connection> m_c;
