@@ -104,6 +104,12 @@ Tags tags(Where where) {
         return {"Hours", "saveTimesheets"};
     case Where::HoursSpreadsheet:
         return {"Hours", "sendToSpreadsheet"};
+    case Where::HoursSaveWorkbook:
+        return {"Hours", "saveWorkbook"};
+    case Where::HoursRules:
+        return {"Hours", "showRules"};
+    case Where::RulesSave:
+        return {"Rules", "save"};
     }
     return {"", ""};
 }

@@ -59,6 +59,10 @@ enum class Where {
     HoursSaveCsv,
     HoursSaveTimesheets,
     HoursSpreadsheet,
+    HoursSaveWorkbook,
+    HoursRules,
+    // The pay rules window.
+    RulesSave,
 };
 
 // "Tallyclock2021/08/31." followed by the window's and the handler's tags.

@@ -274,6 +274,7 @@ RecordHours hoursOf(const Record& record, const Rules& rules) {
 
 Report totals(const std::vector<Record>& records, const Rules& rules) {
     Report report;
+    report.payRules = rules.anyPayRule();
     ZoneClock clock(rules.zone);
     QHash<QString, size_t> personAt; // case-folded number -> index in report.persons
     std::vector<QSet<QDate>> daysOf;
@@ -381,6 +382,23 @@ QString decimalHours(long long minutes, const QString& decimalPoint) {
     const long long hundredths = hundredthsOfHours(minutes);
     return QString::number(hundredths / 100) + decimalPoint +
            QStringLiteral("%1").arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+std::vector<QString> deductionNotes(const std::vector<Record>& records, const Report& report) {
+    std::vector<QString> notes(records.size());
+    if (report.days.empty())
+        return notes;
+    const auto key = [](const QString& number, const QDate& day) {
+        return number.toCaseFolded() + QLatin1Char('/') + QString::number(day.toJulianDay());
+    };
+    QHash<QString, size_t> lastOfDay;
+    for (size_t i = 0; i < records.size(); ++i)
+        lastOfDay.insert(key(records[i].number, records[i].day), i);
+    for (const DayPay& day : report.days) {
+        if (const auto found = lastOfDay.constFind(key(day.number, day.day)); found != lastOfDay.cend())
+            notes[*found] = note(day);
+    }
+    return notes;
 }
 
 Rules workplaceRules(AttendanceDatabase& db) {

@@ -120,6 +120,7 @@ struct Report {
     PersonTotals totals;
     std::vector<RecordToCorrect> toCorrect; // long and unreadable records, in the order given
     std::vector<DayPay> days;               // per person (in the order of persons) and day
+    bool payRules = false;                  // made with a rounding, break or overtime rule
 };
 
 // Records belong to the person of their number, letter case ignored, and to the day they carry.
@@ -131,6 +132,9 @@ Report totals(const std::vector<Record>& records, const Rules& rules);
 QString note(const RecordHours& hours, const Rules& rules);
 // What a day's deduction needs said: "break deducted 0:15"; "" when nothing was deducted.
 QString note(const DayPay& day);
+// For each of `records` (those the report was made of), the deduction of its person's day, noted on
+// the last record of that day; "" elsewhere.
+std::vector<QString> deductionNotes(const std::vector<Record>& records, const Report& report);
 
 // The workplace's rules as stored in the database. A database that does not hold LongRecordHours
 // yet takes this user's setting as its starting value (rulesFromSettings) and keeps it from then on.

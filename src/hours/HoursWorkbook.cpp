@@ -159,23 +159,16 @@ void timesheetSheet(Writer& w, const std::vector<Record>& records, const Report&
                           QStringLiteral("Logout rounded")};
     titles << hoursTitles(QStringLiteral("Hours")) << QStringLiteral("Note");
     lxw_worksheet* sheet = w.sheet(QStringLiteral("Timesheet"), titles);
-    // A day's deduction is noted on its person's last record of the day.
-    QHash<QString, const DayPay*> dayOf;
-    for (const DayPay& day : report.days)
-        dayOf.insert(day.number.toCaseFolded() + day.day.toString(Qt::ISODate), &day);
-    QHash<QString, size_t> lastOfDay;
-    for (size_t i = 0; i < records.size(); ++i)
-        lastOfDay.insert(records[i].number.toCaseFolded() + records[i].day.toString(Qt::ISODate), i);
+    const std::vector<QString> deductions = deductionNotes(records, report);
     int row = 1;
     for (size_t i = 0; i < records.size(); ++i) {
         const Record& r = records[i];
         const RecordHours h = hoursOf(r, rules);
-        const QString key = r.number.toCaseFolded() + r.day.toString(Qt::ISODate);
         QStringList notes;
         if (const QString text = note(h, rules); !text.isEmpty())
             notes << text;
-        if (const DayPay* day = dayOf.value(key); day && lastOfDay.value(key) == i && day->breakMinutes > 0)
-            notes << note(*day);
+        if (!deductions[i].isEmpty())
+            notes << deductions[i];
         w.date(sheet, row, 0, r.day);
         w.text(sheet, row, 1, r.number);
         w.text(sheet, row, 2, r.name);
