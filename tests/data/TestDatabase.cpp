@@ -153,6 +153,10 @@ void TestDatabase::open(AttendanceDatabase& db) const {
         db.open(m_file);
 }
 
+std::unique_ptr<TestDatabase::Raw> TestDatabase::connectTo(const QString& url) {
+    return std::make_unique<PostgresRaw>(url);
+}
+
 std::unique_ptr<TestDatabase::Raw> TestDatabase::connect() const {
     if (m_server)
         return std::make_unique<PostgresRaw>(m_url);

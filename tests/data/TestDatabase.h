@@ -45,6 +45,8 @@ public:
         virtual QStringList rows(const char* table) = 0;
     };
     std::unique_ptr<Raw> connect() const;
+    // A connection of its own to a server database at `url` (under another role, say).
+    static std::unique_ptr<Raw> connectTo(const QString& url);
 
     int count(const char* table) const { return static_cast<int>(connect()->rows(table).size()); }
     QStringList rows(const char* table) const { return connect()->rows(table); }
