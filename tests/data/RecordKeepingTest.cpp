@@ -179,12 +179,14 @@ private slots:
     void triggersPutBack_data() {
         QTest::addColumn<QString>("tampering");
         QTest::addColumn<QString>("found");
-        QTest::newRow("one dropped") << QStringLiteral("DROP TRIGGER trgAuditNotDeleted")
-                                     << QStringLiteral(R"({"altered":[],"missing":["trgAuditNotDeleted"],"removed":[]})");
+        QTest::newRow("one dropped")
+            << QStringLiteral("DROP TRIGGER trgAuditNotDeleted")
+            << QStringLiteral(R"({"altered":[],"missing":["trgAuditNotDeleted"],"removed":[]})");
         QTest::newRow("all dropped")
             << QStringLiteral("DROP TRIGGER trgAuditKept; DROP TRIGGER trgAuditNotDeleted; "
                               "DROP TRIGGER trgAuditNotReplaced")
-            << QStringLiteral(R"({"altered":[],"missing":["trgAuditKept","trgAuditNotDeleted","trgAuditNotReplaced"],"removed":[]})");
+            << QStringLiteral(
+                   R"({"altered":[],"missing":["trgAuditKept","trgAuditNotDeleted","trgAuditNotReplaced"],"removed":[]})");
         QTest::newRow("one made harmless")
             << QStringLiteral(
                    "DROP TRIGGER trgAuditKept; CREATE TRIGGER trgAuditKept BEFORE UPDATE ON tblAudit "
