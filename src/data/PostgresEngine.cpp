@@ -93,7 +93,7 @@ const std::array<const char*, SqlCount> kSql = {
     TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" BETWEEN $1 AND $2 ORDER BY l.\"LogDate\", l.\"RecordId\"",
     TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" BETWEEN $1 AND $2 AND l.\"EmployeeNo\" = $3 "
                       "ORDER BY l.\"LogDate\", l.\"RecordId\"",
-    "SELECT \"tallyclock_lock_person\"($1) AS \"Locked\"",
+    "SELECT \"tallyclock_lock_person\"($1)",
     // A number without a person row: its letter case folded as well as the server can.
     "SELECT pg_advisory_xact_lock(hashtext(lower($1 COLLATE \"tallyclock_nocase\")))",
     // The moment as the program writes it everywhere: UTC, milliseconds, ISO 8601.
@@ -605,7 +605,7 @@ void PostgresEngine::appendAudit(const AuditEntry&) {
 }
 
 void PostgresEngine::claim(const AuditStamp& stamp) {
-    m_s->read(Claim, {utf8(stamp.who), utf8(stamp.terminal)});
+    m_s->execute(Claim, {utf8(stamp.who), utf8(stamp.terminal)}, PGRES_TUPLES_OK);
 }
 
 QDateTime PostgresEngine::countingMoment() {
@@ -625,7 +625,8 @@ void PostgresEngine::serialisedForPerson(const QString& number, const std::funct
     // The person's row lock is taken before anything is read; a second terminal punching the same
     // person (in any letter case) waits here until this transaction ends, then reads what it wrote.
     Transaction transaction(*m_s);
-    if (m_s->read(LockPerson, {utf8(number)}).value(QStringLiteral("Locked")).toInt() == 0)
+    const Result locked = m_s->execute(LockPerson, {utf8(number)}, PGRES_TUPLES_OK);
+    if (std::atoi(PQgetvalue(locked.get(), 0, 0)) == 0)
         m_s->lock(LockNumber, {utf8(number)});
     work();
     transaction.commit();

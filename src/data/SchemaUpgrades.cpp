@@ -241,12 +241,15 @@ $$SELECT CASE jsonb_typeof(value)
     ELSE value::text END$$;
 CREATE FUNCTION "tallyclock_one_or_all"(rows jsonb) RETURNS jsonb LANGUAGE sql IMMUTABLE AS
 $$SELECT CASE WHEN jsonb_array_length(rows) = 1 THEN rows -> 0 ELSE rows END$$;
-CREATE FUNCTION "tallyclock_record_json"(r "tblLogins") RETURNS jsonb LANGUAGE sql STABLE AS
-$$SELECT jsonb_build_object('RecordId', r."RecordId", 'EmployeeNo', r."EmployeeNo", 'LogDate', r."LogDate",
-    'TimeIn', r."TimeIn", 'TimeOut', r."TimeOut")$$;
-CREATE FUNCTION "tallyclock_person_json"(p "tblEmployees") RETURNS jsonb LANGUAGE sql STABLE AS
-$$SELECT jsonb_build_object('EmployeeNo', p."EmployeeNo", 'Name', p."Name", 'Department', p."Department",
-    'Position', p."Position", 'IsAdmin', p."IsAdmin")$$;
+-- Their values by field, not by the tables' row types, which would keep the tables from being dropped.
+CREATE FUNCTION "tallyclock_record_json"(id bigint, number text, day date, time_in text, time_out text)
+RETURNS jsonb LANGUAGE sql IMMUTABLE AS
+$$SELECT jsonb_build_object('RecordId', id, 'EmployeeNo', number, 'LogDate', day, 'TimeIn', time_in,
+    'TimeOut', time_out)$$;
+CREATE FUNCTION "tallyclock_person_json"(number text, name text, department text, position_ text, is_admin integer)
+RETURNS jsonb LANGUAGE sql IMMUTABLE AS
+$$SELECT jsonb_build_object('EmployeeNo', number, 'Name', name, 'Department', department,
+    'Position', position_, 'IsAdmin', is_admin)$$;
 
 CREATE FUNCTION "tallyclock_audit_write"(what text, record_id bigint, number text, before jsonb, after jsonb)
 RETURNS void LANGUAGE plpgsql AS
@@ -270,7 +273,7 @@ $$DECLARE
 BEGIN
     IF TG_OP = 'INSERT' THEN
         FOR r IN SELECT n."EmployeeNo" AS number, min(n."RecordId") AS id, bool_and(n."Corrected" = 0) AS punched,
-                jsonb_agg("tallyclock_record_json"(n) ORDER BY n."RecordId") AS after
+                jsonb_agg("tallyclock_record_json"(n."RecordId", n."EmployeeNo", n."LogDate", n."TimeIn", n."TimeOut") ORDER BY n."RecordId") AS after
             FROM new_rows AS n GROUP BY n."EmployeeNo" ORDER BY 2 LOOP
             PERFORM "tallyclock_audit_write"(CASE WHEN r.punched THEN 'punch in' ELSE 'record added' END,
                 r.id, r.number, NULL, "tallyclock_one_or_all"(r.after));
@@ -279,8 +282,8 @@ BEGIN
         FOR r IN SELECT o."EmployeeNo" AS number, min(o."RecordId") AS id,
                 bool_and(o."TimeOut" IS NULL AND n."TimeOut" IS NOT NULL AND n."Corrected" = o."Corrected"
                     AND n."EmployeeNo" = o."EmployeeNo" AND n."TimeIn" IS NOT DISTINCT FROM o."TimeIn") AS punched,
-                jsonb_agg("tallyclock_record_json"(o) ORDER BY o."RecordId") AS before,
-                jsonb_agg("tallyclock_record_json"(n) ORDER BY o."RecordId") AS after
+                jsonb_agg("tallyclock_record_json"(o."RecordId", o."EmployeeNo", o."LogDate", o."TimeIn", o."TimeOut") ORDER BY o."RecordId") AS before,
+                jsonb_agg("tallyclock_record_json"(n."RecordId", n."EmployeeNo", n."LogDate", n."TimeIn", n."TimeOut") ORDER BY o."RecordId") AS after
             FROM old_rows AS o JOIN new_rows AS n ON n."RecordId" = o."RecordId"
             GROUP BY o."EmployeeNo" ORDER BY 2 LOOP
             PERFORM "tallyclock_audit_write"(CASE WHEN r.punched THEN 'punch out' ELSE 'record corrected' END,
@@ -289,7 +292,7 @@ BEGIN
     ELSE
         -- Records that a person's deletion in this transaction has listed already get no row of their own.
         FOR r IN SELECT o."EmployeeNo" AS number, min(o."RecordId") AS id,
-                jsonb_agg("tallyclock_record_json"(o) ORDER BY o."RecordId") AS before
+                jsonb_agg("tallyclock_record_json"(o."RecordId", o."EmployeeNo", o."LogDate", o."TimeIn", o."TimeOut") ORDER BY o."RecordId") AS before
             FROM old_rows AS o WHERE NOT EXISTS (SELECT 1 FROM "tblAudit" AS a
                 WHERE a."ChangedAt" = to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"')
                 AND a.xmin = pg_current_xact_id()::xid AND a."What" = 'person deleted, with its records'
@@ -313,14 +316,14 @@ FOR EACH STATEMENT EXECUTE FUNCTION "tallyclock_audit_logins"();
 CREATE FUNCTION "tallyclock_audit_persons"() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER AS
 $$BEGIN
     IF TG_OP = 'INSERT' THEN
-        PERFORM "tallyclock_audit_write"('person added', NULL, NEW."EmployeeNo", NULL, "tallyclock_person_json"(NEW));
+        PERFORM "tallyclock_audit_write"('person added', NULL, NEW."EmployeeNo", NULL, "tallyclock_person_json"(NEW."EmployeeNo", NEW."Name", NEW."Department", NEW."Position", NEW."IsAdmin"));
     ELSIF TG_OP = 'UPDATE' THEN
-        PERFORM "tallyclock_audit_write"('person updated', NULL, OLD."EmployeeNo", "tallyclock_person_json"(OLD),
-            "tallyclock_person_json"(NEW));
+        PERFORM "tallyclock_audit_write"('person updated', NULL, OLD."EmployeeNo", "tallyclock_person_json"(OLD."EmployeeNo", OLD."Name", OLD."Department", OLD."Position", OLD."IsAdmin"),
+            "tallyclock_person_json"(NEW."EmployeeNo", NEW."Name", NEW."Department", NEW."Position", NEW."IsAdmin"));
     ELSE
         PERFORM "tallyclock_audit_write"('person deleted, with its records', NULL, OLD."EmployeeNo",
-            jsonb_build_object('person', "tallyclock_person_json"(OLD), 'records',
-                coalesce((SELECT jsonb_agg("tallyclock_record_json"(l) ORDER BY l."RecordId") FROM "tblLogins" AS l
+            jsonb_build_object('person', "tallyclock_person_json"(OLD."EmployeeNo", OLD."Name", OLD."Department", OLD."Position", OLD."IsAdmin"), 'records',
+                coalesce((SELECT jsonb_agg("tallyclock_record_json"(l."RecordId", l."EmployeeNo", l."LogDate", l."TimeIn", l."TimeOut") ORDER BY l."RecordId") FROM "tblLogins" AS l
                     WHERE l."EmployeeNo" = OLD."EmployeeNo"), '[]'::jsonb)), NULL);
     END IF;
     RETURN NULL;
@@ -352,7 +355,8 @@ BEGIN
     FOREACH f IN ARRAY ARRAY['"tallyclock_audit_logins"()', '"tallyclock_audit_persons"()',
             '"tallyclock_lock_person"(text)', '"tallyclock_audit_write"(text, bigint, text, jsonb, jsonb)',
             '"tallyclock_json_text"(jsonb)', '"tallyclock_one_or_all"(jsonb)',
-            '"tallyclock_record_json"("tblLogins")', '"tallyclock_person_json"("tblEmployees")'] LOOP
+            '"tallyclock_record_json"(bigint, text, date, text, text)',
+            '"tallyclock_person_json"(text, text, text, text, integer)'] LOOP
         EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, current_schema());
     END LOOP;
 END$$;

@@ -39,13 +39,9 @@ struct Terminal {
     // Turns the database into one of the schema before hashing (version 2), holding `persons` as typed.
     void makeOld(const std::string& persons) {
         db.close();
-        data.exec(
-            "DROP TABLE tblLoginFailures; PRAGMA user_version = 2; INSERT INTO tblEmployees "
-            "(EmployeeNo, Password, Name) VALUES " +
-                persons,
-            "DROP TABLE \"tblLoginFailures\"; UPDATE \"tblSchemaVersion\" SET \"Version\" = 2; INSERT INTO "
-            "\"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\") VALUES " +
-                persons);
+        data.makeVersion(2);
+        data.exec("INSERT INTO tblEmployees (EmployeeNo, Password, Name) VALUES " + persons,
+                  "INSERT INTO \"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\") VALUES " + persons);
     }
 
     TestDatabase data;

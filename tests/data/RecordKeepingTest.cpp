@@ -70,7 +70,8 @@ private slots:
     void identityNeverReused() {
         AttendanceDatabase& db = *m_db;
         db.insertPerson(person(QStringLiteral("1")));
-        const qint64 first = db.addRecord({QStringLiteral("1"), kDay, QStringLiteral("08:00 AM"), {}});
+        const qint64 first =
+            db.addRecord({QStringLiteral("1"), kDay, QStringLiteral("08:00 AM"), QStringLiteral("09:00 AM")});
         const qint64 newest = db.addRecord({QStringLiteral("1"), kDay, QStringLiteral("09:00 AM"), {}});
         db.deleteRecord(QStringLiteral("1"), kDay, QStringLiteral("09:00 AM"));
         db.punch(PunchKind::In, QStringLiteral("1"), kDay.addDays(1), QStringLiteral("08:00 AM"));
@@ -96,16 +97,7 @@ private slots:
         QFETCH(int, version);
         QFETCH(qint64, nextId);
         m_db->close();
-        m_data->exec(
-            "DROP VIEW qryLogins; DROP TABLE tblEmployees; DROP TABLE tblLogins; DROP TABLE tblAudit; "
-            "DROP TABLE tblLoginFailures; DELETE FROM sqlite_sequence",
-            "DROP SCHEMA public CASCADE; CREATE SCHEMA public");
-        for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
-            if (step.version <= version)
-                m_data->exec(step.sqlite, step.postgres);
-        }
-        const std::string v = std::to_string(version);
-        m_data->exec("PRAGMA user_version = " + v, R"(INSERT INTO "tblSchemaVersion" VALUES ()" + v + ")");
+        m_data->makeVersion(version);
         m_data->exec(
             "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES ('1', '2026-12-07', '08:00 AM'), "
             "('2', '2026-12-08', '08:00 AM'), ('1', '2026-12-09', '08:00 AM'); "

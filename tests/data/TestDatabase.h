@@ -48,6 +48,10 @@ public:
     // A connection of its own to a server database at `url` (under another role, say).
     static std::unique_ptr<Raw> connectTo(const QString& url);
 
+    // Empties the database and makes it one of schema version `version`, as the upgrade steps up to
+    // it made it; no connection may be open on it.
+    void makeVersion(int version) const;
+
     int count(const char* table) const { return static_cast<int>(connect()->rows(table).size()); }
     QStringList rows(const char* table) const { return connect()->rows(table); }
     void exec(const std::string& sqlite, const std::string& postgres) const {
