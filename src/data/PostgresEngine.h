@@ -46,6 +46,7 @@ public:
     LoginFailures loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    QDateTime countingMoment() override;
     RecordSet payRules() override;
     void setPayRule(const QString& rule, const QString& value) override;
     Workplace everything() override;
@@ -54,6 +55,8 @@ public:
     struct Session;
 
 protected:
+    bool auditsItself() const override { return true; }
+    void claim(const AuditStamp& stamp) override;
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
     void serialisedForWorkplace(const std::function<void()>& work) override;
 

@@ -128,7 +128,7 @@ const std::vector<Case>& cases() {
              .arg(kAnn, record(1, "07", "2026-12-08", "10:00 PM", ""),
                   record(2, "07", "2026-12-09", "08:00 AM", "")),
          QString()},
-        // The whole rule set before and after, whatever the change touched.
+        // Each rule changed: its value before and after.
         {"pay rules changed",
          [](AttendanceDatabase& db) {
              db.changePayRules({{QStringLiteral("RoundingMinutes"), QStringLiteral("15")},
@@ -136,12 +136,10 @@ const std::vector<Case>& cases() {
          },
          [](AttendanceDatabase& db) {
              db.changePayRules({{QStringLiteral("RoundingMinutes"), QStringLiteral("5")},
-                                {QStringLiteral("Breaks"), QString()},
-                                {QStringLiteral("DailyLimit"), QStringLiteral("8:00")}});
+                                {QStringLiteral("Breaks"), QStringLiteral("6:00=30")}});
          },
          AuditWhat::PayRulesChanged, QStringLiteral("admin"), QString(), QString(),
-         QStringLiteral(R"({"Breaks":"6:00=30","RoundingMinutes":"15"})"),
-         QStringLiteral(R"({"DailyLimit":"8:00","RoundingMinutes":"5"})")},
+         QStringLiteral(R"({"RoundingMinutes":"15"})"), QStringLiteral(R"({"RoundingMinutes":"5"})")},
     };
     return all;
 }

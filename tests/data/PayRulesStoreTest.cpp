@@ -24,8 +24,9 @@ private slots:
     // taken once; a second user's own setting changes nothing from then on.
     void longRecordHoursMovesToTheWorkplace() {
         m_db->close();
-        m_data->exec("DROP TABLE tblPayRules; PRAGMA user_version = 3;",
-                     R"(DROP TABLE "tblPayRules"; UPDATE "tblSchemaVersion" SET "Version" = 3;)");
+        m_data->exec("DROP TABLE tblPayRules; PRAGMA user_version = 4;",
+                     R"(DROP TABLE "tblPayRules"; DROP FUNCTION "tallyclock_audit_pay_rules"();
+                        UPDATE "tblSchemaVersion" SET "Version" = 4;)");
         saveLongRecordHours(QStringLiteral("12"));
         AttendanceDatabase db;
         m_data->open(db);
