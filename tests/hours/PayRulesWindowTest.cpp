@@ -110,7 +110,8 @@ private slots:
         QCOMPARE(ann.data().toString(), QStringLiteral("48:00"));
         QCOMPARE(ann.siblingAtColumn(Hours::Overtime).data().toString(), QStringLiteral("4:00"));
         const RecordSet audit = scene.db().auditEntries({QDate(2000, 1, 1), QDate(2100, 1, 1), {}, {}});
-        QCOMPARE(audit.rowCount(), auditRows + 2); // one for each rule changed
+        // One row for each rule changed: rounding, the daily limit and the first day of the week, now stored.
+        QCOMPARE(audit.rowCount(), auditRows + 3);
         QCOMPARE(audit.text(QStringLiteral("What")), QStringLiteral("pay rules changed"));
         QCOMPARE(audit.text(QStringLiteral("Who")), QStringLiteral("boss"));
     }
