@@ -1,8 +1,11 @@
+#include "backup/Restore.h"
 #include "BackupFixture.h"
 #include "backup/Backups.h"
 #include "backup/InstanceLock.h"
+#include "backup/SafeFiles.h"
 #include "cli/CommandLine.h"
 #include "common/TestSupport.h"
+#include "credentials/PasswordHash.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SchemaUpgrades.h"
 #include "data/SettingsStore.h"
@@ -268,6 +271,38 @@ private slots:
             qPrintable(run.out));
         QVERIFY(!run.out.contains(QStringLiteral("secret")));
         QVERIFY(!QDir(Backups::folderOf(live())).exists());
+    }
+
+    // The upgrade that hashes the live file's passwords hashes those in its backups too; such a copy
+    // keeps its version and is restored with the same passwords working.
+    void backupsOfPlainPasswordsAreHashedAndStayRestorable() {
+        m_common.reset();
+        m_common = std::make_unique<TestSupport::CommonFolder>();
+        QVERIFY(QDir().mkpath(m_common->dataFolder()));
+        TestSupport::makeFirstProgramFile(live());
+        SQLite::Database(live().toStdString(), SQLite::OPEN_READWRITE)
+            .exec("INSERT INTO tblEmployees (EmployeeNo, Password, Name, IsAdmin) VALUES ('7', 'Secret', "
+                  "'Ann', 1)");
+        SafeFiles::ensureFolder(Backups::folderOf(live()));
+        const QString copy = Backups::folderOf(live()) + QStringLiteral("/dbData-2026-12-01.mdb");
+        QVERIFY(QFile::copy(live(), copy));
+        const auto storedIn = [](const QString& path) {
+            SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+            return QString::fromStdString(
+                db.execAndGet("SELECT Password FROM tblEmployees WHERE EmployeeNo = '7'").getString());
+        };
+        QCOMPARE(storedIn(copy), QStringLiteral("Secret"));
+
+        AttendanceDatabase db;
+        db.open(live());
+        db.close();
+        const QString inCopy = storedIn(copy);
+        QVERIFY2(PasswordHash::isHash(inCopy), qPrintable(inCopy));
+        QVERIFY(PasswordHash::verify(inCopy, QStringLiteral("secret")));
+        QCOMPARE(SqliteBackup::inspect(copy).schemaVersion, 0);
+
+        Restore::restore(copy, live(), SystemClock::now());
+        QVERIFY(PasswordHash::verify(storedIn(live()), QStringLiteral("Secret")));
     }
 
     void backupNeverReplacesAFile() {
