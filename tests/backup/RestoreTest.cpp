@@ -246,6 +246,27 @@ private slots:
         QCOMPARE(runCommandLine({QStringLiteral("restore"), copy}).code, 0);
     }
 
+    // While a restore holds the file, no command reads or copies it: each waits a few seconds, then
+    // says why it did nothing.
+    void commandsWaitForARestore_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("hours") << QStringList{QStringLiteral("hours")};
+        QTest::newRow("records") << QStringList{QStringLiteral("records")};
+        QTest::newRow("backup") << QStringList{QStringLiteral("backup")};
+    }
+
+    void commandsWaitForARestore() {
+        QFETCH(QStringList, arguments);
+        const auto restoring = InstanceLock::acquire(live(), InstanceLock::Mode::Exclusive, 0);
+        QVERIFY(restoring);
+        const Run run = runCommandLine(arguments);
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("is being restored; nothing was done")),
+                 qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(!QDir(Backups::folderOf(live())).exists());
+    }
+
     void backupOnAServerPrintsTheCommand_data() {
         QTest::addColumn<bool>("fromEnvironment");
         QTest::newRow("environment") << true;
@@ -265,10 +286,10 @@ private slots:
         SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection,
                                    QStringLiteral("DatabaseUrl"), QString());
         QCOMPARE(run.code, 1);
-        QVERIFY2(
-            run.out.contains(QStringLiteral("pg_dump --format=custom --file='tallyclock-2026-12-09.dump' "
-                                            "--dbname='postgresql://clerk@db.example:5433/tally'\n")),
-            qPrintable(run.out));
+        QVERIFY2(run.out.contains(
+                     QStringLiteral("pg_dump --format=custom --file='tallyclock-2026-12-09.dump' "
+                                    "--dbname='host=db.example port=5433 dbname=tally user=clerk'\n")),
+                 qPrintable(run.out));
         QVERIFY(!run.out.contains(QStringLiteral("secret")));
         QVERIFY(!QDir(Backups::folderOf(live())).exists());
     }
