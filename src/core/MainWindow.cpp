@@ -286,8 +286,12 @@ void MainWindow::start() {
         retry->start(1000);
     });
     trap.step(178, [&] { tick(); });
-    if (m_instanceLock) // else the list comes once the database is open
+    if (!waitingForRestore()) // else the list comes once the database is open
         trap.step(180, [&] { listLogins(); });
+}
+
+bool MainWindow::waitingForRestore() const {
+    return !m_instanceLock && findChild<QTimer*>(QStringLiteral("restoreWait"));
 }
 
 void MainWindow::releaseDatabase() {

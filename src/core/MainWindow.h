@@ -81,6 +81,8 @@ private:
     SkinFramework* skin;
 
     void buildControls();
+    // Whether a restore held the database at start and the window still waits for it.
+    bool waitingForRestore() const;
 
     MousePointer* m_pointer;
     QDate m_shownDate;
