@@ -9,6 +9,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QThread;
 class QTimer;
 class ListView;
 class MousePointer;
@@ -57,6 +58,11 @@ public:
     static QString dataFolder();
     static QString liveDatabasePath();
 
+signals:
+    // The start-up check of the file (and the day's backup) has finished; a damaged file's box has
+    // been shown.
+    void fileChecked();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,6 +87,7 @@ private:
     SkinFramework* skin;
 
     void buildControls();
+    void checkFileLater(const QString& database);
     // Whether a restore held the database at start and the window still waits for it.
     bool waitingForRestore() const;
 
@@ -88,4 +95,5 @@ private:
     QDate m_shownDate;
     bool m_tickFailing = false;
     std::unique_ptr<InstanceLock> m_instanceLock;
+    std::unique_ptr<QThread> m_fileCheck;
 };
