@@ -1,3 +1,4 @@
+#include "backup/InstanceLock.h"
 #include "cli/Verb.h"
 #include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
@@ -114,8 +115,10 @@ struct Reading {
 };
 
 Reading readRecords(const Invocation& call, const Hours::Period& period) {
+    const QString live = MainWindow::liveDatabasePath();
+    const std::unique_ptr<InstanceLock> lock = InstanceLock::holdForCommand(live);
     AttendanceDatabase db;
-    db.openConfigured(MainWindow::liveDatabasePath());
+    db.openConfigured(live);
     std::optional<QString> person;
     if (call.has(QStringLiteral("person")))
         person = call.value(QStringLiteral("person"));
@@ -217,8 +220,10 @@ int records(const Invocation& call) {
 }
 
 int rules(const Invocation& call) {
+    const QString live = MainWindow::liveDatabasePath();
+    const std::unique_ptr<InstanceLock> lock = InstanceLock::holdForCommand(live);
     AttendanceDatabase db;
-    db.openConfigured(MainWindow::liveDatabasePath());
+    db.openConfigured(live);
     for (const QString& line : Hours::PayRules::described(Hours::workplaceRules(db)))
         call.out() << line << '\n';
     return Success;
