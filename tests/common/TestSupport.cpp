@@ -1,5 +1,7 @@
 #include "common/TestSupport.h"
 
+#include "core/MainWindow.h"
+
 #include "cli/CommandLine.h"
 #include "core/Main.h"
 #include "data/SchemaUpgrades.h"
@@ -14,6 +16,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTextStream>
@@ -208,6 +211,13 @@ void makeFirstProgramFile(const QString& path) {
     QFile::remove(path);
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     db.exec(SchemaUpgrades::steps().front().sqlite);
+}
+
+void startWindow(MainWindow& window) {
+    QSignalSpy checked(&window, &MainWindow::fileChecked);
+    window.start();
+    if (checked.isEmpty())
+        checked.wait(30000);
 }
 
 } // namespace TestSupport
