@@ -46,12 +46,15 @@ public:
     LoginFailures loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    QDateTime countingMoment() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 
     struct Session;
 
 protected:
+    bool auditsItself() const override { return true; }
+    void claim(const AuditStamp& stamp) override;
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
 
 private:

@@ -49,6 +49,7 @@ public:
     LoginFailures loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    QDateTime countingMoment() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 
