@@ -88,6 +88,8 @@ private:
 
     void buildControls();
     void checkFileLater(const QString& database);
+    // Whether a restore held the database at start and the window still waits for it.
+    bool waitingForRestore() const;
 
     MousePointer* m_pointer;
     QDate m_shownDate;
