@@ -5,7 +5,7 @@
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 3;
+PRAGMA user_version = 4;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -89,3 +89,7 @@ CREATE TABLE tblLoginFailures (
     Since      TEXT NOT NULL
 );
 CREATE UNIQUE INDEX idxLoginFailuresNo ON tblLoginFailures (EmployeeNo);
+
+-- Version 4: a person's badge code, unique and compared exactly; Null for persons without a badge.
+ALTER TABLE tblEmployees ADD COLUMN BadgeCode TEXT;
+CREATE UNIQUE INDEX idxEmployeesBadge ON tblEmployees (BadgeCode);

@@ -162,11 +162,25 @@ CREATE TABLE "tblLoginFailures" (
 CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
 )SQL";
 
+// Version 4: a person may carry a badge code, typed by a badge reader at a terminal. Codes are unique and
+// compare exactly (a reader's "ab12" is not "AB12"); persons without a badge have none (Null), which
+// the unique index leaves alone.
+static const char* const kVersion4Sqlite = R"SQL(
+ALTER TABLE tblEmployees ADD COLUMN BadgeCode TEXT;
+CREATE UNIQUE INDEX idxEmployeesBadge ON tblEmployees (BadgeCode);
+)SQL";
+
+static const char* const kVersion4Postgres = R"SQL(
+ALTER TABLE "tblEmployees" ADD COLUMN "BadgeCode" text COLLATE "C";
+CREATE UNIQUE INDEX "idxEmployeesBadge" ON "tblEmployees" ("BadgeCode");
+)SQL";
+
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
         {2, kVersion2Sqlite, kVersion2Postgres},
         {3, kVersion3Sqlite, kVersion3Postgres, &PasswordHash::hashStoredPlainTexts},
+        {4, kVersion4Sqlite, kVersion4Postgres},
     };
     return all;
 }

@@ -40,9 +40,11 @@ struct Terminal {
     void makeOld(const std::string& persons) {
         db.close();
         data.exec(
+            "DROP INDEX idxEmployeesBadge; ALTER TABLE tblEmployees DROP COLUMN BadgeCode; "
             "DROP TABLE tblLoginFailures; PRAGMA user_version = 2; INSERT INTO tblEmployees "
             "(EmployeeNo, Password, Name) VALUES " +
                 persons,
+            "DROP INDEX \"idxEmployeesBadge\"; ALTER TABLE \"tblEmployees\" DROP COLUMN \"BadgeCode\"; "
             "DROP TABLE \"tblLoginFailures\"; UPDATE \"tblSchemaVersion\" SET \"Version\" = 2; INSERT INTO "
             "\"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\") VALUES " +
                 persons);
