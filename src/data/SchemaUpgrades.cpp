@@ -1,6 +1,6 @@
 #include "data/SchemaUpgrades.h"
 
-#include "credentials/PasswordHash.h"
+#include "data/CredentialRules.h"
 
 namespace SchemaUpgrades {
 
@@ -162,6 +162,11 @@ CREATE TABLE "tblLoginFailures" (
 CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
 )SQL";
 
+// The hashing comes from the credentials layer, handed down at start.
+static QStringList hashStoredPasswords(const QStringList& stored) {
+    return CredentialRules::installed().hashStoredPlainTexts(stored);
+}
+
 // Version 4: a person may carry a badge code, typed by a badge reader at a terminal. Codes are unique and
 // compare exactly (a reader's "ab12" is not "AB12"); persons without a badge have none (Null), which
 // the unique index leaves alone.
@@ -179,7 +184,7 @@ const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
         {2, kVersion2Sqlite, kVersion2Postgres},
-        {3, kVersion3Sqlite, kVersion3Postgres, &PasswordHash::hashStoredPlainTexts},
+        {3, kVersion3Sqlite, kVersion3Postgres, &hashStoredPasswords},
         {4, kVersion4Sqlite, kVersion4Postgres},
     };
     return all;
