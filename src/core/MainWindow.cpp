@@ -18,6 +18,9 @@
 #include "platform/SpecialFolders.h"
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
+#include "terminal/KioskFrame.h"
+#include "terminal/PunchOutcome.h"
+#include "terminal/TerminalSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -69,9 +72,23 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_pointer(new MousePo
         }
     });
     clockTimer->start();
+    if (Terminal::active()) {
+        m_kiosk = new KioskFrame(this, numberBox, passwordBox, Terminal::current());
+        m_recentPunches = std::make_unique<TerminalPunch::RecentPunches>();
+        connect(m_kiosk, &KioskFrame::badgeRead, this, &MainWindow::punchBadge);
+        connect(m_kiosk, &KioskFrame::submitted, this, &MainWindow::punch);
+        connect(m_kiosk, &KioskFrame::closeAsked, this, &QWidget::close);
+    }
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::present() {
+    if (m_kiosk)
+        m_kiosk->showFullScreen();
+    else
+        show();
+}
 
 void MainWindow::buildControls() {
     setFont(Fonts::window());
@@ -283,6 +300,10 @@ void MainWindow::endProgram() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_kiosk && !mayCloseTerminal()) {
+        event->ignore();
+        return;
+    }
     releaseDatabase();
     endProgram();
     event->accept();

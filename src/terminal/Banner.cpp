@@ -15,6 +15,8 @@ QString styleFor(Banner::Kind kind) {
         return QStringLiteral("Banner { background: #1b5e20; } QLabel { color: white; }");
     case Banner::Kind::Refused:
         return QStringLiteral("Banner { background: #b71c1c; } QLabel { color: white; }");
+    case Banner::Kind::Prompt:
+        return QStringLiteral("Banner { background: #0d47a1; } QLabel { color: white; }");
     case Banner::Kind::Fault:
         return QStringLiteral("Banner { background: #f9a825; } QLabel { color: black; }");
     case Banner::Kind::Empty:
@@ -60,6 +62,11 @@ void Banner::showDone(const QString& headline, const QString& detail) {
 
 void Banner::showRefused(const QString& reason) {
     present(Kind::Refused, QStringLiteral("\u2716"), QStringLiteral("Not punched"), reason);
+    m_timer.start();
+}
+
+void Banner::showPrompt(const QString& text) {
+    present(Kind::Prompt, QStringLiteral("\u25B6"), QStringLiteral("Password"), text);
     m_timer.start();
 }
 

@@ -14,7 +14,7 @@ class QLabel;
 class Banner : public QFrame {
     Q_OBJECT
 public:
-    enum class Kind { Empty, Done, Refused, Fault };
+    enum class Kind { Empty, Done, Refused, Prompt, Fault };
 
     explicit Banner(QWidget* parent = nullptr);
 
@@ -24,6 +24,8 @@ public:
     void showDone(const QString& headline, const QString& detail);
     // A punch refused, with the reason.
     void showRefused(const QString& reason);
+    // What the person is to do next (a badge read that still asks for the password).
+    void showPrompt(const QString& text);
     // The system itself failed (database unreachable, disk full).
     void showFault(const QString& description);
     void clear();

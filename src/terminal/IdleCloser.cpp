@@ -8,11 +8,12 @@ IdleCloser::IdleCloser(QWidget* window, int seconds) : QObject(window), m_window
     m_timer.setSingleShot(true);
     m_timer.setInterval(seconds * 1000);
     connect(&m_timer, &QTimer::timeout, this, [this] {
-        // A box the window opened (a question, an error) is answered as closed first.
-        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != m_window && m_window &&
-                                                                modal->parentWidget() &&
-                                                                modal->parentWidget()->window() == m_window)
-            modal->close();
+        // What the window opened over itself (a box, the hours or audit window) closes first.
+        for (int open = 0; open < 16 && m_window; ++open) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || modal == m_window || !modal->close())
+                break;
+        }
         if (m_window)
             m_window->close();
     });

@@ -6,9 +6,9 @@
 
 class QWidget;
 
-// Closes a window that nobody has touched (no key, no click, no wheel, no pointer movement over it)
-// for a given time: an administrator window left open at a terminal must not stay open for the next
-// person.
+// Closes a window, and whatever it opened over itself, when nobody has touched the program (no key,
+// no click, no wheel, no pointer movement) for a given time: an administrator window left open at a
+// terminal must not stay open for the next person.
 class IdleCloser : public QObject {
     Q_OBJECT
 public:

@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -43,6 +44,9 @@ KioskFrame::KioskFrame(QWidget* window, QLineEdit* numberBox, QLineEdit* passwor
 
 void KioskFrame::showFullScreen() {
     m_window->setWindowFlags(m_window->windowFlags() | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // Also where no window manager takes the full-screen request (a bare X server).
+    if (const QScreen* screen = m_window->screen())
+        m_window->setGeometry(screen->geometry());
     m_window->showFullScreen();
 }
 
