@@ -12,13 +12,17 @@ namespace {
 QString styleFor(Banner::Kind kind) {
     switch (kind) {
     case Banner::Kind::Done:
-        return QStringLiteral("Banner { background: #1b5e20; } QLabel { color: white; }");
+        return QStringLiteral("Banner { background: #1b5e20; } QLabel { color: white; background: "
+                              "transparent; border: none; }");
     case Banner::Kind::Refused:
-        return QStringLiteral("Banner { background: #b71c1c; } QLabel { color: white; }");
+        return QStringLiteral("Banner { background: #b71c1c; } QLabel { color: white; background: "
+                              "transparent; border: none; }");
     case Banner::Kind::Prompt:
-        return QStringLiteral("Banner { background: #0d47a1; } QLabel { color: white; }");
+        return QStringLiteral("Banner { background: #0d47a1; } QLabel { color: white; background: "
+                              "transparent; border: none; }");
     case Banner::Kind::Fault:
-        return QStringLiteral("Banner { background: #f9a825; } QLabel { color: black; }");
+        return QStringLiteral("Banner { background: #f9a825; } QLabel { color: black; background: "
+                              "transparent; border: none; }");
     case Banner::Kind::Empty:
         break;
     }
