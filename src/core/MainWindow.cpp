@@ -7,6 +7,7 @@
 #include "core/Main.h"
 #include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SettingsStore.h"
 #include "platform/Accessibility.h"
 #include "platform/ControlNames.h"
 #include "platform/Fonts.h"
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QThread>
 #include <QTimer>
 #include <stdexcept>
 
@@ -81,7 +83,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_pointer(new MousePo
     }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The file check may still be reading; its answer to this window is dropped with the window.
+    if (m_fileCheck)
+        m_fileCheck->wait();
+}
 
 void MainWindow::present() {
     if (m_kiosk)
@@ -275,11 +281,34 @@ void MainWindow::start() {
         SharedFolder::checkFolder(common, dataNames);
         // Held while the window runs, so that no restore can swap the file it has open.
         m_instanceLock = InstanceLock::holdWhileRunning(live);
-        // Opening also checks the file and takes the day's backup; only a damaged file shows a box.
+        // A file that does not open is checked at once, so that its box names the damage.
         Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
     });
     trap.step(178, [&] { tick(); });
     trap.step(180, [&] { listLogins(); });
+    checkFileLater(live);
+}
+
+void MainWindow::checkFileLater(const QString& database) {
+    // The check reads every page of the file: off the window's thread, so that the window shows and
+    // punches at once. A server keeps its own data safe.
+    if (!Globals::connection().isOpen() || !SettingsStore::databaseUrl().isEmpty()) {
+        emit fileChecked();
+        return;
+    }
+    const QDate today = SystemClock::now().date();
+    m_fileCheck.reset(QThread::create([this, database, today] {
+        const QString damage = Backups::checkAndBackUp(database, today);
+        QMetaObject::invokeMethod(
+            this,
+            [this, damage] {
+                if (!damage.isEmpty())
+                    Main::ErrorReport(damage, locationTag(Where::MainStart), 176);
+                emit fileChecked();
+            },
+            Qt::QueuedConnection);
+    }));
+    m_fileCheck->start();
 }
 
 void MainWindow::releaseDatabase() {

@@ -10,6 +10,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QThread;
 class QTimer;
 class ListView;
 class MousePointer;
@@ -67,6 +68,11 @@ public:
     // Shows the window: as a terminal, full screen, in terminal mode; otherwise as it was drawn.
     void present();
 
+signals:
+    // The start-up check of the file (and the day's backup) has finished; a damaged file's box has
+    // been shown.
+    void fileChecked();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,6 +97,7 @@ private:
     SkinFramework* skin;
 
     void buildControls();
+    void checkFileLater(const QString& database);
 
     // Terminal mode (terminal/TerminalPunch.cpp): a punch answered in the banner, never in a box.
     void punchAtTerminal();
@@ -117,4 +124,5 @@ private:
     QDate m_shownDate;
     bool m_tickFailing = false;
     std::unique_ptr<InstanceLock> m_instanceLock;
+    std::unique_ptr<QThread> m_fileCheck;
 };
