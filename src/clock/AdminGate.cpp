@@ -214,7 +214,7 @@ bool MainWindow::mayCloseTerminal() {
     Login::Result login;
     const Access access = credentialsOf(trap, 106, rs, login, numberBox->text(), passwordBox->text());
     closeIfOpen(trap, 112, rs);
-    forgetTyped(trap, 114, numberBox, passwordBox);
+    forgetTyped(trap, 114, access, numberBox, passwordBox);
     if (access == Access::Administrator)
         return true;
     if (access == Access::Refused)
