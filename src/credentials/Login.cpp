@@ -5,12 +5,11 @@
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
 #include "platform/DateTexts.h"
-#include "platform/SystemClock.h"
 
 namespace Login {
 
 Result check(AttendanceDatabase& db, const QString& number, const QString& password) {
-    const QDateTime now = SystemClock::now();
+    const QDateTime now = db.countingMoment();
     const Throttle::State failures = db.loginFailures(number);
     if (const std::optional<QDateTime> until = Throttle::refusedUntil(failures, now))
         return {Outcome::Refused, RecordSet(), *until};

@@ -49,12 +49,15 @@ public:
     RecordSet personByBadge(const QString& code) override;
     void setBadge(const QString& number, const std::optional<QString>& code) override;
     void closeRecord(qint64 id, const QDate& day, const QString& timeOut) override;
+    QDateTime countingMoment() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 
     struct Session;
 
 protected:
+    bool auditsItself() const override { return true; }
+    void claim(const AuditStamp& stamp) override;
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
 
 private:

@@ -52,6 +52,7 @@ public:
     RecordSet personByBadge(const QString& code) override;
     void setBadge(const QString& number, const std::optional<QString>& code) override;
     void closeRecord(qint64 id, const QDate& day, const QString& timeOut) override;
+    QDateTime countingMoment() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 

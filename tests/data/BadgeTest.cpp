@@ -133,13 +133,10 @@ private slots:
     // A database of the version before badges gets the column, and its persons keep their rows.
     void upgradeFromTheVersionBefore() {
         AttendanceDatabase& db = *m_db;
-        db.insertPerson(person("07"));
         db.close();
-        m_data->exec(
-            "DROP INDEX idxEmployeesBadge; ALTER TABLE tblEmployees DROP COLUMN BadgeCode; "
-            "PRAGMA user_version = 3;",
-            "DROP INDEX \"idxEmployeesBadge\"; ALTER TABLE \"tblEmployees\" DROP COLUMN \"BadgeCode\"; "
-            "UPDATE \"tblSchemaVersion\" SET \"Version\" = 3;");
+        m_data->makeVersion(4);
+        m_data->exec("INSERT INTO tblEmployees (EmployeeNo, Name) VALUES ('07', 'Name 07')",
+                     "INSERT INTO \"tblEmployees\" (\"EmployeeNo\", \"Name\") VALUES ('07', 'Name 07')");
         m_data->open(db);
         db.setBadge(QStringLiteral("07"), QStringLiteral("B1"));
         QCOMPARE(holders(db, {"B1"}), QStringList{"07"});
