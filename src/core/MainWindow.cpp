@@ -282,11 +282,42 @@ void MainWindow::start() {
         // Held while the window runs, so that no restore can swap the file it has open.
         m_instanceLock = InstanceLock::holdWhileRunning(live);
         // A file that does not open is checked at once, so that its box names the damage.
-        Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+        if (m_instanceLock) {
+            Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+            return;
+        }
+        // A restore holds the file: the window asks again every second, opens the database once it
+        // has the lock, and takes no punch until then.
+        auto* retry = new QTimer(this);
+        retry->setObjectName(QStringLiteral("restoreWait"));
+        connect(retry, &QTimer::timeout, this, [this, retry, live] {
+            try {
+                m_instanceLock = InstanceLock::acquire(live, InstanceLock::Mode::Shared, 0);
+            } catch (const std::exception&) {
+                return; // the next second tries again
+            }
+            if (!m_instanceLock)
+                return;
+            retry->stop();
+            retry->deleteLater();
+            ErrorTrap reopened(Where::MainStart);
+            reopened.step(176, [&] {
+                Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+            });
+            reopened.step(180, [&] { listLogins(); });
+            checkFileLater(live);
+        });
+        retry->start(1000);
     });
     trap.step(178, [&] { tick(); });
+    if (waitingForRestore()) // the list and the check come once the database is open
+        return;
     trap.step(180, [&] { listLogins(); });
     checkFileLater(live);
+}
+
+bool MainWindow::waitingForRestore() const {
+    return !m_instanceLock && findChild<QTimer*>(QStringLiteral("restoreWait"));
 }
 
 void MainWindow::checkFileLater(const QString& database) {

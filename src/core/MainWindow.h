@@ -98,6 +98,8 @@ private:
 
     void buildControls();
     void checkFileLater(const QString& database);
+    // Whether a restore held the database at start and the window still waits for it.
+    bool waitingForRestore() const;
 
     // Terminal mode (terminal/TerminalPunch.cpp): a punch answered in the banner, never in a box.
     void punchAtTerminal();

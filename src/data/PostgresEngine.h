@@ -15,8 +15,11 @@ public:
     PostgresEngine(const QString& url, int busyTimeoutMs, int statementTimeoutMs);
     ~PostgresEngine() override;
 
-    // The address as descriptions show it: without a password.
+    // A connection string (URI or key=value) fit to show in descriptions, boxes and printed commands:
+    // the settings it makes, as key=value settings libpq and its tools read, without the password.
     static QString shownAddress(const QString& url);
+    // Whether the connection string carries a password.
+    static bool carriesPassword(const QString& url);
 
     void setBusyTimeout(int milliseconds) override;
     void setStatementTimeout(int milliseconds) override;

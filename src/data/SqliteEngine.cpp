@@ -1,12 +1,14 @@
 #include "data/SqliteEngine.h"
 
 #include "data/SchemaUpgrades.h"
+#include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QtDebug>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
@@ -382,6 +384,20 @@ void rewritePasswords(SQLite::Database& db, QStringList (*rewrite)(const QString
     }
 }
 
+// The copies in the backups folder were taken before the upgrade and still hold what it replaced:
+// they get the same passwords the live file now has, so that a copy kept for a year does not keep
+// them readable for a year. A copy that cannot be rewritten does not stop the program.
+void rewriteBackupPasswords(const QString& path, int from) {
+    for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
+        if (step.version <= from || !step.rewritePasswords)
+            continue;
+        for (const QString& problem :
+             SqliteBackup::rewriteBackupPasswords(path, step.version, step.rewritePasswords))
+            qWarning().noquote() << "Tallyclock Suite: the passwords in a backup could not be protected:"
+                                 << problem;
+    }
+}
+
 // Runs the steps after `from` and records the latest version. A file of the first program carries
 // no version (0) but the tables of version 1.
 void upgrade(SQLite::Database& db, int from, Connection* c = nullptr) {
@@ -440,6 +456,8 @@ SqliteEngine::SqliteEngine(const QString& path, int busyTimeoutMs) : m_path(path
             if (now < SchemaUpgrades::latestVersion())
                 upgrade(m_c->db, std::max(now, 1), m_c.get());
             transaction.commit();
+            if (now < SchemaUpgrades::latestVersion())
+                rewriteBackupPasswords(path, now);
         }
         restoreAuditTriggers(*m_c);
     } catch (const SQLite::Exception& e) {
