@@ -57,6 +57,9 @@ enum Sql {
     UpdateRecord,
     Claim,
     AuditEntries,
+    PersonByBadge,
+    SetBadge,
+    CloseRecord,
     ServerMoment,
     SqlCount
 };
@@ -125,6 +128,10 @@ const std::array<const char*, SqlCount> kSql = {
     "\"ChangedAt\" COLLATE \"C\" < $2 AND ($3::text IS NULL OR \"EmployeeNo\" = $3 OR "
     "\"Who\" = $3 COLLATE \"tallyclock_nocase\") AND ($4::text IS NULL OR \"What\" = $4) "
     "ORDER BY \"AuditId\" DESC",
+    // The column's own collation ("C"): exact, letter case counts.
+    "SELECT * FROM \"tblEmployees\" WHERE \"BadgeCode\" = $1",
+    "UPDATE \"tblEmployees\" SET \"BadgeCode\" = $2 WHERE \"EmployeeNo\" = $1",
+    "UPDATE \"tblLogins\" SET \"LogDate\" = $2, \"TimeOut\" = $3 WHERE \"RecordId\" = $1",
     // The server's clock, in milliseconds since the epoch; in a transaction, the moment it began.
     "SELECT (extract(epoch FROM now()) * 1000)::bigint AS \"Moment\"",
 };
@@ -761,6 +768,24 @@ RecordSet PostgresEngine::auditEntries(const AuditFilter& filter) {
     };
     return m_s->read(AuditEntries, {EngineText::isoDay(filter.from), EngineText::isoDay(filter.to.addDays(1)),
                                     optional(filter.number), optional(filter.what)});
+}
+
+RecordSet PostgresEngine::personByBadge(const QString& code) {
+    return m_s->read(PersonByBadge, {utf8(code)});
+}
+
+void PostgresEngine::setBadge(const QString& number, const std::optional<QString>& code) {
+    try {
+        m_s->change(SetBadge, {utf8(number), code ? std::optional<std::string>(utf8(*code)) : std::nullopt});
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::badgeInUse());
+        throw;
+    }
+}
+
+void PostgresEngine::closeRecord(qint64 id, const QDate& day, const QString& timeOut) {
+    m_s->change(CloseRecord, {std::to_string(id), EngineText::isoDay(day), utf8(timeOut)});
 }
 
 void PostgresEngine::serialisedForPerson(const QString& number, const std::function<void()>& work) {

@@ -369,12 +369,26 @@ static QStringList hashStoredPasswords(const QStringList& stored) {
     return CredentialRules::installed().hashStoredPlainTexts(stored);
 }
 
+// Version 5: a person may carry a badge code, typed by a badge reader at a terminal. Codes are unique and
+// compare exactly (a reader's "ab12" is not "AB12"); persons without a badge have none (Null), which
+// the unique index leaves alone.
+static const char* const kVersion5Sqlite = R"SQL(
+ALTER TABLE tblEmployees ADD COLUMN BadgeCode TEXT;
+CREATE UNIQUE INDEX idxEmployeesBadge ON tblEmployees (BadgeCode);
+)SQL";
+
+static const char* const kVersion5Postgres = R"SQL(
+ALTER TABLE "tblEmployees" ADD COLUMN "BadgeCode" text COLLATE "C";
+CREATE UNIQUE INDEX "idxEmployeesBadge" ON "tblEmployees" ("BadgeCode");
+)SQL";
+
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
         {2, kVersion2Sqlite, kVersion2Postgres},
         {3, kVersion3Sqlite, kVersion3Postgres, &hashStoredPasswords},
         {4, kVersion4Sqlite, kVersion4Postgres},
+        {5, kVersion5Sqlite, kVersion5Postgres},
     };
     return all;
 }

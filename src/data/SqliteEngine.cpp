@@ -605,6 +605,39 @@ void SqliteEngine::punchOut(const QString& number, const QDate& day, const QStri
            });
 }
 
+RecordSet SqliteEngine::personByBadge(const QString& code) {
+    // The column's own collation: exact, letter case counts.
+    return read(*m_c, "SELECT * FROM tblEmployees WHERE BadgeCode = :code",
+                [&](SQLite::Statement& s) { s.bind(":code", utf8(code)); });
+}
+
+void SqliteEngine::setBadge(const QString& number, const std::optional<QString>& code) {
+    try {
+        change(*m_c, "UPDATE tblEmployees SET BadgeCode = :code WHERE " + sameNumber(number, ":no"),
+               [&](SQLite::Statement& s) {
+                   bindNumber(s, number);
+                   if (code)
+                       s.bind(":code", utf8(*code));
+                   else
+                       s.bind(":code");
+               });
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::badgeInUse());
+        throw;
+    }
+}
+
+void SqliteEngine::closeRecord(qint64 id, const QDate& day, const QString& timeOut) {
+    const std::string date = EngineText::isoDay(day);
+    change(*m_c, "UPDATE tblLogins SET LogDate = :day, TimeOut = :out WHERE RecordId = :id",
+           [&](SQLite::Statement& s) {
+               s.bind(":day", date);
+               s.bind(":out", utf8(timeOut));
+               s.bind(":id", static_cast<int64_t>(id));
+           });
+}
+
 void SqliteEngine::serialisedForPerson(const QString&, const std::function<void()>& work) {
     // An immediate transaction takes the file's write lock before the first read: that serialises
     // every writer, this person's included.

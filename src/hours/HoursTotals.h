@@ -66,7 +66,9 @@ struct RecordToCorrect {
 struct Report {
     std::vector<PersonTotals> persons; // by person number, letter case ignored
     PersonTotals totals;
-    std::vector<RecordToCorrect> toCorrect; // long and unreadable records, in the order given
+    // Long and unreadable records, and open records that a record of the person on a later day follows
+    // (a forgotten clock-out), in the order given.
+    std::vector<RecordToCorrect> toCorrect;
 };
 
 // Records belong to the person of their number, letter case ignored, and to the day they carry.

@@ -121,6 +121,19 @@ CommonFolder::~CommonFolder() {
     qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
 }
 
+SystemSettings::SystemSettings(const QByteArray& lines) : m_oldDirs(qgetenv("XDG_CONFIG_DIRS")) {
+    QDir().mkpath(m_dir.filePath(QStringLiteral("Quillmark")));
+    QFile file(m_dir.filePath(QStringLiteral("Quillmark/Quillmark.ini")));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("[Tallyclock Suite]\n" + lines);
+    // Second of two folders, as the system's own /etc/xdg usually is.
+    qputenv("XDG_CONFIG_DIRS", (m_dir.path() + QStringLiteral("/none:") + m_dir.path()).toUtf8());
+}
+
+SystemSettings::~SystemSettings() {
+    qputenv("XDG_CONFIG_DIRS", m_oldDirs);
+}
+
 void clearSettings() {
     QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
               SettingsStore::kApplication)

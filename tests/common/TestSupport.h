@@ -58,6 +58,20 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A system-wide settings folder ($XDG_CONFIG_DIRS) holding the program's section with `lines`, for as
+// long as it lives.
+class SystemSettings {
+public:
+    explicit SystemSettings(const QByteArray& lines);
+    ~SystemSettings();
+    SystemSettings(const SystemSettings&) = delete;
+    SystemSettings& operator=(const SystemSettings&) = delete;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldDirs;
+};
+
 // Removes every per-user setting of the program, behind the settings store's back, and makes the
 // store read the emptied file.
 void clearSettings();
