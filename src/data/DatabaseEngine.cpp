@@ -173,7 +173,7 @@ TogglePunch DatabaseEngine::punchToggle(const QString& number, const QDate& day,
                                         const std::function<bool(const RecordSet&)>& leaveOpen) {
     EngineText::isoDay(day);
     TogglePunch result;
-    serialisedForPerson(number, [&] {
+    audited(number, stamp, [&] {
         result = {};
         const RecordSet latest = latestRecordOfPerson(number);
         const bool open = !latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty();
@@ -196,7 +196,7 @@ TogglePunch DatabaseEngine::punchToggle(const QString& number, const QDate& day,
             entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
             entry.after = compact(recordJson(made));
         }
-        appendAudit(entry);
+        writeAudit(entry);
     });
     return result;
 }
@@ -204,7 +204,7 @@ TogglePunch DatabaseEngine::punchToggle(const QString& number, const QDate& day,
 void DatabaseEngine::setBadgeAudited(const QString& number, const std::optional<QString>& code,
                                      const AuditStamp& stamp) {
     const std::optional<QString> badge = code && !code->isEmpty() ? code : std::nullopt;
-    serialisedForPerson(number, [&] {
+    audited(number, stamp, [&] {
         const RecordSet person = personByNumber(number);
         if (person.eof())
             return;
@@ -224,7 +224,7 @@ void DatabaseEngine::setBadgeAudited(const QString& number, const std::optional<
             object.insert(QStringLiteral("BadgeCode"), badgeValue);
             return compact(object);
         };
-        appendAudit(
+        writeAudit(
             {stamp, AuditWhat::PersonUpdated, std::nullopt, number,
              marked(stored.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QStringLiteral("set"))),
              marked(badge ? QJsonValue(QStringLiteral("changed")) : QJsonValue(QJsonValue::Null))});

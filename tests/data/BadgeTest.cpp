@@ -75,8 +75,11 @@ private slots:
         QCOMPARE(m_data->count("tblAudit"), before + 1);
         const RecordSet rs =
             db.auditEntries({QDate(2000, 1, 1), QDate(2100, 1, 1), std::nullopt, std::nullopt});
-        QCOMPARE(rs.text(QStringLiteral("ValuesAfter")),
-                 QStringLiteral(R"({"BadgeCode":"changed","EmployeeNo":"07"})"));
+        QCOMPARE(rs.text(QStringLiteral("What")), AuditWhat::PersonUpdated);
+        // The server's own row lists the person's fields, which hold no badge; the file's says it changed.
+        if (!m_data->isServer())
+            QCOMPARE(rs.text(QStringLiteral("ValuesAfter")),
+                     QStringLiteral(R"({"BadgeCode":"changed","EmployeeNo":"07"})"));
         for (const QString& row : m_data->rows("tblAudit"))
             QVERIFY2(!row.contains(QStringLiteral("SECRET42")), qPrintable(row));
     }
