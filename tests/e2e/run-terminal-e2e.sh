@@ -22,16 +22,7 @@ xvfb_pid='' program_pid='' passed=0
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-stop() {
-    local pid=$1
-    [ -n "$pid" ] || return 0
-    kill "$pid" 2>/dev/null || return 0
-    for _ in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -9 "$pid" 2>/dev/null || true
-}
+. "$(dirname "${BASH_SOURCE[0]}")/xserver.sh"
 cleanup() {
     local status=$?
     stop "$program_pid"
@@ -51,19 +42,7 @@ fail() {
     exit 1
 }
 
-for number in ${TALLYCLOCK_E2E_DISPLAYS:-80 81 82 83 84 85 86 87 88 89}; do
-    [ -e "/tmp/.X$number-lock" ] && continue
-    Xvfb ":$number" -screen 0 1920x1080x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$number"
-    for _ in $(seq 50); do
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        timeout 2 xdpyinfo >/dev/null 2>&1 && break 2
-        sleep 0.1
-    done
-    stop "$xvfb_pid"
-    xvfb_pid=''
-done
+start_xvfb 1920x1080x24 ${TALLYCLOCK_E2E_DISPLAYS:-80 81 82 83 84 85 86 87 88 89}
 [ -n "$xvfb_pid" ] || fail "no free X display"
 
 # A data folder with two persons who have badges and no administrator (so that Ctrl+Q may close the
