@@ -12,8 +12,8 @@
 --
 -- It may be run again: every right is taken back first, then given.
 
-REVOKE ALL ON "tblSchemaVersion", "tblEmployees", "tblLogins", "tblLoginFailures", "tblAudit", "qryLogins"
-    FROM PUBLIC, tallyclock_terminal, tallyclock_office;
+REVOKE ALL ON "tblSchemaVersion", "tblEmployees", "tblLogins", "tblLoginFailures", "tblAudit", "qryLogins",
+    "tblPayRules" FROM PUBLIC, tallyclock_terminal, tallyclock_office;
 DO $$BEGIN
     EXECUTE format('GRANT USAGE ON SCHEMA %I TO tallyclock_terminal, tallyclock_office', current_schema());
 END$$;
@@ -22,11 +22,13 @@ END$$;
 -- gate, name, department and position for today's list), opens a record (number, day and time in:
 -- never a time out or a correction mark), closes open records (day and time out; a trigger refuses a
 -- closed record to any role that may not mark corrections), and keeps the login failure counts.
-GRANT SELECT ON "tblSchemaVersion", "tblEmployees", "qryLogins" TO tallyclock_terminal;
+GRANT SELECT ON "tblSchemaVersion", "tblEmployees", "qryLogins", "tblPayRules" TO tallyclock_terminal;
 GRANT SELECT, INSERT ("EmployeeNo", "LogDate", "TimeIn"), UPDATE ("LogDate", "TimeOut") ON "tblLogins"
     TO tallyclock_terminal;
 GRANT SELECT, INSERT, UPDATE, DELETE ON "tblLoginFailures" TO tallyclock_terminal;
 
--- The office does the rest: persons, records and their corrections, reading the audit trail.
+-- The office does the rest: persons, records and their corrections, the pay rules, reading the audit
+-- trail.
 GRANT SELECT ON "tblSchemaVersion", "qryLogins", "tblAudit" TO tallyclock_office;
-GRANT SELECT, INSERT, UPDATE, DELETE ON "tblEmployees", "tblLogins", "tblLoginFailures" TO tallyclock_office;
+GRANT SELECT, INSERT, UPDATE, DELETE ON "tblEmployees", "tblLogins", "tblLoginFailures", "tblPayRules"
+    TO tallyclock_office;

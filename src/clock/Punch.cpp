@@ -19,6 +19,10 @@ void MainWindow::punch() {
                                       "once the restore is done."));
         return;
     }
+    if (m_kiosk) {
+        punchAtTerminal();
+        return;
+    }
     ErrorTrap trap(Where::Punch);
     const QString number = numberBox->text();
     const QString password = passwordBox->text();

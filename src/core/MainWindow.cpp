@@ -19,6 +19,9 @@
 #include "platform/SpecialFolders.h"
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
+#include "terminal/KioskFrame.h"
+#include "terminal/PunchOutcome.h"
+#include "terminal/TerminalSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -71,12 +74,26 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_pointer(new MousePo
         }
     });
     clockTimer->start();
+    if (Terminal::active()) {
+        m_kiosk = new KioskFrame(this, numberBox, passwordBox, Terminal::current());
+        m_recentPunches = std::make_unique<TerminalPunch::RecentPunches>();
+        connect(m_kiosk, &KioskFrame::badgeRead, this, &MainWindow::punchBadge);
+        connect(m_kiosk, &KioskFrame::submitted, this, &MainWindow::punch);
+        connect(m_kiosk, &KioskFrame::closeAsked, this, &QWidget::close);
+    }
 }
 
 MainWindow::~MainWindow() {
     // The file check may still be reading; its answer to this window is dropped with the window.
     if (m_fileCheck)
         m_fileCheck->wait();
+}
+
+void MainWindow::present() {
+    if (m_kiosk)
+        m_kiosk->showFullScreen();
+    else
+        show();
 }
 
 void MainWindow::buildControls() {
@@ -343,6 +360,10 @@ void MainWindow::endProgram() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_kiosk && !mayCloseTerminal()) {
+        event->ignore();
+        return;
+    }
     releaseDatabase();
     endProgram();
     event->accept();

@@ -15,6 +15,10 @@ enum class Where {
     OpenPersons,
     OpenReports,
     OpenFormats,
+    // The main window as a terminal.
+    TerminalPunch,
+    BadgePunch,
+    TerminalClose,
     // The persons window and the person editor.
     PersonsStart,
     AddPerson,
@@ -33,6 +37,7 @@ enum class Where {
     ClearResults,
     DeleteRecord,
     SaveReportText,
+    SaveReportWorkbook,
     SendReportToSpreadsheet,
     OpenHours,
     CorrectRecord,

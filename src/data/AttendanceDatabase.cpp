@@ -240,3 +240,20 @@ void AttendanceDatabase::adoptPayRules(const std::vector<std::pair<QString, QStr
 RecordSet AttendanceDatabase::auditEntries(const AuditFilter& filter) {
     return run([&](DatabaseEngine& e) { return e.auditEntries(filter); });
 }
+
+RecordSet AttendanceDatabase::personByBadge(const QString& code) {
+    return run([&](DatabaseEngine& e) { return e.personByBadge(code); });
+}
+
+void AttendanceDatabase::setBadge(const QString& number, const QString& code) {
+    run([&](DatabaseEngine& e) {
+        e.setBadgeAudited(number, code.isEmpty() ? std::nullopt : std::optional<QString>(code), stamp());
+    });
+}
+
+TogglePunch AttendanceDatabase::punchToggle(const QString& number, const QDate& day, const QString& time,
+                                            const std::function<bool(const RecordSet&)>& leaveOpen) {
+    AuditStamp by = stamp();
+    by.who = number;
+    return run([&](DatabaseEngine& e) { return e.punchToggle(number, day, time, by, leaveOpen); });
+}

@@ -130,6 +130,13 @@ public:
     QDateTime countingMoment();
     // Forgets the count: after a right password, or when an administrator lifts a refusal.
     void clearLoginFailures(const QString& number);
+    // The person whose badge code is exactly `code` (letter case counts); none for an empty code.
+    RecordSet personByBadge(const QString& code);
+    // Gives the person a badge code, or takes it away (empty); fails when another person has it.
+    void setBadge(const QString& number, const QString& code);
+    // A terminal's punch: its direction from the person's latest record (see DatabaseEngine).
+    TogglePunch punchToggle(const QString& number, const QDate& day, const QString& time,
+                            const std::function<bool(const RecordSet&)>& leaveOpen);
     // The workplace's pay rules: rows of Rule and Value, by rule.
     RecordSet payRules();
     // An administrator's change of pay rules (a null value removes one): one audit row with the rule

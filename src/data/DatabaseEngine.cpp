@@ -169,6 +169,69 @@ PunchOutcome DatabaseEngine::punch(PunchKind kind, const QString& number, const 
     return outcome;
 }
 
+TogglePunch DatabaseEngine::punchToggle(const QString& number, const QDate& day, const QString& time,
+                                        const AuditStamp& stamp,
+                                        const std::function<bool(const RecordSet&)>& leaveOpen) {
+    EngineText::isoDay(day);
+    TogglePunch result;
+    audited(number, stamp, [&] {
+        result = {};
+        const RecordSet latest = latestRecordOfPerson(number);
+        const bool open = !latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty();
+        AuditEntry entry{stamp, {}, {}, number, {}, {}};
+        if (open && !leaveOpen(latest)) {
+            const qint64 id = latest.value(QStringLiteral("RecordId")).toLongLong();
+            closeRecord(id, day, time);
+            result.kind = PunchKind::Out;
+            entry.what = AuditWhat::PunchOut;
+            entry.recordId = id;
+            entry.before = compact(recordJson(latest));
+            entry.after = compact(recordJson(recordById(id)));
+        } else {
+            if (open)
+                result.leftOpenSince = latest.value(QStringLiteral("LogDate")).toDate();
+            punchIn(number, day, time);
+            const RecordSet made = latestRecordOfPerson(number);
+            result.kind = PunchKind::In;
+            entry.what = AuditWhat::PunchIn;
+            entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
+            entry.after = compact(recordJson(made));
+        }
+        writeAudit(entry);
+    });
+    return result;
+}
+
+void DatabaseEngine::setBadgeAudited(const QString& number, const std::optional<QString>& code,
+                                     const AuditStamp& stamp) {
+    const std::optional<QString> badge = code && !code->isEmpty() ? code : std::nullopt;
+    audited(number, stamp, [&] {
+        const RecordSet person = personByNumber(number);
+        if (person.eof())
+            return;
+        const QString stored = person.text(QStringLiteral("BadgeCode"));
+        if (stored == badge.value_or(QString()))
+            return;
+        if (badge) {
+            const RecordSet holder = personByBadge(*badge);
+            if (!holder.eof())
+                throw DatabaseError(Kind::Duplicate, EngineText::badgeInUse());
+        }
+        setBadge(number, badge);
+        // Only whether there was a badge, and that it changed: a code in the trail would open the door.
+        const auto marked = [&](const QJsonValue& badgeValue) {
+            QJsonObject object;
+            object.insert(QStringLiteral("EmployeeNo"), person.text(QStringLiteral("EmployeeNo")));
+            object.insert(QStringLiteral("BadgeCode"), badgeValue);
+            return compact(object);
+        };
+        writeAudit(
+            {stamp, AuditWhat::PersonUpdated, std::nullopt, number,
+             marked(stored.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QStringLiteral("set"))),
+             marked(badge ? QJsonValue(QStringLiteral("changed")) : QJsonValue(QJsonValue::Null))});
+    });
+}
+
 void DatabaseEngine::insertPersonAudited(const PersonFields& person, const AuditStamp& stamp) {
     audited(person.number, stamp, [&] {
         insertPerson(person);
@@ -266,6 +329,10 @@ QString onlyPunching() {
 
 QString numberInUse(const QString& number) {
     return QStringLiteral("The person number \"%1\" is already in use by another person.").arg(number);
+}
+
+QString badgeInUse() {
+    return QStringLiteral("This badge is already given to another person.");
 }
 
 QString statementStopped(int limitMs) {

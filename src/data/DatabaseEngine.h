@@ -31,6 +31,7 @@ struct StoredPerson {
     QString department;
     QString position;
     qint64 isAdmin = 0;
+    QString badge; // null: no badge
 };
 struct StoredRecord {
     QString number;
@@ -65,6 +66,7 @@ struct Workplace {
     std::vector<StoredRecord> records;
     std::vector<StoredAudit> audit; // in the order written
     std::vector<StoredLoginFailures> loginFailures;
+    std::vector<std::pair<QString, QString>> payRules; // rule and value
 };
 
 enum class PunchKind { In, Out };
@@ -125,6 +127,13 @@ inline const QString TriggersRestored = QStringLiteral("audit triggers missing, 
 inline const QString PayRulesChanged = QStringLiteral("pay rules changed");
 const QStringList& all();
 } // namespace AuditWhat
+
+// What a punch that takes its direction from the person's latest record wrote.
+struct TogglePunch {
+    PunchKind kind = PunchKind::In;
+    // The day of an open record the punch left open rather than closed (a forgotten clock-out).
+    std::optional<QDate> leftOpenSince;
+};
 
 enum class PunchOutcome {
     Written,   // the record was opened or the open records closed
@@ -191,6 +200,12 @@ public:
     // the server's for a server, so that terminals whose clocks differ share one count.
     virtual QDateTime countingMoment() = 0;
     virtual void clearLoginFailures(const QString& number) = 0;
+    // The person whose badge code is exactly `code` (letter case counts).
+    virtual RecordSet personByBadge(const QString& code) = 0;
+    // Gives the person this badge code, or none.
+    virtual void setBadge(const QString& number, const std::optional<QString>& code) = 0;
+    // Closes the one record with this identity and moves it to `day`.
+    virtual void closeRecord(qint64 id, const QDate& day, const QString& timeOut) = 0;
     // The workplace's pay rules (Rule, Value), by rule name.
     virtual RecordSet payRules() = 0;
     // Sets one rule, adding its row when missing; a null value removes the row.
@@ -223,6 +238,14 @@ public:
     void correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp,
                        const std::optional<RecordFields>& listed = std::nullopt);
     qint64 addRecord(const RecordFields& record, const AuditStamp& stamp);
+    // Gives the person a badge code, or takes it away (none or empty); refuses a code another person
+    // has. The audit row says that the badge changed, never the code.
+    void setBadgeAudited(const QString& number, const std::optional<QString>& code, const AuditStamp& stamp);
+    // A punch whose direction comes from the person's latest record: an open one is closed, otherwise
+    // a record is opened. An open latest record that `leaveOpen` accepts is not closed; a new record
+    // is opened beside it.
+    TogglePunch punchToggle(const QString& number, const QDate& day, const QString& time,
+                            const AuditStamp& stamp, const std::function<bool(const RecordSet&)>& leaveOpen);
     // Sets every rule given (a null value removes one); each rule that changes leaves one audit row
     // with its value before and after. With `onlyMissing`, only rules without a row are set: a
     // starting value never overwrites what the workplace has.
@@ -254,6 +277,8 @@ namespace EngineText {
 // What a role that may only punch is told when it tries more.
 QString onlyPunching();
 QString numberInUse(const QString& number);
+// Why a badge code cannot be given to a second person.
+QString badgeInUse();
 // What a statement that ran past its time limit says.
 QString statementStopped(int limitMs);
 // A failed read or change, with the engine's account of it.

@@ -57,6 +57,9 @@ enum Sql {
     UpdateRecord,
     Claim,
     AuditEntries,
+    PersonByBadge,
+    SetBadge,
+    CloseRecord,
     ServerMoment,
     PayRules,
     SetPayRule,
@@ -129,6 +132,10 @@ const std::array<const char*, SqlCount> kSql = {
     "\"ChangedAt\" COLLATE \"C\" < $2 AND ($3::text IS NULL OR \"EmployeeNo\" = $3 OR "
     "\"Who\" = $3 COLLATE \"tallyclock_nocase\") AND ($4::text IS NULL OR \"What\" = $4) "
     "ORDER BY \"AuditId\" DESC",
+    // The column's own collation ("C"): exact, letter case counts.
+    "SELECT * FROM \"tblEmployees\" WHERE \"BadgeCode\" = $1",
+    "UPDATE \"tblEmployees\" SET \"BadgeCode\" = $2 WHERE \"EmployeeNo\" = $1",
+    "UPDATE \"tblLogins\" SET \"LogDate\" = $2, \"TimeOut\" = $3 WHERE \"RecordId\" = $1",
     // The server's clock, in milliseconds since the epoch; in a transaction, the moment it began.
     "SELECT (extract(epoch FROM now()) * 1000)::bigint AS \"Moment\"",
     "SELECT \"Rule\", \"Value\" FROM \"tblPayRules\" ORDER BY \"Rule\" COLLATE \"C\"",
@@ -773,6 +780,24 @@ RecordSet PostgresEngine::auditEntries(const AuditFilter& filter) {
                                     optional(filter.number), optional(filter.what)});
 }
 
+RecordSet PostgresEngine::personByBadge(const QString& code) {
+    return m_s->read(PersonByBadge, {utf8(code)});
+}
+
+void PostgresEngine::setBadge(const QString& number, const std::optional<QString>& code) {
+    try {
+        m_s->change(SetBadge, {utf8(number), code ? std::optional<std::string>(utf8(*code)) : std::nullopt});
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::badgeInUse());
+        throw;
+    }
+}
+
+void PostgresEngine::closeRecord(qint64 id, const QDate& day, const QString& timeOut) {
+    m_s->change(CloseRecord, {std::to_string(id), EngineText::isoDay(day), utf8(timeOut)});
+}
+
 void PostgresEngine::serialisedForPerson(const QString& number, const std::function<void()>& work) {
     // The person's row lock is taken before anything is read; a second terminal punching the same
     // person (in any letter case) waits here until this transaction ends, then reads what it wrote.
@@ -933,12 +958,13 @@ Workplace PostgresEngine::everything() {
     Transaction transaction(*m_s);
     m_s->command("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
     const Result persons = readAll(*m_s, "SELECT \"EmployeeNo\", \"Password\", \"Name\", \"Department\", "
-                                         "\"Position\", \"IsAdmin\" FROM \"tblEmployees\"");
+                                         "\"Position\", \"IsAdmin\", \"BadgeCode\" FROM \"tblEmployees\"");
     for (int row = 0; row < PQntuples(persons.get()); ++row)
         workplace.persons.push_back({storedText(persons.get(), row, 0), storedText(persons.get(), row, 1),
                                      storedText(persons.get(), row, 2), storedText(persons.get(), row, 3),
                                      storedText(persons.get(), row, 4),
-                                     std::atoll(PQgetvalue(persons.get(), row, 5))});
+                                     std::atoll(PQgetvalue(persons.get(), row, 5)),
+                                     storedText(persons.get(), row, 6)});
     const Result records = readAll(
         *m_s, "SELECT \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"RecordId\", \"Corrected\" "
               "FROM \"tblLogins\" ORDER BY \"RecordId\"");
@@ -971,6 +997,9 @@ Workplace PostgresEngine::everything() {
         workplace.loginFailures.push_back({storedText(failures.get(), row, 0),
                                            std::atoll(PQgetvalue(failures.get(), row, 1)),
                                            storedText(failures.get(), row, 2)});
+    const Result rules = readAll(*m_s, "SELECT \"Rule\", \"Value\" FROM \"tblPayRules\" ORDER BY \"Rule\"");
+    for (int row = 0; row < PQntuples(rules.get()); ++row)
+        workplace.payRules.emplace_back(storedText(rules.get(), row, 0), storedText(rules.get(), row, 1));
     transaction.commit();
     return workplace;
 }
@@ -993,10 +1022,11 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
     // The trail that comes along is the workplace's; the copy itself writes none. Only the schema's
     // owner may switch the server's own audit rows off, for this transaction.
     m_s->command("ALTER TABLE \"tblEmployees\" DISABLE TRIGGER \"trgEmployeesAudited\"; "
-                 "ALTER TABLE \"tblLogins\" DISABLE TRIGGER \"trgLoginsAuditedInsert\"");
+                 "ALTER TABLE \"tblLogins\" DISABLE TRIGGER \"trgLoginsAuditedInsert\"; "
+                 "ALTER TABLE \"tblPayRules\" DISABLE TRIGGER \"trgPayRulesAudited\"");
 
     CopyIn persons(*m_s, "COPY \"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\", \"Department\", "
-                         "\"Position\", \"IsAdmin\") FROM STDIN");
+                         "\"Position\", \"IsAdmin\", \"BadgeCode\") FROM STDIN");
     for (const StoredPerson& p : workplace.persons) {
         std::string& line = persons.line();
         appendCopyField(line, p.number, false);
@@ -1004,7 +1034,8 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
         appendCopyField(line, p.name, false);
         appendCopyField(line, p.department, false);
         appendCopyField(line, p.position, false);
-        line += std::to_string(p.isAdmin) + '\n';
+        line += std::to_string(p.isAdmin) + '\t';
+        appendCopyField(line, p.badge, true);
         persons.rowDone();
     }
     try {
@@ -1063,6 +1094,17 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
     }
     failures.finish();
 
+    // The workplace's rules replace any starting value the empty database took.
+    m_s->command("DELETE FROM \"tblPayRules\"");
+    CopyIn rules(*m_s, "COPY \"tblPayRules\" (\"Rule\", \"Value\") FROM STDIN");
+    for (const auto& [name, value] : workplace.payRules) {
+        std::string& line = rules.line();
+        appendCopyField(line, name, false);
+        appendCopyField(line, value, true);
+        rules.rowDone();
+    }
+    rules.finish();
+
     // New records and rows go on after the copied ones; no identity the trail names is given again.
     const std::string lastRecord =
         std::to_string(std::max<qint64>(EngineText::largestRecordId(workplace), 1));
@@ -1078,6 +1120,7 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
         *m_s, "SELECT setval(pg_get_serial_sequence('\"tblAudit\"', 'AuditId'), $1::bigint, $2::integer = 1)",
         {std::to_string(std::max<qint64>(lastAudit, 1)), std::to_string(lastAudit > 0 ? 1 : 0)});
     m_s->command("ALTER TABLE \"tblEmployees\" ENABLE TRIGGER \"trgEmployeesAudited\"; "
-                 "ALTER TABLE \"tblLogins\" ENABLE TRIGGER \"trgLoginsAuditedInsert\"");
+                 "ALTER TABLE \"tblLogins\" ENABLE TRIGGER \"trgLoginsAuditedInsert\"; "
+                 "ALTER TABLE \"tblPayRules\" ENABLE TRIGGER \"trgPayRulesAudited\"");
     transaction.commit();
 }

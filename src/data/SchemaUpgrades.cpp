@@ -369,17 +369,30 @@ static QStringList hashStoredPasswords(const QStringList& stored) {
     return CredentialRules::installed().hashStoredPlainTexts(stored);
 }
 
-// Version 5: the workplace's pay rules, one row per rule, its value as text. A rule without a row
+// Version 5: a person may carry a badge code, typed by a badge reader at a terminal. Codes are unique and
+// compare exactly (a reader's "ab12" is not "AB12"); persons without a badge have none (Null), which
+// the unique index leaves alone.
+static const char* const kVersion5Sqlite = R"SQL(
+ALTER TABLE tblEmployees ADD COLUMN BadgeCode TEXT;
+CREATE UNIQUE INDEX idxEmployeesBadge ON tblEmployees (BadgeCode);
+)SQL";
+
+static const char* const kVersion5Postgres = R"SQL(
+ALTER TABLE "tblEmployees" ADD COLUMN "BadgeCode" text COLLATE "C";
+CREATE UNIQUE INDEX "idxEmployeesBadge" ON "tblEmployees" ("BadgeCode");
+)SQL";
+
+// Version 6: the workplace's pay rules, one row per rule, its value as text. A rule without a row
 // is not set; every terminal and every clerk reads the same ones. On PostgreSQL the server writes the
 // audit row of each rule changed, as it does for records and persons.
-static const char* const kVersion5Sqlite = R"SQL(
+static const char* const kVersion6Sqlite = R"SQL(
 CREATE TABLE tblPayRules (
     Rule  TEXT PRIMARY KEY,
     Value TEXT NOT NULL
 );
 )SQL";
 
-static const char* const kVersion5Postgres = R"SQL(
+static const char* const kVersion6Postgres = R"SQL(
 CREATE TABLE "tblPayRules" (
     "Rule"  text PRIMARY KEY,
     "Value" text NOT NULL
@@ -406,6 +419,7 @@ const std::vector<SchemaUpgrade>& steps() {
         {3, kVersion3Sqlite, kVersion3Postgres, &hashStoredPasswords},
         {4, kVersion4Sqlite, kVersion4Postgres},
         {5, kVersion5Sqlite, kVersion5Postgres},
+        {6, kVersion6Sqlite, kVersion6Postgres},
     };
     return all;
 }

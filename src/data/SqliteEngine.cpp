@@ -605,6 +605,39 @@ void SqliteEngine::punchOut(const QString& number, const QDate& day, const QStri
            });
 }
 
+RecordSet SqliteEngine::personByBadge(const QString& code) {
+    // The column's own collation: exact, letter case counts.
+    return read(*m_c, "SELECT * FROM tblEmployees WHERE BadgeCode = :code",
+                [&](SQLite::Statement& s) { s.bind(":code", utf8(code)); });
+}
+
+void SqliteEngine::setBadge(const QString& number, const std::optional<QString>& code) {
+    try {
+        change(*m_c, "UPDATE tblEmployees SET BadgeCode = :code WHERE " + sameNumber(number, ":no"),
+               [&](SQLite::Statement& s) {
+                   bindNumber(s, number);
+                   if (code)
+                       s.bind(":code", utf8(*code));
+                   else
+                       s.bind(":code");
+               });
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::badgeInUse());
+        throw;
+    }
+}
+
+void SqliteEngine::closeRecord(qint64 id, const QDate& day, const QString& timeOut) {
+    const std::string date = EngineText::isoDay(day);
+    change(*m_c, "UPDATE tblLogins SET LogDate = :day, TimeOut = :out WHERE RecordId = :id",
+           [&](SQLite::Statement& s) {
+               s.bind(":day", date);
+               s.bind(":out", utf8(timeOut));
+               s.bind(":id", static_cast<int64_t>(id));
+           });
+}
+
 void SqliteEngine::serialisedForPerson(const QString&, const std::function<void()>& work) {
     // An immediate transaction takes the file's write lock before the first read: that serialises
     // every writer, this person's included.
@@ -855,12 +888,13 @@ Workplace SqliteEngine::everything() {
         // One snapshot of every table.
         m_c->startStatement();
         SQLite::Transaction snapshot(m_c->db, SQLite::TransactionBehavior::DEFERRED);
-        SQLite::Statement persons(m_c->db, "SELECT EmployeeNo, Password, Name, Department, Position, IsAdmin "
-                                           "FROM tblEmployees ORDER BY rowid");
+        SQLite::Statement persons(m_c->db, "SELECT EmployeeNo, Password, Name, Department, Position, IsAdmin, "
+                                           "BadgeCode FROM tblEmployees ORDER BY rowid");
         while (persons.executeStep())
             workplace.persons.push_back({storedText(persons.getColumn(0)), storedText(persons.getColumn(1)),
                                          storedText(persons.getColumn(2)), storedText(persons.getColumn(3)),
-                                         storedText(persons.getColumn(4)), persons.getColumn(5).getInt64()});
+                                         storedText(persons.getColumn(4)), persons.getColumn(5).getInt64(),
+                                         storedText(persons.getColumn(6))});
         m_c->startStatement();
         SQLite::Statement records(m_c->db, "SELECT EmployeeNo, LogDate, TimeIn, TimeOut, RecordId, Corrected "
                                            "FROM tblLogins ORDER BY RecordId");
@@ -892,6 +926,10 @@ Workplace SqliteEngine::everything() {
             workplace.loginFailures.push_back({storedText(failures.getColumn(0)),
                                                failures.getColumn(1).getInt64(),
                                                storedText(failures.getColumn(2))});
+        m_c->startStatement();
+        SQLite::Statement rules(m_c->db, "SELECT Rule, Value FROM tblPayRules ORDER BY Rule");
+        while (rules.executeStep())
+            workplace.payRules.emplace_back(storedText(rules.getColumn(0)), storedText(rules.getColumn(1)));
         snapshot.commit();
     } catch (const SQLite::Exception& e) {
         throw readFailure(e, *m_c);
@@ -911,7 +949,7 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
                 throw EngineText::trailNotEmpty(m_path, trail);
             SQLite::Statement person(m_c->db,
                                      "INSERT INTO tblEmployees (EmployeeNo, Password, Name, Department, "
-                                     "Position, IsAdmin) VALUES (?, ?, ?, ?, ?, ?)");
+                                     "Position, IsAdmin, BadgeCode) VALUES (?, ?, ?, ?, ?, ?, ?)");
             for (const StoredPerson& p : workplace.persons) {
                 bindStored(person, 1, p.number);
                 bindStored(person, 2, p.password);
@@ -919,6 +957,7 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
                 bindStored(person, 4, p.department);
                 bindStored(person, 5, p.position);
                 person.bind(6, static_cast<int64_t>(p.isAdmin));
+                bindStored(person, 7, p.badge);
                 m_c->startStatement();
                 person.exec();
                 person.reset();
@@ -975,6 +1014,17 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
                 m_c->startStatement();
                 failures.exec();
                 failures.reset();
+            }
+            // The workplace's rules replace any starting value the empty file took.
+            m_c->startStatement();
+            m_c->db.exec("DELETE FROM tblPayRules");
+            SQLite::Statement rule(m_c->db, "INSERT INTO tblPayRules (Rule, Value) VALUES (?, ?)");
+            for (const auto& [name, value] : workplace.payRules) {
+                bindStored(rule, 1, name);
+                bindStored(rule, 2, value);
+                m_c->startStatement();
+                rule.exec();
+                rule.reset();
             }
             // No identity the trail names goes to a new record.
             SQLite::Statement counter(

@@ -49,6 +49,9 @@ public:
     LoginFailures loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    RecordSet personByBadge(const QString& code) override;
+    void setBadge(const QString& number, const std::optional<QString>& code) override;
+    void closeRecord(qint64 id, const QDate& day, const QString& timeOut) override;
     QDateTime countingMoment() override;
     RecordSet payRules() override;
     void setPayRule(const QString& rule, const QString& value) override;

@@ -279,6 +279,9 @@ Report totals(const std::vector<Record>& records, const Rules& rules) {
     QHash<QString, size_t> personAt; // case-folded number -> index in report.persons
     std::vector<QSet<QDate>> daysOf;
     std::vector<std::vector<Stretch>> stretchesOf;
+    // Per person, an open record not yet followed by another: once one of a later day follows, it is a
+    // forgotten clock-out that a terminal left open, for someone to correct.
+    std::vector<std::optional<RecordToCorrect>> openOf;
     for (const Record& record : records) {
         const QString key = record.number.toCaseFolded();
         auto found = personAt.constFind(key);
@@ -287,13 +290,19 @@ Report totals(const std::vector<Record>& records, const Rules& rules) {
             report.persons.push_back({record.number, record.name, record.department});
             daysOf.emplace_back();
             stretchesOf.emplace_back();
+            openOf.emplace_back();
         }
         PersonTotals& person = report.persons[*found];
         Stretch stretch;
         const RecordHours hours = hoursOf(record, rules, clock, &stretch);
+        if (openOf[*found] && record.day > openOf[*found]->record.day) {
+            report.toCorrect.push_back(*openOf[*found]);
+            openOf[*found].reset();
+        }
         switch (hours.state) {
         case RecordHours::State::Open:
             ++person.openRecords;
+            openOf[*found] = RecordToCorrect{record, hours};
             break;
         case RecordHours::State::Unreadable:
             ++person.unreadableRecords;
@@ -401,24 +410,37 @@ std::vector<QString> deductionNotes(const std::vector<Record>& records, const Re
     return notes;
 }
 
+namespace {
+
+std::vector<std::pair<QString, QString>> storedRows(AttendanceDatabase& db) {
+    std::vector<std::pair<QString, QString>> rows;
+    for (RecordSet rs = db.payRules(); !rs.eof(); rs.moveNext())
+        rows.emplace_back(rs.text(QStringLiteral("Rule")), rs.text(QStringLiteral("Value")));
+    return rows;
+}
+
+bool holdsLongRecords(const std::vector<std::pair<QString, QString>>& rows) {
+    return std::any_of(rows.begin(), rows.end(),
+                       [](const auto& row) { return row.first == PayRules::LongRecordHours; });
+}
+
+} // namespace
+
 Rules workplaceRules(AttendanceDatabase& db) {
-    const auto read = [&db] {
-        std::vector<std::pair<QString, QString>> rows;
-        for (RecordSet rs = db.payRules(); !rs.eof(); rs.moveNext())
-            rows.emplace_back(rs.text(QStringLiteral("Rule")), rs.text(QStringLiteral("Value")));
-        return rows;
-    };
-    std::vector<std::pair<QString, QString>> rows = read();
-    const bool hasLongRecords = std::any_of(
-        rows.begin(), rows.end(), [](const auto& row) { return row.first == PayRules::LongRecordHours; });
-    if (!hasLongRecords) {
+    std::vector<std::pair<QString, QString>> rows = storedRows(db);
+    if (!holdsLongRecords(rows)) {
         // Each user's own setting was all there was: the first program that reads the rules gives the
         // workplace its value, and from then on every user reads the workplace's.
         const QString hours = QString::number(rulesFromSettings().longRecordMinutes / 60);
         db.adoptPayRules({{PayRules::LongRecordHours, hours}});
-        rows = read();
+        rows = storedRows(db);
     }
     return PayRules::fromStored(rows, Rules{});
+}
+
+Rules readRules(AttendanceDatabase& db) {
+    const std::vector<std::pair<QString, QString>> rows = storedRows(db);
+    return PayRules::fromStored(rows, holdsLongRecords(rows) ? Rules{} : rulesFromSettings());
 }
 
 int longRecordHours(AttendanceDatabase& db) {

@@ -118,9 +118,11 @@ struct RecordToCorrect {
 struct Report {
     std::vector<PersonTotals> persons; // by person number, letter case ignored
     PersonTotals totals;
-    std::vector<RecordToCorrect> toCorrect; // long and unreadable records, in the order given
-    std::vector<DayPay> days;               // per person (in the order of persons) and day
-    bool payRules = false;                  // made with a rounding, break or overtime rule
+    // Long and unreadable records, and open records that a record of the person on a later day follows
+    // (a forgotten clock-out), in the order given.
+    std::vector<RecordToCorrect> toCorrect;
+    std::vector<DayPay> days; // per person (in the order of persons) and day
+    bool payRules = false;    // made with a rounding, break or overtime rule
 };
 
 // Records belong to the person of their number, letter case ignored, and to the day they carry.
@@ -140,6 +142,9 @@ std::vector<QString> deductionNotes(const std::vector<Record>& records, const Re
 // yet takes this user's setting as its starting value (rulesFromSettings) and keeps it from then on.
 // Throws what the database throws, and std::runtime_error for a stored rule that cannot be read.
 Rules workplaceRules(AttendanceDatabase& db);
+// The same rules without writing anything: a workplace that holds no LongRecordHours yet has this
+// user's. For a terminal, whose server login may not change the rules.
+Rules readRules(AttendanceDatabase& db);
 // The one place that says how long a record may be before it is suspect, in whole hours.
 int longRecordHours(AttendanceDatabase& db);
 

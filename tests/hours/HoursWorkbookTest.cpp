@@ -1,5 +1,8 @@
 #include "hours/HoursWorkbook.h"
 #include "common/TestSupport.h"
+#include "platform/DateTexts.h"
+#include "platform/ListView.h"
+#include "reports/RecordsWorkbook.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +14,14 @@
 namespace {
 
 const QDate kMonday(2026, 3, 2);
+
+QJsonObject readBack(const QString& file) {
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral(TALLYCLOCK_WORKBOOK_READER), file});
+    if (!python.waitForFinished(30000) || python.exitCode() != 0)
+        QTest::qFail(python.readAllStandardError().constData(), __FILE__, __LINE__);
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
 
 } // namespace
 
@@ -35,11 +46,33 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("hours.xlsx"));
         Hours::writeWorkbook(file, period, records, report, rules);
-        QProcess python;
-        python.start(QStringLiteral("python3"), {QStringLiteral(TALLYCLOCK_WORKBOOK_READER), file});
-        QVERIFY(python.waitForFinished(30000));
-        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
-        m_book = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+        m_book = readBack(file);
+        // The reports list's checked rows, beside the hours.
+        ListView list;
+        for (const char* title : {"Number", "Name", "Department", "Position", "Date", "Login", "Logout"})
+            list.addColumnHeader(QString::fromLatin1(title));
+        const QStringList rows[] = {
+            {"007", "Ann", "", "", DateTexts::shortDate(kMonday), "07:53 AM", "04:38 PM"},
+            {"008", "Bob", "", "", DateTexts::shortDate(kMonday), "09:00 AM", ""},
+            {"009", "Cy", "", "", "not a day", "late", ""},
+        };
+        for (const QStringList& row : rows) {
+            const int at = list.addItem(row.first());
+            for (int column = 1; column < row.size(); ++column)
+                list.setSubItem(at, column, row.at(column));
+        }
+        list.setChecked(0, true);
+        list.setChecked(2, true);
+        const QString listFile = dir.filePath(QStringLiteral("records.xlsx"));
+        RecordsWorkbook::save(list, listFile);
+        const QJsonObject recordsBook = readBack(listFile);
+        QCOMPARE(recordsBook.value(QStringLiteral("sheets")).toArray(),
+                 QJsonArray{QStringLiteral("Records")});
+        QJsonObject cells = m_book.value(QStringLiteral("cells")).toObject();
+        const QJsonObject recordCells = recordsBook.value(QStringLiteral("cells")).toObject();
+        for (auto it = recordCells.begin(); it != recordCells.end(); ++it)
+            cells.insert(it.key(), it.value());
+        m_book.insert(QStringLiteral("cells"), cells);
         QCOMPARE(m_book.value(QStringLiteral("sheets")).toArray(),
                  (QJsonArray{QStringLiteral("Hours 2026-03-02 to 2026-03-08"), QStringLiteral("Timesheet")}));
     }
@@ -72,6 +105,13 @@ private slots:
         row("Timesheet!H2", "n", "0.36458333333333331", "[h]:mm");
         row("Timesheet!J2", "s", "break deducted 0:30", "General");
         row("Timesheet!D3", "n", "0.91666666666666663", "hh:mm");
+        // The reports list: the unchecked row left out, what is no day or time kept as shown.
+        row("Records!A2", "s", "007", "General");
+        row("Records!E2", "n", "46083", "yyyy-mm-dd");
+        row("Records!F2", "n", "0.32847222222222222", "hh:mm AM/PM");
+        row("Records!A3", "s", "009", "General");
+        row("Records!E3", "s", "not a day", "General");
+        row("Records!F3", "s", "late", "General");
     }
     void cellTypes() {
         QFETCH(QString, cell);
