@@ -184,11 +184,13 @@ int hours(const Invocation& call) {
 
     QTextStream& out = call.out();
     if (format == Format::Table)
-        out << "Hours worked from " << isoDate(period.from) << " to " << isoDate(period.to) << "\n\n";
+        out << Hours::periodTitle(period) << "\n\n";
     if (format == Format::Json)
         out << QString::fromUtf8(Hours::jsonText(report, period));
-    else
+    else if (format == Format::Table)
         print(call, format, Hours::totalsTable(report), numericTotals());
+    else
+        print(call, format, Hours::withPeriod(Hours::totalsTable(report), period), numericTotals());
     if (report.toCorrect.empty())
         return Success;
     // When a program reads standard output the list goes to standard error, where it is still seen.

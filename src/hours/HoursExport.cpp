@@ -143,6 +143,20 @@ Table totalsTable(const Report& report, const QString& decimalPoint) {
     return table;
 }
 
+QString periodTitle(const Period& period) {
+    return QStringLiteral("Hours worked from %1 to %2")
+        .arg(period.from.toString(Qt::ISODate), period.to.toString(Qt::ISODate));
+}
+
+Table withPeriod(Table table, const Period& period) {
+    const QString from = period.from.toString(Qt::ISODate);
+    const QString to = period.to.toString(Qt::ISODate);
+    table.titles << QStringLiteral("From") << QStringLiteral("To");
+    for (QStringList& row : table.rows)
+        row << from << to;
+    return table;
+}
+
 QString tabText(const Table& table) {
     if (table.rows.empty())
         throw std::runtime_error("There is nothing to write: the list is empty.");

@@ -47,6 +47,12 @@ enum PayColumn {
 };
 const QStringList& payTitles();
 
+// "Hours worked from 2026-03-02 to 2026-03-08": the line that names a period in every export.
+QString periodTitle(const Period& period);
+// The table with two more columns, From and To, the period's days (ISO) in every row: a CSV file
+// names its period and stays one plain table.
+Table withPeriod(Table table, const Period& period);
+
 // By the rules of the reports window's text export: the titles of the columns the first row fills,
 // then every row's non-empty cells, each followed by a TAB, lines ended by CR LF. Without the final
 // CR LF that ListTextFile::writeText adds. Throws std::runtime_error for a table without rows.

@@ -449,14 +449,17 @@ void HoursWindow::exportFile(Where handler, const QString& filter,
 
 void HoursWindow::saveText() {
     exportFile(Where::HoursSaveText, QStringLiteral("Text Files (*.txt)|*.txt|"), [&](const QString& name) {
-        ListTextFile::writeText(Hours::tabText(Hours::totalsTable(m_report, QLocale().decimalPoint())), name);
+        ListTextFile::writeText(Hours::periodTitle(m_shown) + QStringLiteral("\r\n\r\n") +
+                                    Hours::tabText(Hours::totalsTable(m_report, QLocale().decimalPoint())),
+                                name);
     });
 }
 
 void HoursWindow::saveCsv() {
     // The decimal point stays a point: a comma would split the field for the reading program.
     exportFile(Where::HoursSaveCsv, QStringLiteral("CSV Files (*.csv)|*.csv|"), [&](const QString& name) {
-        ListTextFile::writeBytes(Hours::csvFile(Hours::totalsTable(m_report)), name);
+        ListTextFile::writeBytes(Hours::csvFile(Hours::withPeriod(Hours::totalsTable(m_report), m_shown)),
+                                 name);
     });
 }
 

@@ -71,13 +71,13 @@ private slots:
         QTest::newRow("csv")
             << QStringList{"hours", "--from", "2021-09-01", "--to=2021-09-13", "--csv"} << 0
             << "Person Number,Name,Department,Days worked,Hours,Hours (decimal),Open records,"
-               "Overnight records,Long records\r\n"
-               "2,Ann,Works,2,15:55,15.92,0,0,0\r\n"
-               "Total,,,2,15:55,15.92,0,0,0\r\n"
+               "Overnight records,Long records,From,To\r\n"
+               "2,Ann,Works,2,15:55,15.92,0,0,0,2021-09-01,2021-09-13\r\n"
+               "Total,,,2,15:55,15.92,0,0,0,2021-09-01,2021-09-13\r\n"
             << "";
         QTest::newRow("csv, formula kept a text")
             << QStringList{"hours", "--period", "this-week", "--person", "10", "--csv"} << 0
-            << "10,\"Bob, Jr.\",'=Sales,1,23:30,23.50,0,1,1\r\n"
+            << "10,\"Bob, Jr.\",'=Sales,1,23:30,23.50,0,1,1,"
             << "Records to correct:\n";
         QTest::newRow("records of one person")
             << QStringList{"records", "--person", "2", "--period", "last-week"} << 0
@@ -87,9 +87,9 @@ private slots:
         QTest::newRow("tsv keeps every column")
             << QStringList{"hours", "--from", "2021-09-01", "--to", "2021-09-13", "--format", "tsv"} << 0
             << "Person Number\tName\tDepartment\tDays worked\tHours\tHours (decimal)\tOpen records\t"
-               "Overnight records\tLong records\n"
-               "2\tAnn\tWorks\t2\t15:55\t15.92\t0\t0\t0\n"
-               "Total\t\t\t2\t15:55\t15.92\t0\t0\t0\n"
+               "Overnight records\tLong records\tFrom\tTo\n"
+               "2\tAnn\tWorks\t2\t15:55\t15.92\t0\t0\t0\t2021-09-01\t2021-09-13\n"
+               "Total\t\t\t2\t15:55\t15.92\t0\t0\t0\t2021-09-01\t2021-09-13\n"
             << "";
         QTest::newRow("unknown format") << QStringList{"records", "--format", "xml"} << 2 << ""
                                         << "records: unknown --format 'xml' (csv, tsv, json or xlsx)";

@@ -64,7 +64,7 @@ private slots:
         const QString windowCsv = QString::fromUtf8(file.readAll().mid(3)); // after the byte-order mark
         QVERIFY2(
             windowCsv.contains(QStringLiteral("007,Ann,Dept Ann,6,48:11,48.18,0,0,0,2:00,46:00,46.00,40:00,"
-                                              "40.00,6:00,6.00\r\n")),
+                                              "40.00,6:00,6.00,2026-03-02,2026-03-08\r\n")),
             qPrintable(windowCsv));
         const TestSupport::CommandLineRun cli = TestSupport::runCommandLine(
             {QStringLiteral("hours"), QStringLiteral("--from"), QStringLiteral("2026-03-02"),
