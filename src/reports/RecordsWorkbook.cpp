@@ -15,8 +15,6 @@ void save(ListView& list, const QString& fileName) {
         Workbook::Sheet sheet = book.sheet(QStringLiteral("Records"), titles);
         int sheetRow = 1;
         for (int row = 0; row < list.rowCount(); ++row) {
-            if (!list.isChecked(row))
-                continue;
             for (int column = 0; column < list.columnCount(); ++column) {
                 const QString text = list.itemText(row, column);
                 if (column == ReportsWindow::ColumnDate) {

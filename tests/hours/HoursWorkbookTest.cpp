@@ -47,7 +47,7 @@ private slots:
         const QString file = dir.filePath(QStringLiteral("hours.xlsx"));
         Hours::writeWorkbook(file, period, records, report, rules);
         m_book = readBack(file);
-        // The reports list's checked rows, beside the hours.
+        // The reports list's rows, beside the hours.
         ListView list;
         for (const char* title : {"Number", "Name", "Department", "Position", "Date", "Login", "Logout"})
             list.addColumnHeader(QString::fromLatin1(title));
@@ -61,8 +61,6 @@ private slots:
             for (int column = 1; column < row.size(); ++column)
                 list.setSubItem(at, column, row.at(column));
         }
-        list.setChecked(0, true);
-        list.setChecked(2, true);
         const QString listFile = dir.filePath(QStringLiteral("records.xlsx"));
         RecordsWorkbook::save(list, listFile);
         const QJsonObject recordsBook = readBack(listFile);
@@ -105,13 +103,14 @@ private slots:
         row("Timesheet!H2", "n", "0.36458333333333331", "[h]:mm");
         row("Timesheet!J2", "s", "break deducted 0:30", "General");
         row("Timesheet!D3", "n", "0.91666666666666663", "hh:mm");
-        // The reports list: the unchecked row left out, what is no day or time kept as shown.
+        // The reports list: what is no day or time kept as shown.
         row("Records!A2", "s", "007", "General");
         row("Records!E2", "n", "46083", "yyyy-mm-dd");
         row("Records!F2", "n", "0.32847222222222222", "hh:mm AM/PM");
-        row("Records!A3", "s", "009", "General");
-        row("Records!E3", "s", "not a day", "General");
-        row("Records!F3", "s", "late", "General");
+        row("Records!F3", "n", "0.375", "hh:mm AM/PM");
+        row("Records!A4", "s", "009", "General");
+        row("Records!E4", "s", "not a day", "General");
+        row("Records!F4", "s", "late", "General");
     }
     void cellTypes() {
         QFETCH(QString, cell);
