@@ -27,6 +27,9 @@ public:
                     .value();
     }
 
+    // Whether a value came from the pool, where it stays, rather than being the spare one.
+    bool holds(const Value* value) const { return value != &m_spare; }
+
 private:
     static constexpr qsizetype kLimit = 20000;
     QHash<QByteArray, Value> m_pool;
@@ -59,6 +62,10 @@ std::optional<qint64> plainInteger(std::string_view text) {
 struct RecordSet::Builder::Pools {
     std::vector<Pool<QString>> texts;
     Pool<std::pair<QString, QDate>> dates;
+    // Per column, the previous row's bytes and cell: rows in the order they were written repeat
+    // the day of the row before, which spares the look-up.
+    std::vector<std::string> lastBytes;
+    std::vector<const std::pair<QString, QDate>*> lastDate;
 };
 
 RecordSet::Builder::Builder(const std::vector<Column>& columns, int expectedRows) : m_pools(new Pools) {
@@ -77,6 +84,8 @@ RecordSet::Builder::Builder(const std::vector<Column>& columns, int expectedRows
     m_set.m_cellColumns = cellColumns;
     m_set.m_integerColumns = integerColumns;
     m_pools->texts.resize(columns.size());
+    m_pools->lastBytes.resize(columns.size());
+    m_pools->lastDate.resize(columns.size(), nullptr);
     if (expectedRows > 0) {
         const size_t rows = static_cast<size_t>(expectedRows);
         m_set.m_cells.reserve(rows * static_cast<size_t>(cellColumns));
@@ -120,12 +129,29 @@ void RecordSet::Builder::addText(std::string_view utf8) {
             m_set.m_oddIntegers.insert(m_set.m_integers.size(), fromUtf8(utf8));
         m_set.m_integers.push_back(number.value_or(0));
     } else if (m_set.m_dateSlots[m_column] >= 0) {
-        const auto* date = m_pools->dates.get(utf8, makeDate);
+        const std::pair<QString, QDate>*& last = m_pools->lastDate[m_column];
+        const auto* date =
+            last && m_pools->lastBytes[m_column] == utf8 ? last : m_pools->dates.get(utf8, makeDate);
+        if (date != last) {
+            // Only a pooled value stays put; the spare one is overwritten by the next miss.
+            last = m_pools->dates.holds(date) ? date : nullptr;
+            m_pools->lastBytes[m_column].assign(utf8);
+        }
         m_set.m_cells.push_back(date->first);
         m_set.m_dateValues.push_back(date->second);
     } else {
         m_set.m_cells.push_back(*m_pools->texts[m_column].get(utf8, fromUtf8));
     }
+    advance();
+}
+
+void RecordSet::Builder::addInteger(qint64 value) {
+    if (m_set.m_integerSlots[m_column] < 0) {
+        const std::string text = std::to_string(value);
+        return addText(text);
+    }
+    m_set.m_nulls.push_back(false);
+    m_set.m_integers.push_back(value);
     advance();
 }
 
@@ -135,6 +161,8 @@ RecordSet RecordSet::Builder::finish() {
     m_set.m_open = true;
     m_pools.reset(new Pools);
     m_pools->texts.resize(m_set.m_kinds.size());
+    m_pools->lastBytes.resize(m_set.m_kinds.size());
+    m_pools->lastDate.resize(m_set.m_kinds.size(), nullptr);
     return std::move(m_set);
 }
 

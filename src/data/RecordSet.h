@@ -86,6 +86,8 @@ public:
 
     void addNull();
     void addText(std::string_view utf8);
+    // A cell of an integer column that the engine holds as a number: no text made and read back.
+    void addInteger(qint64 value);
     // The finished record set, open and before its first row. Throws when a row is incomplete.
     RecordSet finish();
 

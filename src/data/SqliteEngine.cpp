@@ -166,13 +166,21 @@ RecordSet fetch(SQLite::Statement& statement, int expectedRows) {
         layout.push_back({QString::fromUtf8(statement.getColumnName(c)), kindOfDeclared(declared)});
     }
     RecordSet::Builder builder(layout, expectedRows);
+    std::vector<bool> integer;
+    for (const RecordSet::Column& column : layout)
+        integer.push_back(column.kind == RecordSet::Kind::Integer);
     std::vector<SQLite::Column> fields;
     while (statement.executeStep()) {
         if (fields.empty()) {
             for (int c = 0; c < columns; ++c)
                 fields.push_back(statement.getColumn(c));
         }
-        for (const SQLite::Column& field : fields) {
+        for (size_t c = 0; c < fields.size(); ++c) {
+            const SQLite::Column& field = fields[c];
+            if (integer[c] && field.getType() == SQLITE_INTEGER) {
+                builder.addInteger(field.getInt64());
+                continue;
+            }
             // The engine gives no text for Null, which spares asking for the type of every cell.
             const char* text = field.getText(nullptr);
             if (text)

@@ -27,7 +27,7 @@ int ListViewModel::columnCount(const QModelIndex& parent) const {
 QVariant ListViewModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return QVariant();
-    const QString& note = m_notes[static_cast<size_t>(index.row())];
+    const QString& note = m_noteTexts[m_noteOf[static_cast<size_t>(index.row())]];
     if (role == Qt::ToolTipRole && !note.isEmpty())
         return note;
     if (role == Qt::AccessibleDescriptionRole && !note.isEmpty())
@@ -107,7 +107,7 @@ int ListViewModel::addRow(const QString& text) {
     m_cells.resize(m_cells.size() + m_headers.size() - 1);
     m_checked.push_back(0);
     m_keys.push_back(0);
-    m_notes.emplace_back();
+    m_noteOf.push_back(0);
     endInsertRows();
     return row;
 }
@@ -133,7 +133,6 @@ void ListViewModel::appendRows(std::vector<QString>&& cells, std::vector<qint64>
         throw std::invalid_argument("The rows do not match the list's columns.");
     const int added = static_cast<int>(cells.size() / columns);
     keys.resize(static_cast<size_t>(added), 0);
-    notes.resize(static_cast<size_t>(added));
     if (added == 0)
         return;
     const int first = rowCount();
@@ -146,7 +145,10 @@ void ListViewModel::appendRows(std::vector<QString>&& cells, std::vector<qint64>
     }
     m_checked.resize(m_checked.size() + added, 0);
     m_keys.insert(m_keys.end(), keys.begin(), keys.end());
-    std::move(notes.begin(), notes.end(), std::back_inserter(m_notes));
+    const size_t notesFrom = m_noteOf.size();
+    m_noteOf.resize(notesFrom + static_cast<size_t>(added), 0);
+    for (size_t i = 0; i < notes.size() && i < static_cast<size_t>(added); ++i)
+        m_noteOf[notesFrom + i] = noteIndex(notes[i]);
     endInsertRows();
 }
 
@@ -179,6 +181,18 @@ void ListViewModel::setCheckedRows(const std::vector<int>& rows, bool checked) {
     emit dataChanged(index(low, 0), index(high, 0), {Qt::CheckStateRole});
 }
 
+quint16 ListViewModel::noteIndex(const QString& note) {
+    if (note.isEmpty())
+        return 0;
+    const auto found = std::find(m_noteTexts.begin(), m_noteTexts.end(), note);
+    if (found != m_noteTexts.end())
+        return static_cast<quint16>(found - m_noteTexts.begin());
+    if (m_noteTexts.size() > 0xFFFF)
+        throw std::length_error("A list holds too many different row notes.");
+    m_noteTexts.push_back(note);
+    return static_cast<quint16>(m_noteTexts.size() - 1);
+}
+
 qint64 ListViewModel::rowKey(int row) const {
     if (row < 0 || row >= rowCount())
         throw std::out_of_range("Invalid list row index.");
@@ -188,13 +202,13 @@ qint64 ListViewModel::rowKey(int row) const {
 QString ListViewModel::rowNote(int row) const {
     if (row < 0 || row >= rowCount())
         throw std::out_of_range("Invalid list row index.");
-    return m_notes[static_cast<size_t>(row)];
+    return m_noteTexts[m_noteOf[static_cast<size_t>(row)]];
 }
 
 void ListViewModel::setRowNote(int row, const QString& note) {
     if (row < 0 || row >= rowCount())
         throw std::out_of_range("Invalid list row index.");
-    m_notes[static_cast<size_t>(row)] = note;
+    m_noteOf[static_cast<size_t>(row)] = noteIndex(note);
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
@@ -207,7 +221,7 @@ void ListViewModel::removeRowAt(int row) {
     m_cells.erase(first, first + static_cast<std::ptrdiff_t>(columns));
     m_checked.erase(m_checked.begin() + row);
     m_keys.erase(m_keys.begin() + row);
-    m_notes.erase(m_notes.begin() + row);
+    m_noteOf.erase(m_noteOf.begin() + row);
     endRemoveRows();
 }
 
@@ -216,7 +230,8 @@ void ListViewModel::clearRows() {
     m_cells = {};
     m_checked = {};
     m_keys = {};
-    m_notes = {};
+    m_noteOf = {};
+    m_noteTexts = {QString()};
     endResetModel();
 }
 

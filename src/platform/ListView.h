@@ -50,7 +50,11 @@ private:
     std::vector<QString> m_cells;
     std::vector<char> m_checked;
     std::vector<qint64> m_keys;
-    std::vector<QString> m_notes;
+    // Few rows carry a note, and those few share a handful of texts: a row keeps the place of its
+    // note among them (0: none), two bytes rather than a string each.
+    std::vector<quint16> m_noteOf;
+    std::vector<QString> m_noteTexts{QString()};
+    quint16 noteIndex(const QString& note);
     bool m_checkable = false;
 };
 

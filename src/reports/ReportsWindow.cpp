@@ -274,14 +274,19 @@ void ReportsWindow::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
         cellSource[k] = static_cast<size_t>(cellNames.indexOf(names.at(source[k])));
     // Each row remembers its record, for corrections, and shows whether an administrator changed it.
     std::vector<qint64> ids;
-    std::vector<QString> notes;
+    std::vector<qint64> marks;
     if (names.contains(QStringLiteral("RecordId")) && names.contains(QStringLiteral("Corrected"))) {
         ids = rs.integers(QStringLiteral("RecordId"));
-        const std::vector<qint64> marks = rs.integers(QStringLiteral("Corrected"));
-        notes.reserve(marks.size());
-        for (const qint64 mark : marks)
-            notes.push_back(markNote(static_cast<int>(mark)));
+        marks = rs.integers(QStringLiteral("Corrected"));
     }
+    // The few rows an administrator changed get their note once they are in the list.
+    const int firstRow = resultsList->rowCount();
+    const auto noteMarkedRows = [&] {
+        for (size_t r = 0; r < marks.size(); ++r) {
+            if (marks[r] != 0)
+                resultsList->setRowNote(firstRow + static_cast<int>(r), markNote(static_cast<int>(marks[r])));
+        }
+    };
     std::vector<QString> cells;
     if (std::find(cellSource.begin(), cellSource.end(), static_cast<size_t>(-1)) != cellSource.end()) {
         // A shown field stored as a number (a database of another's making): read cell by cell.
@@ -290,8 +295,10 @@ void ReportsWindow::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
             for (const QString& field : kFields)
                 cells.push_back(rs.text(field));
         }
-        trap.step(firstStep + 2,
-                  [&] { resultsList->appendRows(std::move(cells), std::move(ids), std::move(notes)); });
+        trap.step(firstStep + 2, [&] {
+            resultsList->appendRows(std::move(cells), std::move(ids));
+            noteMarkedRows();
+        });
         return;
     }
     cells = rs.takeCells();
@@ -310,8 +317,10 @@ void ReportsWindow::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
         }
         cells.resize(rows * kFields.size());
     }
-    trap.step(firstStep + 2,
-              [&] { resultsList->appendRows(std::move(cells), std::move(ids), std::move(notes)); });
+    trap.step(firstStep + 2, [&] {
+        resultsList->appendRows(std::move(cells), std::move(ids));
+        noteMarkedRows();
+    });
 }
 
 void ReportsWindow::search() {
@@ -367,6 +376,8 @@ void ReportsWindow::viewAll() {
     ErrorTrap trap(Where::ViewAll);
     RecordSet rs; // 100
     trap.step(102, [&] { resultsList->clearRows(); });
+    QElapsedTimer T;
+    T.start();
     if (!trap.step(104, [&] { rs = Globals::connection().allLogins(); }))
         return;
     fillList(trap, rs, 106);
