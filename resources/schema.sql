@@ -5,7 +5,7 @@
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 3;
+PRAGMA user_version = 4;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -89,3 +89,14 @@ CREATE TABLE tblLoginFailures (
     Since      TEXT NOT NULL
 );
 CREATE UNIQUE INDEX idxLoginFailuresNo ON tblLoginFailures (EmployeeNo);
+
+-- Version 4: punches that terminals took while the server was away are delivered later; a receipt per
+-- terminal and sequence number stores each once. Refused or doubtful punches keep their reason.
+ALTER TABLE tblLogins ADD COLUMN ToCorrect TEXT;
+ALTER TABLE tblLogins ADD COLUMN Refused INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE tblDeliveries (
+    TerminalId  TEXT NOT NULL,
+    Sequence    INTEGER NOT NULL,
+    DeliveredAt TEXT NOT NULL,
+    PRIMARY KEY (TerminalId, Sequence)
+);

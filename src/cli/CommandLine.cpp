@@ -143,7 +143,8 @@ int runVerb(const Verb& verb, const QStringList& arguments, QTextStream& out, QT
 } // namespace
 
 const std::vector<Verb>& programVerbs() {
-    static const std::vector<Verb> verbs{backupVerb(), restoreVerb(), hoursVerb(), recordsVerb(), copyToVerb()};
+    static const std::vector<Verb> verbs{backupVerb(),  restoreVerb(), hoursVerb(),
+                                         recordsVerb(), copyToVerb(),  journalVerb()};
     return verbs;
 }
 

@@ -73,5 +73,6 @@ Verb restoreVerb();
 Verb hoursVerb();
 Verb recordsVerb();
 Verb copyToVerb();
+Verb journalVerb();
 
 } // namespace CommandLine

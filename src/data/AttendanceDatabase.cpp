@@ -7,6 +7,8 @@
 #include "platform/SystemClock.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSysInfo>
 
 using Kind = DatabaseError::Kind;
@@ -168,6 +170,26 @@ PunchOutcome AttendanceDatabase::punch(PunchKind kind, const QString& number, co
     AuditStamp by = stamp();
     by.who = number;
     return run([&](DatabaseEngine& e) { return e.punch(kind, number, day, time, by); });
+}
+
+DeliveryOutcome AttendanceDatabase::deliver(const DeliveredPunch& punch, bool keepRefused) {
+    AuditStamp by = stamp();
+    by.who = punch.number;
+    return run([&](DatabaseEngine& e) { return e.deliver(punch, keepRefused, by); });
+}
+
+QDateTime AttendanceDatabase::serverTime() {
+    return run([&](DatabaseEngine& e) { return e.serverTime(); });
+}
+
+void AttendanceDatabase::recordClockOff(const QString& terminal, qint64 offBySeconds) {
+    QJsonObject values;
+    values.insert(QStringLiteral("TerminalId"), terminal);
+    values.insert(QStringLiteral("OffBySeconds"), offBySeconds);
+    const QString after = QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact));
+    run([&](DatabaseEngine& e) {
+        e.appendAudit({stamp(), AuditWhat::ClockOff, std::nullopt, {}, {}, after});
+    });
 }
 
 void AttendanceDatabase::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {

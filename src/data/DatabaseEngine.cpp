@@ -8,8 +8,9 @@ DatabaseError::DatabaseError(Kind kind, const QString& description)
     : std::runtime_error(description.toStdString()), m_kind(kind) {}
 
 const QStringList& AuditWhat::all() {
-    static const QStringList kinds = {PunchIn,       PunchOut,    RecordCorrected, RecordAdded,
-                                      RecordDeleted, PersonAdded, PersonUpdated,   PersonDeleted};
+    static const QStringList kinds = {PunchIn,        PunchOut,    RecordCorrected, RecordAdded,
+                                      RecordDeleted,  PersonAdded, PersonUpdated,   PersonDeleted,
+                                      PunchToCorrect, ClockOff};
     return kinds;
 }
 
@@ -87,37 +88,102 @@ PunchOutcome DatabaseEngine::punch(PunchKind kind, const QString& number, const 
                                    const QString& time, const AuditStamp& stamp) {
     EngineText::isoDay(day); // an invalid day fails before anything is locked
     PunchOutcome outcome = PunchOutcome::Written;
-    serialisedForPerson(number, [&] {
-        RecordSet latest = latestRecordOfPerson(number);
-        AuditEntry entry{stamp, {}, {}, number, {}, {}};
-        if (kind == PunchKind::In) {
-            if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty()) {
-                outcome = PunchOutcome::AlreadyIn;
-                return;
-            }
-            punchIn(number, day, time);
-            const RecordSet made = latestRecordOfPerson(number);
-            entry.what = AuditWhat::PunchIn;
-            entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
-            entry.after = compact(recordJson(made));
-        } else {
-            if (latest.eof()) {
-                outcome = PunchOutcome::NotYetIn;
-                return;
-            }
-            const auto isOpen = [](const RecordSet& rs) { return rs.isNull(QStringLiteral("TimeOut")); };
-            const QJsonArray before = recordsWhere(recordsOfPerson(number), isOpen, entry.recordId);
-            punchOut(number, day, time);
-            if (before.isEmpty())
-                return; // nothing was open, nothing changed
-            QJsonArray after;
-            for (const QJsonValue& record : before)
-                after.append(recordJson(recordById(idOf(record))));
-            entry.what = AuditWhat::PunchOut;
-            entry.before = compact(before);
-            entry.after = compact(after);
+    std::vector<qint64> written;
+    serialisedForPerson(number, [&] { outcome = punchLocked(kind, number, day, time, stamp, written); });
+    return outcome;
+}
+
+PunchOutcome DatabaseEngine::punchLocked(PunchKind kind, const QString& number, const QDate& day,
+                                         const QString& time, const AuditStamp& stamp,
+                                         std::vector<qint64>& written) {
+    RecordSet latest = latestRecordOfPerson(number);
+    AuditEntry entry{stamp, {}, {}, number, {}, {}};
+    if (kind == PunchKind::In) {
+        if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty()) {
+            return PunchOutcome::AlreadyIn;
         }
-        appendAudit(entry);
+        punchIn(number, day, time);
+        const RecordSet made = latestRecordOfPerson(number);
+        entry.what = AuditWhat::PunchIn;
+        entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
+        entry.after = compact(recordJson(made));
+        written.push_back(*entry.recordId);
+    } else {
+        if (latest.eof()) {
+            return PunchOutcome::NotYetIn;
+        }
+        const auto isOpen = [](const RecordSet& rs) { return rs.isNull(QStringLiteral("TimeOut")); };
+        const QJsonArray before = recordsWhere(recordsOfPerson(number), isOpen, entry.recordId);
+        punchOut(number, day, time);
+        if (before.isEmpty())
+            return PunchOutcome::Written; // nothing was open, nothing changed
+        QJsonArray after;
+        for (const QJsonValue& record : before) {
+            after.append(recordJson(recordById(idOf(record))));
+            written.push_back(idOf(record));
+        }
+        entry.what = AuditWhat::PunchOut;
+        entry.before = compact(before);
+        entry.after = compact(after);
+    }
+    appendAudit(entry);
+    return PunchOutcome::Written;
+}
+
+namespace {
+// Why a delivered punch that the rules refused is kept to correct.
+QString refusalReason(PunchKind kind, const QString& terminal) {
+    return kind == PunchKind::In
+               ? QStringLiteral("Punched in on terminal %1 while already in; delivered after the server "
+                                "was away.")
+                     .arg(terminal)
+               : QStringLiteral("Punched out on terminal %1 with no open record; delivered after the "
+                                "server was away.")
+                     .arg(terminal);
+}
+} // namespace
+
+DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefused, const AuditStamp& stamp) {
+    EngineText::isoDay(p.day);
+    DeliveryOutcome outcome = DeliveryOutcome::Stored;
+    serialisedForPerson(p.number, [&] {
+        if (hasReceipt(p.terminal, p.sequence)) {
+            outcome = DeliveryOutcome::AlreadyStored;
+            return;
+        }
+        addReceipt(p.terminal, p.sequence);
+        std::vector<qint64> written;
+        const PunchOutcome punched = punchLocked(p.kind, p.number, p.day, p.time, stamp, written);
+        // An "out" that found nothing open changes nothing; at the clock the person saw that, a
+        // delivered one would vanish without a trace.
+        const bool outOfNothing = p.kind == PunchKind::Out && written.empty();
+        if (punched == PunchOutcome::Written && !(outOfNothing && keepRefused)) {
+            if (!p.toCorrect.isEmpty() && !written.empty()) {
+                for (const qint64 id : written)
+                    markToCorrect(id, p.toCorrect, false);
+                outcome = DeliveryOutcome::StoredToCorrect;
+            }
+            return;
+        }
+        if (!keepRefused) {
+            outcome = DeliveryOutcome::Refused;
+            return;
+        }
+        // Never dropped: the punch is kept as it was taken, where an administrator sees it. An
+        // empty time, not Null, stands for the side the punch did not give, so that no later punch
+        // takes it for an open record.
+        const bool in = p.kind == PunchKind::In;
+        const qint64 id = insertRecord(
+            {p.number, p.day, in ? p.time : QStringLiteral(""), in ? QStringLiteral("") : p.time},
+            RecordMark::Punched);
+        QString reason = refusalReason(p.kind, stamp.terminal);
+        if (!p.toCorrect.isEmpty())
+            reason += QLatin1Char(' ') + p.toCorrect;
+        markToCorrect(id, reason, true);
+        QJsonObject after = recordJson(recordById(id));
+        after.insert(QStringLiteral("ToCorrect"), reason);
+        appendAudit({stamp, AuditWhat::PunchToCorrect, id, p.number, {}, compact(after)});
+        outcome = DeliveryOutcome::StoredToCorrect;
     });
     return outcome;
 }

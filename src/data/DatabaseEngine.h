@@ -93,6 +93,8 @@ inline const QString RecordDeleted = QStringLiteral("record deleted");
 inline const QString PersonAdded = QStringLiteral("person added");
 inline const QString PersonUpdated = QStringLiteral("person updated");
 inline const QString PersonDeleted = QStringLiteral("person deleted, with its records");
+inline const QString PunchToCorrect = QStringLiteral("punch to correct");
+inline const QString ClockOff = QStringLiteral("terminal clock off");
 const QStringList& all();
 } // namespace AuditWhat
 
@@ -100,6 +102,26 @@ enum class PunchOutcome {
     Written,   // the record was opened or the open records closed
     AlreadyIn, // punch in refused: the person's latest record is still open
     NotYetIn,  // punch out refused: the person has no record at all
+};
+
+// A punch a terminal took and delivers afterwards: the terminal's id and its sequence number there
+// name it once and for all. `toCorrect`, when not empty, says why the record is listed to correct
+// even if the rules accept it (the terminal's clock was off).
+struct DeliveredPunch {
+    QString terminal;
+    qint64 sequence = 0;
+    PunchKind kind = PunchKind::In;
+    QString number;
+    QDate day;
+    QString time;
+    QString toCorrect;
+};
+
+enum class DeliveryOutcome {
+    Stored,          // written as a punch is
+    StoredToCorrect, // written, and listed to correct with the reason
+    Refused,         // the rules refused it and nothing but the receipt was stored (see deliver)
+    AlreadyStored,   // delivered before: nothing changed
 };
 
 // A failure of the database layer. The text is the description the error box shows; the kind lets
@@ -158,6 +180,15 @@ public:
     virtual void recordLoginFailure(const QString& number, const QDateTime& now) = 0;
     virtual void clearLoginFailures(const QString& number) = 0;
 
+    // Whether the punch (terminal, sequence) was delivered before, and the receipt that says it was.
+    virtual bool hasReceipt(const QString& terminal, qint64 sequence) = 0;
+    virtual void addReceipt(const QString& terminal, qint64 sequence) = 0;
+    // Lists the record to correct with `reason`; a refused one is also left out of the punches' own
+    // reading of a person's latest record until it is corrected.
+    virtual void markToCorrect(qint64 id, const QString& reason, bool refused) = 0;
+    // The database's clock, UTC.
+    virtual QDateTime serverTime() = 0;
+
     // Every person and every record as stored, records in the order they were written.
     virtual Workplace everything() = 0;
     // Writes a whole workplace into a database that holds no person and no record, in one
@@ -170,6 +201,10 @@ public:
     // Reads the person's latest record, decides and writes.
     PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time,
                        const AuditStamp& stamp);
+    // A punch from a terminal's journal, with its receipt in the same transaction: delivered twice, it
+    // is stored once. A punch the rules refuse is stored as a record to correct with the reason when
+    // `keepRefused`; otherwise (the person is at the terminal and is told) only its receipt is.
+    DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused, const AuditStamp& stamp);
     void insertPersonAudited(const PersonFields& person, const AuditStamp& stamp);
     void updatePersonAudited(const QString& current, const PersonFields& person, const AuditStamp& stamp);
     // The person and their records: both or neither.
@@ -181,6 +216,10 @@ public:
     qint64 addRecord(const RecordFields& record, const AuditStamp& stamp);
 
 protected:
+    // The punch's reading and writing inside a transaction already serialised for the person; the
+    // identities of the records it wrote go to `written`.
+    PunchOutcome punchLocked(PunchKind kind, const QString& number, const QDate& day, const QString& time,
+                             const AuditStamp& stamp, std::vector<qint64>& written);
     // Runs `work` in one transaction that no other change to this person's records or row can
     // interleave with; commits when it returns, rolls back when it throws.
     virtual void serialisedForPerson(const QString& number, const std::function<void()>& work) = 0;

@@ -52,12 +52,17 @@ enum Sql {
     UpdateRecord,
     AppendAudit,
     AuditEntries,
+    HasReceipt,
+    AddReceipt,
+    MarkToCorrect,
+    ServerTime,
     SqlCount
 };
 
 #define TALLYCLOCK_LOGINS                                                                                    \
     "SELECT l.\"EmployeeNo\", e.\"Name\", e.\"Department\", e.\"Position\", l.\"LogDate\", l.\"TimeIn\", "   \
-    "l.\"TimeOut\", l.\"RecordId\", l.\"Corrected\" FROM \"tblLogins\" AS l LEFT JOIN \"tblEmployees\" AS "  \
+    "l.\"TimeOut\", l.\"RecordId\", l.\"Corrected\", l.\"ToCorrect\" FROM \"tblLogins\" AS l LEFT JOIN "     \
+    "\"tblEmployees\" AS "                                                                                   \
     "e ON e.\"EmployeeNo\" = "                                                                               \
     "l.\"EmployeeNo\""
 #define TALLYCLOCK_RECORDS                                                                                   \
@@ -80,7 +85,8 @@ const std::array<const char*, SqlCount> kSql = {
     "DELETE FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1",
     "DELETE FROM \"tblLogins\" WHERE \"EmployeeNo\" = $1",
     TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 ORDER BY \"RecordId\"",
-    TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 ORDER BY \"RecordId\" DESC LIMIT 1",
+    // A refused delivery kept to correct is no punch of the person's until it is corrected.
+    TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 AND \"Refused\" = 0 ORDER BY \"RecordId\" DESC LIMIT 1",
     "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\") VALUES ($1, $2, $3)",
     "UPDATE \"tblLogins\" SET \"LogDate\" = $2, \"TimeOut\" = $3 WHERE \"EmployeeNo\" = $1 AND \"TimeOut\" "
     "IS NULL",
@@ -103,13 +109,14 @@ const std::array<const char*, SqlCount> kSql = {
     "UPDATE \"tblLoginFailures\" SET \"Failures\" = $2, \"Since\" = $3 WHERE \"EmployeeNo\" = $1",
     "DELETE FROM \"tblLoginFailures\" WHERE \"Since\" < $1",
     "DELETE FROM \"tblLoginFailures\" WHERE \"EmployeeNo\" = $1",
-    "SELECT \"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\" FROM "
-    "\"tblLogins\" WHERE \"RecordId\" = $1",
+    "SELECT \"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\", "
+    "\"ToCorrect\" FROM \"tblLogins\" WHERE \"RecordId\" = $1",
     "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\") "
     "VALUES ($1, $2, $3, $4, $5) RETURNING \"RecordId\"",
     // An added record stays marked as added when it is corrected later.
     "UPDATE \"tblLogins\" SET \"EmployeeNo\" = $1, \"LogDate\" = $2, \"TimeIn\" = $3, \"TimeOut\" = $4, "
-    "\"Corrected\" = greatest(\"Corrected\", $5::integer) WHERE \"RecordId\" = $6",
+    "\"Corrected\" = greatest(\"Corrected\", $5::integer), \"ToCorrect\" = NULL, \"Refused\" = 0 "
+    "WHERE \"RecordId\" = $6",
     "INSERT INTO \"tblAudit\" (\"ChangedAt\", \"Terminal\", \"Who\", \"What\", \"RecordId\", "
     "\"EmployeeNo\", \"ValuesBefore\", \"ValuesAfter\") VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
     // ISO texts in byte order sort as their times do, whatever the server's collation.
@@ -118,6 +125,10 @@ const std::array<const char*, SqlCount> kSql = {
     "\"ChangedAt\" COLLATE \"C\" < $2 AND ($3::text IS NULL OR \"EmployeeNo\" = $3 OR "
     "\"Who\" = $3 COLLATE \"tallyclock_nocase\") AND ($4::text IS NULL OR \"What\" = $4) "
     "ORDER BY \"AuditId\" DESC",
+    "SELECT 1 FROM \"tblDeliveries\" WHERE \"TerminalId\" = $1 AND \"Sequence\" = $2",
+    "INSERT INTO \"tblDeliveries\" (\"TerminalId\", \"Sequence\") VALUES ($1, $2)",
+    "UPDATE \"tblLogins\" SET \"ToCorrect\" = $2, \"Refused\" = $3 WHERE \"RecordId\" = $1",
+    "SELECT (extract(epoch FROM clock_timestamp()) * 1000)::bigint AS \"Now\"",
 };
 
 #undef TALLYCLOCK_LOGINS
@@ -610,6 +621,23 @@ void PostgresEngine::serialisedForPerson(const QString& number, const std::funct
         m_s->lock(LockNumber, {utf8(number)});
     work();
     transaction.commit();
+}
+
+bool PostgresEngine::hasReceipt(const QString& terminal, qint64 sequence) {
+    return !m_s->read(HasReceipt, {utf8(terminal), std::to_string(sequence)}).eof();
+}
+
+void PostgresEngine::addReceipt(const QString& terminal, qint64 sequence) {
+    m_s->change(AddReceipt, {utf8(terminal), std::to_string(sequence)});
+}
+
+void PostgresEngine::markToCorrect(qint64 id, const QString& reason, bool refused) {
+    m_s->change(MarkToCorrect, {std::to_string(id), utf8(reason), std::string(refused ? "1" : "0")});
+}
+
+QDateTime PostgresEngine::serverTime() {
+    return QDateTime::fromMSecsSinceEpoch(m_s->read(ServerTime, {}).value(QStringLiteral("Now")).toLongLong(),
+                                          Qt::UTC);
 }
 
 Throttle::State PostgresEngine::loginFailures(const QString& number) {

@@ -162,11 +162,41 @@ CREATE TABLE "tblLoginFailures" (
 CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
 )SQL";
 
+// Version 4: terminals that keep punching while the server is away deliver those punches later, each
+// with the terminal's id and its sequence number there; the receipt, written in the punch's own
+// transaction, makes a second delivery of the same punch store nothing. A punch the rules refuse on
+// arrival is kept as a record with the reason it is to be corrected, and out of the punches' own
+// reading (Refused) until an administrator corrects it; a punch taken on a terminal whose clock was
+// off carries the reason too. The embedded file gets the same columns and table; only a server
+// receives deliveries.
+static const char* const kVersion4Sqlite = R"SQL(
+ALTER TABLE tblLogins ADD COLUMN ToCorrect TEXT;
+ALTER TABLE tblLogins ADD COLUMN Refused INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE tblDeliveries (
+    TerminalId  TEXT NOT NULL,
+    Sequence    INTEGER NOT NULL,
+    DeliveredAt TEXT NOT NULL,
+    PRIMARY KEY (TerminalId, Sequence)
+);
+)SQL";
+
+static const char* const kVersion4Postgres = R"SQL(
+ALTER TABLE "tblLogins" ADD COLUMN "ToCorrect" text;
+ALTER TABLE "tblLogins" ADD COLUMN "Refused" integer NOT NULL DEFAULT 0;
+CREATE TABLE "tblDeliveries" (
+    "TerminalId"  text NOT NULL,
+    "Sequence"    bigint NOT NULL,
+    "DeliveredAt" timestamptz NOT NULL DEFAULT now(),
+    PRIMARY KEY ("TerminalId", "Sequence")
+);
+)SQL";
+
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
         {2, kVersion2Sqlite, kVersion2Postgres},
         {3, kVersion3Sqlite, kVersion3Postgres, &PasswordHash::hashStoredPlainTexts},
+        {4, kVersion4Sqlite, kVersion4Postgres},
     };
     return all;
 }

@@ -485,7 +485,7 @@ RecordSet SqliteEngine::recordsOfPerson(const QString& number) {
 RecordSet SqliteEngine::latestRecordOfPerson(const QString& number) {
     return read(*m_c,
                 "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
-                    sameNumber(number, ":no") + " ORDER BY rowid DESC LIMIT 1",
+                    sameNumber(number, ":no") + " AND Refused = 0 ORDER BY rowid DESC LIMIT 1",
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
@@ -534,8 +534,8 @@ void SqliteEngine::deleteRecord(const QString& number, const QDate& day, const Q
 
 RecordSet SqliteEngine::recordById(qint64 id) {
     return read(*m_c,
-                "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected FROM tblLogins "
-                "WHERE RecordId = :id",
+                "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected, ToCorrect FROM "
+                "tblLogins WHERE RecordId = :id",
                 [&](SQLite::Statement& s) { s.bind(":id", static_cast<int64_t>(id)); });
 }
 
@@ -564,7 +564,8 @@ void SqliteEngine::updateRecord(qint64 id, const RecordFields& record, RecordMar
     // An added record stays marked as added when it is corrected later.
     const int changed = change(*m_c,
                                "UPDATE tblLogins SET EmployeeNo = :no, LogDate = :day, TimeIn = :in, "
-                               "TimeOut = :out, Corrected = max(Corrected, :mark) WHERE RecordId = :id",
+                               "TimeOut = :out, Corrected = max(Corrected, :mark), ToCorrect = NULL, "
+                               "Refused = 0 WHERE RecordId = :id",
                                [&](SQLite::Statement& s) {
                                    bindRecord(s, record, mark);
                                    s.bind(":id", static_cast<int64_t>(id));
@@ -620,7 +621,7 @@ namespace {
 const std::string kLogins =
     "SELECT l.EmployeeNo AS EmployeeNo, e.Name AS Name, e.Department AS Department, "
     "e.Position AS Position, l.LogDate AS LogDate, l.TimeIn AS TimeIn, l.TimeOut AS TimeOut, "
-    "l.RecordId AS RecordId, l.Corrected AS Corrected "
+    "l.RecordId AS RecordId, l.Corrected AS Corrected, l.ToCorrect AS ToCorrect "
     "FROM tblLogins AS l LEFT JOIN tblEmployees AS e ON e.rowid = coalesce("
     "(SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = l.EmployeeNo), "
     "CASE WHEN l.EmployeeNo GLOB '*[^ -~]*' OR (l.EmployeeNo GLOB '*[iIkKsS]*' AND "
@@ -665,6 +666,39 @@ RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
         if (number)
             bindNumber(s, *number);
     });
+}
+
+bool SqliteEngine::hasReceipt(const QString& terminal, qint64 sequence) {
+    return !read(*m_c, "SELECT 1 FROM tblDeliveries WHERE TerminalId = :terminal AND Sequence = :sequence",
+                 [&](SQLite::Statement& s) {
+                     s.bind(":terminal", utf8(terminal));
+                     s.bind(":sequence", static_cast<int64_t>(sequence));
+                 })
+                .eof();
+}
+
+void SqliteEngine::addReceipt(const QString& terminal, qint64 sequence) {
+    change(*m_c,
+           "INSERT INTO tblDeliveries (TerminalId, Sequence, DeliveredAt) VALUES (:terminal, :sequence, :at)",
+           [&](SQLite::Statement& s) {
+               s.bind(":terminal", utf8(terminal));
+               s.bind(":sequence", static_cast<int64_t>(sequence));
+               s.bind(":at", utf8(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)));
+           });
+}
+
+void SqliteEngine::markToCorrect(qint64 id, const QString& reason, bool refused) {
+    change(*m_c, "UPDATE tblLogins SET ToCorrect = :reason, Refused = :refused WHERE RecordId = :id",
+           [&](SQLite::Statement& s) {
+               s.bind(":reason", utf8(reason));
+               s.bind(":refused", refused ? 1 : 0);
+               s.bind(":id", static_cast<int64_t>(id));
+           });
+}
+
+QDateTime SqliteEngine::serverTime() {
+    // The file has no clock of its own: the computer's is the one every punch on it uses.
+    return QDateTime::currentDateTimeUtc();
 }
 
 Throttle::State SqliteEngine::loginFailures(const QString& number) {

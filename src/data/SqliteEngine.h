@@ -49,6 +49,10 @@ public:
     Throttle::State loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    bool hasReceipt(const QString& terminal, qint64 sequence) override;
+    void addReceipt(const QString& terminal, qint64 sequence) override;
+    void markToCorrect(qint64 id, const QString& reason, bool refused) override;
+    QDateTime serverTime() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 

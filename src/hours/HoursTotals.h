@@ -19,6 +19,8 @@ struct Record {
     QDate day;
     QString timeIn;
     QString timeOut;
+    // Why the record was stored to correct (a punch refused or doubtful on arrival); empty: nothing.
+    QString toCorrect = {};
 };
 
 // Reads every row of a record set of records with their persons' fields.
@@ -66,7 +68,8 @@ struct RecordToCorrect {
 struct Report {
     std::vector<PersonTotals> persons; // by person number, letter case ignored
     PersonTotals totals;
-    std::vector<RecordToCorrect> toCorrect; // long and unreadable records, in the order given
+    // long and unreadable records and those stored to correct, in the order given
+    std::vector<RecordToCorrect> toCorrect;
 };
 
 // Records belong to the person of their number, letter case ignored, and to the day they carry.

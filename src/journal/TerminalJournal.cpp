@@ -1,0 +1,91 @@
+#include "journal/TerminalJournal.h"
+
+#include "data/AttendanceDatabase.h"
+#include "journal/Delivery.h"
+#include "journal/Journal.h"
+
+#include <QThread>
+
+TerminalJournal::TerminalJournal(AttendanceDatabase& db, const QString& url, const QString& folder)
+    : m_db(db), m_journal(std::make_unique<Journal>(folder)) {
+    m_waiting = m_journal->waitingCount();
+    // The local copy is fresh before the first punch, whatever the background delivery does first.
+    try {
+        Delivery::connected(*m_journal, m_db);
+    } catch (const DatabaseError& e) {
+        m_offline = OfflinePunching::serverAway(e);
+    }
+    m_thread = new QThread(this);
+    m_worker = new DeliveryWorker(url, folder);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, m_worker, &DeliveryWorker::start);
+    connect(this, &TerminalJournal::deliverNow, m_worker, &DeliveryWorker::deliverNow);
+    connect(m_worker, &DeliveryWorker::progress, this, &TerminalJournal::onProgress);
+    m_thread->start();
+}
+
+TerminalJournal::~TerminalJournal() {
+    // The round under way ends first (at most one statement's deadline): its punch is either
+    // committed and removed or still waiting.
+    m_thread->quit();
+    m_thread->wait();
+    delete m_worker;
+}
+
+void TerminalJournal::wentAway() {
+    m_offline = true;
+    emit deliverNow();
+}
+
+void TerminalJournal::onProgress(int waiting, bool serverAway) {
+    m_waiting = waiting;
+    // Back online only once the journal is empty: a new punch must not overtake waiting ones.
+    m_offline = serverAway || waiting > 0;
+    emit waitingChanged(OfflinePunching::waitingText(waiting));
+}
+
+Login::Result TerminalJournal::check(const QString& number, const QString& password) {
+    if (!m_offline) {
+        try {
+            return Login::check(m_db, number, password);
+        } catch (const DatabaseError& e) {
+            if (!OfflinePunching::serverAway(e))
+                throw;
+            wentAway();
+        }
+    }
+    return Login::checkWith(*m_journal, number, password);
+}
+
+TerminalJournal::Punched TerminalJournal::punch(PunchKind kind, const QString& number, const QDate& day,
+                                                const QString& time) {
+    const qint64 sequence =
+        m_journal->append(kind, number, day, time, OfflinePunching::clockReason(m_journal->clockOff()));
+    m_waiting = m_journal->waitingCount();
+    if (m_offline || m_waiting > 1) {
+        emit waitingChanged(OfflinePunching::waitingText(m_waiting));
+        wentAway();
+        return {PunchOutcome::Written, true};
+    }
+    DeliveryOutcome delivered = DeliveryOutcome::Stored;
+    try {
+        delivered = m_db.deliver({m_journal->terminalId(), sequence, kind, number, day, time,
+                                  OfflinePunching::clockReason(m_journal->clockOff())},
+                                 false);
+    } catch (const DatabaseError& e) {
+        if (OfflinePunching::serverAway(e)) {
+            // Committed or not, the receipt tells when it is delivered again.
+            emit waitingChanged(OfflinePunching::waitingText(m_waiting));
+            wentAway();
+            return {PunchOutcome::Written, true};
+        }
+        m_journal->remove(sequence);
+        m_waiting = m_journal->waitingCount();
+        throw;
+    }
+    m_journal->remove(sequence);
+    m_waiting = m_journal->waitingCount();
+    if (delivered == DeliveryOutcome::Refused)
+        return {kind == PunchKind::In ? PunchOutcome::AlreadyIn : PunchOutcome::NotYetIn, false};
+    return {PunchOutcome::Written, false};
+}

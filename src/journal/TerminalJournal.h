@@ -1,0 +1,56 @@
+#pragma once
+
+#include "credentials/Login.h"
+#include "data/DatabaseEngine.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class AttendanceDatabase;
+class DeliveryWorker;
+class Journal;
+class QThread;
+
+// What the main window's punch goes through on a terminal of a server: every punch is written to the
+// journal first and then sent on the window's connection; when the server is away (not reached in
+// time, a statement past its deadline) the password is checked on the local copy and the punch stays
+// in the journal, which a background thread delivers as soon as it can.
+class TerminalJournal : public QObject {
+    Q_OBJECT
+public:
+    // `db` is the window's connection; `url` the server the background delivery connects to.
+    TerminalJournal(AttendanceDatabase& db, const QString& url, const QString& folder);
+    ~TerminalJournal() override;
+
+    // Whether the server was away at the last try: the punch then goes to the journal only.
+    bool offline() const { return m_offline; }
+    int waiting() const { return m_waiting; }
+
+    // The password check: the server's, or the local copy's while the server is away.
+    Login::Result check(const QString& number, const QString& password);
+
+    struct Punched {
+        PunchOutcome outcome = PunchOutcome::Written;
+        bool savedHere = false; // in the journal only, to be sent later
+    };
+    // Journal first, then the server. A failure other than the server being away is rethrown after
+    // the punch left the journal again (the server rolled it back).
+    Punched punch(PunchKind kind, const QString& number, const QDate& day, const QString& time);
+
+signals:
+    // The main window's line: "Offline: n punches waiting", or "" when none wait.
+    void waitingChanged(const QString& text);
+    void deliverNow();
+
+private:
+    void wentAway();
+    void onProgress(int waiting, bool serverAway);
+
+    AttendanceDatabase& m_db;
+    std::unique_ptr<Journal> m_journal;
+    QThread* m_thread = nullptr;
+    DeliveryWorker* m_worker = nullptr;
+    bool m_offline = false;
+    int m_waiting = 0;
+};
