@@ -6,10 +6,11 @@
 #include "Measure.h"
 #include "ServerBenchmark.h"
 #include "Workplace.h"
+#include "credentials/Credentials.h"
 
-#include "core/Form1.h"
 #include "core/Globals.h"
 #include "core/Main.h"
+#include "core/MainWindow.h"
 #include "credentials/PasswordHash.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/DateTexts.h"
@@ -17,8 +18,8 @@
 #include "platform/MessageBox.h"
 #include "platform/SpreadsheetOffice.h"
 #include "platform/SystemClock.h"
-#include "reports/Form4.h"
-#include "reports/modSaveListview.h"
+#include "reports/ListTextFile.h"
+#include "reports/ReportsWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -78,10 +79,10 @@ int runChild(const QString& mode, int argc, char** argv) {
         window.resize(536, 541);
         waitExposed(window);
     } else {
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
         waitExposed(window);
-        if (window.ListView1->columnCount() != 8)
+        if (window.findChild<ListView*>(QStringLiteral("todayList"))->columnCount() != 8)
             return 2;
     }
     std::fputs("READY\n", stdout);
@@ -110,6 +111,7 @@ double startProcessMs(const QString& program, const QStringList& arguments) {
 } // namespace
 
 int main(int argc, char** argv) {
+    Credentials::handToData();
     if (argc > 1 && (qstrcmp(argv[1], "--child-bare") == 0 || qstrcmp(argv[1], "--child-label") == 0 ||
                      qstrcmp(argv[1], "--child-program") == 0))
         return runChild(QString::fromLatin1(argv[1]), argc, argv);
@@ -171,23 +173,26 @@ int main(int argc, char** argv) {
                         programMs <= 1.5 * bareMs});
     }
 
-    Form1 window;
-    window.Form_Load();
+    MainWindow window;
+    window.start();
     window.show();
     QCoreApplication::processEvents();
 
     const double refreshMs = median(repeat(50, [&] { window.listLogins(); }));
-    rows.push_back({QStringLiteral("today's list refresh (%1 rows)").arg(window.ListView1->rowCount()),
+    rows.push_back({QStringLiteral("today's list refresh (%1 rows)")
+                        .arg(window.findChild<ListView*>(QStringLiteral("todayList"))->rowCount()),
                     ms(refreshMs), QStringLiteral("<= 2 ms"), refreshMs <= 2.0});
 
     std::vector<double> punches;
     std::vector<double> punchCpu;
     for (int i = 0; i < 40; ++i) {
-        (i % 2 == 0 ? window.Option1 : window.Option2)->click();
-        window.Text1->setText(busiest);
-        window.Text2->setText(QStringLiteral("pw1"));
+        (i % 2 == 0 ? window.findChild<QRadioButton*>(QStringLiteral("timeInOption"))
+                    : window.findChild<QRadioButton*>(QStringLiteral("timeOutOption")))
+            ->click();
+        window.findChild<QLineEdit*>(QStringLiteral("numberBox"))->setText(busiest);
+        window.findChild<QLineEdit*>(QStringLiteral("passwordBox"))->setText(QStringLiteral("pw1"));
         double cpu = 0;
-        punches.push_back(timeMs([&] { cpu = threadCpuMs([&] { window.PushButton1_Click(); }); }));
+        punches.push_back(timeMs([&] { cpu = threadCpuMs([&] { window.punch(); }); }));
         punchCpu.push_back(cpu);
     }
     const double punchMs = median(punches);
@@ -202,9 +207,9 @@ int main(int argc, char** argv) {
         std::vector<double> samples;
         for (int i = 0; i < 20; ++i) {
             Globals::connection().clearLoginFailures(number);
-            window.Text1->setText(number);
-            window.Text2->setText(QStringLiteral("wrong"));
-            samples.push_back(timeMs([&] { window.PushButton1_Click(); }));
+            window.findChild<QLineEdit*>(QStringLiteral("numberBox"))->setText(number);
+            window.findChild<QLineEdit*>(QStringLiteral("passwordBox"))->setText(QStringLiteral("wrong"));
+            samples.push_back(timeMs([&] { window.punch(); }));
         }
         Globals::connection().clearLoginFailures(number);
         return median(samples);
@@ -247,22 +252,22 @@ int main(int argc, char** argv) {
     }
 
     // The reports window on the whole history.
-    Form4 reports(&window);
-    reports.Form_Load();
+    ReportsWindow reports(&window);
+    reports.start();
     std::vector<double> viewAll;
     long addedKb = 0;
     long peakAddedKb = 0;
     for (int i = 0; i < 3; ++i) {
-        reports.PushButton5_Click();
+        reports.clearResults();
         QCoreApplication::processEvents();
         resetPeak();
         const long before = residentKb("VmRSS:");
-        viewAll.push_back(timeMs([&] { reports.PushButton3_Click(); }));
+        viewAll.push_back(timeMs([&] { reports.viewAll(); }));
         QCoreApplication::processEvents();
         addedKb = std::max(addedKb, residentKb("VmRSS:") - before);
         peakAddedKb = std::max(peakAddedKb, residentKb("VmHWM:") - before);
     }
-    const int listed = reports.ListView1->rowCount();
+    const int listed = reports.findChild<ListView*>(QStringLiteral("resultsList"))->rowCount();
     std::vector<double> tool;
     for (int i = 0; i < 3; ++i)
         tool.push_back(
@@ -283,11 +288,13 @@ int main(int argc, char** argv) {
     std::vector<int> all(static_cast<size_t>(listed));
     for (int i = 0; i < listed; ++i)
         all[static_cast<size_t>(i)] = i;
-    reports.ListView1->listModel()->setCheckedRows(all, true);
+    reports.findChild<ListView*>(QStringLiteral("resultsList"))->listModel()->setCheckedRows(all, true);
     const QString exportFile = workDir + QStringLiteral("/export.txt");
     std::vector<double> exports;
     for (int i = 0; i < 3; ++i)
-        exports.push_back(timeMs([&] { modSaveListview::SaveListview(*reports.ListView1, exportFile); }));
+        exports.push_back(timeMs([&] {
+            ListTextFile::save(*reports.findChild<ListView*>(QStringLiteral("resultsList")), exportFile);
+        }));
     std::vector<double> toolExports;
     for (int i = 0; i < 3; ++i)
         toolExports.push_back(toolMs(QStringLiteral("sqlite3 -separator \"$(printf '\\t')\" '%1' "
@@ -298,7 +305,7 @@ int main(int argc, char** argv) {
     rows.push_back({QStringLiteral("text export of %1 checked rows").arg(listed), ms(exportMs),
                     QStringLiteral("<= 2 x sqlite3 tool (%1)").arg(ms(2 * toolExportMs)),
                     exportMs <= 2 * toolExportMs});
-    reports.PushButton5_Click();
+    reports.clearResults();
 
     // Searches.
     std::vector<double> byPerson;
@@ -306,14 +313,14 @@ int main(int argc, char** argv) {
     int personRows = 0;
     int dateRows = 0;
     for (int i = 0; i < 20; ++i) {
-        reports.cmbField->setCurrentIndex(0);
-        reports.txtValue->setText(busiest);
-        byPerson.push_back(timeMs([&] { reports.PushButton1_Click(); }));
-        personRows = reports.ListView1->rowCount();
-        reports.cmbField->setCurrentIndex(1);
-        reports.txtValue->setText(DateTexts::shortDate(today));
-        byDate.push_back(timeMs([&] { reports.PushButton1_Click(); }));
-        dateRows = reports.ListView1->rowCount();
+        reports.findChild<QComboBox*>(QStringLiteral("searchByBox"))->setCurrentIndex(0);
+        reports.findChild<QLineEdit*>(QStringLiteral("valueBox"))->setText(busiest);
+        byPerson.push_back(timeMs([&] { reports.search(); }));
+        personRows = reports.findChild<ListView*>(QStringLiteral("resultsList"))->rowCount();
+        reports.findChild<QComboBox*>(QStringLiteral("searchByBox"))->setCurrentIndex(1);
+        reports.findChild<QLineEdit*>(QStringLiteral("valueBox"))->setText(DateTexts::shortDate(today));
+        byDate.push_back(timeMs([&] { reports.search(); }));
+        dateRows = reports.findChild<ListView*>(QStringLiteral("resultsList"))->rowCount();
     }
     rows.push_back({QStringLiteral("search by person number (%1 rows)").arg(personRows), ms(median(byPerson)),
                     QStringLiteral("<= 10 ms"), median(byPerson) <= 10.0});
@@ -331,29 +338,35 @@ int main(int argc, char** argv) {
         office.extraArguments = {QStringLiteral("--headless"),
                                  QStringLiteral("-env:UserInstallation=file://") + profile};
         LibreOffice::setSettings(office);
-        reports.PushButton3_Click();
+        reports.viewAll();
         std::vector<QString> firstRows;
-        for (int r = 0; r < 10000 && r < reports.ListView1->rowCount(); ++r)
-            for (int c = 0; c < reports.ListView1->columnCount(); ++c)
-                firstRows.push_back(reports.ListView1->itemText(r, c));
-        reports.PushButton5_Click();
-        reports.ListView1->appendRows(std::move(firstRows));
-        std::vector<int> checked(static_cast<size_t>(reports.ListView1->rowCount()));
+        for (int r = 0;
+             r < 10000 && r < reports.findChild<ListView*>(QStringLiteral("resultsList"))->rowCount(); ++r)
+            for (int c = 0; c < reports.findChild<ListView*>(QStringLiteral("resultsList"))->columnCount();
+                 ++c)
+                firstRows.push_back(
+                    reports.findChild<ListView*>(QStringLiteral("resultsList"))->itemText(r, c));
+        reports.clearResults();
+        reports.findChild<ListView*>(QStringLiteral("resultsList"))->appendRows(std::move(firstRows));
+        std::vector<int> checked(
+            static_cast<size_t>(reports.findChild<ListView*>(QStringLiteral("resultsList"))->rowCount()));
         for (size_t i = 0; i < checked.size(); ++i)
             checked[i] = static_cast<int>(i);
-        reports.ListView1->listModel()->setCheckedRows(checked, true);
+        reports.findChild<ListView*>(QStringLiteral("resultsList"))
+            ->listModel()
+            ->setCheckedRows(checked, true);
         const auto stopOffice = [&] { toolMs(QStringLiteral("pkill -f '%1'; sleep 1").arg(profile)); };
         // The first run makes the office profile and is not counted.
         std::vector<double> sheets;
         for (int i = 0; i < 4; ++i) {
-            const double t = timeMs([&] { reports.PushButton13_Click(); });
+            const double t = timeMs([&] { reports.sendToSpreadsheet(); });
             stopOffice();
             if (i > 0)
                 sheets.push_back(t);
         }
         const double sheetMs = median(sheets);
         rows.push_back({QStringLiteral("spreadsheet export of %1 rows, office start included")
-                            .arg(reports.ListView1->rowCount()),
+                            .arg(reports.findChild<ListView*>(QStringLiteral("resultsList"))->rowCount()),
                         ms(sheetMs), QStringLiteral("<= 5 s"), sheetMs <= 5000.0});
     } else {
         rows.push_back({QStringLiteral("spreadsheet export of 10000 rows"), QStringLiteral("not run"),

@@ -20,8 +20,9 @@
 // the terminal waits a random 0 to 2 x MS milliseconds before each punch, as people arrive one by one.
 
 #include "Terminals.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
+#include "core/MainWindow.h"
+#include "credentials/Credentials.h"
 #include "platform/MessageBox.h"
 #include "platform/PushButton.h"
 #include "platform/SystemClock.h"
@@ -74,6 +75,7 @@ void printLine(const QString& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    Credentials::handToData();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -126,8 +128,8 @@ int main(int argc, char** argv) {
     const QDateTime firstMinute = Terminals::firstMinute();
     if (uniqueTimes)
         SystemClock::setFixed(firstMinute);
-    Form1 form;
-    form.Form_Load();
+    MainWindow form;
+    form.start();
     if (!boxes.empty()) {
         printLine(QStringLiteral("LOAD-FAILED ") + oneLine(boxes.front().text));
         return 1;
@@ -147,27 +149,29 @@ int main(int argc, char** argv) {
             break;
         if (uniqueTimes)
             SystemClock::setFixed(firstMinute.addSecs(60LL * (terminal * punches + i)));
-        form.Timer1_Timer();
+        form.tick();
         const int person = static_cast<int>(random() % static_cast<unsigned>(persons));
         const QString kind = parser.value(kindOption);
         const bool in = kind == QLatin1String("random") ? random() % 2 == 0 : kind == QLatin1String("in");
-        (in ? form.Option1 : form.Option2)->click();
-        form.Text1->setText(QStringLiteral("P%1").arg(person));
-        form.Text2->setText(QStringLiteral("pw"));
+        (in ? form.findChild<QRadioButton*>(QStringLiteral("timeInOption"))
+            : form.findChild<QRadioButton*>(QStringLiteral("timeOutOption")))
+            ->click();
+        form.findChild<QLineEdit*>(QStringLiteral("numberBox"))->setText(QStringLiteral("P%1").arg(person));
+        form.findChild<QLineEdit*>(QStringLiteral("passwordBox"))->setText(QStringLiteral("pw"));
         boxes.clear();
         QElapsedTimer click;
         click.start();
-        form.PushButton1->click();
+        form.findChild<PushButton*>(QStringLiteral("punchButton"))->click();
         const qint64 micros = click.nsecsElapsed() / 1000;
         const QStringList fields{QString::number(terminal),
                                  QStringLiteral("P%1").arg(person),
                                  in ? QStringLiteral("in") : QStringLiteral("out"),
-                                 form.lblDate->text(),
-                                 form.lblTime->text(),
+                                 form.findChild<QLabel*>(QStringLiteral("dateLabel"))->text(),
+                                 form.findChild<QLabel*>(QStringLiteral("timeLabel"))->text(),
                                  QString::number(micros),
                                  outcomeOf(boxes)};
         printLine(fields.join(QLatin1Char('\t')));
     }
-    form.Form_QueryUnload();
+    form.releaseDatabase();
     return 0;
 }

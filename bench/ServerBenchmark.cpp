@@ -3,11 +3,11 @@
 #include "HoursBenchmark.h"
 #include "Terminals.h"
 #include "cli/CommandLine.h"
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/ListView.h"
 #include "platform/SystemClock.h"
-#include "reports/Form4.h"
+#include "reports/ReportsWindow.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -80,15 +80,17 @@ std::vector<double> punchRoundTrips(const QString& url, const QString& number, c
     qputenv("TALLYCLOCK_DATABASE_URL", url.toUtf8());
     std::vector<double> samples;
     {
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
         for (int i = 0; i < 40; ++i) {
-            (i % 2 == 0 ? window.Option1 : window.Option2)->click();
-            window.Text1->setText(number);
-            window.Text2->setText(password);
-            samples.push_back(timeMs([&] { window.PushButton1_Click(); }));
+            (i % 2 == 0 ? window.findChild<QRadioButton*>(QStringLiteral("timeInOption"))
+                        : window.findChild<QRadioButton*>(QStringLiteral("timeOutOption")))
+                ->click();
+            window.findChild<QLineEdit*>(QStringLiteral("numberBox"))->setText(number);
+            window.findChild<QLineEdit*>(QStringLiteral("passwordBox"))->setText(password);
+            samples.push_back(timeMs([&] { window.punch(); }));
         }
-        window.Form_QueryUnload();
+        window.releaseDatabase();
     }
     qunsetenv("TALLYCLOCK_DATABASE_URL");
     return samples;
@@ -180,19 +182,19 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
     // View All on the server against psql reading the same rows.
     qputenv("TALLYCLOCK_DATABASE_URL", server.socketUrl().toUtf8());
     {
-        Form1 window;
-        window.Form_Load();
-        Form4 reports(&window);
-        reports.Form_Load();
+        MainWindow window;
+        window.start();
+        ReportsWindow reports(&window);
+        reports.start();
         std::vector<double> viewAll;
         for (int i = 0; i < 3; ++i) {
-            reports.PushButton5_Click();
+            reports.clearResults();
             QCoreApplication::processEvents();
-            viewAll.push_back(timeMs([&] { reports.PushButton3_Click(); }));
+            viewAll.push_back(timeMs([&] { reports.viewAll(); }));
             QCoreApplication::processEvents();
         }
-        const int listed = reports.ListView1->rowCount();
-        reports.PushButton5_Click();
+        const int listed = reports.findChild<ListView*>(QStringLiteral("resultsList"))->rowCount();
+        reports.clearResults();
         // psql prints every row, one line each, as the list shows them; its count makes sure it read them.
         const QString psql =
             QStringLiteral("psql -X -A -t -d '%1' -c 'select * from \"qryLogins\"'").arg(server.socketUrl());
@@ -210,7 +212,7 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
                         median(viewAll) <= 2.5 * median(tool)});
         rows.push_back(hoursWindowRow(&reports, QStringLiteral("PostgreSQL "), QDate::currentDate()));
         rows.push_back(hoursCommandRow(QStringLiteral("PostgreSQL "), QDate::currentDate().year() - 1));
-        window.Form_QueryUnload();
+        window.releaseDatabase();
     }
 
     // Twenty terminals punching fifty persons of their own at once, over TCP as terminals on other

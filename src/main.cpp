@@ -1,10 +1,12 @@
-#include "cli/CommandLine.h"
-#include "core/Form1.h"
 #include "core/Main.h"
+#include "cli/CommandLine.h"
+#include "core/MainWindow.h"
+#include "credentials/Credentials.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    Credentials::handToData();
     // Any argument is a command line: it runs without a display and never opens the window.
     if (argc > 1)
         return CommandLine::main(argc, argv);
@@ -12,8 +14,8 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Quillmark"));
     QApplication::setWindowIcon(Main::applicationIcon());
 
-    Form1 window;
-    window.Form_Load();
+    MainWindow window;
+    window.start();
     window.show();
     return QApplication::exec();
 }

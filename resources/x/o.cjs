@@ -3,42 +3,42 @@
    control moves or clips its caption. */
 
 /* The main window: white panels on a quiet background. */
-#Form1 {
+#mainWindow {
     background-color: #eef2f6;
 }
-#Form1 QGroupBox {
+#mainWindow QGroupBox {
     background-color: #ffffff;
     border: 1px solid #c5d1de;
     border-radius: 6px;
     margin-top: 7px; /* the frame line runs through the middle of the title, as in the layout */
     color: #1d3d5c;
 }
-#Form1 QGroupBox::title {
+#mainWindow QGroupBox::title {
     subcontrol-origin: margin;
     subcontrol-position: top left;
     left: 6px;
     padding: 0px 3px;
     background-color: #ffffff;
 }
-#Form1 QGroupBox QLabel, #Form1 QGroupBox QRadioButton {
+#mainWindow QGroupBox QLabel, #mainWindow QGroupBox QRadioButton {
     background-color: transparent;
     color: #1f2a36;
 }
-#Form1 QRadioButton::indicator {
+#mainWindow QRadioButton::indicator {
     width: 12px;
     height: 12px;
     border: 1px solid #7f95ab;
     border-radius: 7px;
     background-color: #ffffff;
 }
-#Form1 QRadioButton::indicator:checked {
+#mainWindow QRadioButton::indicator:checked {
     background-color: qradialgradient(cx: 0.5, cy: 0.5, radius: 0.5, fx: 0.5, fy: 0.5,
                                       stop: 0 #2f5d8a, stop: 0.45 #2f5d8a, stop: 0.55 #ffffff);
 }
-#Form1 QRadioButton::indicator:focus {
+#mainWindow QRadioButton::indicator:focus {
     border-color: #2f5d8a;
 }
-#Form1 #lblDate, #Form1 #lblTime {
+#mainWindow #dateLabel, #mainWindow #timeLabel {
     color: #1d3d5c;
 }
 

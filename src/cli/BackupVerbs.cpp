@@ -1,7 +1,7 @@
 #include "backup/Backups.h"
 #include "backup/Restore.h"
 #include "cli/Verb.h"
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 #include "data/SettingsStore.h"
 #include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
@@ -64,7 +64,7 @@ int backup(const Invocation& call) {
             call, url, QStringLiteral("back it up with pg_dump"),
             QStringLiteral("pg_dump --format=custom --file=%1 --dbname=URL").arg(shellQuoted(file)));
     }
-    const QString live = Form1::liveDatabasePath();
+    const QString live = MainWindow::liveDatabasePath();
     if (!QFileInfo(live).isFile())
         throw std::runtime_error(
             QStringLiteral("The database file %1 does not exist.").arg(live).toStdString());
@@ -94,7 +94,7 @@ int restore(const Invocation& call) {
         return onServer(
             call, url, QStringLiteral("restore a pg_dump file with pg_restore"),
             QStringLiteral("pg_restore --clean --if-exists --dbname=URL %1").arg(shellQuoted(file)));
-    const QString live = Form1::liveDatabasePath();
+    const QString live = MainWindow::liveDatabasePath();
     const Restore::Report report = Restore::restore(file, live, SystemClock::now());
     QTextStream& out = call.out();
     out << "Checked " << file << ": an intact attendance database with " << report.checked.persons

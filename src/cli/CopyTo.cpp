@@ -3,7 +3,7 @@
 // transaction there, and what the server holds afterwards is read back and compared.
 
 #include "cli/Verb.h"
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
 
 #include <QFileInfo>
@@ -58,7 +58,7 @@ int copyTo(const Invocation& call) {
             call.verb() +
             QStringLiteral(": URI must be a PostgreSQL connection URI (postgresql://...), not '%1'")
                 .arg(uri));
-    const QString file = call.value(QStringLiteral("from"), Form1::liveDatabasePath());
+    const QString file = call.value(QStringLiteral("from"), MainWindow::liveDatabasePath());
     if (!QFileInfo(file).isFile())
         throw UsageError(call.verb() + QStringLiteral(": no database file at '%1'").arg(file));
 
@@ -96,7 +96,7 @@ Verb copyToVerb() {
         {QStringLiteral("URI")},
         {{QStringLiteral("from"), QStringLiteral("FILE"),
           QStringLiteral("the database file to copy (default: this computer's, %1)")
-              .arg(Form1::liveDatabasePath())}},
+              .arg(MainWindow::liveDatabasePath())}},
         QStringLiteral("Copy every person and record of this computer's database file into an empty "
                        "PostgreSQL database"),
         QStringLiteral("URI is a libpq connection URI, for example\n"

@@ -1,5 +1,5 @@
 #include "cli/Verb.h"
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
 #include "hours/HoursExport.h"
 #include "hours/HoursTotals.h"
@@ -83,7 +83,7 @@ Hours::Period periodOf(const Invocation& call) {
 
 std::vector<Hours::Record> readRecords(const Invocation& call, const Hours::Period& period) {
     AttendanceDatabase db;
-    db.openConfigured(Form1::liveDatabasePath());
+    db.openConfigured(MainWindow::liveDatabasePath());
     std::optional<QString> person;
     if (call.has(QStringLiteral("person")))
         person = call.value(QStringLiteral("person"));

@@ -1,13 +1,13 @@
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
 #include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
-#include "persons/Form2.h"
-#include "persons/Form3.h"
+#include "persons/PersonEditor.h"
+#include "persons/PersonsWindow.h"
 #include "platform/MessageBox.h"
-#include "reports/Form4.h"
+#include "reports/ReportsWindow.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -76,8 +76,8 @@ void forgetTyped(ErrorTrap& trap, int step, QLineEdit* number, QLineEdit* passwo
 
 } // namespace
 
-void Form1::PushButton2_Click() {
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton2_Click"));
+void MainWindow::openPersons() {
+    ErrorTrap trap(Where::OpenPersons);
     RecordSet rs; // 100
     bool windowShown = false;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
@@ -90,24 +90,24 @@ void Form1::PushButton2_Click() {
                            QStringLiteral("Please add new one to prevent standard user from viewing Reports "
                                           "and Employee Lists."));
         });
-        Form3 editor(this);
-        trap.step(108, [&] { editor.mEmployeeID = QString(); });
-        trap.step(110, [&] { editor.Option1->setChecked(true); });
+        PersonEditor editor(this);
+        trap.step(108, [&] { editor.editedNumber = QString(); });
+        trap.step(110, [&] { editor.chooseAdministrator(true); });
         trap.step(112, [&] { editor.showModal(); });
         trap.step(114, [&] {
-            Form2 persons(this);
+            PersonsWindow persons(this);
             persons.showModal();
         });
     } else if (admins == Found::Row) {
         closeIfOpen(trap, 116, rs);
         Login::Result login;
-        switch (credentialsOf(trap, 118, rs, login, Text1->text(), Text2->text())) {
+        switch (credentialsOf(trap, 118, rs, login, numberBox->text(), passwordBox->text())) {
         case Access::Administrator:
             windowShown = true;
             trap.step(124, [&] {
                 // The changes made in the window are the administrator's in the audit trail.
-                AttendanceDatabase::ActorScope actor(Globals::connection(), Text1->text());
-                Form2 persons(this);
+                AttendanceDatabase::ActorScope actor(Globals::connection(), numberBox->text());
+                PersonsWindow persons(this);
                 persons.showModal();
             });
             break;
@@ -128,11 +128,11 @@ void Form1::PushButton2_Click() {
     // Persons and their records may have been deleted meanwhile.
     trap.step(132, [&] { listLogins(); });
     if (windowShown)
-        forgetTyped(trap, 134, Text1, Text2);
+        forgetTyped(trap, 134, numberBox, passwordBox);
 }
 
-void Form1::PushButton3_Click() {
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton3_Click"));
+void MainWindow::openReports() {
+    ErrorTrap trap(Where::OpenReports);
     RecordSet rs; // 100
     bool windowShown = false;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
@@ -143,14 +143,14 @@ void Form1::PushButton3_Click() {
     } else if (admins == Found::Row) {
         closeIfOpen(trap, 108, rs);
         Login::Result login;
-        switch (credentialsOf(trap, 110, rs, login, Text1->text(), Text2->text())) {
+        switch (credentialsOf(trap, 110, rs, login, numberBox->text(), passwordBox->text())) {
         case Access::Administrator:
             windowShown = true;
             trap.step(116, [&] {
-                AttendanceDatabase::ActorScope actor(Globals::connection(), Text1->text());
-                Form4 reports(this);
+                AttendanceDatabase::ActorScope actor(Globals::connection(), numberBox->text());
+                ReportsWindow reports(this);
                 // A deleted record may be one of today's.
-                ErrorTrap::relay(&reports, &Form4::recordsChanged, this, &Form1::listLogins);
+                ErrorTrap::relay(&reports, &ReportsWindow::recordsChanged, this, &MainWindow::listLogins);
                 reports.showModal();
             });
             break;
@@ -172,5 +172,5 @@ void Form1::PushButton3_Click() {
     }
     closeIfOpen(trap, 122, rs);
     if (windowShown)
-        forgetTyped(trap, 124, Text1, Text2);
+        forgetTyped(trap, 124, numberBox, passwordBox);
 }

@@ -1,4 +1,4 @@
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 
 #include "data/SettingsStore.h"
 #include "platform/DateTexts.h"
@@ -18,7 +18,7 @@ void showClockText(QLabel* label, const QString& text) {
 // The date and time labels, redrawn every second from the stored format choices. The date
 // label's calendar day is kept beside its text: punches and today's list use the day itself,
 // never a re-reading of the text.
-void Form1::Timer1_Timer() {
+void MainWindow::tick() {
     using DateTexts::DateOrder;
     using DateTexts::HourCycle;
 
@@ -29,7 +29,7 @@ void Form1::Timer1_Timer() {
         order = DateOrder::DayFirst;
     if (order) {
         const QDate today = SystemClock::now().date();
-        showClockText(lblDate, DateTexts::clockDate(today, *order));
+        showClockText(dateLabel, DateTexts::clockDate(today, *order));
         m_shownDate = today;
     }
 
@@ -39,5 +39,5 @@ void Form1::Timer1_Timer() {
     else if (SettingsStore::readFlag(QStringLiteral("Option4"), 0))
         cycle = HourCycle::TwentyFourHour;
     if (cycle)
-        showClockText(lblTime, DateTexts::clockTime(SystemClock::now().time(), *cycle));
+        showClockText(timeLabel, DateTexts::clockTime(SystemClock::now().time(), *cycle));
 }

@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QString>
 
-class Form1;
+class MainWindow;
 
 // What punches and today's list take from the clock labels. Each throws std::runtime_error with
 // a description for the error box when the label is empty (its format settings are both false),
@@ -12,8 +12,8 @@ namespace ClockStamp {
 
 // The calendar day the date label shows; never a re-reading of the label's text, so a day-first
 // label is never taken month first.
-QDate shownDay(const Form1& form);
+QDate shownDay(const MainWindow& form);
 // The time label's text, as punches store it.
-QString shownTime(const Form1& form);
+QString shownTime(const MainWindow& form);
 
 } // namespace ClockStamp

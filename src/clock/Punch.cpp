@@ -1,7 +1,7 @@
 #include "clock/ClockStamp.h"
 #include "core/ErrorTrap.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
+#include "core/MainWindow.h"
 #include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/MessageBox.h"
@@ -12,10 +12,10 @@
 // Punch in or out with the person number and password typed (checked as Login::check says). The date and time
 // written are the ones the clock shows at the moment of the statement. Whatever fails in a look-up or a test
 // on the way ends the punch without a write: nobody is punched in or out on a guess.
-void Form1::PushButton1_Click() {
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton1_Click"));
-    const QString number = Text1->text();
-    const QString password = Text2->text();
+void MainWindow::punch() {
+    ErrorTrap trap(Where::Punch);
+    const QString number = numberBox->text();
+    const QString password = passwordBox->text();
     RecordSet rs;
     QString name;
 
@@ -58,7 +58,7 @@ void Form1::PushButton1_Click() {
             trap.step(108, closeRecordSet);
             bool punchIsIn = false;
             const bool ready =
-                named && trap.step(110, [&] { punchIsIn = PushButton1->text() == QLatin1String("Login"); });
+                named && trap.step(110, [&] { punchIsIn = punchButton->text() == QLatin1String("Login"); });
             if (ready && punchIsIn) {
                 // An unreadable record list must not pass for "no records": that would punch in again.
                 if (trap.step(112, readRecords)) {
@@ -95,6 +95,6 @@ void Form1::PushButton1_Click() {
     }
 
     trap.step(142, closeRecordSet);
-    trap.step(144, [&] { Text1->clear(); });
-    trap.step(146, [&] { Text2->clear(); });
+    trap.step(144, [&] { numberBox->clear(); });
+    trap.step(146, [&] { passwordBox->clear(); });
 }

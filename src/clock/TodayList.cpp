@@ -1,7 +1,7 @@
 #include "clock/ClockStamp.h"
 #include "clock/LoginDifference.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
+#include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/DateTexts.h"
 #include "platform/ListView.h"
@@ -31,10 +31,10 @@ QString loginDifference(const QString& timeIn, const QString& timeOut) {
     return QString::number(minutes) + QStringLiteral(" min(s)");
 }
 
-void Form1::listLogins() {
-    ListView1->clearRows();
+void MainWindow::listLogins() {
+    todayList->clearRows();
     RecordSet rs = Globals::connection().loginsOn(ClockStamp::shownDay(*this));
-    if (!rs.eof() && ListView1->columnCount() != kColumns)
+    if (!rs.eof() && todayList->columnCount() != kColumns)
         throw std::runtime_error("Invalid property value: today's list has not got its eight columns.");
 
     // The rows go to the list in one batch. A row whose times cannot be read stays in the list
@@ -55,9 +55,9 @@ void Form1::listLogins() {
     } catch (...) {
         // Complete the row that was being filled, with empty cells from the failure on.
         cells.resize((cells.size() + kColumns - 1) / kColumns * kColumns);
-        ListView1->appendRows(std::move(cells));
+        todayList->appendRows(std::move(cells));
         throw;
     }
-    ListView1->appendRows(std::move(cells));
+    todayList->appendRows(std::move(cells));
     rs.close();
 }

@@ -14,8 +14,7 @@ QString describe(const std::exception_ptr& failure) {
 }
 } // namespace
 
-ErrorTrap::ErrorTrap(const QString& window, const QString& handler)
-    : m_tag(Main::kTagPrefix + window + QLatin1Char('.') + handler) {}
+ErrorTrap::ErrorTrap(Where where) : m_tag(locationTag(where)) {}
 
 void ErrorTrap::report(const QString& description, int number) {
     ++m_failures;

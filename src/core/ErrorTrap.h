@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Where.h"
+
 #include <QObject>
 #include <QString>
 #include <exception>
@@ -14,7 +16,7 @@ public:
     // skipped because it would write, delete or open an administrator window.
     enum class FailedTest { Holds, Skips };
 
-    ErrorTrap(const QString& window, const QString& handler);
+    explicit ErrorTrap(Where where);
 
     QString tag() const { return m_tag; }
     bool anyFailed() const { return m_failures > 0; }

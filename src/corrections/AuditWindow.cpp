@@ -5,6 +5,7 @@
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/Accessibility.h"
+#include "platform/ControlNames.h"
 #include "platform/FilterBoxes.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
@@ -15,7 +16,7 @@
 #include "platform/Spreadsheet.h"
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
-#include "reports/modSaveListview.h"
+#include "reports/ListTextFile.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -48,7 +49,7 @@ const QString kNone = QStringLiteral("-");
 
 AuditWindow::AuditWindow(QWidget* parent)
     : QDialog(parent), m_pointer(new MousePointer(this)), m_saveDialog(new SaveDialog(this)) {
-    setObjectName(QStringLiteral("AuditWindow"));
+    setObjectName(QStringLiteral("auditWindow"));
     setWindowTitle(QStringLiteral("Audit Trail"));
     buildControls();
 }
@@ -57,12 +58,11 @@ void AuditWindow::buildControls() {
     setFont(Fonts::window());
     fromDate = FilterBoxes::dateBox(this, QStringLiteral("fromDate"));
     toDate = FilterBoxes::dateBox(this, QStringLiteral("toDate"));
-    txtNumber = FilterBoxes::personBox(this, QStringLiteral("txtNumber"));
-    txtNumber->setMinimumWidth(Twips::toPixelsX(this, 1500));
-    cmbWhat = new QComboBox(this);
-    cmbWhat->setObjectName(QStringLiteral("cmbWhat"));
-    cmbWhat->view()->setAccessibleName(QStringLiteral("Change:"));
-    PushButton1 = new PushButton(QStringLiteral("Search"), this);
+    numberBox = FilterBoxes::personBox(this, QStringLiteral("numberBox"));
+    numberBox->setMinimumWidth(Twips::toPixelsX(this, 1500));
+    kindBox = new QComboBox(this);
+    kindBox->view()->setAccessibleName(QStringLiteral("Change:"));
+    searchButton = new PushButton(QStringLiteral("Search"), this);
 
     auto* filter = new QHBoxLayout;
     filter->addWidget(Accessibility::labelFor(QStringLiteral("From:"), fromDate));
@@ -70,91 +70,100 @@ void AuditWindow::buildControls() {
     filter->addWidget(Accessibility::labelFor(QStringLiteral("To:"), toDate));
     filter->addWidget(toDate);
     filter->addSpacing(Twips::toPixelsX(this, 240));
-    filter->addWidget(Accessibility::labelFor(QStringLiteral("Person Number:"), txtNumber));
-    filter->addWidget(txtNumber);
-    filter->addWidget(Accessibility::labelFor(QStringLiteral("Change:"), cmbWhat));
-    filter->addWidget(cmbWhat);
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("Person Number:"), numberBox));
+    filter->addWidget(numberBox);
+    filter->addWidget(Accessibility::labelFor(QStringLiteral("Change:"), kindBox));
+    filter->addWidget(kindBox);
     filter->addSpacing(Twips::toPixelsX(this, 240));
-    filter->addWidget(PushButton1);
+    filter->addWidget(searchButton);
     filter->addStretch();
 
-    ListView1 = new ListView(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setAccessibleName(QStringLiteral("Changes"));
-    ListView1->setCheckBoxes(true);
+    auditList = new ListView(this);
+    auditList->setAccessibleName(QStringLiteral("Changes"));
+    auditList->setCheckBoxes(true);
 
-    PushButton2 = new PushButton(QStringLiteral("Save Results As Text"), this);
-    PushButton3 = new PushButton(QStringLiteral("Close"), this);
-    PushButton4 = new PushButton(QStringLiteral("Send To Spreadsheet"), this);
+    saveTextButton = new PushButton(QStringLiteral("Save Results As Text"), this);
+    closeButton = new PushButton(QStringLiteral("Close"), this);
+    spreadsheetButton = new PushButton(QStringLiteral("Send To Spreadsheet"), this);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(PushButton2);
-    buttons->addWidget(PushButton4);
+    buttons->addWidget(saveTextButton);
+    buttons->addWidget(spreadsheetButton);
     buttons->addStretch();
-    buttons->addWidget(PushButton3);
-    for (PushButton* button : {PushButton1, PushButton2, PushButton4, PushButton3}) {
+    buttons->addWidget(closeButton);
+    for (PushButton* button : {searchButton, saveTextButton, spreadsheetButton, closeButton}) {
         // Wide enough for the bold caption the skin paints, which the plain size hint underrates.
         button->setMinimumSize(
             std::max(Twips::toPixelsX(this, 1800), button->sizeHint().width() + Twips::toPixelsX(this, 360)),
             Twips::toPixelsY(this, 405));
         m_pointer->handOver(button);
     }
-    m_pointer->arrowOver(ListView1->viewport());
+    m_pointer->arrowOver(auditList->viewport());
 
     auto* layout = new QVBoxLayout(this);
     const int margin = Twips::toPixelsX(this, 120);
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->addLayout(filter);
-    layout->addWidget(ListView1, 1);
+    layout->addWidget(auditList, 1);
     layout->addLayout(buttons);
     Twips::setClientSize(this, 13200, 7200);
 
-    setTabOrder(PushButton2, PushButton4);
-    setTabOrder(PushButton4, PushButton3);
+    setTabOrder(saveTextButton, spreadsheetButton);
+    setTabOrder(spreadsheetButton, closeButton);
 
-    connect(PushButton1, &QPushButton::clicked, this, &AuditWindow::PushButton1_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &AuditWindow::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &AuditWindow::PushButton3_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &AuditWindow::PushButton4_Click);
+    connect(searchButton, &QPushButton::clicked, this, &AuditWindow::search);
+    connect(saveTextButton, &QPushButton::clicked, this, &AuditWindow::saveAsText);
+    connect(closeButton, &QPushButton::clicked, this, &AuditWindow::closeWindow);
+    connect(spreadsheetButton, &QPushButton::clicked, this, &AuditWindow::sendToSpreadsheet);
+
+    nameControls({{fromDate, "fromDate"},
+                  {toDate, "toDate"},
+                  {numberBox, "numberBox"},
+                  {kindBox, "kindBox"},
+                  {searchButton, "searchButton"},
+                  {auditList, "auditList"},
+                  {saveTextButton, "saveTextButton"},
+                  {closeButton, "closeButton"},
+                  {spreadsheetButton, "spreadsheetButton"}});
 }
 
 int AuditWindow::showModal() {
-    Form_Load();
+    start();
     return exec();
 }
 
 void AuditWindow::reject() {
-    PushButton3_Click();
+    closeWindow();
 }
 
-void AuditWindow::Form_Load() {
-    ErrorTrap trap(QStringLiteral("AuditWindow"), QStringLiteral("Form_Load"));
+void AuditWindow::start() {
+    ErrorTrap trap(Where::AuditStart);
     Main::dressWindow(trap, this, *m_pointer, {100, 101, 102, 104});
     for (size_t i = 0; i < kHeaders.size(); ++i) {
         trap.step(106, [&] {
-            ListView1->addColumnHeader(kHeaders[i]);
-            ListView1->setColumnWidthTwips(static_cast<int>(i), kWidths[i]);
+            auditList->addColumnHeader(kHeaders[i]);
+            auditList->setColumnWidthTwips(static_cast<int>(i), kWidths[i]);
         });
     }
     trap.step(108, [&] {
-        cmbWhat->addItem(QStringLiteral("All changes"));
-        cmbWhat->addItems(AuditWhat::all());
+        kindBox->addItem(QStringLiteral("All changes"));
+        kindBox->addItems(AuditWhat::all());
     });
     trap.step(110, [&] {
         const QDate today = SystemClock::now().toUTC().date();
         toDate->setDate(today);
         fromDate->setDate(today.addDays(-6));
     });
-    trap.step(112, [&] { PushButton1_Click(); });
+    trap.step(112, [&] { search(); });
 }
 
-void AuditWindow::PushButton1_Click() {
-    ErrorTrap trap(QStringLiteral("AuditWindow"), QStringLiteral("PushButton1_Click"));
-    trap.step(100, [&] { ListView1->clearRows(); });
+void AuditWindow::search() {
+    ErrorTrap trap(Where::AuditSearch);
+    trap.step(100, [&] { auditList->clearRows(); });
     AuditFilter filter{fromDate->date(), toDate->date(), std::nullopt, std::nullopt};
-    if (!txtNumber->text().isEmpty())
-        filter.number = txtNumber->text();
-    if (cmbWhat->currentIndex() > 0)
-        filter.what = cmbWhat->currentText();
+    if (!numberBox->text().isEmpty())
+        filter.number = numberBox->text();
+    if (kindBox->currentIndex() > 0)
+        filter.what = kindBox->currentText();
     RecordSet rs;
     if (!trap.step(102, [&] { rs = Globals::connection().auditEntries(filter); }))
         return;
@@ -167,12 +176,12 @@ void AuditWindow::PushButton1_Click() {
                 cells.push_back(text.isEmpty() ? kNone : text);
             }
         }
-        ListView1->appendRows(std::move(cells));
+        auditList->appendRows(std::move(cells));
     });
 }
 
-void AuditWindow::PushButton2_Click() {
-    ErrorTrap trap(QStringLiteral("AuditWindow"), QStringLiteral("PushButton2_Click"));
+void AuditWindow::saveAsText() {
+    ErrorTrap trap(Where::AuditSaveText);
     trap.step(100, [&] {
         m_saveDialog->setDialogTitle(QStringLiteral("Save Audit Trail As Text"));
         m_saveDialog->setFilter(QStringLiteral("Text Files (*.txt)|*.txt|"));
@@ -183,26 +192,26 @@ void AuditWindow::PushButton2_Click() {
     if (fileName.isEmpty())
         return;
     m_pointer->setValue(MousePointer::Hourglass);
-    trap.step(102, [&] { modSaveListview::SaveListview(*ListView1, fileName); });
+    trap.step(102, [&] { ListTextFile::save(*auditList, fileName); });
     m_pointer->setValue(MousePointer::Default);
 }
 
-void AuditWindow::PushButton3_Click() {
-    ErrorTrap trap(QStringLiteral("AuditWindow"), QStringLiteral("PushButton3_Click"));
+void AuditWindow::closeWindow() {
+    ErrorTrap trap(Where::AuditClose);
     trap.step(100, [&] { QDialog::reject(); });
 }
 
-void AuditWindow::PushButton4_Click() {
-    if (ListView1->rowCount() == 0) {
+void AuditWindow::sendToSpreadsheet() {
+    if (auditList->rowCount() == 0) {
         MessageBox::ok(QStringLiteral("There are no changes to export."));
         return;
     }
-    ErrorTrap trap(QStringLiteral("AuditWindow"), QStringLiteral("PushButton4_Click"));
+    ErrorTrap trap(Where::AuditSpreadsheet);
     trap.step(100, [&] { m_pointer->setValue(MousePointer::Hourglass); });
     std::unique_ptr<SpreadsheetApplication> sheet;
     // A program that did not start, or failed while filling, leaves nothing more to do.
     if (trap.step(102, [&] { sheet = Spreadsheet::start(); }) &&
-        trap.step(104, [&] { modSaveListview::fillSheet(*sheet, *ListView1); }))
+        trap.step(104, [&] { ListTextFile::fillSheet(*sheet, *auditList); }))
         trap.step(106, [&] { sheet->setVisible(); });
     trap.step(108, [&] { m_pointer->setValue(MousePointer::Default); });
 }

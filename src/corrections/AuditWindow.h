@@ -21,26 +21,26 @@ public:
     // Loads the window (the last seven days), then shows it modally.
     int showModal();
 
-    void Form_Load();
-    void PushButton1_Click(); // search
-    void PushButton2_Click(); // save the checked rows as text
-    void PushButton3_Click(); // close
-    void PushButton4_Click(); // send the checked rows to the spreadsheet program
-
-    QDateEdit* fromDate;
-    QDateEdit* toDate;
-    QLineEdit* txtNumber;
-    QComboBox* cmbWhat;
-    PushButton* PushButton1;
-    ListView* ListView1;
-    PushButton* PushButton2;
-    PushButton* PushButton3;
-    PushButton* PushButton4;
+    void start();
+    void search();            // search
+    void saveAsText();        // save the checked rows as text
+    void closeWindow();       // close
+    void sendToSpreadsheet(); // send the checked rows to the spreadsheet program
 
 public slots:
     void reject() override;
 
 private:
+    QDateEdit* fromDate;
+    QDateEdit* toDate;
+    QLineEdit* numberBox;
+    QComboBox* kindBox;
+    PushButton* searchButton;
+    ListView* auditList;
+    PushButton* saveTextButton;
+    PushButton* closeButton;
+    PushButton* spreadsheetButton;
+
     void buildControls();
 
     MousePointer* m_pointer;

@@ -5,6 +5,7 @@
 #include "core/Main.h"
 #include "corrections/RecordChecks.h"
 #include "data/AttendanceDatabase.h"
+#include "platform/ControlNames.h"
 #include "platform/DateTexts.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
@@ -20,7 +21,7 @@
 #include <stdexcept>
 
 RecordEditor::RecordEditor(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this)) {
-    setObjectName(QStringLiteral("RecordEditor"));
+    setObjectName(QStringLiteral("recordEditor"));
     setWindowTitle(QStringLiteral("Correct Record"));
     buildControls();
 }
@@ -38,15 +39,15 @@ void RecordEditor::buildControls() {
         form->addRow(caption, edit);
         return edit;
     };
-    txtNumber = box(QStringLiteral("Person Number"), QStringLiteral("txtNumber"));
-    txtDate = box(QStringLiteral("Date"), QStringLiteral("txtDate"));
-    txtTimeIn = box(QStringLiteral("Time In"), QStringLiteral("txtTimeIn"));
-    txtTimeOut = box(QStringLiteral("Time Out"), QStringLiteral("txtTimeOut"));
+    numberBox = box(QStringLiteral("Person Number"), QStringLiteral("numberBox"));
+    dateBox = box(QStringLiteral("Date"), QStringLiteral("dateBox"));
+    timeInBox = box(QStringLiteral("Time In"), QStringLiteral("timeInBox"));
+    timeOutBox = box(QStringLiteral("Time Out"), QStringLiteral("timeOutBox"));
 
-    PushButton1 = new PushButton(QStringLiteral("Save"), this);
-    PushButton2 = new PushButton(QStringLiteral("Cancel"), this);
+    saveButton = new PushButton(QStringLiteral("Save"), this);
+    cancelButton = new PushButton(QStringLiteral("Cancel"), this);
     auto* buttons = new QHBoxLayout;
-    for (PushButton* button : {PushButton1, PushButton2}) {
+    for (PushButton* button : {saveButton, cancelButton}) {
         button->setMinimumSize(Twips::toPixelsX(this, 1800), Twips::toPixelsY(this, 405));
         buttons->addWidget(button);
         m_pointer->handOver(button);
@@ -58,57 +59,64 @@ void RecordEditor::buildControls() {
     layout->addLayout(form);
     layout->addLayout(buttons);
 
-    connect(PushButton1, &QPushButton::clicked, this, &RecordEditor::PushButton1_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &RecordEditor::PushButton2_Click);
+    connect(saveButton, &QPushButton::clicked, this, &RecordEditor::save);
+    connect(cancelButton, &QPushButton::clicked, this, &RecordEditor::cancel);
+
+    nameControls({{numberBox, "numberBox"},
+                  {dateBox, "dateBox"},
+                  {timeInBox, "timeInBox"},
+                  {timeOutBox, "timeOutBox"},
+                  {saveButton, "saveButton"},
+                  {cancelButton, "cancelButton"}});
 }
 
 int RecordEditor::showModal() {
-    Form_Load();
+    start();
     return exec();
 }
 
 void RecordEditor::reject() {
-    PushButton2_Click();
+    cancel();
 }
 
-void RecordEditor::Form_Load() {
-    ErrorTrap trap(QStringLiteral("RecordEditor"), QStringLiteral("Form_Load"));
+void RecordEditor::start() {
+    ErrorTrap trap(Where::RecordEditorStart);
     Main::dressWindow(trap, this, *m_pointer, {100, 101, 102, 104});
     const QString format = DateTexts::shortDateFormat() + QStringLiteral(", times as ") +
                            DateTexts::clockTime(QTime(9, 5), RecordChecks::clockCycle()) +
                            QStringLiteral("; no time out: still open");
     trap.step(106, [&] {
         setWindowTitle(recordId ? QStringLiteral("Correct Record") : QStringLiteral("Add Record"));
-        txtDate->setPlaceholderText(DateTexts::shortDateFormat());
-        txtTimeOut->setPlaceholderText(QStringLiteral("empty while still open"));
-        txtDate->setToolTip(format);
+        dateBox->setPlaceholderText(DateTexts::shortDateFormat());
+        timeOutBox->setPlaceholderText(QStringLiteral("empty while still open"));
+        dateBox->setToolTip(format);
     });
     if (!recordId)
         return;
     // A correction keeps the record's person: only its day and times change.
     trap.step(108, [&] {
-        txtNumber->setReadOnly(true);
+        numberBox->setReadOnly(true);
         const RecordSet rs = Globals::connection().recordById(*recordId);
         if (rs.eof())
             throw std::runtime_error("The record no longer exists; another terminal may have deleted it.");
-        txtNumber->setText(rs.text(QStringLiteral("EmployeeNo")));
-        txtDate->setText(DateTexts::shortDate(rs.value(QStringLiteral("LogDate")).toDate()));
-        txtTimeIn->setText(rs.text(QStringLiteral("TimeIn")));
-        txtTimeOut->setText(rs.text(QStringLiteral("TimeOut")));
+        numberBox->setText(rs.text(QStringLiteral("EmployeeNo")));
+        dateBox->setText(DateTexts::shortDate(rs.value(QStringLiteral("LogDate")).toDate()));
+        timeInBox->setText(rs.text(QStringLiteral("TimeIn")));
+        timeOutBox->setText(rs.text(QStringLiteral("TimeOut")));
     });
 }
 
-void RecordEditor::PushButton1_Click() {
-    ErrorTrap trap(QStringLiteral("RecordEditor"), QStringLiteral("PushButton1_Click"));
+void RecordEditor::save() {
+    ErrorTrap trap(Where::RecordEditorSave);
     const auto refuse = [&](int step, const QString& message, QLineEdit* focus) {
         trap.step(step, [&] { MessageBox::ok(message); });
         focus->setFocus();
     };
     // A new record's person must exist; the record takes the number as stored.
-    QString number = txtNumber->text();
+    QString number = numberBox->text();
     if (!recordId) {
         if (number.trimmed().isEmpty())
-            return refuse(100, QStringLiteral("You forgot to input person number."), txtNumber);
+            return refuse(100, QStringLiteral("You forgot to input person number."), numberBox);
         bool exists = false;
         if (!trap.step(102, [&] {
                 const RecordSet rs = Globals::connection().personByNumber(number);
@@ -119,12 +127,12 @@ void RecordEditor::PushButton1_Click() {
             return; // an unreadable persons table adds nothing
         if (!exists)
             return refuse(104, QStringLiteral("There is no person with the number \"%1\".").arg(number),
-                          txtNumber);
+                          numberBox);
     }
     const RecordChecks::Result checked = RecordChecks::check(
-        {txtDate->text(), txtTimeIn->text(), txtTimeOut->text()}, RecordChecks::clockCycle());
+        {dateBox->text(), timeInBox->text(), timeOutBox->text()}, RecordChecks::clockCycle());
     if (!checked.ok) {
-        QLineEdit* const boxes[] = {txtNumber, txtDate, txtTimeIn, txtTimeOut};
+        QLineEdit* const boxes[] = {numberBox, dateBox, timeInBox, timeOutBox};
         return refuse(106, checked.message, boxes[static_cast<int>(checked.box)]);
     }
     if (checked.overnight) {
@@ -134,7 +142,7 @@ void RecordEditor::PushButton1_Click() {
                 RecordChecks::overnightQuestion(checked.fields.timeIn, *checked.fields.timeOut));
         });
         if (!overnight) {
-            txtTimeOut->setFocus();
+            timeOutBox->setFocus();
             return;
         }
     }
@@ -151,7 +159,7 @@ void RecordEditor::PushButton1_Click() {
         trap.step(112, [&] { accept(); });
 }
 
-void RecordEditor::PushButton2_Click() {
-    ErrorTrap trap(QStringLiteral("RecordEditor"), QStringLiteral("PushButton2_Click"));
+void RecordEditor::cancel() {
+    ErrorTrap trap(Where::RecordEditorCancel);
     trap.step(100, [&] { QDialog::reject(); });
 }

@@ -20,21 +20,21 @@ public:
     // Loads the window (the record's values when correcting), then shows it modally.
     int showModal();
 
-    void Form_Load();
-    void PushButton1_Click(); // save
-    void PushButton2_Click(); // cancel
-
-    QLineEdit* txtNumber;
-    QLineEdit* txtDate;
-    QLineEdit* txtTimeIn;
-    QLineEdit* txtTimeOut;
-    PushButton* PushButton1;
-    PushButton* PushButton2;
+    void start();
+    void save();   // save
+    void cancel(); // cancel
 
 public slots:
     void reject() override;
 
 private:
+    QLineEdit* numberBox;
+    QLineEdit* dateBox;
+    QLineEdit* timeInBox;
+    QLineEdit* timeOutBox;
+    PushButton* saveButton;
+    PushButton* cancelButton;
+
     void buildControls();
 
     MousePointer* m_pointer;

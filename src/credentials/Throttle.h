@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/CredentialRules.h"
+
 #include <QDateTime>
 #include <optional>
 
@@ -13,12 +15,8 @@ constexpr int kAllowedFailures = 5;
 constexpr qint64 kWindowSeconds = 10 * 60;
 constexpr qint64 kLockoutSeconds = 10 * 60;
 
-// The wrong passwords counted for one number. `since` is the first failure of the current window,
-// or, once the number is refused, the moment the refusal began.
-struct State {
-    int failures = 0;
-    QDateTime since;
-};
+// The wrong passwords counted for one number, as the database keeps them.
+using State = LoginFailures;
 
 // Until when the number is refused at `now`; nothing when it may try.
 std::optional<QDateTime> refusedUntil(const State& state, const QDateTime& now);

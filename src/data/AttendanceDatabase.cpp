@@ -1,6 +1,5 @@
 #include "data/AttendanceDatabase.h"
 
-#include "credentials/PasswordHash.h"
 #include "data/PostgresEngine.h"
 #include "data/SettingsStore.h"
 #include "data/SqliteEngine.h"
@@ -119,7 +118,7 @@ namespace {
 PersonFields withHashedPassword(PersonFields person) {
     if (person.password) {
         try {
-            person.password = PasswordHash::hash(*person.password);
+            person.password = CredentialRules::installed().hash(*person.password);
         } catch (const std::exception& e) {
             throw DatabaseError(DatabaseError::Kind::Other, QString::fromUtf8(e.what()));
         }
@@ -213,7 +212,7 @@ RecordSet AttendanceDatabase::loginsBetween(const QDate& from, const QDate& to,
     return run([&](DatabaseEngine& e) { return e.loginsBetween(from, to, number); });
 }
 
-Throttle::State AttendanceDatabase::loginFailures(const QString& number) {
+LoginFailures AttendanceDatabase::loginFailures(const QString& number) {
     return run([&](DatabaseEngine& e) { return e.loginFailures(number); });
 }
 

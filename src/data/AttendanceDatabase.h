@@ -126,7 +126,7 @@ public:
 
     // The wrong passwords counted for a typed person number (a zero count when there are none);
     // numbers match without regard to letter case, as person numbers do.
-    Throttle::State loginFailures(const QString& number);
+    LoginFailures loginFailures(const QString& number);
     // Counts one more wrong password for the number at `now`, reading and writing the count in one
     // transaction so that terminals failing at the same moment each add theirs.
     void recordLoginFailure(const QString& number, const QDateTime& now);

@@ -310,7 +310,7 @@ QDateTime momentFromStored(const QString& text) {
     return moment.isValid() ? moment.toUTC() : QDateTime();
 }
 
-Throttle::State loginFailuresOf(const RecordSet& rs) {
+LoginFailures loginFailuresOf(const RecordSet& rs) {
     if (rs.eof())
         return {};
     return {rs.value(QStringLiteral("Failures")).toInt(), momentFromStored(rs.text(QStringLiteral("Since")))};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "credentials/Throttle.h"
+#include "data/CredentialRules.h"
 #include "data/RecordSet.h"
 
 #include <QDate>
@@ -175,8 +175,8 @@ public:
     virtual RecordSet allLogins() = 0;
     virtual RecordSet loginsBetween(const QDate& from, const QDate& to,
                                     const std::optional<QString>& number) = 0;
-    virtual Throttle::State loginFailures(const QString& number) = 0;
-    // Reads the count, applies Throttle::afterFailure and writes it, in one transaction.
+    virtual LoginFailures loginFailures(const QString& number) = 0;
+    // Reads the count, applies the rule CredentialRules hands down and writes it, in one transaction.
     virtual void recordLoginFailure(const QString& number, const QDateTime& now) = 0;
     virtual void clearLoginFailures(const QString& number) = 0;
 
@@ -240,7 +240,7 @@ std::string isoDay(const QDate& day);
 QString storedMoment(const QDateTime& moment);
 QDateTime momentFromStored(const QString& text);
 // The count of a read of Failures and Since; a zero count when there is no row.
-Throttle::State loginFailuresOf(const RecordSet& rs);
+LoginFailures loginFailuresOf(const RecordSet& rs);
 // Why a whole workplace is not written into a database that already holds one.
 DatabaseError notEmpty(const QString& database, qint64 persons, qint64 records);
 // A stored day read back: Null gives an invalid day; a text that is no day is a failure.

@@ -640,8 +640,8 @@ QDateTime PostgresEngine::serverTime() {
                                           Qt::UTC);
 }
 
-Throttle::State PostgresEngine::loginFailures(const QString& number) {
-    return EngineText::loginFailuresOf(m_s->read(LoginFailures, {utf8(number)}));
+::LoginFailures PostgresEngine::loginFailures(const QString& number) {
+    return EngineText::loginFailuresOf(m_s->read(Sql::LoginFailures, {utf8(number)}));
 }
 
 void PostgresEngine::recordLoginFailure(const QString& number, const QDateTime& now) {
@@ -650,7 +650,7 @@ void PostgresEngine::recordLoginFailure(const QString& number, const QDateTime& 
     Transaction transaction(*m_s);
     const std::string moment = utf8(EngineText::storedMoment(now));
     m_s->change(AddLoginFailures, {utf8(number), moment});
-    const Throttle::State next = Throttle::afterFailure(
+    const ::LoginFailures next = CredentialRules::installed().afterFailure(
         EngineText::loginFailuresOf(m_s->read(LockLoginFailures, {utf8(number)})), now);
     m_s->change(UpdateLoginFailures,
                 {utf8(number), std::to_string(next.failures), utf8(EngineText::storedMoment(next.since))});

@@ -43,7 +43,7 @@ public:
     RecordSet allLogins() override;
     RecordSet loginsBetween(const QDate& from, const QDate& to,
                             const std::optional<QString>& number) override;
-    Throttle::State loginFailures(const QString& number) override;
+    LoginFailures loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
     bool hasReceipt(const QString& terminal, qint64 sequence) override;

@@ -1,6 +1,6 @@
 #include "data/SchemaUpgrades.h"
 
-#include "credentials/PasswordHash.h"
+#include "data/CredentialRules.h"
 
 namespace SchemaUpgrades {
 
@@ -191,12 +191,19 @@ CREATE TABLE "tblDeliveries" (
 );
 )SQL";
 
+// The hashing comes from the credentials layer, handed down at start.
+static QStringList hashStoredPasswords(const QStringList& stored) {
+    return CredentialRules::installed().hashStoredPlainTexts(stored);
+}
+
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
         {2, kVersion2Sqlite, kVersion2Postgres},
         {3, kVersion3Sqlite, kVersion3Postgres, &PasswordHash::hashStoredPlainTexts},
         {4, kVersion4Sqlite, kVersion4Postgres},
+
+        {3, kVersion3Sqlite, kVersion3Postgres, &hashStoredPasswords},
     };
     return all;
 }

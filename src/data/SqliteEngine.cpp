@@ -701,7 +701,7 @@ QDateTime SqliteEngine::serverTime() {
     return QDateTime::currentDateTimeUtc();
 }
 
-Throttle::State SqliteEngine::loginFailures(const QString& number) {
+LoginFailures SqliteEngine::loginFailures(const QString& number) {
     return EngineText::loginFailuresOf(
         read(*m_c, "SELECT Failures, Since FROM tblLoginFailures WHERE " + sameNumber(number, ":no"),
              [&](SQLite::Statement& s) { bindNumber(s, number); }));
@@ -709,7 +709,7 @@ Throttle::State SqliteEngine::loginFailures(const QString& number) {
 
 void SqliteEngine::recordLoginFailure(const QString& number, const QDateTime& now) {
     inTransaction(*m_c, [&] {
-        const Throttle::State next = Throttle::afterFailure(loginFailures(number), now);
+        const LoginFailures next = CredentialRules::installed().afterFailure(loginFailures(number), now);
         const auto bindCount = [&](SQLite::Statement& s) {
             bindNumber(s, number);
             s.bind(":failures", next.failures);

@@ -2,7 +2,7 @@
 
 #include "platform/DateTexts.h"
 #include "platform/Spreadsheet.h"
-#include "reports/modSaveListview.h"
+#include "reports/ListTextFile.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -123,7 +123,7 @@ QString tabText(const Table& table) {
     if (table.rows.empty())
         throw std::runtime_error("There is nothing to write: the list is empty.");
     const auto columns = static_cast<int>(table.titles.size());
-    return modSaveListview::tableText(
+    return ListTextFile::tableText(
         {columns, [&] { return static_cast<int>(table.rows.size()); },
          [&](int column) { return table.titles.at(column); },
          [&](int row, int column) { return table.rows.at(static_cast<size_t>(row)).value(column); },

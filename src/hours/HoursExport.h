@@ -37,7 +37,7 @@ const QStringList& totalsTitles();
 
 // By the rules of the reports window's text export: the titles of the columns the first row fills,
 // then every row's non-empty cells, each followed by a TAB, lines ended by CR LF. Without the final
-// CR LF that modSaveListview::WriteTextFile adds. Throws std::runtime_error for a table without rows.
+// CR LF that ListTextFile::writeText adds. Throws std::runtime_error for a table without rows.
 QString tabText(const Table& table);
 
 // Comma-separated values: a title line, then one line per row; fields holding a comma, a quote, a

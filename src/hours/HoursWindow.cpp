@@ -16,7 +16,7 @@
 #include "platform/Spreadsheet.h"
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
-#include "reports/modSaveListview.h"
+#include "reports/ListTextFile.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -92,7 +92,7 @@ void showRecordsOf(QWidget* parent, const QString& number, const QString& name, 
     const Hours::Rules rules = Hours::rulesFromSettings();
 
     QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("PersonRecords"));
+    dialog.setObjectName(QStringLiteral("personRecords"));
     dialog.setWindowTitle(QStringLiteral("Records of %1 %2").arg(number, name).trimmed());
     dialog.setFont(Fonts::window());
     auto* layout = new QVBoxLayout(&dialog);
@@ -129,7 +129,7 @@ void showRecordsOf(QWidget* parent, const QString& number, const QString& name, 
 } // namespace
 
 HoursWindow::HoursWindow(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this)) {
-    setObjectName(QStringLiteral("HoursWindow"));
+    setObjectName(QStringLiteral("hoursWindow"));
     setWindowTitle(QStringLiteral("Hours"));
     buildControls();
 }
@@ -246,7 +246,7 @@ int HoursWindow::showModal() {
 }
 
 void HoursWindow::load() {
-    ErrorTrap trap(QStringLiteral("Hours"), QStringLiteral("load"));
+    ErrorTrap trap(Where::HoursStart);
     Main::dressWindow(trap, this, *m_pointer, {100, 101, 102, 104});
     trap.step(106, [&] {
         for (int c = 0; c < ColumnCount; ++c)
@@ -285,7 +285,7 @@ void HoursWindow::periodChosen() {
 }
 
 void HoursWindow::showTotals() {
-    ErrorTrap trap(QStringLiteral("Hours"), QStringLiteral("showTotals"));
+    ErrorTrap trap(Where::HoursShow);
     // Nothing of an earlier period stays in view beside dates that name another one.
     trap.step(100, [&] {
         m_totals->removeRows(0, m_totals->rowCount());
@@ -373,7 +373,7 @@ void HoursWindow::fillCorrections(const Hours::Report& report, const Hours::Rule
 }
 
 void HoursWindow::openPerson(int row) {
-    ErrorTrap trap(QStringLiteral("Hours"), QStringLiteral("openPerson"));
+    ErrorTrap trap(Where::HoursOpenPerson);
     const QModelIndex index = m_sorted->index(row, Number);
     if (!index.isValid() || index.data(kTotalsRole).toBool())
         return;
@@ -382,13 +382,13 @@ void HoursWindow::openPerson(int row) {
     trap.step(100, [&] { showRecordsOf(this, number, name, m_shown); });
 }
 
-void HoursWindow::exportFile(const QString& handler, const QString& filter,
+void HoursWindow::exportFile(Where handler, const QString& filter,
                              const std::function<void(const QString& fileName)>& write) {
     if (m_report.persons.empty()) {
         MessageBox::ok(QStringLiteral("There are no hours to export for this period."));
         return;
     }
-    ErrorTrap trap(QStringLiteral("Hours"), handler);
+    ErrorTrap trap(handler);
     // One dialog for every export of the window: it offers the last chosen name again.
     auto* dialog = findChild<SaveDialog*>(QStringLiteral("exportDialog"), Qt::FindDirectChildrenOnly);
     if (!dialog) {
@@ -411,24 +411,21 @@ void HoursWindow::exportFile(const QString& handler, const QString& filter,
 }
 
 void HoursWindow::saveText() {
-    exportFile(QStringLiteral("saveText"), QStringLiteral("Text Files (*.txt)|*.txt|"),
-               [&](const QString& name) {
-                   modSaveListview::WriteTextFile(
-                       Hours::tabText(Hours::totalsTable(m_report, QLocale().decimalPoint())), name);
-               });
+    exportFile(Where::HoursSaveText, QStringLiteral("Text Files (*.txt)|*.txt|"), [&](const QString& name) {
+        ListTextFile::writeText(Hours::tabText(Hours::totalsTable(m_report, QLocale().decimalPoint())), name);
+    });
 }
 
 void HoursWindow::saveCsv() {
     // The decimal point stays a point: a comma would split the field for the reading program.
-    exportFile(QStringLiteral("saveCsv"), QStringLiteral("CSV Files (*.csv)|*.csv|"),
-               [&](const QString& name) {
-                   modSaveListview::writeFile(Hours::csvFile(Hours::totalsTable(m_report)), name);
-               });
+    exportFile(Where::HoursSaveCsv, QStringLiteral("CSV Files (*.csv)|*.csv|"), [&](const QString& name) {
+        ListTextFile::writeBytes(Hours::csvFile(Hours::totalsTable(m_report)), name);
+    });
 }
 
 void HoursWindow::saveTimesheets() {
     exportFile(
-        QStringLiteral("saveTimesheets"), QStringLiteral("PDF Files (*.pdf)|*.pdf|"),
+        Where::HoursSaveTimesheets, QStringLiteral("PDF Files (*.pdf)|*.pdf|"),
         [&](const QString& name) { Hours::writeTimesheets(name, m_shown, m_records, m_report, m_rules); });
 }
 
@@ -437,7 +434,7 @@ void HoursWindow::sendToSpreadsheet() {
         MessageBox::ok(QStringLiteral("There are no hours to export for this period."));
         return;
     }
-    ErrorTrap trap(QStringLiteral("Hours"), QStringLiteral("sendToSpreadsheet"));
+    ErrorTrap trap(Where::HoursSpreadsheet);
     trap.step(100, [&] { m_pointer->setValue(MousePointer::Hourglass); });
     std::unique_ptr<SpreadsheetApplication> sheet;
     // A program that did not start, or failed while filling, leaves nothing more to do.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Where.h"
 #include "hours/HoursExport.h"
 #include "hours/HoursTotals.h"
 #include "hours/Periods.h"
@@ -63,7 +64,7 @@ private:
     void fillCorrections(const Hours::Report& report, const Hours::Rules& rules);
     // Writes what is shown to a file the user names with `write`; nothing when nothing is shown
     // or the user cancels.
-    void exportFile(const QString& handler, const QString& filter,
+    void exportFile(Where handler, const QString& filter,
                     const std::function<void(const QString& fileName)>& write);
 
     MousePointer* m_pointer;

@@ -5,8 +5,8 @@
 #include "platform/MousePointer.h"
 #include "platform/SaveDialog.h"
 #include "platform/Spreadsheet.h"
-#include "reports/Form4.h"
-#include "reports/modSaveListview.h"
+#include "reports/ListTextFile.h"
+#include "reports/ReportsWindow.h"
 
 #include <QProgressDialog>
 #include <QRegularExpression>
@@ -15,8 +15,6 @@
 #include <stdexcept>
 
 namespace {
-
-const QString kWindow = QStringLiteral("Form4");
 
 // Save dialog flags: Explorer style, long names, multiple selection, read-only box ticked; no
 // overwrite prompt.
@@ -29,13 +27,13 @@ constexpr int kProgressFromRows = 2000;
 // and a search, a deletion or closing the window meanwhile would change the list under it.
 class ExportRun {
 public:
-    explicit ExportRun(Form4& window) : m_window(window) { m_window.setExporting(true); }
+    explicit ExportRun(ReportsWindow& window) : m_window(window) { m_window.setExporting(true); }
     ~ExportRun() { m_window.setExporting(false); }
     ExportRun(const ExportRun&) = delete;
     ExportRun& operator=(const ExportRun&) = delete;
 
 private:
-    Form4& m_window;
+    ReportsWindow& m_window;
 };
 
 // The QTime format a stored time text was written in ("hh:mm AP", "HH.mm"), or "" when the text
@@ -81,11 +79,11 @@ void writeCell(SpreadsheetApplication& sheet, int row, int column, int listColum
         sheet.setCell(row, column, text);
         return;
     }
-    if (listColumn == Form4::ColumnDate) {
+    if (listColumn == ReportsWindow::ColumnDate) {
         const QDate date = DateTexts::parseShortDate(text);
         if (date.isValid() && DateTexts::shortDate(date) == text)
             return sheet.setDate(row, column, date, DateTexts::shortDateFormat());
-    } else if (listColumn == Form4::ColumnLogin || listColumn == Form4::ColumnLogout) {
+    } else if (listColumn == ReportsWindow::ColumnLogin || listColumn == ReportsWindow::ColumnLogout) {
         if (const auto time = DateTexts::parseClockTime(text)) {
             if (const QString form = timeForm(text, *time); !form.isEmpty())
                 return sheet.setTime(row, column, *time, form);
@@ -95,22 +93,21 @@ void writeCell(SpreadsheetApplication& sheet, int row, int column, int listColum
 }
 
 // The window's save dialog; it lives as long as the window, so it keeps the last chosen name.
-SaveDialog* commonDialog1(Form4* window) {
-    auto* dialog =
-        window->findChild<SaveDialog*>(QStringLiteral("CommonDialog1"), Qt::FindDirectChildrenOnly);
+SaveDialog* commonDialog1(ReportsWindow* window) {
+    auto* dialog = window->findChild<SaveDialog*>(QStringLiteral("saveDialog"), Qt::FindDirectChildrenOnly);
     if (!dialog) {
         dialog = new SaveDialog(window);
-        dialog->setObjectName(QStringLiteral("CommonDialog1"));
+        dialog->setObjectName(QStringLiteral("saveDialog"));
     }
     return dialog;
 }
 
 } // namespace
 
-void Form4::PushButton4_Click() {
+void ReportsWindow::saveAsText() {
     if (m_exporting)
         return;
-    ErrorTrap trap(kWindow, QStringLiteral("PushButton4_Click"));
+    ErrorTrap trap(Where::SaveReportText);
     SaveDialog* dialog = commonDialog1(this);
     QString fileName;
     trap.step(106, [&] { dialog->setFlags(kSaveDialogFlags); });
@@ -123,11 +120,11 @@ void Form4::PushButton4_Click() {
         return; // 116: cancelled
     ExportRun run(*this);
     trap.step(118, [&] { mousePointer()->setValue(MousePointer::Hourglass); });
-    trap.step(120, [&] { modSaveListview::SaveListview(*ListView1, fileName); });
+    trap.step(120, [&] { ListTextFile::save(*resultsList, fileName); });
     trap.step(122, [&] { mousePointer()->setValue(MousePointer::Default); });
 }
 
-bool Form4::SaveResultsAsExcelFileIsExcelInstalled() {
+bool ReportsWindow::spreadsheetInstalled() {
     bool result = true;
     bool failed = false;
     std::unique_ptr<SpreadsheetApplication> application;
@@ -147,12 +144,12 @@ bool Form4::SaveResultsAsExcelFileIsExcelInstalled() {
     return result;
 }
 
-void Form4::PushButton13_Click() {
+void ReportsWindow::sendToSpreadsheet() {
     if (m_exporting)
         return;
     ExportRun run(*this);
-    ErrorTrap trap(kWindow, QStringLiteral("PushButton13_Click"));
-    if (!trap.test(100, [&] { return SaveResultsAsExcelFileIsExcelInstalled(); })) {
+    ErrorTrap trap(Where::SendReportToSpreadsheet);
+    if (!trap.test(100, [&] { return spreadsheetInstalled(); })) {
         trap.step(178, [] {
             MessageBox::ok(
                 QStringLiteral("Excel is not installed on this computer. You need to have it installed to "
@@ -160,7 +157,7 @@ void Form4::PushButton13_Click() {
         });
         return;
     }
-    if (!trap.test(108, [&] { return ListView1->rowCount() > 0; }))
+    if (!trap.test(108, [&] { return resultsList->rowCount() > 0; }))
         return;
     trap.step(110, [&] { mousePointer()->setValue(MousePointer::Hourglass); });
 
@@ -185,29 +182,30 @@ void Form4::PushButton13_Click() {
     if (!lost)
         trap.step(114, [&] { office([](SpreadsheetApplication& sheet) { sheet.addWorkbook(); }); });
 
-    modSaveListview::MessageLoop loop;
-    const int columns = ListView1->columnCount();
+    ListTextFile::MessageLoop loop;
+    const int columns = resultsList->columnCount();
     int column = 1;
     trap.step(116, [&] { column = 1; });
     // Title row: the columns whose cell in the first list row is filled.
     const auto writeTitle = [&](int k) {
-        office([&](SpreadsheetApplication& sheet) { sheet.setCell(1, column, ListView1->columnHeader(k)); });
+        office(
+            [&](SpreadsheetApplication& sheet) { sheet.setCell(1, column, resultsList->columnHeader(k)); });
     };
     for (int k = 0; k < columns && !lost; ++k) {
         trap.step(120, [&] { loop.run(); });
         if (trap.test(122, [&] { return k == 0; })) {
-            if (trap.test(124, [&] { return !ListView1->itemText(0, 0).isEmpty(); })) {
+            if (trap.test(124, [&] { return !resultsList->itemText(0, 0).isEmpty(); })) {
                 trap.step(126, [&] { writeTitle(k); });
                 trap.step(128, [&] { ++column; });
             }
-        } else if (trap.test(130, [&] { return !ListView1->itemText(0, k).isEmpty(); })) {
+        } else if (trap.test(130, [&] { return !resultsList->itemText(0, k).isEmpty(); })) {
             trap.step(132, [&] { writeTitle(k); });
             trap.step(134, [&] { ++column; });
         }
     }
 
     std::unique_ptr<QProgressDialog> progress;
-    const int rows = ListView1->rowCount();
+    const int rows = resultsList->rowCount();
     if (rows > kProgressFromRows) {
         // Not modal: the window's other buttons stay usable, as during the text export.
         progress = std::make_unique<QProgressDialog>(
@@ -220,18 +218,18 @@ void Form4::PushButton13_Click() {
     int sheetRow = 2;
     trap.step(138, [&] { sheetRow = 2; });
     // Data rows: a checked list row fills its sheet row; an unchecked one leaves it empty.
-    for (int row = 0; row < ListView1->rowCount() && !lost; ++row) {
+    for (int row = 0; row < resultsList->rowCount() && !lost; ++row) {
         trap.step(142, [&] {
             if (loop.run() && progress)
                 progress->setValue(row);
         });
-        if (trap.test(144, [&] { return ListView1->isChecked(row); })) {
+        if (trap.test(144, [&] { return resultsList->isChecked(row); })) {
             trap.step(146, [&] { column = 1; });
             for (int k = 0; k < columns && !lost; ++k) {
                 trap.step(150, [&] { loop.run(); });
                 if (trap.test(152, [&] { return k == 0; })) {
                     QString text;
-                    if (trap.test(154, [&] { return !(text = ListView1->itemText(row, 0)).isEmpty(); })) {
+                    if (trap.test(154, [&] { return !(text = resultsList->itemText(row, 0)).isEmpty(); })) {
                         trap.step(156, [&] {
                             // The person number is a text: "007" must not turn into 7.
                             office([&](SpreadsheetApplication& sheet) {
@@ -242,7 +240,7 @@ void Form4::PushButton13_Click() {
                     }
                 } else {
                     QString text;
-                    if (trap.test(160, [&] { return !(text = ListView1->itemText(row, k)).isEmpty(); })) {
+                    if (trap.test(160, [&] { return !(text = resultsList->itemText(row, k)).isEmpty(); })) {
                         trap.step(162, [&] {
                             office([&](SpreadsheetApplication& sheet) {
                                 writeCell(sheet, sheetRow, column, k, text.remove(u'='));

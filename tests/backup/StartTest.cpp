@@ -3,8 +3,8 @@
 #include "backup/Backups.h"
 #include "backup/InstanceLock.h"
 #include "common/TestSupport.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
+#include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/SystemClock.h"
 
@@ -32,9 +32,9 @@ private slots:
             // Two users start the program the same morning: one copy.
             for (const QTime& time : {QTime(7, 58), QTime(8, 30)}) {
                 SystemClock::setFixed(QDateTime(today, time));
-                Form1 window;
-                window.Form_Load();
-                window.Form_QueryUnload();
+                MainWindow window;
+                window.start();
+                window.releaseDatabase();
             }
         }
         expected.sort();
@@ -47,8 +47,8 @@ private slots:
         TestSupport::MessageRecorder boxes;
         SystemClock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
         {
-            Form1 window;
-            window.Form_Load();
+            MainWindow window;
+            window.start();
             QVERIFY(!InstanceLock::acquire(common.database(), InstanceLock::Mode::Exclusive, 0));
             // A second copy starts beside the first.
             QVERIFY(InstanceLock::acquire(common.database(), InstanceLock::Mode::Shared, 0));
@@ -70,9 +70,9 @@ private slots:
         const auto start = [&](int day) {
             SystemClock::setFixed(QDateTime(QDate(2026, 12, day), QTime(9, 0)));
             TestSupport::MessageRecorder boxes;
-            Form1 window;
-            window.Form_Load();
-            window.Form_QueryUnload();
+            MainWindow window;
+            window.start();
+            window.releaseDatabase();
             return boxes.errors();
         };
         QCOMPARE(start(8).size(), 0u);

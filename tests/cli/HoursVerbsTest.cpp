@@ -1,5 +1,5 @@
 #include "common/TestSupport.h"
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/SystemClock.h"
 
@@ -24,9 +24,9 @@ private slots:
     void init() {
         m_common = new TestSupport::CommonFolder;
         SystemClock::setFixed(QDateTime(day(14), QTime(9, 30)));
-        TestSupport::copyTemplateTo(Form1::liveDatabasePath());
+        TestSupport::copyTemplateTo(MainWindow::liveDatabasePath());
         AttendanceDatabase db;
-        db.open(Form1::liveDatabasePath());
+        db.open(MainWindow::liveDatabasePath());
         addWeek(db);
     }
     void cleanup() {
@@ -188,7 +188,7 @@ print(json.dumps(pairs))
     }
 
     void missingDatabaseFailsWithOne() {
-        QFile::remove(Form1::liveDatabasePath());
+        QFile::remove(MainWindow::liveDatabasePath());
         const TestSupport::CommandLineRun result = TestSupport::runCommandLine({QStringLiteral("hours")});
         QCOMPARE(result.code, 1);
         QVERIFY2(result.err.contains(QStringLiteral("does not exist")), qPrintable(result.err));

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "common/TestSupport.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
+#include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
 #include "platform/PushButton.h"
@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <memory>
+
+using TestSupport::control;
 
 // The real main window over a fresh data folder (the template copied into place by its own
 // start-up), fresh settings and a pinned clock. Boxes are recorded, never shown.
@@ -32,9 +34,9 @@ struct MainWindowFixture {
 
     static void clearSettings() { TestSupport::clearSettings(); }
 
-    Form1& load() {
-        form = std::make_unique<Form1>();
-        form->Form_Load();
+    MainWindow& load() {
+        form = std::make_unique<MainWindow>();
+        form->start();
         return *form;
     }
 
@@ -47,20 +49,20 @@ struct MainWindowFixture {
     // Moves the clock and lets the main window tick, as its timer would.
     void moveClockTo(const QDateTime& moment) {
         SystemClock::setFixed(moment);
-        form->Timer1_Timer();
+        form->tick();
     }
 
     void punch(const QString& number, const QString& password, bool timeIn = true) {
         if (timeIn)
-            form->Option1->click();
+            control<QRadioButton>(*form, "timeInOption")->click();
         else
-            form->Option2->click();
-        form->Text1->setText(number);
-        form->Text2->setText(password);
-        form->PushButton1->click();
+            control<QRadioButton>(*form, "timeOutOption")->click();
+        control<QLineEdit>(*form, "numberBox")->setText(number);
+        control<QLineEdit>(*form, "passwordBox")->setText(password);
+        control<PushButton>(*form, "punchButton")->click();
     }
 
     TestSupport::CommonFolder folder;
     TestSupport::MessageRecorder boxes;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 };

@@ -5,6 +5,8 @@
 #include <QTest>
 #include <SQLiteCpp/Database.h>
 
+using TestSupport::control;
+
 namespace {
 
 const QString kInvalid =
@@ -37,9 +39,9 @@ QDateTime at(int month, int day, int hour, int minute) {
     return QDateTime(QDate(2026, month, day), QTime(hour, minute));
 }
 
-void verifyBoxesCleared(const Form1& form) {
-    QVERIFY(form.Text1->text().isEmpty());
-    QVERIFY(form.Text2->text().isEmpty());
+void verifyBoxesCleared(const MainWindow& form) {
+    QVERIFY(control<QLineEdit>(form, "numberBox")->text().isEmpty());
+    QVERIFY(control<QLineEdit>(form, "passwordBox")->text().isEmpty());
 }
 
 } // namespace
@@ -49,7 +51,7 @@ class PunchTest : public QObject {
 private slots:
     void firstTimeInOpensOneRecordAndListsIt() {
         MainWindowFixture f(at(3, 5, 9, 5));
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
 
@@ -58,17 +60,17 @@ private slots:
         QCOMPARE(records[0].day, QDate(2026, 3, 5));
         QCOMPARE(records[0].timeIn, QStringLiteral("09:05 AM"));
         QVERIFY(records[0].open);
-        QCOMPARE(form.ListView1->rowCount(), 1);
-        QCOMPARE(form.ListView1->itemText(0, 1), QStringLiteral("Ann"));
-        QCOMPARE(form.ListView1->itemText(0, 5), QStringLiteral("09:05 AM"));
-        QCOMPARE(form.ListView1->itemText(0, 7), QString());
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 1);
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 1), QStringLiteral("Ann"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 5), QStringLiteral("09:05 AM"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QString());
         QVERIFY(f.boxes.shown().empty());
         verifyBoxesCleared(form);
     }
 
     void timeInTwiceIsRefused() {
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
         f.moveClockTo(at(3, 5, 9, 30));
@@ -99,11 +101,11 @@ private slots:
 
     void timeOutWithoutAnyRecord() {
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"), false);
 
-        QCOMPARE(form.PushButton1->text(), QStringLiteral("Logout"));
+        QCOMPARE(control<PushButton>(form, "punchButton")->text(), QStringLiteral("Logout"));
         QCOMPARE(f.boxes.texts(), std::vector<QString>{QStringLiteral("Ann has not yet logged in.")});
         QCOMPARE(allRecords(), 0);
         verifyBoxesCleared(form);
@@ -111,11 +113,12 @@ private slots:
 
     void timeOutMovesYesterdaysOpenRecordToToday() {
         MainWindowFixture f(at(3, 4, 17, 0));
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
         f.moveClockTo(at(3, 5, 8, 30));
-        QCOMPARE(form.ListView1->rowCount(), 1); // still yesterday's list until something refreshes it
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(),
+                 1); // still yesterday's list until something refreshes it
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"), false);
 
         const auto records = recordsOf(QStringLiteral("E1"));
@@ -123,15 +126,15 @@ private slots:
         QCOMPARE(records[0].day, QDate(2026, 3, 5));
         QCOMPARE(records[0].timeIn, QStringLiteral("05:00 PM"));
         QCOMPARE(records[0].timeOut, QStringLiteral("08:30 AM"));
-        QCOMPARE(form.ListView1->rowCount(), 1);
-        QCOMPARE(form.ListView1->itemText(0, 6), QStringLiteral("08:30 AM"));
-        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("-510 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 1);
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 6), QStringLiteral("08:30 AM"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QStringLiteral("-510 min(s)"));
         QVERIFY(f.boxes.shown().empty());
     }
 
     void timeOutTwiceWritesNothingAndRefreshes() {
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.addPerson(QStringLiteral("E2"), QStringLiteral("pw"), QStringLiteral("Bob"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
@@ -146,7 +149,7 @@ private slots:
         const auto records = recordsOf(QStringLiteral("E1"));
         QCOMPARE(records.size(), size_t(1));
         QCOMPARE(records[0].timeOut, QStringLiteral("11:35 AM"));
-        QCOMPARE(form.ListView1->rowCount(), 2);
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 2);
         verifyBoxesCleared(form);
     }
 
@@ -200,7 +203,7 @@ private slots:
         QFETCH(QString, password);
         QFETCH(bool, timeIn);
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.db().punchIn(QStringLiteral("E1"), QDate(2026, 3, 5), QStringLiteral("08:00 AM"));
         f.punch(number, password, timeIn);
@@ -216,7 +219,7 @@ private slots:
     // may try again; nobody is punched and the boxes are cleared as after any click.
     void guessingIsRefused() {
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         for (int i = 0; i < 5; ++i)
             f.punch(QStringLiteral("E1"), QStringLiteral("guess"));
@@ -251,7 +254,7 @@ private slots:
         QFETCH(QString, number);
         QFETCH(QString, password);
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(number, password, QStringLiteral("Odd"));
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.punch(number, password);
@@ -264,8 +267,8 @@ private slots:
         QCOMPARE(records[0].number, number);
         QCOMPARE(records[0].timeOut, QStringLiteral("10:00 AM"));
         QCOMPARE(allRecords(), 1);
-        QCOMPARE(form.ListView1->itemText(0, 1), QStringLiteral("Odd"));
-        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("55 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 1), QStringLiteral("Odd"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QStringLiteral("55 min(s)"));
         verifyBoxesCleared(form);
     }
 
@@ -284,7 +287,7 @@ private slots:
         QFETCH(QString, typedIn);
         QFETCH(QString, typedOut);
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(stored, QStringLiteral("Secret"), QStringLiteral("Ann"));
         f.punch(typedIn, QStringLiteral("sECRET"));
         f.moveClockTo(at(3, 5, 9, 6));
@@ -295,8 +298,8 @@ private slots:
         QCOMPARE(records.size(), size_t(1));
         QCOMPARE(records[0].number, typedIn); // stored as typed
         QCOMPARE(records[0].timeOut, QStringLiteral("09:06 AM"));
-        QCOMPARE(form.ListView1->itemText(0, 0), typedIn);
-        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("1 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 0), typedIn);
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QStringLiteral("1 min(s)"));
     }
 
     void dayFirstLabelStoresTheShownCalendarDay() {
@@ -305,8 +308,8 @@ private slots:
         SettingsStore::saveFlag(QStringLiteral("Option2"), true);
         SettingsStore::saveFlag(QStringLiteral("Option3"), false);
         SettingsStore::saveFlag(QStringLiteral("Option4"), true);
-        Form1& form = f.load();
-        QCOMPARE(form.lblDate->text(), QStringLiteral("05/03/2026"));
+        MainWindow& form = f.load();
+        QCOMPARE(control<QLabel>(form, "dateLabel")->text(), QStringLiteral("05/03/2026"));
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
 
@@ -314,15 +317,15 @@ private slots:
         SQLite::Database raw(f.folder.database().toStdString());
         QCOMPARE(raw.execAndGet("SELECT LogDate || ' ' || TimeIn FROM tblLogins").getString(),
                  std::string("2026-03-05 14:05"));
-        QCOMPARE(form.ListView1->rowCount(), 1);
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 1);
     }
 
     void emptyDateLabelWritesNothing() {
         MainWindowFixture f;
         SettingsStore::saveFlag(QStringLiteral("Option1"), false);
         SettingsStore::saveFlag(QStringLiteral("Option2"), false);
-        Form1& form = f.load();
-        QVERIFY(form.lblDate->text().isEmpty());
+        MainWindow& form = f.load();
+        QVERIFY(control<QLabel>(form, "dateLabel")->text().isEmpty());
         QCOMPARE(f.boxes.errorSteps(), std::vector<int>{180}); // start-up's list has no day to show
         f.boxes.clear();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
@@ -339,7 +342,7 @@ private slots:
         MainWindowFixture f;
         SettingsStore::saveFlag(QStringLiteral("Option3"), false);
         SettingsStore::saveFlag(QStringLiteral("Option4"), false);
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.db().punchIn(QStringLiteral("E1"), QDate(2026, 3, 5), QStringLiteral("08:00 AM"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"), false);
@@ -358,7 +361,7 @@ private slots:
     void closedConnectionWritesNothing() {
         QFETCH(bool, timeIn);
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.db().punchIn(QStringLiteral("E1"), QDate(2026, 3, 5), QStringLiteral("08:00 AM"));
         f.db().close();
@@ -374,7 +377,7 @@ private slots:
 
     void lockedDatabase() {
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.db().setBusyTimeout(50);
         {
@@ -409,7 +412,7 @@ private slots:
         QFETCH(bool, timeIn);
         QFETCH(int, step);
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         // The persons can be read, the records cannot: a write attempt would show a box of its own.
         SQLite::Database other(f.folder.database().toStdString(), SQLite::OPEN_READWRITE);
@@ -425,3 +428,5 @@ private slots:
 
 TALLYCLOCK_TEST(PunchTest)
 #include "PunchTest.moc"
+#include "platform/PushButton.h"
+#include <QLineEdit>

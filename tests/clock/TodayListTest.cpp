@@ -7,6 +7,8 @@
 #include <QTest>
 #include <stdexcept>
 
+using TestSupport::control;
+
 namespace {
 
 QDateTime at(int day, int hour, int minute) {
@@ -104,10 +106,10 @@ private slots:
 
     void listShowsTheShownDaysRecords() {
         MainWindowFixture f(at(5, 16, 0));
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.form->listLogins();
-        QCOMPARE(form.ListView1->rowCount(), 0);
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 0);
 
         f.db().punchIn(QStringLiteral("E1"), QDate(2026, 3, 4), QStringLiteral("08:00 AM"));
         f.db().punchOut(QStringLiteral("E1"), QDate(2026, 3, 4), QStringLiteral("04:00 PM"));
@@ -117,22 +119,22 @@ private slots:
         f.db().punchIn(QStringLiteral("X9"), QDate(2026, 3, 5), QStringLiteral("02:00 PM")); // person gone
         form.listLogins();
 
-        QCOMPARE(form.ListView1->rowCount(), 3);
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 3);
         const QStringList first{QStringLiteral("E1"),       QStringLiteral("Ann"),
                                 QStringLiteral("Works"),    QStringLiteral("Clerk"),
                                 QStringLiteral("3/5/2026"), QStringLiteral("09:05 AM"),
                                 QStringLiteral("11:35 AM"), QStringLiteral("150 min(s)")};
         for (int column = 0; column < 8; ++column)
-            QCOMPARE(form.ListView1->itemText(0, column), first.at(column));
-        QCOMPARE(form.ListView1->itemText(1, 6), QString());
-        QCOMPARE(form.ListView1->itemText(1, 7), QString()); // still open
-        QCOMPARE(form.ListView1->itemText(2, 0), QStringLiteral("X9"));
-        QCOMPARE(form.ListView1->itemText(2, 1), QString());
+            QCOMPARE(control<ListView>(form, "todayList")->itemText(0, column), first.at(column));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(1, 6), QString());
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(1, 7), QString()); // still open
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(2, 0), QStringLiteral("X9"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(2, 1), QString());
 
         f.moveClockTo(at(4, 16, 0));
         form.listLogins();
-        QCOMPARE(form.ListView1->rowCount(), 1);
-        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("480 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 1);
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QStringLiteral("480 min(s)"));
         QVERIFY(f.boxes.shown().empty());
     }
 
@@ -140,50 +142,50 @@ private slots:
         MainWindowFixture f(at(4, 22, 0));
         SettingsStore::saveFlag(QStringLiteral("Option3"), false);
         SettingsStore::saveFlag(QStringLiteral("Option4"), true);
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
         f.moveClockTo(at(5, 6, 15));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"), false);
 
         QVERIFY(f.boxes.shown().empty());
-        QCOMPARE(form.ListView1->rowCount(), 1);
-        QCOMPARE(form.ListView1->itemText(0, 5), QStringLiteral("22:00"));
-        QCOMPARE(form.ListView1->itemText(0, 6), QStringLiteral("06:15"));
-        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("-945 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 1);
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 5), QStringLiteral("22:00"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 6), QStringLiteral("06:15"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QStringLiteral("-945 min(s)"));
     }
 
     // Punched by a Korean user, listed for an English one, and the other way round.
     void timesStoredUnderOneLocaleListUnderAnother() {
         MainWindowFixture f(at(5, 9, 5));
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.addPerson(QStringLiteral("E2"), QStringLiteral("pw"), QStringLiteral("Bob"));
         {
             LocaleGuard korean(QLocale(QLocale::Korean, QLocale::SouthKorea));
-            form.Timer1_Timer();
+            form.tick();
             f.punch(QStringLiteral("E1"), QStringLiteral("pw"));
         }
         f.moveClockTo(at(5, 13, 35));
         f.punch(QStringLiteral("E2"), QStringLiteral("pw"));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"), false);
         QVERIFY(f.boxes.shown().empty());
-        QCOMPARE(form.ListView1->itemText(0, 5), QStringLiteral("09:05 오전"));
-        QCOMPARE(form.ListView1->itemText(0, 6), QStringLiteral("01:35 PM"));
-        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("270 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 5), QStringLiteral("09:05 오전"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 6), QStringLiteral("01:35 PM"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QStringLiteral("270 min(s)"));
 
         LocaleGuard korean(QLocale(QLocale::Korean, QLocale::SouthKorea));
         f.moveClockTo(at(5, 18, 0));
         f.punch(QStringLiteral("E2"), QStringLiteral("pw"), false);
         QVERIFY(f.boxes.shown().empty());
-        QCOMPARE(form.ListView1->itemText(1, 6), QStringLiteral("06:00 오후"));
-        QCOMPARE(form.ListView1->itemText(1, 7), QStringLiteral("265 min(s)"));
-        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("270 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(1, 6), QStringLiteral("06:00 오후"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(1, 7), QStringLiteral("265 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QStringLiteral("270 min(s)"));
     }
 
     void unreadableTimeKeepsTheRowsSoFar() {
         MainWindowFixture f;
-        Form1& form = f.load();
+        MainWindow& form = f.load();
         f.addPerson(QStringLiteral("E1"), QStringLiteral("pw"), QStringLiteral("Ann"));
         f.addPerson(QStringLiteral("E2"), QStringLiteral("pw"), QStringLiteral("Bob"));
         f.db().punchIn(QStringLiteral("E1"), QDate(2026, 3, 5), QStringLiteral("08:00 AM"));
@@ -193,20 +195,21 @@ private slots:
         f.db().punchIn(QStringLiteral("E1"), QDate(2026, 3, 5), QStringLiteral("10:00 AM"));
 
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, form.listLogins());
-        QCOMPARE(form.ListView1->rowCount(), 2);
-        QCOMPARE(form.ListView1->itemText(0, 7), QStringLiteral("60 min(s)"));
-        QCOMPARE(form.ListView1->itemText(1, 1), QStringLiteral("Bob"));
-        QCOMPARE(form.ListView1->itemText(1, 6), QStringLiteral("half past nine"));
-        QCOMPARE(form.ListView1->itemText(1, 7), QString());
+        QCOMPARE(control<ListView>(form, "todayList")->rowCount(), 2);
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(0, 7), QStringLiteral("60 min(s)"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(1, 1), QStringLiteral("Bob"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(1, 6), QStringLiteral("half past nine"));
+        QCOMPARE(control<ListView>(form, "todayList")->itemText(1, 7), QString());
 
         // A punch that refreshes the list reports the failure under its own step.
         f.moveClockTo(QDateTime(QDate(2026, 3, 5), QTime(11, 0)));
         f.punch(QStringLiteral("E1"), QStringLiteral("pw"), false);
         QCOMPARE(f.boxes.errorSteps(), std::vector<int>{138});
         QVERIFY(f.boxes.errors().at(0).text.contains(QStringLiteral("half past nine")));
-        QVERIFY(form.Text1->text().isEmpty());
+        QVERIFY(control<QLineEdit>(form, "numberBox")->text().isEmpty());
     }
 };
 
 TALLYCLOCK_TEST(TodayListTest)
 #include "TodayListTest.moc"
+#include <QLineEdit>

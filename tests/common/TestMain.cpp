@@ -1,5 +1,7 @@
 #include "common/TestSupport.h"
+#include "credentials/Credentials.h"
 
 int main(int argc, char** argv) {
+    Credentials::handToData();
     return TestSupport::runAll(argc, argv);
 }

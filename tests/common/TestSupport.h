@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace CommandLine {
@@ -87,6 +88,15 @@ QString freshServerDatabase();
 // Waits (processing events) until a modal widget shows, then runs `action` on it. Returns at once;
 // the action runs from a timer while the test blocks in the code that opened the window.
 void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+// A window's control by its object name, as a screen reader or a user finds it rather than through the
+// window's members. Throws (failing the test) when the window has no such control.
+template <typename T = QWidget> T* control(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        throw std::runtime_error(std::string("no control named ") + name);
+    return found;
+}
 
 } // namespace TestSupport
 

@@ -1,6 +1,6 @@
 #include "clock/LoginDifference.h"
 #include "common/TestSupport.h"
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 #include "data/SettingsStore.h"
 #include "platform/SystemClock.h"
 
@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
+
+using TestSupport::control;
 
 namespace {
 
@@ -26,20 +28,21 @@ void setNow(int hour, int minute) {
 class ClockTest : public QObject {
     Q_OBJECT
 
-    Form1* m_window = nullptr;
+    MainWindow* m_window = nullptr;
 
     // One tick; the labels' texts afterwards.
     QPair<QString, QString> tick() {
-        m_window->Timer1_Timer();
-        return {m_window->lblDate->text(), m_window->lblTime->text()};
+        m_window->tick();
+        return {control<QLabel>(*m_window, "dateLabel")->text(),
+                control<QLabel>(*m_window, "timeLabel")->text()};
     }
 
 private slots:
     void init() {
         TestSupport::clearSettings();
         setNow(14, 5);
-        m_window = new Form1;
-        m_window->Timer1->stop();
+        m_window = new MainWindow;
+        control<QTimer>(*m_window, "clockTimer")->stop();
     }
 
     void cleanup() {
@@ -110,10 +113,10 @@ private slots:
     void unreadableSettingFailsTheTick() {
         QCOMPARE(tick().first, QStringLiteral("12/09/2026"));
         save("Option3", "maybe");
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_window->Timer1_Timer());
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_window->tick());
         save("Option3", "True");
         save("Option1", "");
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_window->Timer1_Timer());
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_window->tick());
         // An unreadable setting that is never consulted does no harm.
         save("Option1", "True");
         save("Option2", "maybe");
@@ -123,17 +126,17 @@ private slots:
     void tickFailureOutsideStartUpIsShownOnce() {
         TestSupport::MessageRecorder boxes;
         save("Option1", "maybe");
-        m_window->Timer1->setInterval(20);
-        m_window->Timer1->start();
+        control<QTimer>(*m_window, "clockTimer")->setInterval(20);
+        control<QTimer>(*m_window, "clockTimer")->start();
         QTest::qWait(200);
         QCOMPARE(boxes.errors().size(), size_t(1));
         QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("Form1.Timer1_Timer")));
         // Once it reads again, a later failure is shown again.
         save("Option1", "True");
-        QTRY_COMPARE(m_window->lblDate->text(), QStringLiteral("12/09/2026"));
+        QTRY_COMPARE(control<QLabel>(*m_window, "dateLabel")->text(), QStringLiteral("12/09/2026"));
         save("Option1", "maybe");
         QTRY_COMPARE(boxes.errors().size(), size_t(2));
-        m_window->Timer1->stop();
+        control<QTimer>(*m_window, "clockTimer")->stop();
     }
 
     void separatorsAndDesignatorsOfTheLocale() {

@@ -110,7 +110,7 @@ private slots:
 
     void trapReportsAndGoesOn() {
         TestSupport::MessageRecorder boxes;
-        ErrorTrap trap(QStringLiteral("Form9"), QStringLiteral("Handler"));
+        ErrorTrap trap(Where::Punch);
         int ran = 0;
         QVERIFY(!trap.step(100, [] { throw std::runtime_error("first"); }));
         QVERIFY(trap.step(102, [&] { ++ran; }));
@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{100, 104, 106}));
         QCOMPARE(boxes.errors().at(0).title, QStringLiteral("Application Error"));
         QVERIFY(boxes.errors().at(0).text.startsWith(
-            QStringLiteral("first\r\nin Tallyclock2021/08/31.Form9.Handler ")));
+            QStringLiteral("first\r\nin Tallyclock2021/08/31.Form1.PushButton1_Click ")));
     }
 };
 

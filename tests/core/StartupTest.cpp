@@ -1,7 +1,7 @@
 #include "common/TestSupport.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
 #include "core/Main.h"
+#include "core/MainWindow.h"
 #include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <sys/stat.h>
 #include <unistd.h>
+
+using TestSupport::control;
 
 namespace {
 
@@ -82,8 +84,8 @@ private slots:
         TestSupport::MessageRecorder boxes;
         // Whoever starts the program first, with whatever umask, every user must be able to punch.
         const mode_t oldMask = ::umask(077);
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
         ::umask(oldMask);
 
         QCOMPARE(boxes.texts(), std::vector<QString>{});
@@ -96,19 +98,20 @@ private slots:
         QCOMPARE(hashOf(common.database()), hashOf(TestSupport::templatePath()));
 
         QCOMPARE(window.windowTitle(), QStringLiteral("Tallyclock Suite"));
-        QCOMPARE(window.ListView1->columnCount(), 8);
-        QCOMPARE(window.ListView1->columnHeader(7), QStringLiteral("Login Difference"));
-        QVERIFY(window.ListView1->columnWidth(7) >= window.ListView1->header()->sectionSizeHint(7));
-        QCOMPARE(window.ListView1->rowCount(), 0);
-        QCOMPARE(window.lblDate->text(), QStringLiteral("12/09/2026"));
-        QCOMPARE(window.lblTime->text(), QStringLiteral("02:05 PM"));
-        QVERIFY(window.Timer1->isActive());
+        QCOMPARE(control<ListView>(window, "todayList")->columnCount(), 8);
+        QCOMPARE(control<ListView>(window, "todayList")->columnHeader(7), QStringLiteral("Login Difference"));
+        QVERIFY(control<ListView>(window, "todayList")->columnWidth(7) >=
+                control<ListView>(window, "todayList")->header()->sectionSizeHint(7));
+        QCOMPARE(control<ListView>(window, "todayList")->rowCount(), 0);
+        QCOMPARE(control<QLabel>(window, "dateLabel")->text(), QStringLiteral("12/09/2026"));
+        QCOMPARE(control<QLabel>(window, "timeLabel")->text(), QStringLiteral("02:05 PM"));
+        QVERIFY(control<QTimer>(window, "clockTimer")->isActive());
         QVERIFY(Globals::connection().isOpen());
         QCOMPARE(Globals::connection().path(), common.database());
         // The connection works on the copy.
         Globals::connection().punchIn(QStringLiteral("1"), kNow.date(), QStringLiteral("02:05 PM"));
         window.listLogins();
-        QCOMPARE(window.ListView1->rowCount(), 1);
+        QCOMPARE(control<ListView>(window, "todayList")->rowCount(), 1);
     }
 
     void secondRunLeavesTheLiveDatabaseAlone() {
@@ -131,17 +134,17 @@ private slots:
         Main::setProgramFolder(program.path());
 
         TestSupport::MessageRecorder boxes;
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
 
         QCOMPARE(boxes.texts(), std::vector<QString>{});
-        QCOMPARE(window.ListView1->rowCount(), 1);
+        QCOMPARE(control<ListView>(window, "todayList")->rowCount(), 1);
         QCOMPARE(
-            row(window.ListView1, 0),
+            row(control<ListView>(window, "todayList"), 0),
             (QStringList{QStringLiteral("7"), QStringLiteral("Ann"), QStringLiteral("Sales"),
                          QStringLiteral("Clerk"), QStringLiteral("12/9/2026"), QStringLiteral("09:05 AM"),
                          QStringLiteral("11:35 AM"), QStringLiteral("150 min(s)")}));
-        window.Form_QueryUnload();
+        window.releaseDatabase();
         QCOMPARE(hashOf(common.database()), before);
         // Existing folders keep the modes their owner gave them.
         QCOMPARE(modeOf(common.dataFolder()), 0700);
@@ -152,8 +155,8 @@ private slots:
         const QString maker = common.path() + QStringLiteral("/Quillmark");
         writeFile(maker, "a file, not a folder");
         TestSupport::MessageRecorder boxes;
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
 
         // The maker test passes (something is there); creating the data folder inside a file, copying
         // into it and opening from it fail, and so does the list on the closed connection.
@@ -163,7 +166,7 @@ private slots:
         QVERIFY(boxes.errors().at(0).text.startsWith(QStringLiteral("Path/File access error")));
         QVERIFY(boxes.errors().at(0).text.contains(
             QStringLiteral("in Tallyclock2021/08/31.Form1.Form_Load at line 106\r\r")));
-        QCOMPARE(window.lblDate->text(), QStringLiteral("12/09/2026"));
+        QCOMPARE(control<QLabel>(window, "dateLabel")->text(), QStringLiteral("12/09/2026"));
     }
 
     void fileInPlaceOfTheDataFolder() {
@@ -171,8 +174,8 @@ private slots:
         QVERIFY(QDir().mkdir(common.path() + QStringLiteral("/Quillmark")));
         writeFile(common.dataFolder(), "in the way");
         TestSupport::MessageRecorder boxes;
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
 
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{110, 176, 180}));
         QVERIFY(QFileInfo(common.dataFolder()).isFile());
@@ -211,8 +214,8 @@ private slots:
         QVERIFY(QFile::link(target.isEmpty() ? other.path() : targetPath, link));
 
         TestSupport::MessageRecorder boxes;
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
 
         QCOMPARE(boxes.errorSteps(), steps);
         // Neither a folder nor the database nor its temporary copy appears where the link leads.
@@ -300,8 +303,8 @@ private slots:
                  0);
         TestSupport::MessageRecorder boxes;
         const mode_t oldMask = ::umask(0);
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
         ::umask(oldMask);
 
         QCOMPARE(boxes.texts(), std::vector<QString>{});
@@ -316,20 +319,21 @@ private slots:
         QTemporaryDir program;
         Main::setProgramFolder(program.path());
         TestSupport::MessageRecorder boxes;
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
 
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{110, 176, 180}));
         QVERIFY(boxes.errors().at(0).text.startsWith(QStringLiteral("File not found")));
         QVERIFY(QFileInfo(common.dataFolder()).isDir());
         QVERIFY(!QFileInfo::exists(common.database()));
         // The window still works: columns, the clock, and a timer that keeps it running.
-        QCOMPARE(window.ListView1->columnCount(), 8);
-        QCOMPARE(window.ListView1->rowCount(), 0);
-        QCOMPARE(window.lblTime->text(), QStringLiteral("02:05 PM"));
-        QVERIFY(window.Timer1->isActive());
+        QCOMPARE(control<ListView>(window, "todayList")->columnCount(), 8);
+        QCOMPARE(control<ListView>(window, "todayList")->rowCount(), 0);
+        QCOMPARE(control<QLabel>(window, "timeLabel")->text(), QStringLiteral("02:05 PM"));
+        QVERIFY(control<QTimer>(window, "clockTimer")->isActive());
         SystemClock::setFixed(kNow.addSecs(60));
-        QTRY_COMPARE_WITH_TIMEOUT(window.lblTime->text(), QStringLiteral("02:06 PM"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(control<QLabel>(window, "timeLabel")->text(), QStringLiteral("02:06 PM"),
+                                  3000);
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{110, 176, 180}));
         // Every later database action reports its own failure.
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, window.listLogins());
@@ -340,9 +344,9 @@ private slots:
         SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection,
                                    QStringLiteral("Option1"), QStringLiteral("maybe"));
         TestSupport::MessageRecorder boxes;
-        Form1 window;
-        window.Timer1->stop();
-        window.Form_Load();
+        MainWindow window;
+        control<QTimer>(window, "clockTimer")->stop();
+        window.start();
         // Without a date there is no day to list.
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{178, 180}));
         QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("\"maybe\"")));
@@ -353,18 +357,18 @@ private slots:
         TestSupport::CommonFolder common;
         TestSupport::MessageRecorder boxes;
         {
-            Form1 window;
-            window.Form_Load();
+            MainWindow window;
+            window.start();
             QVERIFY(Globals::connection().isOpen());
-            window.Form_QueryUnload();
+            window.releaseDatabase();
             QVERIFY(!Globals::hasConnection());
         }
         // Already closed: the close is skipped and the connection still released.
         {
-            Form1 window;
-            window.Form_Load();
+            MainWindow window;
+            window.start();
             Globals::connection().close();
-            window.Form_QueryUnload();
+            window.releaseDatabase();
             QVERIFY(!Globals::hasConnection());
         }
         QCOMPARE(boxes.texts(), std::vector<QString>{});
@@ -374,15 +378,16 @@ private slots:
     void closingRunsNoQueuedClick() {
         TestSupport::CommonFolder common;
         TestSupport::MessageRecorder boxes;
-        Form1 window;
-        window.Form_Load();
+        MainWindow window;
+        window.start();
         window.show();
-        window.Text1->setText(QStringLiteral("1"));
-        QMetaObject::invokeMethod(window.PushButton1, &QPushButton::click, Qt::QueuedConnection);
+        control<QLineEdit>(window, "numberBox")->setText(QStringLiteral("1"));
+        QMetaObject::invokeMethod(control<PushButton>(window, "punchButton"), &QPushButton::click,
+                                  Qt::QueuedConnection);
         QVERIFY(window.close());
         QVERIFY(!Globals::hasConnection());
         QCOMPARE(boxes.texts(), std::vector<QString>{});
-        QCOMPARE(window.Text1->text(), QStringLiteral("1"));
+        QCOMPARE(control<QLineEdit>(window, "numberBox")->text(), QStringLiteral("1"));
     }
 };
 

@@ -1,10 +1,10 @@
 #include "common/TestSupport.h"
-#include "core/Form1.h"
 #include "core/Main.h"
-#include "formats/Form5.h"
-#include "persons/Form2.h"
-#include "persons/Form3.h"
-#include "reports/Form4.h"
+#include "core/MainWindow.h"
+#include "formats/FormatWindow.h"
+#include "persons/PersonEditor.h"
+#include "persons/PersonsWindow.h"
+#include "reports/ReportsWindow.h"
 
 #include <QApplication>
 #include <QTest>
@@ -27,25 +27,25 @@ private slots:
     void everyWindowShowsIt() {
         TestSupport::CommonFolder common;
         TestSupport::MessageRecorder boxes;
-        Form1 main;
-        main.Form_Load();
+        MainWindow main;
+        main.start();
         verifyApplicationIcon(main);
 
-        Form2 persons(&main);
-        persons.Form_Load();
+        PersonsWindow persons(&main);
+        persons.start();
         verifyApplicationIcon(persons);
-        Form3 editor(&main);
-        editor.Form_Load();
+        PersonEditor editor(&main);
+        editor.start();
         verifyApplicationIcon(editor);
-        Form4 reports(&main);
-        reports.Form_Load();
+        ReportsWindow reports(&main);
+        reports.start();
         verifyApplicationIcon(reports);
-        Form5 formats(&main);
-        formats.Form_Load();
+        FormatWindow formats(&main);
+        formats.start();
         verifyApplicationIcon(formats);
 
         QCOMPARE(boxes.texts(), std::vector<QString>{});
-        main.Form_QueryUnload();
+        main.releaseDatabase();
     }
 };
 

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+using TestSupport::control;
+
 using RecordChecks::Box;
 using Cycle = DateTexts::HourCycle;
 
@@ -23,15 +25,15 @@ void typeIntoEditor(const QString& number, const QString& date, const QString& i
         auto* editor = qobject_cast<RecordEditor*>(modal);
         if (!editor)
             return;
-        if (!editor->txtNumber->isReadOnly())
-            editor->txtNumber->setText(number);
-        editor->txtDate->setText(date);
-        editor->txtTimeIn->setText(in);
-        editor->txtTimeOut->setText(out);
+        if (!control<QLineEdit>(*editor, "numberBox")->isReadOnly())
+            control<QLineEdit>(*editor, "numberBox")->setText(number);
+        control<QLineEdit>(*editor, "dateBox")->setText(date);
+        control<QLineEdit>(*editor, "timeInBox")->setText(in);
+        control<QLineEdit>(*editor, "timeOutBox")->setText(out);
         boxes.answerNext(overnight);
-        editor->PushButton1->click();
+        control<PushButton>(*editor, "saveButton")->click();
         if (editor->isVisible())
-            editor->PushButton2->click();
+            control<PushButton>(*editor, "cancelButton")->click();
     });
 }
 
@@ -130,17 +132,17 @@ private slots:
         TestSupport::MessageRecorder boxes;
         QStringList shown;
         QString note;
-        scene.showReports([&](Form4& form) {
-            form.ListView1->selectRow(0);
+        scene.showReports([&](ReportsWindow& form) {
+            control<ListView>(form, "resultsList")->selectRow(0);
             typeIntoEditor({}, QStringLiteral("9/14/2021"), QStringLiteral("10:00 PM"),
                            QStringLiteral("6:00 am"), boxes, false);
-            form.PushButton8->click();
+            control<PushButton>(form, "correctButton")->click();
             QVERIFY(scene.db().recordById(1).isNull(QStringLiteral("TimeOut")));
             typeIntoEditor({}, QStringLiteral("9/14/2021"), QStringLiteral("10:00 PM"),
                            QStringLiteral("6:00 am"), boxes, true);
-            form.PushButton8->click();
-            shown = row(form.ListView1, 0);
-            note = form.ListView1->rowNote(0);
+            control<PushButton>(form, "correctButton")->click();
+            shown = row(control<ListView>(form, "resultsList"), 0);
+            note = control<ListView>(form, "resultsList")->rowNote(0);
         });
         QCOMPARE(boxes.texts(),
                  (std::vector<QString>(2, RecordChecks::overnightQuestion(QStringLiteral("10:00 PM"),
@@ -162,34 +164,36 @@ private slots:
         auto sheet = std::make_shared<RecordingSpreadsheet::Log>();
         QList<QStringList> sent, listed; // per column: title, unchecked row, checked row
         Spreadsheet::setStarter(RecordingSpreadsheet::starter(sheet));
-        scene.showReports([&](Form4& form) {
+        scene.showReports([&](ReportsWindow& form) {
             typeIntoEditor(QStringLiteral("zz9"), QStringLiteral("9/13/2021"), QStringLiteral("08:00 AM"), {},
                            boxes);
-            form.PushButton9->click();
+            control<PushButton>(form, "addRecordButton")->click();
             typeIntoEditor(QStringLiteral("ab7"), QStringLiteral("9/13/2021"), QStringLiteral("08:00 AM"),
                            QStringLiteral("04:00 PM"), boxes);
-            form.PushButton9->click();
-            form.ListView1->selectRow(0);
+            control<PushButton>(form, "addRecordButton")->click();
+            control<ListView>(form, "resultsList")->selectRow(0);
             typeIntoEditor({}, QStringLiteral("9/14/2021"), QStringLiteral("08:00 AM"),
                            QStringLiteral("5:00 PM"), boxes);
-            form.PushButton8->click();
+            control<PushButton>(form, "correctButton")->click();
             TestSupport::whenModalShows([&](QWidget* modal) {
                 auto* window = qobject_cast<AuditWindow*>(modal);
                 if (!window)
                     return;
-                for (int r = 0; r < window->ListView1->rowCount(); ++r)
-                    audit << row(window->ListView1, r).mid(2, 3) + row(window->ListView1, r).mid(6);
+                for (int r = 0; r < control<ListView>(*window, "auditList")->rowCount(); ++r)
+                    audit << row(control<ListView>(*window, "auditList"), r).mid(2, 3) +
+                                 row(control<ListView>(*window, "auditList"), r).mid(6);
                 // The checked addition goes to the sheet in its place, every cell under its title.
-                window->ListView1->setChecked(1, true);
-                window->PushButton4->click();
-                for (int c = 1; c <= window->ListView1->columnCount(); ++c) {
+                control<ListView>(*window, "auditList")->setChecked(1, true);
+                control<PushButton>(*window, "spreadsheetButton")->click();
+                for (int c = 1; c <= control<ListView>(*window, "auditList")->columnCount(); ++c) {
                     sent << QStringList{sheet->cell(1, c), sheet->cell(2, c), sheet->cell(3, c)};
-                    listed << QStringList{window->ListView1->columnHeader(c - 1), QString(),
-                                          window->ListView1->itemText(1, c - 1)};
+                    listed << QStringList{control<ListView>(*window, "auditList")->columnHeader(c - 1),
+                                          QString(),
+                                          control<ListView>(*window, "auditList")->itemText(1, c - 1)};
                 }
                 window->reject();
             });
-            form.PushButton10->click();
+            control<PushButton>(form, "auditButton")->click();
         });
         Spreadsheet::setStarter({});
         QCOMPARE(boxes.texts(),
@@ -212,3 +216,4 @@ private slots:
 
 TALLYCLOCK_TEST(CorrectionsTest)
 #include "CorrectionsTest.moc"
+#include "platform/ListView.h"

@@ -5,8 +5,8 @@
 #include "platform/DateTexts.h"
 #include "platform/MousePointer.h"
 #include "platform/PushButton.h"
-#include "reports/Form4.h"
 #include "reports/ReportsScene.h"
+#include "reports/ReportsWindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <csignal>
+
+using TestSupport::control;
 
 using ExportScene::addRow;
 using LibreOffice::Cell;
@@ -31,12 +33,13 @@ const QString kNotInstalledFeature = QStringLiteral(
 struct DateTimeRow {
     DateTimeRow(const QLocale& locale, const QStringList& cells) {
         QLocale::setDefault(locale);
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, QStringList{"7", "Ann", "Ops", "Clerk"} + cells, true);
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"), QStringList{"7", "Ann", "Ops", "Clerk"} + cells,
+               true);
     }
     ~DateTimeRow() { QLocale::setDefault(before); }
     const QLocale before;
-    Form4 form;
+    ReportsWindow form;
 };
 
 // Date, Login and Logout as the list shows them, and what the export hands the spreadsheet program.
@@ -75,12 +78,15 @@ private slots:
 
     void titlesByFirstRowCheckedRowsAndEqualsRemoved() {
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"=7", "A=B", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
-        addRow(*form.ListView1, {"8", "Bob", "Ops", "Clerk", "9/14/2021", "09:00 AM", "05:00 PM"}, false);
-        addRow(*form.ListView1, {"9", "C==", "", "=Lead", "9/14/2021", "09:30 AM", "06:00 PM"}, true);
-        form.PushButton13_Click();
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"=7", "A=B", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
+        addRow(*control<ListView>(form, "resultsList"),
+               {"8", "Bob", "Ops", "Clerk", "9/14/2021", "09:00 AM", "05:00 PM"}, false);
+        addRow(*control<ListView>(form, "resultsList"),
+               {"9", "C==", "", "=Lead", "9/14/2021", "09:30 AM", "06:00 PM"}, true);
+        form.sendToSpreadsheet();
 
         QVERIFY(boxes.shown().empty());
         QCOMPARE(m_log->starts, 2); // the check's object and the export's
@@ -113,10 +119,11 @@ private slots:
     void missingProgramGivesBothMessagesAndNothingElse() {
         m_log->programMissing = true;
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
-        form.PushButton13_Click();
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
+        form.sendToSpreadsheet();
         QCOMPARE(boxes.texts(), (std::vector<QString>{kNotInstalledCheck, kNotInstalledFeature}));
         QVERIFY(boxes.errors().empty());
         QVERIFY(m_log->calls.isEmpty());
@@ -149,7 +156,7 @@ private slots:
         QFETCH(QStringList, calls);
         TestSupport::MessageRecorder boxes;
         DateTimeRow scene(locale, cells);
-        scene.form.PushButton13_Click();
+        scene.form.sendToSpreadsheet();
         QVERIFY(boxes.shown().empty());
         static const QRegularExpression dataColumns(QStringLiteral("^set\\w+ 2 [567] "));
         QCOMPARE(m_log->calls.filter(dataColumns), calls);
@@ -175,41 +182,44 @@ private slots:
         qputenv("TALLYCLOCK_OFFICE_MODULE", module.toUtf8());
         const QString why = LibreOffice::moduleError();
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
-        form.PushButton13_Click();
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
+        form.sendToSpreadsheet();
         qunsetenv("TALLYCLOCK_OFFICE_MODULE");
         QVERIFY2(why.contains(QStringLiteral("bridge module")), qPrintable(why));
         QCOMPARE(boxes.texts(), (std::vector<QString>{kNotInstalledCheck, kNotInstalledFeature}));
         QCOMPARE(form.mousePointer()->value(), MousePointer::Default);
-        QVERIFY(form.PushButton13->isEnabled());
+        QVERIFY(control<PushButton>(form, "spreadsheetButton")->isEnabled());
     }
 
     // A program that stopped answering is reported once, at its step; the export ends there and
     // the window is usable again.
     void lostProgramIsReportedOnce() {
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
-        addRow(*form.ListView1, {"8", "Bob", "Ops", "Clerk", "9/14/2021", "09:00 AM", ""}, true);
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
+        addRow(*control<ListView>(form, "resultsList"),
+               {"8", "Bob", "Ops", "Clerk", "9/14/2021", "09:00 AM", ""}, true);
         m_log->failingOperation = QStringLiteral("setDate");
         m_log->failureLoses = true;
-        form.PushButton13_Click();
+        form.sendToSpreadsheet();
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{162}));
         QCOMPARE(m_log->calls.last(), QStringLiteral("setDate 2 5 2021-09-14 M/d/yyyy"));
         QCOMPARE(form.mousePointer()->value(), MousePointer::Default);
         QVERIFY(!form.isExporting());
-        QVERIFY(form.PushButton2->isEnabled());
-        QVERIFY(form.ListView1->isEnabled());
+        QVERIFY(control<PushButton>(form, "closeButton")->isEnabled());
+        QVERIFY(control<ListView>(form, "resultsList")->isEnabled());
     }
 
     void emptyListStopsAfterTheCheck() {
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        form.PushButton13_Click();
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        form.sendToSpreadsheet();
         QVERIFY(boxes.shown().empty());
         QCOMPARE(m_log->starts, 1);
         QVERIFY(m_log->calls.isEmpty());
@@ -218,11 +228,12 @@ private slots:
     // A failing call is reported with its step and the export goes on; the pointer comes back.
     void failingCallsReportTheirStepAndGoOn() {
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", "5:00 PM"}, true);
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", "5:00 PM"}, true);
         m_log->failingOperation = QStringLiteral("autoFitColumns");
-        form.PushButton13_Click();
+        form.sendToSpreadsheet();
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{172}));
         QCOMPARE(m_log->calls.last(), QStringLiteral("setVisible"));
         QCOMPARE(form.mousePointer()->value(), MousePointer::Default);
@@ -268,9 +279,9 @@ private:
 class SpreadsheetExportOfficeTest : public QObject {
     Q_OBJECT
 private:
-    LibreOffice::SheetContent exportOnce(Form4& form, TestSupport::MessageRecorder& boxes) {
+    LibreOffice::SheetContent exportOnce(ReportsWindow& form, TestSupport::MessageRecorder& boxes) {
         OfficeFixture::probe().closeDocuments();
-        form.PushButton13_Click();
+        form.sendToSpreadsheet();
         [&] {
             QVERIFY2(boxes.shown().empty(),
                      boxes.shown().empty() ? "" : qPrintable(boxes.shown().front().text));
@@ -294,11 +305,14 @@ private slots:
         REQUIRE_OFFICE();
         OfficeFixture::useForExports();
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"A=B", "A=B", "Ops", "Clerk", "9/14/2021", "8:00 AM", "5:00 PM"}, true);
-        addRow(*form.ListView1, {"8", "Bob", "Ops", "Clerk", "9/14/2021", "9:00 AM", "5:00 PM"}, false);
-        addRow(*form.ListView1, {"=1+1", "Cy", "Ops", "Clerk", "9/14/2021", "9:30 AM", ""}, true);
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"A=B", "A=B", "Ops", "Clerk", "9/14/2021", "8:00 AM", "5:00 PM"}, true);
+        addRow(*control<ListView>(form, "resultsList"),
+               {"8", "Bob", "Ops", "Clerk", "9/14/2021", "9:00 AM", "5:00 PM"}, false);
+        addRow(*control<ListView>(form, "resultsList"),
+               {"=1+1", "Cy", "Ops", "Clerk", "9/14/2021", "9:30 AM", ""}, true);
         const auto sheet = exportOnce(form, boxes);
 
         QCOMPARE(sheet.rows.size(), size_t(4));
@@ -342,10 +356,12 @@ private slots:
         REQUIRE_OFFICE();
         OfficeFixture::useForExports();
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, false);
-        addRow(*form.ListView1, {"8", "Bob", "Ops", "Clerk", "9/14/2021", "9:00 AM", "5:00 PM"}, false);
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, false);
+        addRow(*control<ListView>(form, "resultsList"),
+               {"8", "Bob", "Ops", "Clerk", "9/14/2021", "9:00 AM", "5:00 PM"}, false);
         const auto sheet = exportOnce(form, boxes);
         QCOMPARE(sheet.rows.size(), size_t(1));
         QCOMPARE(sheet.rows.front().size(), size_t(6));
@@ -369,35 +385,40 @@ private slots:
         int rowsDuring = -1;
         bool shownDuring = false;
         bool usableAfter = false;
-        scene.showReports([&](Form4& form) {
+        scene.showReports([&](ReportsWindow& form) {
             OfficeFixture::probe().closeDocuments();
-            form.ListView1->setChecked(0, true);
-            form.ListView1->setChecked(1, true);
-            form.ListView1->selectRow(0);
+            control<ListView>(form, "resultsList")->setChecked(0, true);
+            control<ListView>(form, "resultsList")->setChecked(1, true);
+            control<ListView>(form, "resultsList")->selectRow(0);
             QTimer::singleShot(0, &form, [&] {
                 duringExport = form.isExporting();
                 for (QWidget* control :
-                     {static_cast<QWidget*>(form.Frame1), static_cast<QWidget*>(form.ListView1),
-                      static_cast<QWidget*>(form.PushButton2), static_cast<QWidget*>(form.PushButton4),
-                      static_cast<QWidget*>(form.PushButton6), static_cast<QWidget*>(form.PushButton7),
-                      static_cast<QWidget*>(form.PushButton13)})
+                     {static_cast<QWidget*>(control<QGroupBox>(form, "searchFrame")),
+                      static_cast<QWidget*>(control<ListView>(form, "resultsList")),
+                      static_cast<QWidget*>(control<PushButton>(form, "closeButton")),
+                      static_cast<QWidget*>(control<PushButton>(form, "saveTextButton")),
+                      static_cast<QWidget*>(control<PushButton>(form, "deleteButton")),
+                      static_cast<QWidget*>(control<PushButton>(form, "hoursButton")),
+                      static_cast<QWidget*>(control<PushButton>(form, "spreadsheetButton"))})
                     enabledDuring += control->isEnabled() ? 1 : 0;
-                form.PushButton7_Click();
-                form.PushButton6->click();
-                form.PushButton6_Click();
-                QTest::keyClick(form.ListView1, Qt::Key_Delete);
-                form.PushButton3_Click();
-                form.PushButton5_Click();
-                form.PushButton1_Click();
+                form.openHours();
+                control<PushButton>(form, "deleteButton")->click();
+                form.deleteRecord();
+                QTest::keyClick(control<ListView>(form, "resultsList"), Qt::Key_Delete);
+                form.viewAll();
+                form.clearResults();
+                form.search();
                 QTest::keyClick(&form, Qt::Key_Escape);
                 form.close();
-                rowsDuring = form.ListView1->rowCount();
+                rowsDuring = control<ListView>(form, "resultsList")->rowCount();
                 shownDuring = form.isVisible();
             });
-            form.PushButton13->click();
-            usableAfter = !form.isExporting() && form.PushButton6->isEnabled() &&
-                          form.PushButton7->isEnabled() && form.PushButton2->isEnabled() &&
-                          form.ListView1->isEnabled() && form.Frame1->isEnabled();
+            control<PushButton>(form, "spreadsheetButton")->click();
+            usableAfter = !form.isExporting() && control<PushButton>(form, "deleteButton")->isEnabled() &&
+                          control<PushButton>(form, "hoursButton")->isEnabled() &&
+                          control<PushButton>(form, "closeButton")->isEnabled() &&
+                          control<ListView>(form, "resultsList")->isEnabled() &&
+                          control<QGroupBox>(form, "searchFrame")->isEnabled();
         });
         QVERIFY2(boxes.shown().empty(), boxes.shown().empty() ? "" : qPrintable(boxes.shown().front().text));
         QCOMPARE(scene.storedRecords(QStringLiteral("P7")), 1);
@@ -438,16 +459,17 @@ private slots:
             return std::make_unique<SignalBeforeFitting>(LibreOffice::startCalc(), office, SIGSTOP);
         });
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
         int ticks = 0;
         QTimer ticker;
         QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
         ticker.start(100);
         QElapsedTimer clock;
         clock.start();
-        form.PushButton13_Click();
+        form.sendToSpreadsheet();
         const qint64 elapsed = clock.elapsed();
         ticker.stop();
         resume();
@@ -485,10 +507,11 @@ private slots:
             return std::make_unique<SignalBeforeFitting>(LibreOffice::startCalc(), processes, SIGKILL);
         });
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
-        form.PushButton13_Click();
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "08:00 AM", ""}, true);
+        form.sendToSpreadsheet();
         Spreadsheet::setStarter({});
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{172}));
         QVERIFY2(boxes.errors().front().text.contains(QStringLiteral("was lost")),
@@ -503,10 +526,11 @@ private slots:
         bogus.program = QStringLiteral("/nonexistent/soffice");
         LibreOffice::setSettings(bogus);
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
-        form.PushButton13_Click();
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
+        form.sendToSpreadsheet();
         QCOMPARE(boxes.texts(), (std::vector<QString>{kNotInstalledCheck, kNotInstalledFeature}));
         QCOMPARE(form.mousePointer()->value(), MousePointer::Default);
     }
@@ -515,3 +539,4 @@ private slots:
 TALLYCLOCK_TEST(SpreadsheetExportStepsTest)
 TALLYCLOCK_TEST(SpreadsheetExportOfficeTest)
 #include "SpreadsheetExportTest.moc"
+#include "platform/ListView.h"

@@ -2,11 +2,13 @@
 #include "common/TestSupport.h"
 #include "platform/MousePointer.h"
 #include "platform/SaveDialog.h"
-#include "reports/Form4.h"
+#include "reports/ReportsWindow.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+using TestSupport::control;
 
 using ExportScene::addRow;
 
@@ -36,14 +38,15 @@ private slots:
 
     void savesUnderTheNameAsTypedAndOffersItAgain() {
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
         const QString name = m_dir.filePath(QStringLiteral("report"));
         answerWith({name, name});
-        form.PushButton4_Click();
-        form.ListView1->setSubItem(0, 1, QStringLiteral("Anne"));
-        form.PushButton4_Click();
+        form.saveAsText();
+        control<ListView>(form, "resultsList")->setSubItem(0, 1, QStringLiteral("Anne"));
+        form.saveAsText();
 
         QCOMPARE(m_requests.size(), size_t(2));
         const SaveDialog::Request& first = m_requests.front();
@@ -62,16 +65,17 @@ private slots:
     // A cancelled dialog writes nothing, not even to the name chosen the time before.
     void cancelWritesNothing() {
         TestSupport::MessageRecorder boxes;
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
         const QString name = m_dir.filePath(QStringLiteral("kept.txt"));
         answerWith({name});
-        form.PushButton4_Click();
+        form.saveAsText();
         const QByteArray saved = readAll(name);
-        form.ListView1->setSubItem(0, 1, QStringLiteral("Changed"));
+        control<ListView>(form, "resultsList")->setSubItem(0, 1, QStringLiteral("Changed"));
         answerWith({QString()});
-        form.PushButton4_Click();
+        form.saveAsText();
         QCOMPARE(m_requests.size(), size_t(2));
         QCOMPARE(m_requests.back().initialFile, name);
         QCOMPARE(readAll(name), saved);
@@ -81,8 +85,8 @@ private slots:
 
     // Failures are reported at step 120 while the hourglass shows; the pointer comes back after.
     void failuresReportAndRestoreThePointer() {
-        Form4 form;
-        ExportScene::addColumns(*form.ListView1);
+        ReportsWindow form;
+        ExportScene::addColumns(*control<ListView>(form, "resultsList"));
         std::vector<int> pointerAtBox;
         QStringList texts;
         MessageBox::setResponder([&](const MessageBox::Shown& shown) {
@@ -93,11 +97,12 @@ private slots:
         const QString empty = m_dir.filePath(QStringLiteral("empty.txt"));
         const QString unwritable = m_dir.filePath(QStringLiteral("missing/folder.txt"));
         answerWith({empty, unwritable});
-        form.PushButton4_Click(); // empty list
+        form.saveAsText(); // empty list
         QVERIFY(!QFile::exists(empty));
         QCOMPARE(form.mousePointer()->value(), MousePointer::Default);
-        addRow(*form.ListView1, {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
-        form.PushButton4_Click(); // missing folder
+        addRow(*control<ListView>(form, "resultsList"),
+               {"7", "Ann", "Ops", "Clerk", "9/14/2021", "8:00 AM", ""}, true);
+        form.saveAsText(); // missing folder
         QCOMPARE(form.mousePointer()->value(), MousePointer::Default);
         QCOMPARE(pointerAtBox, (std::vector<int>{MousePointer::Hourglass, MousePointer::Hourglass}));
         for (const QString& text : texts)
@@ -107,7 +112,7 @@ private slots:
         TestSupport::MessageRecorder recorder; // replaces the capturing responder
         const QString good = m_dir.filePath(QStringLiteral("good.txt"));
         answerWith({good});
-        form.PushButton4_Click();
+        form.saveAsText();
         QVERIFY(recorder.shown().empty());
         QVERIFY(readAll(good).startsWith("Person Number\t"));
     }
@@ -115,3 +120,4 @@ private slots:
 
 TALLYCLOCK_TEST(TextExportTest)
 #include "TextExportTest.moc"
+#include "platform/ListView.h"

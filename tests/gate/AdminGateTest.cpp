@@ -1,13 +1,15 @@
 #include "reports/ReportsScene.h"
 
-#include "persons/Form2.h"
-#include "persons/Form3.h"
+#include "persons/PersonEditor.h"
+#include "persons/PersonsWindow.h"
 #include "platform/PushButton.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+
+using TestSupport::control;
 
 namespace {
 
@@ -46,11 +48,12 @@ const QString kFirstAdmin = QStringLiteral(
 class GateScene : public ReportsScene {
 public:
     void type(const QString& number, const QString& password) {
-        main->Text1->setText(number);
-        main->Text2->setText(password);
+        control<QLineEdit>(*main, "numberBox")->setText(number);
+        control<QLineEdit>(*main, "passwordBox")->setText(password);
     }
     bool typedTextsKept(const QString& number, const QString& password) const {
-        return main->Text1->text() == number && main->Text2->text() == password;
+        return control<QLineEdit>(*main, "numberBox")->text() == number &&
+               control<QLineEdit>(*main, "passwordBox")->text() == password;
     }
     // Presses one of the two gate buttons; returns the windows that showed, in order.
     QStringList press(PushButton* button, std::function<void(QWidget*)> inspect = {}) {
@@ -74,13 +77,15 @@ private slots:
 
         QString editorNumber = QStringLiteral("unset");
         bool yesPreselected = false;
-        const QStringList persons = scene.press(scene.main->PushButton2, [&](QWidget* modal) {
-            if (auto* editor = qobject_cast<Form3*>(modal)) {
-                editorNumber = editor->mEmployeeID;
-                yesPreselected = editor->Option1->isChecked() && !editor->Option2->isChecked();
-            }
-        });
-        QCOMPARE(persons, (QStringList{"Form3", "Form2"}));
+        const QStringList persons =
+            scene.press(control<PushButton>(*scene.main, "personsButton"), [&](QWidget* modal) {
+                if (auto* editor = qobject_cast<PersonEditor*>(modal)) {
+                    editorNumber = editor->editedNumber;
+                    yesPreselected = control<QRadioButton>(*editor, "adminYesOption")->isChecked() &&
+                                     !control<QRadioButton>(*editor, "adminNoOption")->isChecked();
+                }
+            });
+        QCOMPARE(persons, (QStringList{"PersonEditor", "PersonsWindow"}));
         QCOMPARE(editorNumber, QString());
         QVERIFY(yesPreselected);
         QCOMPARE(boxes.texts(), std::vector<QString>{kFirstAdmin});
@@ -90,11 +95,12 @@ private slots:
 
         // The editor was cancelled: there is still no administrator.
         boxes.clear();
-        QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "reportsButton")), QStringList());
         QCOMPARE(boxes.texts(), std::vector<QString>{QStringLiteral(
                                     "You must add an Admin Employee to access this function.")});
         QVERIFY(scene.typedTextsKept(QStringLiteral("05"), QStringLiteral("pw")));
-        QCOMPARE(scene.press(scene.main->PushButton2), (QStringList{"Form3", "Form2"}));
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "personsButton")),
+                 (QStringList{"PersonEditor", "PersonsWindow"}));
         QVERIFY(boxes.errors().empty());
         QVERIFY(scene.typedTextsKept(QString(), QString()));
     }
@@ -141,8 +147,8 @@ private slots:
         }
         scene.type(number, password);
         TestSupport::MessageRecorder boxes;
-        QCOMPARE(scene.press(scene.main->PushButton2), QStringList());
-        QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "personsButton")), QStringList());
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "reportsButton")), QStringList());
         QCOMPARE(boxes.texts(), (std::vector<QString>{personsMessage, reportsMessage}));
         QCOMPARE(boxes.shown().at(0).kind, MessageBox::Kind::Ok);
         QVERIFY(scene.typedTextsKept(number, password));
@@ -163,12 +169,15 @@ private slots:
         scene.addPerson(QStringLiteral("adm"), QStringLiteral("Ada"), true, QStringLiteral("Secret"));
         TestSupport::MessageRecorder boxes;
         // While the window is open the texts are still typed; once it closes, both are cleared.
-        for (PushButton* button : {scene.main->PushButton2, scene.main->PushButton3}) {
+        for (PushButton* button : {control<PushButton>(*scene.main, "personsButton"),
+                                   control<PushButton>(*scene.main, "reportsButton")}) {
             scene.type(number, password);
             bool typedWhileOpen = false;
             const QStringList shown = scene.press(
                 button, [&](QWidget*) { typedWhileOpen = scene.typedTextsKept(number, password); });
-            QCOMPARE(shown, QStringList{button == scene.main->PushButton2 ? "Form2" : "Form4"});
+            QCOMPARE(shown, QStringList{button == control<PushButton>(*scene.main, "personsButton")
+                                            ? "PersonsWindow"
+                                            : "ReportsWindow"});
             QVERIFY(typedWhileOpen);
             QVERIFY(scene.typedTextsKept(QString(), QString()));
         }
@@ -184,19 +193,22 @@ private slots:
         SystemClock::setFixed(QDateTime(QDate(2026, 3, 5), QTime(14, 0)));
         for (int i = 0; i < 5; ++i) {
             scene.type(QStringLiteral("ADM"), QStringLiteral("guess"));
-            QCOMPARE(scene.press(i % 2 ? scene.main->PushButton2 : scene.main->PushButton3), QStringList());
+            QCOMPARE(scene.press(i % 2 ? control<PushButton>(*scene.main, "personsButton")
+                                       : control<PushButton>(*scene.main, "reportsButton")),
+                     QStringList());
         }
         boxes.clear();
         scene.type(QStringLiteral("adm"), QStringLiteral("secret"));
-        QCOMPARE(scene.press(scene.main->PushButton2), QStringList());
-        QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "personsButton")), QStringList());
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "reportsButton")), QStringList());
         const QString refused =
             QStringLiteral("Too many wrong passwords for this person number. It is refused "
                            "until 02:10 PM; please try again then.");
         QCOMPARE(boxes.texts(), (std::vector<QString>{refused, refused}));
         QVERIFY(scene.typedTextsKept(QStringLiteral("adm"), QStringLiteral("secret")));
         SystemClock::setFixed(QDateTime(QDate(2026, 3, 5), QTime(14, 10)));
-        QCOMPARE(scene.press(scene.main->PushButton3), QStringList{"Form4"});
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "reportsButton")),
+                 QStringList{"ReportsWindow"});
     }
 
     // A look-up that fails is no "no administrator" and no match: nothing opens.
@@ -206,11 +218,11 @@ private slots:
         scene.type(QStringLiteral("adm"), QStringLiteral("secret"));
         scene.db().close();
         TestSupport::MessageRecorder boxes;
-        QCOMPARE(scene.press(scene.main->PushButton2), QStringList());
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "personsButton")), QStringList());
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{102, 132}));
         QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("Form1.PushButton2_Click ")));
         boxes.clear();
-        QCOMPARE(scene.press(scene.main->PushButton3), QStringList());
+        QCOMPARE(scene.press(control<PushButton>(*scene.main, "reportsButton")), QStringList());
         QCOMPARE(boxes.errorSteps(), std::vector<int>{102});
         QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("Form1.PushButton3_Click ")));
         QVERIFY(scene.typedTextsKept(QStringLiteral("adm"), QStringLiteral("secret")));
@@ -223,11 +235,11 @@ private slots:
         scene.type(QStringLiteral("adm"), QStringLiteral("secret"));
         TestSupport::MessageRecorder boxes;
         scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
-        scene.press(scene.main->PushButton3);
-        QCOMPARE(scene.main->ListView1->rowCount(), 0);
+        scene.press(control<PushButton>(*scene.main, "reportsButton"));
+        QCOMPARE(control<ListView>(*scene.main, "todayList")->rowCount(), 0);
         scene.type(QStringLiteral("nobody"), QString());
-        scene.press(scene.main->PushButton2);
-        QCOMPARE(ReportsScene::column(scene.main->ListView1, 0), QStringList{"07"});
+        scene.press(control<PushButton>(*scene.main, "personsButton"));
+        QCOMPARE(ReportsScene::column(control<ListView>(*scene.main, "todayList"), 0), QStringList{"07"});
         QVERIFY(boxes.errors().empty());
     }
 
@@ -241,14 +253,15 @@ private slots:
         scene.main->listLogins();
         TestSupport::MessageRecorder boxes;
         QStringList listedInside;
-        const QStringList shown = scene.press(scene.main->PushButton3, [&](QWidget* modal) {
-            auto* reports = qobject_cast<Form4*>(modal);
-            QVERIFY(reports);
-            reports->ListView1->selectRow(0);
-            reports->PushButton6->click();
-            listedInside = ReportsScene::column(scene.main->ListView1, 0);
-        });
-        QCOMPARE(shown, QStringList{"Form4"});
+        const QStringList shown =
+            scene.press(control<PushButton>(*scene.main, "reportsButton"), [&](QWidget* modal) {
+                auto* reports = qobject_cast<ReportsWindow*>(modal);
+                QVERIFY(reports);
+                control<ListView>(*reports, "resultsList")->selectRow(0);
+                control<PushButton>(*reports, "deleteButton")->click();
+                listedInside = ReportsScene::column(control<ListView>(*scene.main, "todayList"), 0);
+            });
+        QCOMPARE(shown, QStringList{"ReportsWindow"});
         QCOMPARE(listedInside, QStringList{"08"});
         QVERIFY(boxes.shown().empty());
     }
@@ -256,3 +269,4 @@ private slots:
 
 TALLYCLOCK_TEST(AdminGateTest)
 #include "AdminGateTest.moc"
+#include "platform/ListView.h"

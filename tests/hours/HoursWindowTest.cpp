@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTreeView>
 
+using TestSupport::control;
+
 namespace {
 
 // Tuesday 14 September 2021; the week (en_US) runs from Sunday the 12th to Saturday the 18th.
@@ -166,12 +168,12 @@ private slots:
     void reportsWindowOpensTheHours() {
         ReportsScene scene;
         QString shown;
-        scene.showReports([&](Form4& reports) {
+        scene.showReports([&](ReportsWindow& reports) {
             TestSupport::whenModalShows([&](QWidget* modal) {
                 shown = modal->windowTitle();
                 modal->close();
             });
-            reports.PushButton7->click();
+            control<PushButton>(reports, "hoursButton")->click();
         });
         QCOMPARE(shown, QStringLiteral("Hours"));
     }

@@ -1,10 +1,10 @@
+#include "persons/PersonEditor.h"
 #include "PersonsFixture.h"
 #include "core/ErrorTrap.h"
 #include "credentials/Login.h"
 #include "credentials/PasswordHash.h"
 #include "data/SettingsStore.h"
-#include "persons/Form2.h"
-#include "persons/Form3.h"
+#include "persons/PersonsWindow.h"
 #include "platform/ListView.h"
 #include "platform/PushButton.h"
 #include "platform/SystemClock.h"
@@ -15,6 +15,8 @@
 #include <QTest>
 #include <SQLiteCpp/SQLiteCpp.h>
 
+using TestSupport::control;
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -23,36 +25,38 @@ struct Typed {
     QString number{}, password{}, retype{}, name{}, department{}, position{};
 };
 
-void type(Form3* editor, const Typed& t) {
-    editor->Text1->setText(t.number);
-    editor->Text2->setText(t.password);
-    editor->Text6->setText(t.retype);
-    editor->Text3->setText(t.name);
-    editor->Text4->setText(t.department);
-    editor->Text5->setText(t.position);
+void type(PersonEditor* editor, const Typed& t) {
+    control<QLineEdit>(*editor, "numberBox")->setText(t.number);
+    control<QLineEdit>(*editor, "passwordBox")->setText(t.password);
+    control<QLineEdit>(*editor, "retypeBox")->setText(t.retype);
+    control<QLineEdit>(*editor, "nameBox")->setText(t.name);
+    control<QLineEdit>(*editor, "departmentBox")->setText(t.department);
+    control<QLineEdit>(*editor, "positionBox")->setText(t.position);
 }
 
 // Opens the editor for `number` ("" = new person), lets `act` work on it, and returns exec()'s result.
 // A persons window given as `listening` rebuilds its list on a save, as it does for its own editors.
-int runEditor(const QString& number, std::function<void(Form3*)> act, bool presetYes = false,
-              Form2* listening = nullptr) {
-    Form3 editor;
+int runEditor(const QString& number, std::function<void(PersonEditor*)> act, bool presetYes = false,
+              PersonsWindow* listening = nullptr) {
+    PersonEditor editor;
     if (listening)
-        ErrorTrap::relay(&editor, &Form3::personsChanged, listening, &Form2::listEmployees);
-    editor.mEmployeeID = number;
+        ErrorTrap::relay(&editor, &PersonEditor::personsChanged, listening, &PersonsWindow::listEmployees);
+    editor.editedNumber = number;
     if (presetYes)
-        editor.Option1->setChecked(true);
-    onModal<Form3>(std::move(act));
+        control<QRadioButton>(editor, "adminYesOption")->setChecked(true);
+    onModal<PersonEditor>(std::move(act));
     return editor.showModal();
 }
 
-int saveTyped(const QString& number, const Typed& t, bool admin = false, Form2* listening = nullptr) {
+int saveTyped(const QString& number, const Typed& t, bool admin = false, PersonsWindow* listening = nullptr) {
     return runEditor(
         number,
-        [&](Form3* editor) {
+        [&](PersonEditor* editor) {
             type(editor, t);
-            (admin ? editor->Option1 : editor->Option2)->setChecked(true);
-            editor->PushButton1->click();
+            (admin ? control<QRadioButton>(*editor, "adminYesOption")
+                   : control<QRadioButton>(*editor, "adminNoOption"))
+                ->setChecked(true);
+            control<PushButton>(*editor, "saveButton")->click();
         },
         false, listening);
 }
@@ -95,32 +99,32 @@ private slots:
             const char* focus;
         };
         const Case cases[] = {
-            {{}, u"You forgot to input person number."_s, "Text1"},
-            {{u"   "_s}, u"You forgot to input person number."_s, "Text1"},
-            {{u"E1"_s, u"  "_s, u"  "_s}, u"You forgot to input password."_s, "Text2"},
+            {{}, u"You forgot to input person number."_s, "numberBox"},
+            {{u"   "_s}, u"You forgot to input person number."_s, "numberBox"},
+            {{u"E1"_s, u"  "_s, u"  "_s}, u"You forgot to input password."_s, "passwordBox"},
             // The retype box is empty too, but the name comes first.
-            {{u"E1"_s, u"pw"_s, QString(), u"   "_s}, u"You forgot to input name."_s, "Text3"},
-            {{u"E1"_s, u"pw"_s, QString(), u"Ann"_s}, u"Password not retyped properly."_s, "Text6"},
-            {{u"E1"_s, u"pw"_s, u"PW"_s, u"Ann"_s}, u"Password not retyped properly."_s, "Text6"},
-            {{u"E1"_s, u"pw"_s, u"pw "_s, u"Ann"_s}, u"Password not retyped properly."_s, "Text6"},
+            {{u"E1"_s, u"pw"_s, QString(), u"   "_s}, u"You forgot to input name."_s, "nameBox"},
+            {{u"E1"_s, u"pw"_s, QString(), u"Ann"_s}, u"Password not retyped properly."_s, "retypeBox"},
+            {{u"E1"_s, u"pw"_s, u"PW"_s, u"Ann"_s}, u"Password not retyped properly."_s, "retypeBox"},
+            {{u"E1"_s, u"pw"_s, u"pw "_s, u"Ann"_s}, u"Password not retyped properly."_s, "retypeBox"},
         };
-        const int result = runEditor(QString(), [&](Form3* editor) {
+        const int result = runEditor(QString(), [&](PersonEditor* editor) {
             for (const Case& c : cases) {
                 boxes.clear();
                 type(editor, c.typed);
-                editor->PushButton1->click();
+                control<PushButton>(*editor, "saveButton")->click();
                 QCOMPARE(boxes.texts(), std::vector<QString>{c.message});
                 QCOMPARE(boxes.shown().at(0).kind, MessageBox::Kind::Ok);
                 QVERIFY(editor->isVisible());
                 QCOMPARE(editor->focusWidget()->objectName(), QString::fromLatin1(c.focus));
                 // A refused save keeps every text as typed.
-                QCOMPARE(editor->Text3->text(), c.typed.name);
+                QCOMPARE(control<QLineEdit>(*editor, "nameBox")->text(), c.typed.name);
             }
             QCOMPARE(data.personCount(), 0);
             // Spaces around the number pass the check and are stored with it.
             boxes.clear();
             type(editor, {u"  E1  "_s, u"pw"_s, u"pw"_s, u"Ann"_s});
-            editor->PushButton1->click();
+            control<PushButton>(*editor, "saveButton")->click();
             QVERIFY(boxes.shown().empty());
         });
         QCOMPARE(result, int(QDialog::Accepted));
@@ -153,14 +157,15 @@ private slots:
         // Each hostile person is edited in turn: the editor loads it back and the update touches it alone.
         for (const QString& text : hostile) {
             const Typed changed{text + u"'2"_s, u"p'w"_s, u"p'w"_s, u"O'Hara"_s, QString(), u"' OR ''='"_s};
-            const int result = runEditor(text, [&](Form3* editor) {
-                QCOMPARE(editor->Text1->text(), text);
-                QVERIFY(editor->Text2->text().isEmpty() && editor->Text6->text().isEmpty());
-                QCOMPARE(editor->Text3->text(), text + u" name"_s);
-                QVERIFY(editor->Option1->isChecked());
+            const int result = runEditor(text, [&](PersonEditor* editor) {
+                QCOMPARE(control<QLineEdit>(*editor, "numberBox")->text(), text);
+                QVERIFY(control<QLineEdit>(*editor, "passwordBox")->text().isEmpty() &&
+                        control<QLineEdit>(*editor, "retypeBox")->text().isEmpty());
+                QCOMPARE(control<QLineEdit>(*editor, "nameBox")->text(), text + u" name"_s);
+                QVERIFY(control<QRadioButton>(*editor, "adminYesOption")->isChecked());
                 type(editor, changed);
-                editor->Option2->setChecked(true);
-                editor->PushButton1->click();
+                control<QRadioButton>(*editor, "adminNoOption")->setChecked(true);
+                control<PushButton>(*editor, "saveButton")->click();
             });
             QCOMPARE(result, int(QDialog::Accepted));
             verifyStored(data.db(), changed, false);
@@ -195,14 +200,15 @@ private slots:
         PersonsDatabase data;
         TestSupport::MessageRecorder boxes;
         data.db().insertPerson({u"E1"_s, u"old"_s, u"Ann"_s, {}, {}, false});
-        const int result = runEditor(u"E1"_s, [&](Form3* editor) {
-            QVERIFY(editor->Text2->text().isEmpty() && editor->Text6->text().isEmpty());
-            QVERIFY(!editor->Text2->placeholderText().isEmpty());
-            QCOMPARE(editor->Text3->text(), u"Ann"_s);
-            editor->Text2->setText(password);
-            editor->Text6->setText(retype);
-            editor->Text3->setText(u"Anna"_s);
-            editor->PushButton1->click();
+        const int result = runEditor(u"E1"_s, [&](PersonEditor* editor) {
+            QVERIFY(control<QLineEdit>(*editor, "passwordBox")->text().isEmpty() &&
+                    control<QLineEdit>(*editor, "retypeBox")->text().isEmpty());
+            QVERIFY(!control<QLineEdit>(*editor, "passwordBox")->placeholderText().isEmpty());
+            QCOMPARE(control<QLineEdit>(*editor, "nameBox")->text(), u"Ann"_s);
+            control<QLineEdit>(*editor, "passwordBox")->setText(password);
+            control<QLineEdit>(*editor, "retypeBox")->setText(retype);
+            control<QLineEdit>(*editor, "nameBox")->setText(u"Anna"_s);
+            control<PushButton>(*editor, "saveButton")->click();
         });
         QCOMPARE(boxes.texts(), message.isEmpty() ? std::vector<QString>{} : std::vector<QString>{message});
         QCOMPARE(result, message.isEmpty() ? int(QDialog::Accepted) : -1);
@@ -221,19 +227,19 @@ private slots:
         PersonsDatabase data;
         TestSupport::MessageRecorder boxes;
         data.db().insertPerson({u"E1"_s, u"pw"_s, u"Ann"_s, {}, {}, false});
-        runEditor(u"E1"_s, [](Form3* editor) {
-            QVERIFY(editor->Check1->isHidden());
-            editor->PushButton2->click();
+        runEditor(u"E1"_s, [](PersonEditor* editor) {
+            QVERIFY(control<QCheckBox>(*editor, "unlockCheck")->isHidden());
+            control<PushButton>(*editor, "cancelButton")->click();
         });
         SystemClock::setFixed(QDateTime(QDate(2026, 3, 5), QTime(9, 0)));
         for (int i = 0; i < 5; ++i)
             Login::check(data.db(), u"E1"_s, u"guess"_s);
         QCOMPARE(Login::check(data.db(), u"E1"_s, u"pw"_s).outcome, Login::Outcome::Refused);
-        runEditor(u"e1"_s, [&](Form3* editor) {
-            QVERIFY(!editor->Check1->isHidden());
-            QVERIFY(editor->Check1->toolTip().contains(u"09:10 AM"_s));
-            editor->Check1->setChecked(lift);
-            editor->PushButton1->click();
+        runEditor(u"e1"_s, [&](PersonEditor* editor) {
+            QVERIFY(!control<QCheckBox>(*editor, "unlockCheck")->isHidden());
+            QVERIFY(control<QCheckBox>(*editor, "unlockCheck")->toolTip().contains(u"09:10 AM"_s));
+            control<QCheckBox>(*editor, "unlockCheck")->setChecked(lift);
+            control<PushButton>(*editor, "saveButton")->click();
         });
         QCOMPARE(Login::check(data.db(), u"E1"_s, u"pw"_s).outcome,
                  lift ? Login::Outcome::Match : Login::Outcome::Refused);
@@ -245,10 +251,10 @@ private slots:
     void newPersonNeedsAPassword() {
         PersonsDatabase data;
         TestSupport::MessageRecorder boxes;
-        runEditor(QString(), [&](Form3* editor) {
-            QVERIFY(editor->Text2->placeholderText().isEmpty());
+        runEditor(QString(), [&](PersonEditor* editor) {
+            QVERIFY(control<QLineEdit>(*editor, "passwordBox")->placeholderText().isEmpty());
             type(editor, {u"E1"_s, QString(), QString(), u"Ann"_s});
-            editor->PushButton1->click();
+            control<PushButton>(*editor, "saveButton")->click();
         });
         QCOMPARE(boxes.texts(), std::vector<QString>{u"You forgot to input password."_s});
         QCOMPARE(data.personCount(), 0);
@@ -260,10 +266,11 @@ private slots:
         setFirstTime(u"1"_s);
         const int inserted = runEditor(
             QString(),
-            [](Form3* editor) {
-                QVERIFY(editor->Option1->isChecked()); // the caller's choice survives the load
+            [](PersonEditor* editor) {
+                QVERIFY(control<QRadioButton>(*editor, "adminYesOption")
+                            ->isChecked()); // the caller's choice survives the load
                 type(editor, {u"A1"_s, u"pw"_s, u"pw"_s, u"Admin"_s});
-                editor->PushButton1->click();
+                control<PushButton>(*editor, "saveButton")->click();
             },
             true);
         QCOMPARE(inserted, int(QDialog::Accepted));
@@ -275,9 +282,9 @@ private slots:
         QCOMPARE(firstTime(), u"1"_s);
         // Esc cancels and writes nothing at all.
         QCOMPARE(runEditor(QString(),
-                           [](Form3* editor) {
+                           [](PersonEditor* editor) {
                                type(editor, {u"E2"_s, u"pw"_s, u"pw"_s, u"Bo"_s});
-                               QTest::keyClick(editor->Text3, Qt::Key_Escape);
+                               QTest::keyClick(control<QLineEdit>(*editor, "nameBox"), Qt::Key_Escape);
                            }),
                  int(QDialog::Rejected));
         QCOMPARE(firstTime(), u"1"_s);
@@ -289,28 +296,30 @@ private slots:
         PersonsDatabase data;
         TestSupport::MessageRecorder boxes;
         data.db().insertPerson({u"E1"_s, u"pw"_s, u"Ann"_s, {}, {}, true});
-        Form2 persons; // open behind the editor: a save rebuilds its list
-        persons.Form_Load();
-        QCOMPARE(persons.ListView1->rowCount(), 1);
+        PersonsWindow persons; // open behind the editor: a save rebuilds its list
+        persons.start();
+        QCOMPARE(control<ListView>(persons, "personsList")->rowCount(), 1);
         data.db().insertPerson({u"E2"_s, u"pw"_s, u"Bo"_s, {}, {}, false});
 
         const int result = runEditor(
             u"GONE"_s,
-            [](Form3* editor) {
-                for (QLineEdit* box : {editor->Text1, editor->Text2, editor->Text3, editor->Text4,
-                                       editor->Text5, editor->Text6})
+            [](PersonEditor* editor) {
+                for (QLineEdit* box :
+                     {control<QLineEdit>(*editor, "numberBox"), control<QLineEdit>(*editor, "passwordBox"),
+                      control<QLineEdit>(*editor, "nameBox"), control<QLineEdit>(*editor, "departmentBox"),
+                      control<QLineEdit>(*editor, "positionBox"), control<QLineEdit>(*editor, "retypeBox")})
                     QVERIFY(box->text().isEmpty());
-                QVERIFY(editor->Option2->isChecked());
+                QVERIFY(control<QRadioButton>(*editor, "adminNoOption")->isChecked());
                 type(editor, {u"E1"_s, u"x"_s, u"x"_s, u"Zed"_s});
-                editor->Option1->setChecked(true);
-                editor->PushButton1->click();
+                control<QRadioButton>(*editor, "adminYesOption")->setChecked(true);
+                control<PushButton>(*editor, "saveButton")->click();
             },
             false, &persons);
         QCOMPARE(result, int(QDialog::Accepted));
         QVERIFY(boxes.shown().empty());
         QCOMPARE(data.personCount(), 2);
         verifyStored(data.db(), {u"E1"_s, u"pw"_s, {}, u"Ann"_s}, true);
-        QCOMPARE(persons.ListView1->rowCount(), 2);
+        QCOMPARE(control<ListView>(persons, "personsList")->rowCount(), 2);
     }
 
     void numberInUseIsRefusedAndRenumberingKeepsRecords() {
@@ -365,17 +374,17 @@ private slots:
         // A closed connection: loading reports the read and leaves the layout defaults.
         data.db().close();
         boxes.clear();
-        const int result = runEditor(u"E1"_s, [](Form3* editor) {
-            QVERIFY(editor->Text1->text().isEmpty());
-            QVERIFY(editor->Option2->isChecked());
-            editor->PushButton2->click();
+        const int result = runEditor(u"E1"_s, [](PersonEditor* editor) {
+            QVERIFY(control<QLineEdit>(*editor, "numberBox")->text().isEmpty());
+            QVERIFY(control<QRadioButton>(*editor, "adminNoOption")->isChecked());
+            control<PushButton>(*editor, "cancelButton")->click();
         });
         QCOMPARE(result, int(QDialog::Rejected));
         QCOMPARE(boxes.errorSteps(), std::vector<int>{102});
         QVERIFY(boxes.errors().at(0).text.contains(u"Form3.loadEmployeeInfo "_s));
 
         // Saving on it reports the load, the update and the refresh of the open persons window, then closes.
-        Form2 persons;
+        PersonsWindow persons;
         boxes.clear();
         QCOMPARE(saveTyped(u"E1"_s, {u"E1"_s, u"pw"_s, u"pw"_s, u"Ann"_s}, false, &persons),
                  int(QDialog::Accepted));

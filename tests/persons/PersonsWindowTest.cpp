@@ -1,7 +1,7 @@
+#include "persons/PersonsWindow.h"
 #include "PersonsFixture.h"
 #include "core/Main.h"
-#include "persons/Form2.h"
-#include "persons/Form3.h"
+#include "persons/PersonEditor.h"
 #include "platform/ListView.h"
 #include "platform/MousePointer.h"
 #include "platform/PushButton.h"
@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <SQLiteCpp/SQLiteCpp.h>
+
+using TestSupport::control;
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -34,9 +36,9 @@ QStringList column(const ListView* list, int index) {
     return texts;
 }
 
-int runPersons(std::function<void(Form2*)> act) {
-    Form2 persons;
-    onModal<Form2>(std::move(act));
+int runPersons(std::function<void(PersonsWindow*)> act) {
+    PersonsWindow persons;
+    onModal<PersonsWindow>(std::move(act));
     return persons.showModal();
 }
 
@@ -62,9 +64,9 @@ private slots:
                      "'dora', 0)");
         }
 
-        const int result = runPersons([](Form2* persons) {
+        const int result = runPersons([](PersonsWindow* persons) {
             QCOMPARE(persons->windowTitle(), u"Persons"_s);
-            const ListView* list = persons->ListView1;
+            const ListView* list = control<ListView>(*persons, "personsList");
             QCOMPARE(list->columnCount(), 4);
             QCOMPARE((QStringList{list->columnHeader(0), list->columnHeader(1), list->columnHeader(2),
                                   list->columnHeader(3)}),
@@ -79,12 +81,12 @@ private slots:
 
             // The hand over push buttons, the arrow over the list.
             QEvent enter(QEvent::Enter);
-            QApplication::sendEvent(persons->PushButton3, &enter);
+            QApplication::sendEvent(control<PushButton>(*persons, "updateButton"), &enter);
             QCOMPARE(persons->mousePointer()->value(), MousePointer::Custom);
-            QApplication::sendEvent(persons->ListView1->viewport(), &enter);
+            QApplication::sendEvent(control<ListView>(*persons, "personsList")->viewport(), &enter);
             QCOMPARE(persons->mousePointer()->value(), MousePointer::Default);
 
-            QTest::keyClick(persons->ListView1, Qt::Key_Escape);
+            QTest::keyClick(control<ListView>(*persons, "personsList"), Qt::Key_Escape);
         });
         QCOMPARE(result, int(QDialog::Rejected));
         QVERIFY(boxes.shown().empty());
@@ -102,26 +104,28 @@ private slots:
         data.db().punchIn(number, kToday, u"01:00 PM"_s);
         data.db().punchIn(u"B2"_s, kToday, u"08:30 AM"_s);
 
-        const int result = runPersons([&](Form2* persons) {
+        const int result = runPersons([&](PersonsWindow* persons) {
             // No: nothing is deleted, but the list is rebuilt (it shows a person added meanwhile).
             data.db().insertPerson({u"C3"_s, u"pw"_s, u"Cy"_s, {}, {}, false});
-            persons->ListView1->selectRow(rowOf(persons->ListView1, number));
+            control<ListView>(*persons, "personsList")
+                ->selectRow(rowOf(control<ListView>(*persons, "personsList"), number));
             boxes.answerNext(false);
-            persons->PushButton2->click();
+            control<PushButton>(*persons, "deleteButton")->click();
             QCOMPARE(boxes.shown().size(), size_t(1));
             QCOMPARE(boxes.shown().at(0).kind, MessageBox::Kind::YesNo);
             QCOMPARE(boxes.shown().at(0).text,
                      u"Are you sure you want to delete Ann O'Neil and its records?"_s);
-            QCOMPARE(persons->ListView1->rowCount(), 3);
+            QCOMPARE(control<ListView>(*persons, "personsList")->rowCount(), 3);
             QCOMPARE(data.personCount(), 3);
             QCOMPARE(data.recordCount(number), 3);
 
-            persons->ListView1->selectRow(rowOf(persons->ListView1, number));
+            control<ListView>(*persons, "personsList")
+                ->selectRow(rowOf(control<ListView>(*persons, "personsList"), number));
             boxes.answerNext(true);
-            persons->PushButton2->click();
+            control<PushButton>(*persons, "deleteButton")->click();
             QCOMPARE(boxes.shown().size(), size_t(2));
-            QCOMPARE(column(persons->ListView1, 0), (QStringList{u"B2"_s, u"C3"_s}));
-            persons->PushButton4->click();
+            QCOMPARE(column(control<ListView>(*persons, "personsList"), 0), (QStringList{u"B2"_s, u"C3"_s}));
+            control<PushButton>(*persons, "closeButton")->click();
         });
         QCOMPARE(result, int(QDialog::Rejected));
         QVERIFY(boxes.errors().empty());
@@ -134,10 +138,10 @@ private slots:
     void emptyListMakesUpdateAndDeleteDoNothing() {
         PersonsDatabase data;
         TestSupport::MessageRecorder boxes;
-        Form2 persons;
-        persons.Form_Load();
-        QCOMPARE(persons.ListView1->rowCount(), 0);
-        QCOMPARE(persons.ListView1->columnCount(), 4);
+        PersonsWindow persons;
+        persons.start();
+        QCOMPARE(control<ListView>(persons, "personsList")->rowCount(), 0);
+        QCOMPARE(control<ListView>(persons, "personsList")->columnCount(), 4);
         data.db().insertPerson({u"E1"_s, u"pw"_s, u"Ann"_s, {}, {}, true});
 
         // Any window that opened would be recorded and closed rather than block the test.
@@ -149,12 +153,12 @@ private slots:
             },
             300);
         boxes.answerNext(true);
-        persons.PushButton3->click();
-        persons.PushButton2->click();
+        control<PushButton>(persons, "updateButton")->click();
+        control<PushButton>(persons, "deleteButton")->click();
         QTest::qWait(400);
         QVERIFY(!opened);
         QVERIFY(boxes.shown().empty());
-        QCOMPARE(persons.ListView1->rowCount(), 0);
+        QCOMPARE(control<ListView>(persons, "personsList")->rowCount(), 0);
         QCOMPARE(data.personCount(), 1);
     }
 
@@ -164,35 +168,38 @@ private slots:
         data.db().insertPerson({u"E1"_s, u"pw"_s, u"Ann"_s, {}, {}, true});
         data.db().insertPerson({u"E2"_s, u"pw"_s, u"Bo"_s, {}, {}, false});
 
-        runPersons([](Form2* persons) {
-            persons->ListView1->selectRow(rowOf(persons->ListView1, u"E2"_s));
-            onModal<Form3>([](Form3* editor) {
+        runPersons([](PersonsWindow* persons) {
+            control<ListView>(*persons, "personsList")
+                ->selectRow(rowOf(control<ListView>(*persons, "personsList"), u"E2"_s));
+            onModal<PersonEditor>([](PersonEditor* editor) {
                 QCOMPARE(editor->windowTitle(), u"Add Person"_s);
-                QCOMPARE(editor->mEmployeeID, u"E2"_s);
-                QCOMPARE(editor->Text3->text(), u"Bo"_s);
-                QVERIFY(editor->Option2->isChecked());
-                editor->Text3->setText(u"Aaron"_s);
-                editor->PushButton1->click();
+                QCOMPARE(editor->editedNumber, u"E2"_s);
+                QCOMPARE(control<QLineEdit>(*editor, "nameBox")->text(), u"Bo"_s);
+                QVERIFY(control<QRadioButton>(*editor, "adminNoOption")->isChecked());
+                control<QLineEdit>(*editor, "nameBox")->setText(u"Aaron"_s);
+                control<PushButton>(*editor, "saveButton")->click();
             });
-            persons->PushButton3->click();
-            QCOMPARE(column(persons->ListView1, 1), (QStringList{u"Aaron"_s, u"Ann"_s}));
+            control<PushButton>(*persons, "updateButton")->click();
+            QCOMPARE(column(control<ListView>(*persons, "personsList"), 1),
+                     (QStringList{u"Aaron"_s, u"Ann"_s}));
 
-            onModal<Form3>([](Form3* editor) {
-                QVERIFY(editor->mEmployeeID.isEmpty());
-                QVERIFY(editor->Text1->text().isEmpty());
-                editor->Text1->setText(u"E3"_s);
-                editor->Text2->setText(u"pw"_s);
-                editor->Text6->setText(u"pw"_s);
-                editor->Text3->setText(u"Zoe"_s);
-                editor->PushButton1->click();
+            onModal<PersonEditor>([](PersonEditor* editor) {
+                QVERIFY(editor->editedNumber.isEmpty());
+                QVERIFY(control<QLineEdit>(*editor, "numberBox")->text().isEmpty());
+                control<QLineEdit>(*editor, "numberBox")->setText(u"E3"_s);
+                control<QLineEdit>(*editor, "passwordBox")->setText(u"pw"_s);
+                control<QLineEdit>(*editor, "retypeBox")->setText(u"pw"_s);
+                control<QLineEdit>(*editor, "nameBox")->setText(u"Zoe"_s);
+                control<PushButton>(*editor, "saveButton")->click();
             });
-            persons->PushButton1->click();
-            QCOMPARE(column(persons->ListView1, 0), (QStringList{u"E2"_s, u"E1"_s, u"E3"_s}));
+            control<PushButton>(*persons, "addButton")->click();
+            QCOMPARE(column(control<ListView>(*persons, "personsList"), 0),
+                     (QStringList{u"E2"_s, u"E1"_s, u"E3"_s}));
 
             // Cancelling the editor leaves the list as it is.
-            onModal<Form3>([](Form3* editor) { QTest::keyClick(editor, Qt::Key_Escape); });
-            persons->PushButton1->click();
-            QCOMPARE(persons->ListView1->rowCount(), 3);
+            onModal<PersonEditor>([](PersonEditor* editor) { QTest::keyClick(editor, Qt::Key_Escape); });
+            control<PushButton>(*persons, "addButton")->click();
+            QCOMPARE(control<ListView>(*persons, "personsList")->rowCount(), 3);
         });
         QVERIFY(boxes.shown().empty());
         QCOMPARE(data.personCount(), 3);
@@ -210,33 +217,33 @@ private slots:
                      "BEGIN SELECT RAISE(ABORT, 'persons are kept'); END");
         }
 
-        Form2 persons;
-        persons.Form_Load();
-        persons.ListView1->selectRow(0);
+        PersonsWindow persons;
+        persons.start();
+        control<ListView>(persons, "personsList")->selectRow(0);
         boxes.answerNext(true);
-        persons.PushButton2->click();
+        control<PushButton>(persons, "deleteButton")->click();
         QCOMPARE(boxes.errorSteps(), std::vector<int>{104});
         QVERIFY(boxes.errors().at(0).text.contains(u"persons are kept"_s));
         QVERIFY(boxes.errors().at(0).text.contains(u"Form2.PushButton2_Click "_s));
         QCOMPARE(data.personCount(), 1);
         QCOMPARE(data.recordCount(u"E1"_s), 1); // the person's records stay with the person
-        QCOMPARE(persons.ListView1->rowCount(), 1);
+        QCOMPARE(control<ListView>(persons, "personsList")->rowCount(), 1);
 
         // With the connection gone every statement fails in turn; the list keeps its last rows.
         data.db().close();
         boxes.clear();
         boxes.answerNext(true);
-        persons.ListView1->selectRow(0); // the rebuild cleared the selection
-        persons.PushButton2->click();
+        control<ListView>(persons, "personsList")->selectRow(0); // the rebuild cleared the selection
+        control<PushButton>(persons, "deleteButton")->click();
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{104, 108}));
-        QCOMPARE(persons.ListView1->rowCount(), 1);
+        QCOMPARE(control<ListView>(persons, "personsList")->rowCount(), 1);
 
         boxes.clear();
-        Form2 again;
-        again.Form_Load();
+        PersonsWindow again;
+        again.start();
         QCOMPARE(boxes.errorSteps(), std::vector<int>{124});
         QVERIFY(boxes.errors().at(0).text.contains(u"Form2.Form_Load "_s));
-        QCOMPARE(again.ListView1->columnCount(), 4);
+        QCOMPARE(control<ListView>(again, "personsList")->columnCount(), 4);
     }
 };
 

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using TestSupport::control;
+
 class RecordDeletionTest : public QObject {
     Q_OBJECT
 private slots:
@@ -18,15 +20,15 @@ private slots:
         scene.main->listLogins();
         TestSupport::MessageRecorder boxes;
         QStringList left;
-        scene.showReports([&](Form4& form) {
-            form.ListView1->selectRow(0);
-            form.PushButton6->click();
-            left = ReportsScene::column(form.ListView1, 0);
+        scene.showReports([&](ReportsWindow& form) {
+            control<ListView>(form, "resultsList")->selectRow(0);
+            control<PushButton>(form, "deleteButton")->click();
+            left = ReportsScene::column(control<ListView>(form, "resultsList"), 0);
         });
         QVERIFY(boxes.shown().empty());
         QCOMPARE(left, QStringList{"08"});
         QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1); // the one of 3 September stays
-        QCOMPARE(ReportsScene::column(scene.main->ListView1, 0), QStringList{"08"});
+        QCOMPARE(ReportsScene::column(control<ListView>(*scene.main, "todayList"), 0), QStringList{"08"});
     }
 
     // Two records alike in person, date and time-in are one record to the statement.
@@ -37,15 +39,16 @@ private slots:
         scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:01 AM"));
         TestSupport::MessageRecorder boxes;
         QStringList left;
-        scene.showReports([&](Form4& form) {
-            form.ListView1->selectRow(1);
-            form.PushButton6->click();
-            left = ReportsScene::column(form.ListView1, 5);
+        scene.showReports([&](ReportsWindow& form) {
+            control<ListView>(form, "resultsList")->selectRow(1);
+            control<PushButton>(form, "deleteButton")->click();
+            left = ReportsScene::column(control<ListView>(form, "resultsList"), 5);
         });
         QVERIFY(boxes.shown().empty());
         QCOMPARE(left, (QStringList{"08:00 AM", "08:01 AM"}));
         QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1);
-        QCOMPARE(ReportsScene::column(scene.main->ListView1, 5), QStringList{"08:01 AM"});
+        QCOMPARE(ReportsScene::column(control<ListView>(*scene.main, "todayList"), 5),
+                 QStringList{"08:01 AM"});
     }
 
     void apostropheNeverReachesAnotherPerson() {
@@ -54,11 +57,11 @@ private slots:
         scene.addRecord(QStringLiteral("O"), ReportsScene::today(), QStringLiteral("08:00 AM"));
         scene.addRecord(QStringLiteral("x' OR '1'='1"), ReportsScene::today(), QStringLiteral("08:00 AM"));
         TestSupport::MessageRecorder boxes;
-        scene.showReports([&](Form4& form) {
-            for (int row = form.ListView1->rowCount() - 1; row >= 0; --row) {
-                if (form.ListView1->itemText(row) != QLatin1String("O")) {
-                    form.ListView1->selectRow(row);
-                    form.PushButton6->click();
+        scene.showReports([&](ReportsWindow& form) {
+            for (int row = control<ListView>(form, "resultsList")->rowCount() - 1; row >= 0; --row) {
+                if (control<ListView>(form, "resultsList")->itemText(row) != QLatin1String("O")) {
+                    control<ListView>(form, "resultsList")->selectRow(row);
+                    control<PushButton>(form, "deleteButton")->click();
                 }
             }
         });
@@ -72,28 +75,29 @@ private slots:
         ReportsScene scene;
         scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
         TestSupport::MessageRecorder boxes;
-        scene.showReports([&](Form4& form) {
-            form.PushButton5->click();
+        scene.showReports([&](ReportsWindow& form) {
+            control<PushButton>(form, "clearButton")->click();
             // Written behind the main window's back: only the rebuilt list can show it.
             scene.addRecord(QStringLiteral("09"), ReportsScene::today(), QStringLiteral("09:00 AM"));
-            form.PushButton6->click();
+            control<PushButton>(form, "deleteButton")->click();
         });
         // The date cannot be read from no row, so no statement runs; the list is still rebuilt.
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{100, 102, 104, 106, 110}));
         QVERIFY(boxes.errors().at(0).text.startsWith(QStringLiteral(
             "No record is selected in the list.\r\nin Tallyclock2021/08/31.Form4.PushButton6_Click ")));
         QCOMPARE(scene.storedRecords(QStringLiteral("07")), 1);
-        QCOMPARE(ReportsScene::column(scene.main->ListView1, 0), (QStringList{"07", "09"}));
+        QCOMPARE(ReportsScene::column(control<ListView>(*scene.main, "todayList"), 0),
+                 (QStringList{"07", "09"}));
     }
 
     void unreadableDateDeletesNothing() {
         ReportsScene scene;
         scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
         TestSupport::MessageRecorder boxes;
-        scene.showReports([&](Form4& form) {
-            form.ListView1->setSubItem(0, 4, QStringLiteral("14th"));
-            form.ListView1->selectRow(0);
-            form.PushButton6->click();
+        scene.showReports([&](ReportsWindow& form) {
+            control<ListView>(form, "resultsList")->setSubItem(0, 4, QStringLiteral("14th"));
+            control<ListView>(form, "resultsList")->selectRow(0);
+            control<PushButton>(form, "deleteButton")->click();
         });
         QCOMPARE(boxes.errorSteps(), std::vector<int>{106});
         QVERIFY(boxes.errors().at(0).text.contains(QStringLiteral("\"14th\"")));
@@ -106,12 +110,12 @@ private slots:
         scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
         TestSupport::MessageRecorder boxes;
         int rowsAfter = -1;
-        scene.showReports([&](Form4& form) {
+        scene.showReports([&](ReportsWindow& form) {
             const QString path = scene.db().path();
             scene.db().close();
-            form.ListView1->selectRow(0);
-            form.PushButton6->click();
-            rowsAfter = form.ListView1->rowCount();
+            control<ListView>(form, "resultsList")->selectRow(0);
+            control<PushButton>(form, "deleteButton")->click();
+            rowsAfter = control<ListView>(form, "resultsList")->rowCount();
             scene.db().open(path);
         });
         QCOMPARE(boxes.errorSteps(), (std::vector<int>{108, 112}));
@@ -129,12 +133,12 @@ private slots:
         Globals::connection().punchIn(QStringLiteral("07"), ReportsScene::today(),
                                       QStringLiteral("08:00 AM"));
         TestSupport::MessageRecorder boxes;
-        Form4 form;
+        ReportsWindow form;
         int rowsBefore = -1;
         TestSupport::whenModalShows([&](QWidget*) {
-            rowsBefore = form.ListView1->rowCount();
-            form.ListView1->selectRow(0);
-            form.PushButton6->click();
+            rowsBefore = control<ListView>(form, "resultsList")->rowCount();
+            control<ListView>(form, "resultsList")->selectRow(0);
+            control<PushButton>(form, "deleteButton")->click();
             form.reject();
         });
         form.showModal();
@@ -149,3 +153,4 @@ private slots:
 
 TALLYCLOCK_TEST(RecordDeletionTest)
 #include "RecordDeletionTest.moc"
+#include "platform/ListView.h"

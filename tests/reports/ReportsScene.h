@@ -2,12 +2,12 @@
 
 #include "common/TestSupport.h"
 #include "core/ErrorTrap.h"
-#include "core/Form1.h"
 #include "core/Globals.h"
+#include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/ListView.h"
 #include "platform/SystemClock.h"
-#include "reports/Form4.h"
+#include "reports/ReportsWindow.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -25,11 +25,11 @@ public:
 
     ReportsScene() {
         SystemClock::setFixed(QDateTime(today(), QTime(9, 30)));
-        main = std::make_unique<Form1>();
-        main->Form_Load();
+        main = std::make_unique<MainWindow>();
+        main->start();
     }
     ~ReportsScene() {
-        main->Form_QueryUnload();
+        main->releaseDatabase();
         main.reset();
         SystemClock::clearFixed();
     }
@@ -66,10 +66,10 @@ public:
 
     // Opens the reports window for real (load, then exec) and runs `inside` while it shows; the
     // window is closed with Esc afterwards unless `inside` closed it. Returns exec()'s result.
-    int showReports(const std::function<void(Form4&)>& inside) {
-        Form4 form(main.get());
+    int showReports(const std::function<void(ReportsWindow&)>& inside) {
+        ReportsWindow form(main.get());
         // Wired as the administrator gate wires it.
-        ErrorTrap::relay(&form, &Form4::recordsChanged, main.get(), &Form1::listLogins);
+        ErrorTrap::relay(&form, &ReportsWindow::recordsChanged, main.get(), &MainWindow::listLogins);
         bool ran = false;
         TestSupport::whenModalShows([&](QWidget* modal) {
             ran = modal == &form;
@@ -92,5 +92,5 @@ public:
     }
 
     TestSupport::CommonFolder common;
-    std::unique_ptr<Form1> main;
+    std::unique_ptr<MainWindow> main;
 };

@@ -15,6 +15,8 @@
 #include <SQLiteCpp/Transaction.h>
 #include <map>
 
+using TestSupport::control;
+
 namespace {
 
 const QString kToday = QStringLiteral("9/14/2021");
@@ -83,19 +85,20 @@ private slots:
         bool handLoaded = false;
         std::vector<bool> marks;
         bool closedByEsc = false;
-        const int result = scene.showReports([&](Form4& form) {
-            for (int c = 0; c < form.ListView1->columnCount(); ++c) {
-                headers << form.ListView1->columnHeader(c);
-                columns.push_back(ReportsScene::column(form.ListView1, c));
+        const int result = scene.showReports([&](ReportsWindow& form) {
+            for (int c = 0; c < control<ListView>(form, "resultsList")->columnCount(); ++c) {
+                headers << control<ListView>(form, "resultsList")->columnHeader(c);
+                columns.push_back(ReportsScene::column(control<ListView>(form, "resultsList"), c));
             }
-            index = form.cmbField->currentIndex();
-            value = form.txtValue->text();
-            defaultValue = form.PushButton1->defaultValue();
+            index = control<QComboBox>(form, "searchByBox")->currentIndex();
+            value = control<QLineEdit>(form, "valueBox")->text();
+            defaultValue = control<PushButton>(form, "searchButton")->defaultValue();
             handLoaded = form.mousePointer()->hasMouseIcon();
-            boldInFrame =
-                form.Label12->font().bold() && form.cmbField->font().bold() && form.txtValue->font().bold();
-            marks = checkMarks(form.ListView1);
-            QTest::keyClick(form.txtValue, Qt::Key_Escape);
+            boldInFrame = control<QLabel>(form, "searchByCaption")->font().bold() &&
+                          control<QComboBox>(form, "searchByBox")->font().bold() &&
+                          control<QLineEdit>(form, "valueBox")->font().bold();
+            marks = checkMarks(control<ListView>(form, "resultsList"));
+            QTest::keyClick(control<QLineEdit>(form, "valueBox"), Qt::Key_Escape);
             closedByEsc = !form.isVisible();
         });
 
@@ -124,7 +127,8 @@ private slots:
         scene.addRecord(QStringLiteral("07"), ReportsScene::today().addDays(-1), QStringLiteral("08:10 AM"));
         TestSupport::MessageRecorder boxes;
         int rows = -1;
-        scene.showReports([&](Form4& form) { rows = form.ListView1->rowCount(); });
+        scene.showReports(
+            [&](ReportsWindow& form) { rows = control<ListView>(form, "resultsList")->rowCount(); });
         QCOMPARE(rows, 0);
         QVERIFY(boxes.shown().empty());
     }
@@ -149,12 +153,12 @@ private slots:
             QString value;
             QStringList dates;
             QStringList firstOfMonth;
-            scene.showReports([&](Form4& form) {
-                value = form.txtValue->text();
-                dates = ReportsScene::column(form.ListView1, 4);
-                form.txtValue->setText(DateTexts::shortDate(QDate(2021, 9, 1)));
-                form.PushButton1->click();
-                firstOfMonth = ReportsScene::column(form.ListView1, 4);
+            scene.showReports([&](ReportsWindow& form) {
+                value = control<QLineEdit>(form, "valueBox")->text();
+                dates = ReportsScene::column(control<ListView>(form, "resultsList"), 4);
+                control<QLineEdit>(form, "valueBox")->setText(DateTexts::shortDate(QDate(2021, 9, 1)));
+                control<PushButton>(form, "searchButton")->click();
+                firstOfMonth = ReportsScene::column(control<ListView>(form, "resultsList"), 4);
             });
             QCOMPARE(value, shown);
             QCOMPARE(dates, QStringList{shown});
@@ -176,32 +180,33 @@ private slots:
         int valueChanges = 0;
         QString afterSameChoice;
         int rowsFromChosenDate = -1;
-        scene.showReports([&](Form4& form) {
-            form.txtValue->clear();
-            form.PushButton1->click();
-            rowsAfterEmptySearch = form.ListView1->rowCount();
+        scene.showReports([&](ReportsWindow& form) {
+            control<QLineEdit>(form, "valueBox")->clear();
+            control<PushButton>(form, "searchButton")->click();
+            rowsAfterEmptySearch = control<ListView>(form, "resultsList")->rowCount();
 
-            form.cmbField->setFocus();
-            QTest::keyClick(form.cmbField, Qt::Key_Up);
-            afterPersonNumber = form.txtValue->text();
-            focusOnValue = form.focusWidget() == form.txtValue;
+            control<QComboBox>(form, "searchByBox")->setFocus();
+            QTest::keyClick(control<QComboBox>(form, "searchByBox"), Qt::Key_Up);
+            afterPersonNumber = control<QLineEdit>(form, "valueBox")->text();
+            focusOnValue = form.focusWidget() == control<QLineEdit>(form, "valueBox");
 
-            form.txtValue->setText(QStringLiteral("x"));
+            control<QLineEdit>(form, "valueBox")->setText(QStringLiteral("x"));
             // One run per choice: the value is emptied once and filled once.
             const QMetaObject::Connection counting =
-                QObject::connect(form.txtValue, &QLineEdit::textChanged, [&valueChanges] { ++valueChanges; });
-            QTest::keyClick(form.cmbField, Qt::Key_Down);
+                QObject::connect(control<QLineEdit>(form, "valueBox"), &QLineEdit::textChanged,
+                                 [&valueChanges] { ++valueChanges; });
+            QTest::keyClick(control<QComboBox>(form, "searchByBox"), Qt::Key_Down);
             QObject::disconnect(counting);
-            afterDate = form.txtValue->text();
+            afterDate = control<QLineEdit>(form, "valueBox")->text();
 
             // Choosing the entry that is already selected runs the choice too.
-            form.txtValue->setText(QStringLiteral("x"));
-            emit form.cmbField->activated(1);
-            afterSameChoice = form.txtValue->text();
+            control<QLineEdit>(form, "valueBox")->setText(QStringLiteral("x"));
+            emit control<QComboBox>(form, "searchByBox")->activated(1);
+            afterSameChoice = control<QLineEdit>(form, "valueBox")->text();
 
-            form.ListView1->clearRows();
-            form.PushButton1->click();
-            rowsFromChosenDate = form.ListView1->rowCount();
+            control<ListView>(form, "resultsList")->clearRows();
+            control<PushButton>(form, "searchButton")->click();
+            rowsFromChosenDate = control<ListView>(form, "resultsList")->rowCount();
         });
         QCOMPARE(rowsAfterEmptySearch, 2);
         QCOMPARE(afterPersonNumber, QString());
@@ -221,16 +226,16 @@ private slots:
         QStringList found;
         int rowsAfterNoDate = -1;
         QStringList twoDigitsFound;
-        scene.showReports([&](Form4& form) {
-            form.txtValue->setText(QStringLiteral("9/3/2021"));
-            form.PushButton1->click();
-            found = ReportsScene::column(form.ListView1, 5);
-            form.txtValue->setText(QStringLiteral("2/30/2021"));
-            form.PushButton1->click();
-            rowsAfterNoDate = form.ListView1->rowCount();
-            form.txtValue->setText(QStringLiteral("09/03/2021"));
-            form.PushButton1->click();
-            twoDigitsFound = ReportsScene::column(form.ListView1, 5);
+        scene.showReports([&](ReportsWindow& form) {
+            control<QLineEdit>(form, "valueBox")->setText(QStringLiteral("9/3/2021"));
+            control<PushButton>(form, "searchButton")->click();
+            found = ReportsScene::column(control<ListView>(form, "resultsList"), 5);
+            control<QLineEdit>(form, "valueBox")->setText(QStringLiteral("2/30/2021"));
+            control<PushButton>(form, "searchButton")->click();
+            rowsAfterNoDate = control<ListView>(form, "resultsList")->rowCount();
+            control<QLineEdit>(form, "valueBox")->setText(QStringLiteral("09/03/2021"));
+            control<PushButton>(form, "searchButton")->click();
+            twoDigitsFound = ReportsScene::column(control<ListView>(form, "resultsList"), 5);
         });
         QCOMPARE(found, QStringList{"07:00 AM"});
         QCOMPARE(rowsAfterNoDate, 0);
@@ -247,12 +252,12 @@ private slots:
         scene.addRecord(QStringLiteral("Ab"), QDate(2021, 9, 3), QStringLiteral("07:30 AM"));
         TestSupport::MessageRecorder boxes;
         std::map<QString, QStringList> found;
-        scene.showReports([&](Form4& form) {
-            form.cmbField->setCurrentIndex(0);
+        scene.showReports([&](ReportsWindow& form) {
+            control<QComboBox>(form, "searchByBox")->setCurrentIndex(0);
             for (const QString typed : {"7", "07", " 07", "aB", "07' OR '1'='1"}) {
-                form.txtValue->setText(typed);
-                form.PushButton1->click();
-                found[typed] = ReportsScene::column(form.ListView1, 5);
+                control<QLineEdit>(form, "valueBox")->setText(typed);
+                control<PushButton>(form, "searchButton")->click();
+                found[typed] = ReportsScene::column(control<ListView>(form, "resultsList"), 5);
             }
         });
         QCOMPARE(found["7"], QStringList());
@@ -281,12 +286,12 @@ private slots:
         int batches = 0;
         int rows = -1;
         QString last;
-        scene.showReports([&](Form4& form) {
-            QObject::connect(form.ListView1->model(), &QAbstractItemModel::rowsInserted,
-                             [&batches] { ++batches; });
-            form.PushButton3->click();
-            rows = form.ListView1->rowCount();
-            last = form.ListView1->itemText(rows - 1, 4);
+        scene.showReports([&](ReportsWindow& form) {
+            QObject::connect(control<ListView>(form, "resultsList")->model(),
+                             &QAbstractItemModel::rowsInserted, [&batches] { ++batches; });
+            control<PushButton>(form, "viewAllButton")->click();
+            rows = control<ListView>(form, "resultsList")->rowCount();
+            last = control<ListView>(form, "resultsList")->itemText(rows - 1, 4);
         });
         QCOMPARE(rows, 5000);
         QCOMPARE(batches, 1);
@@ -300,13 +305,13 @@ private slots:
         TestSupport::MessageRecorder boxes;
         int whileBusy = -1;
         int whenIdle = -1;
-        scene.showReports([&](Form4& form) {
+        scene.showReports([&](ReportsWindow& form) {
             form.mousePointer()->setValue(MousePointer::Hourglass);
-            form.PushButton5->click();
-            whileBusy = form.ListView1->rowCount();
+            control<PushButton>(form, "clearButton")->click();
+            whileBusy = control<ListView>(form, "resultsList")->rowCount();
             form.mousePointer()->setValue(MousePointer::Default);
-            form.PushButton5->click();
-            whenIdle = form.ListView1->rowCount();
+            control<PushButton>(form, "clearButton")->click();
+            whenIdle = control<ListView>(form, "resultsList")->rowCount();
         });
         QCOMPARE(whileBusy, 1);
         QCOMPARE(whenIdle, 0);
@@ -318,8 +323,8 @@ private slots:
         for (const char* timeIn : {"08:00 AM", "08:01 AM", "08:02 AM", "08:03 AM"})
             scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QString::fromLatin1(timeIn));
         std::vector<bool> afterClick, afterSpace, afterUncheckAll, afterCheckSelected;
-        scene.showReports([&](Form4& form) {
-            ListView* list = form.ListView1;
+        scene.showReports([&](ReportsWindow& form) {
+            ListView* list = control<ListView>(form, "resultsList");
             clickCheckBox(list, 1);
             afterClick = checkMarks(list);
 
@@ -348,18 +353,18 @@ private slots:
         TestSupport::MessageRecorder boxes;
         std::vector<int> byDate, byPerson, viewAll;
         QString tag;
-        scene.showReports([&](Form4& form) {
+        scene.showReports([&](ReportsWindow& form) {
             scene.db().close();
-            form.PushButton1->click();
+            control<PushButton>(form, "searchButton")->click();
             byDate = boxes.errorSteps();
             tag = boxes.errors().empty() ? QString() : boxes.errors().front().text;
             boxes.clear();
-            form.cmbField->setCurrentIndex(0);
-            form.txtValue->setText(QStringLiteral("07"));
-            form.PushButton1->click();
+            control<QComboBox>(form, "searchByBox")->setCurrentIndex(0);
+            control<QLineEdit>(form, "valueBox")->setText(QStringLiteral("07"));
+            control<PushButton>(form, "searchButton")->click();
             byPerson = boxes.errorSteps();
             boxes.clear();
-            form.PushButton3->click();
+            control<PushButton>(form, "viewAllButton")->click();
             viewAll = boxes.errorSteps();
         });
         QCOMPARE(byDate, std::vector<int>{114});
@@ -371,3 +376,4 @@ private slots:
 
 TALLYCLOCK_TEST(ReportsWindowTest)
 #include "ReportsWindowTest.moc"
+#include "platform/ListView.h"

@@ -1,4 +1,4 @@
-#include "core/Form1.h"
+#include "core/MainWindow.h"
 
 #include "backup/Backups.h"
 #include "backup/InstanceLock.h"
@@ -8,6 +8,7 @@
 #include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
 #include "platform/Accessibility.h"
+#include "platform/ControlNames.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
 #include "platform/MousePointer.h"
@@ -46,42 +47,42 @@ void whiteBackground(QWidget* widget) {
 
 } // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(new MousePointer(this)) {
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_pointer(new MousePointer(this)) {
     // Screen readers meet the main window as a window (a frame), not as a panel.
     Accessibility::install();
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("mainWindow"));
     buildControls();
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, [this] {
+    clockTimer = new QTimer(this);
+    clockTimer->setObjectName(QStringLiteral("clockTimer"));
+    clockTimer->setInterval(1000);
+    connect(clockTimer, &QTimer::timeout, this, [this] {
         // A tick outside start-up has no handler to report to; one box per run of failing ticks
         // is enough, rather than one every second.
         try {
-            Timer1_Timer();
+            tick();
             m_tickFailing = false;
         } catch (const std::exception& e) {
             if (!m_tickFailing) {
                 m_tickFailing = true;
-                Main::ErrorReport(QString::fromUtf8(e.what()),
-                                  Main::kTagPrefix + QStringLiteral("Form1.Timer1_Timer"), 100);
+                Main::ErrorReport(QString::fromUtf8(e.what()), locationTag(Where::MainTick), 100);
             }
         }
     });
-    Timer1->start();
+    clockTimer->start();
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-void Form1::buildControls() {
+void MainWindow::buildControls() {
     setFont(Fonts::window());
     Twips::setClientSize(this, 8040, 8115);
     whiteBackground(this);
 
-    Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Current Time"), this), 120, 120, 7800, 2025);
-    whiteBackground(Frame1);
+    clockFrame = Twips::placed(new QGroupBox(QStringLiteral("Current Time"), this), 120, 120, 7800, 2025);
+    whiteBackground(clockFrame);
 
     const auto clockLabel = [this](double points, int top, int height) {
-        auto* label = new QLabel(Frame1);
+        auto* label = new QLabel(clockFrame);
         label->setFont(Fonts::arialBold(points));
         QPalette palette = label->palette();
         palette.setColor(QPalette::Window, palette.color(QPalette::Base));
@@ -92,103 +93,127 @@ void Form1::buildControls() {
         Twips::place(label, 135, top, 7500, height);
         return label;
     };
-    lblDate = clockLabel(20.25, 360, 495);
-    lblDate->setObjectName(QStringLiteral("lblDate"));
-    lblTime = clockLabel(36.0, 1035, 780);
-    lblTime->setObjectName(QStringLiteral("lblTime"));
+    dateLabel = clockLabel(20.25, 360, 495);
+    timeLabel = clockLabel(36.0, 1035, 780);
 
-    PushButton4 = Twips::placed(new PushButton(QStringLiteral("Format"), Frame1), 6360, 255, 1185, 405);
+    formatButton = Twips::placed(new PushButton(QStringLiteral("Format"), clockFrame), 6360, 255, 1185, 405);
 
-    Frame2 = Twips::placed(new QGroupBox(QStringLiteral("Person Login"), this), 120, 2220, 7800, 2265);
-    whiteBackground(Frame2);
+    loginFrame = Twips::placed(new QGroupBox(QStringLiteral("Person Login"), this), 120, 2220, 7800, 2265);
+    whiteBackground(loginFrame);
 
-    Option1 = Twips::placed(new QRadioButton(QStringLiteral("Time In"), Frame2), 240, 300, 1050, 255);
-    whiteBackground(Option1);
-    Option1->setChecked(true);
-    Option2 = Twips::placed(new QRadioButton(QStringLiteral("Time Out"), Frame2), 1530, 300, 1185, 255);
-    whiteBackground(Option2);
+    timeInOption =
+        Twips::placed(new QRadioButton(QStringLiteral("Time In"), loginFrame), 240, 300, 1050, 255);
+    whiteBackground(timeInOption);
+    timeInOption->setChecked(true);
+    timeOutOption =
+        Twips::placed(new QRadioButton(QStringLiteral("Time Out"), loginFrame), 1530, 300, 1185, 255);
+    whiteBackground(timeOutOption);
 
-    Label3_0 = Twips::placed(new QLabel(QStringLiteral("Person Number:"), Frame2), 240, 765, 1380, 225);
-    Text1 = new QLineEdit(Frame2);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Twips::place(Text1, 1770, 720, 5760, 345);
-    Label3_0->setBuddy(Text1);
+    numberCaption =
+        Twips::placed(new QLabel(QStringLiteral("Person Number:"), loginFrame), 240, 765, 1380, 225);
+    numberBox = new QLineEdit(loginFrame);
+    Twips::place(numberBox, 1770, 720, 5760, 345);
+    numberCaption->setBuddy(numberBox);
 
-    Label3_1 = Twips::placed(new QLabel(QStringLiteral("Password:"), Frame2), 240, 1260, 915, 225);
-    Text2 = new QLineEdit(Frame2);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    showStars(Text2);
-    Twips::place(Text2, 1770, 1215, 5760, 345);
-    Label3_1->setBuddy(Text2);
+    passwordCaption = Twips::placed(new QLabel(QStringLiteral("Password:"), loginFrame), 240, 1260, 915, 225);
+    passwordBox = new QLineEdit(loginFrame);
+    showStars(passwordBox);
+    Twips::place(passwordBox, 1770, 1215, 5760, 345);
+    passwordCaption->setBuddy(passwordBox);
 
-    PushButton1 = Twips::placed(new PushButton(QStringLiteral("Login"), Frame2), 240, 1710, 7305, 405);
+    punchButton = Twips::placed(new PushButton(QStringLiteral("Login"), loginFrame), 240, 1710, 7305, 405);
 
-    PushButton2 = Twips::placed(new PushButton(QStringLiteral("Create / Delete / Edit Logins"), this), 120,
-                                4590, 7800, 405);
-    PushButton3 = Twips::placed(new PushButton(QStringLiteral("Reports"), this), 120, 5100, 7800, 405);
+    personsButton = Twips::placed(new PushButton(QStringLiteral("Create / Delete / Edit Logins"), this), 120,
+                                  4590, 7800, 405);
+    reportsButton = Twips::placed(new PushButton(QStringLiteral("Reports"), this), 120, 5100, 7800, 405);
 
-    ListView1 = Twips::placed(new ListView(this), 120, 5610, 7800, 2430);
+    todayList = Twips::placed(new ListView(this), 120, 5610, 7800, 2430);
 
-    SkinFramework1 = new SkinFramework(this);
+    skin = new SkinFramework(this);
 
     // What a screen reader speaks: boxes by their labels, the list by what it shows. Buttons, option
     // buttons and frames speak their captions (the login button's follows the punch mode); the clock
     // labels speak the date and time they show, and their own names until they show one (an empty
     // label would otherwise borrow its frame's title).
-    Text1->setAccessibleName(QStringLiteral("Person Number"));
-    Text2->setAccessibleName(QStringLiteral("Password"));
-    ListView1->setAccessibleName(QStringLiteral("Today's attendance"));
-    lblDate->setAccessibleName(QStringLiteral("Date"));
-    lblDate->setAccessibleDescription(QStringLiteral("Today's date"));
-    lblTime->setAccessibleName(QStringLiteral("Time"));
-    lblTime->setAccessibleDescription(QStringLiteral("Current time"));
+    numberBox->setAccessibleName(QStringLiteral("Person Number"));
+    passwordBox->setAccessibleName(QStringLiteral("Password"));
+    todayList->setAccessibleName(QStringLiteral("Today's attendance"));
+    dateLabel->setAccessibleName(QStringLiteral("Date"));
+    dateLabel->setAccessibleDescription(QStringLiteral("Today's date"));
+    timeLabel->setAccessibleName(QStringLiteral("Time"));
+    timeLabel->setAccessibleDescription(QStringLiteral("Current time"));
     // The layout's order, begun at the person number box (tab index 0) and the password (1), so that
     // a punch is: number, Tab, password, Tab, Space.
-    QWidget* const tabOrder[] = {Text1,     Text2,       PushButton1, PushButton2, PushButton3,
-                                 ListView1, PushButton4, Option1,     Option2};
+    QWidget* const tabOrder[] = {numberBox, passwordBox,  punchButton,  personsButton, reportsButton,
+                                 todayList, formatButton, timeInOption, timeOutOption};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     // The punch mode follows the selected option however it came to be selected: click, arrow
     // keys, an assistive technology's toggle action or the program.
-    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+    connect(timeInOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
-            Option1_Click();
+            chooseTimeIn();
     });
-    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+    connect(timeOutOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
-            Option2_Click();
+            chooseTimeOut();
     });
-    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(punchButton, &QPushButton::clicked, this, &MainWindow::punch);
+    connect(personsButton, &QPushButton::clicked, this, &MainWindow::openPersons);
+    connect(reportsButton, &QPushButton::clicked, this, &MainWindow::openReports);
+    connect(formatButton, &QPushButton::clicked, this, &MainWindow::openFormats);
 
-    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton4})
+    for (QWidget* button : {punchButton, personsButton, reportsButton, formatButton})
         m_pointer->handOver(button);
-    for (QWidget* area : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame2),
-                          static_cast<QWidget*>(ListView1->viewport()), static_cast<QWidget*>(Text1),
-                          static_cast<QWidget*>(Text2)})
+    for (QWidget* area : {static_cast<QWidget*>(clockFrame), static_cast<QWidget*>(loginFrame),
+                          static_cast<QWidget*>(todayList->viewport()), static_cast<QWidget*>(numberBox),
+                          static_cast<QWidget*>(passwordBox)})
         m_pointer->arrowOver(area);
 
-    Text1->installEventFilter(this);
-    Text2->installEventFilter(this);
+    numberBox->installEventFilter(this);
+    passwordBox->installEventFilter(this);
+
+    nameControls({{clockFrame, "clockFrame"},
+                  {dateLabel, "dateLabel"},
+                  {timeLabel, "timeLabel"},
+                  {formatButton, "formatButton"},
+                  {loginFrame, "loginFrame"},
+                  {timeInOption, "timeInOption"},
+                  {timeOutOption, "timeOutOption"},
+                  {numberCaption, "numberCaption"},
+                  {numberBox, "numberBox"},
+                  {passwordCaption, "passwordCaption"},
+                  {passwordBox, "passwordBox"},
+                  {punchButton, "punchButton"},
+                  {personsButton, "personsButton"},
+                  {reportsButton, "reportsButton"},
+                  {todayList, "todayList"},
+                  {skin, "skin"}});
 }
 
-QString Form1::makerFolder() {
+QString MainWindow::shownDateText() const {
+    return dateLabel->text();
+}
+
+QString MainWindow::shownTimeText() const {
+    return timeLabel->text();
+}
+
+QString MainWindow::makerFolder() {
     return commonFolder() + QLatin1Char('/') + kMakerName;
 }
 
-QString Form1::dataFolder() {
+QString MainWindow::dataFolder() {
     return makerFolder() + QLatin1Char('/') + Main::kProductName;
 }
 
-QString Form1::liveDatabasePath() {
+QString MainWindow::liveDatabasePath() {
     return dataFolder() + QLatin1Char('/') + kDatabaseName;
 }
 
-void Form1::Form_Load() {
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+void MainWindow::start() {
+    ErrorTrap trap(Where::MainStart);
     const QString maker = makerFolder();
     const QString dataPath = dataFolder();
     const QString live = liveDatabasePath();
@@ -206,7 +231,7 @@ void Form1::Form_Load() {
             SharedFolder::copyTemplate(Main::programFolder() + QStringLiteral("/dbBlank.mdb"), common,
                                        dataNames + QStringList{kDatabaseName});
         });
-    trap.step(112, [&] { Main::ApplySkin(this, *SkinFramework1); });
+    trap.step(112, [&] { Main::ApplySkin(this, *skin); });
     trap.step(114, [&] {
         setWindowTitle(QStringLiteral("Tallyclock Suite"));
         setWindowIcon(QApplication::windowIcon());
@@ -214,18 +239,18 @@ void Form1::Form_Load() {
     });
     if (trap.test(116, [&] { return Main::FileExists(Main::handCursorPath()); }))
         trap.step(118, [&] { m_pointer->loadMouseIcon(Main::handCursorPath()); });
-    trap.step(120, [&] { lblTime->setFrameShape(QFrame::NoFrame); });
-    trap.step(122, [&] { lblDate->setFrameShape(QFrame::NoFrame); });
+    trap.step(120, [&] { timeLabel->setFrameShape(QFrame::NoFrame); });
+    trap.step(122, [&] { dateLabel->setFrameShape(QFrame::NoFrame); });
 
     const QString headers[] = {QStringLiteral("Person Number"), QStringLiteral("Name"),
                                QStringLiteral("Department"),    QStringLiteral("Position"),
                                QStringLiteral("Date"),          QStringLiteral("Login"),
                                QStringLiteral("Logout"),        QStringLiteral("Login Difference")};
     for (int i = 0; i < 8; ++i)
-        trap.step(144 + 2 * i, [&] { ListView1->addColumnHeader(headers[i]); });
+        trap.step(144 + 2 * i, [&] { todayList->addColumnHeader(headers[i]); });
     const int widths[] = {2000, 2000, 2000, 2000, 1500, 1500, 1500};
     for (int i = 0; i < 7; ++i)
-        trap.step(160 + 2 * i, [&] { ListView1->setColumnWidthTwips(i, widths[i]); });
+        trap.step(160 + 2 * i, [&] { todayList->setColumnWidthTwips(i, widths[i]); });
 
     trap.step(174, [&] { Globals::createConnection(); });
     trap.step(176, [&] {
@@ -236,12 +261,12 @@ void Form1::Form_Load() {
         // Opening also checks the file and takes the day's backup; only a damaged file shows a box.
         Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
     });
-    trap.step(178, [&] { Timer1_Timer(); });
+    trap.step(178, [&] { tick(); });
     trap.step(180, [&] { listLogins(); });
 }
 
-void Form1::Form_QueryUnload() {
-    ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
+void MainWindow::releaseDatabase() {
+    ErrorTrap trap(Where::MainRelease);
     trap.step(100, [&] {
         if (Globals::connection().isOpen())
             Globals::connection().close();
@@ -252,29 +277,29 @@ void Form1::Form_QueryUnload() {
     // ends once the close returns, and they are dropped with it.
 }
 
-void Form1::Form_Unload() {
-    Timer1->stop();
+void MainWindow::endProgram() {
+    clockTimer->stop();
     QCoreApplication::quit();
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
-    Form_QueryUnload();
-    Form_Unload();
+void MainWindow::closeEvent(QCloseEvent* event) {
+    releaseDatabase();
+    endProgram();
     event->accept();
 }
 
-void Form1::Option1_Click() {
-    PushButton1->setText(QStringLiteral("Login"));
+void MainWindow::chooseTimeIn() {
+    punchButton->setText(QStringLiteral("Login"));
 }
 
-void Form1::Option2_Click() {
-    PushButton1->setText(QStringLiteral("Logout"));
+void MainWindow::chooseTimeOut() {
+    punchButton->setText(QStringLiteral("Logout"));
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    // Text1_GotFocus / Text2_GotFocus: select the whole text. Deferred, because a mouse click
-    // that gives the focus would otherwise place the caret over the selection.
-    if (event->type() == QEvent::FocusIn && (watched == Text1 || watched == Text2)) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The number and password boxes select their whole text when they get the focus. Deferred, because a
+    // mouse click that gives the focus would otherwise place the caret over the selection.
+    if (event->type() == QEvent::FocusIn && (watched == numberBox || watched == passwordBox)) {
         auto* box = static_cast<QLineEdit*>(watched);
         QTimer::singleShot(0, box, [box] { box->setSelection(0, static_cast<int>(box->text().size())); });
     }

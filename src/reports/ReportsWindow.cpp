@@ -1,4 +1,4 @@
-#include "reports/Form4.h"
+#include "reports/ReportsWindow.h"
 
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
@@ -7,6 +7,7 @@
 #include "corrections/RecordEditor.h"
 #include "data/AttendanceDatabase.h"
 #include "hours/HoursWindow.h"
+#include "platform/ControlNames.h"
 #include "platform/DateTexts.h"
 #include "platform/Fonts.h"
 #include "platform/ListView.h"
@@ -53,137 +54,159 @@ QString today() {
 
 } // namespace
 
-Form4::Form4(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this)) {
-    setObjectName(QStringLiteral("Form4"));
+ReportsWindow::ReportsWindow(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this)) {
+    setObjectName(QStringLiteral("reportsWindow"));
     setWindowTitle(QStringLiteral("Reports"));
     buildControls();
 }
 
-void Form4::buildControls() {
+void ReportsWindow::buildControls() {
     setFont(Fonts::window());
     // Two rows taller than the classic window, for the hours and correction buttons below the others.
     Twips::setClientSize(this, 8040, 9705);
 
-    Frame1 = Twips::placed(new QGroupBox(QStringLiteral("Search Records"), this), 120, 120, 7800, 1845);
+    searchFrame = Twips::placed(new QGroupBox(QStringLiteral("Search Records"), this), 120, 120, 7800, 1845);
 
-    Label12 = Twips::placed(new QLabel(QStringLiteral("Search by:"), Frame1), 240, 345, 900, 225);
-    cmbField = new QComboBox(Frame1);
-    cmbField->setObjectName(QStringLiteral("cmbField"));
-    Twips::place(cmbField, 1320, 300, 2505, 345);
-    Label12->setBuddy(cmbField);
-    cmbField->setAccessibleName(Label12->text());
-    cmbField->view()->setAccessibleName(Label12->text()); // the list of entries it drops down
+    searchByCaption =
+        Twips::placed(new QLabel(QStringLiteral("Search by:"), searchFrame), 240, 345, 900, 225);
+    searchByBox = new QComboBox(searchFrame);
+    Twips::place(searchByBox, 1320, 300, 2505, 345);
+    searchByCaption->setBuddy(searchByBox);
+    searchByBox->setAccessibleName(searchByCaption->text());
+    searchByBox->view()->setAccessibleName(searchByCaption->text()); // the list of entries it drops down
 
-    Label1 = Twips::placed(new QLabel(QStringLiteral("Search value:"), Frame1), 4080, 345, 1155, 225);
-    txtValue = new QLineEdit(Frame1);
-    txtValue->setObjectName(QStringLiteral("txtValue"));
-    Twips::place(txtValue, 5280, 300, 2280, 345);
-    Label1->setBuddy(txtValue);
-    txtValue->setAccessibleName(Label1->text());
+    valueCaption =
+        Twips::placed(new QLabel(QStringLiteral("Search value:"), searchFrame), 4080, 345, 1155, 225);
+    valueBox = new QLineEdit(searchFrame);
+    Twips::place(valueBox, 5280, 300, 2280, 345);
+    valueCaption->setBuddy(valueBox);
+    valueBox->setAccessibleName(valueCaption->text());
 
-    PushButton1 = Twips::placed(new PushButton(QStringLiteral("Search"), Frame1), 240, 750, 7300, 405);
-    PushButton3 = Twips::placed(new PushButton(QStringLiteral("View All"), Frame1), 240, 1260, 3600, 405);
-    PushButton5 =
-        Twips::placed(new PushButton(QStringLiteral("Clear Results"), Frame1), 3960, 1260, 3600, 405);
+    searchButton = Twips::placed(new PushButton(QStringLiteral("Search"), searchFrame), 240, 750, 7300, 405);
+    viewAllButton =
+        Twips::placed(new PushButton(QStringLiteral("View All"), searchFrame), 240, 1260, 3600, 405);
+    clearButton =
+        Twips::placed(new PushButton(QStringLiteral("Clear Results"), searchFrame), 3960, 1260, 3600, 405);
 
-    ListView1 = new ListView(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setAccessibleName(QStringLiteral("Results"));
-    Twips::place(ListView1, 120, 2040, 7800, 5535);
+    resultsList = new ListView(this);
+    resultsList->setAccessibleName(QStringLiteral("Results"));
+    Twips::place(resultsList, 120, 2040, 7800, 5535);
     // The exports write the rows whose mark is set, so every row carries a check box.
-    ListView1->setCheckBoxes(true);
+    resultsList->setCheckBoxes(true);
 
-    PushButton4 =
+    saveTextButton =
         Twips::placed(new PushButton(QStringLiteral("Save Results As Text"), this), 120, 7680, 3840, 405);
-    PushButton13 =
+    spreadsheetButton =
         Twips::placed(new PushButton(QStringLiteral("Send Results To Excel"), this), 4080, 7680, 3840, 405);
-    PushButton6 = Twips::placed(new PushButton(QStringLiteral("Delete Selected Record (Above)"), this), 120,
-                                8190, 3840, 405);
-    PushButton2 = Twips::placed(new PushButton(QStringLiteral("Close This Reports Window"), this), 4080, 8190,
+    deleteButton = Twips::placed(new PushButton(QStringLiteral("Delete Selected Record (Above)"), this), 120,
+                                 8190, 3840, 405);
+    closeButton = Twips::placed(new PushButton(QStringLiteral("Close This Reports Window"), this), 4080, 8190,
                                 3840, 405);
-    PushButton7 = Twips::placed(new PushButton(QStringLiteral("Hours Worked"), this), 120, 8700, 7800, 405);
-    PushButton8 = Twips::placed(new PushButton(QStringLiteral("Correct Record"), this), 120, 9210, 2520, 405);
-    PushButton9 = Twips::placed(new PushButton(QStringLiteral("Add Record"), this), 2760, 9210, 2520, 405);
-    PushButton10 = Twips::placed(new PushButton(QStringLiteral("Audit Trail"), this), 5400, 9210, 2520, 405);
+    hoursButton = Twips::placed(new PushButton(QStringLiteral("Hours Worked"), this), 120, 8700, 7800, 405);
+    correctButton =
+        Twips::placed(new PushButton(QStringLiteral("Correct Record"), this), 120, 9210, 2520, 405);
+    addRecordButton =
+        Twips::placed(new PushButton(QStringLiteral("Add Record"), this), 2760, 9210, 2520, 405);
+    auditButton = Twips::placed(new PushButton(QStringLiteral("Audit Trail"), this), 5400, 9210, 2520, 405);
 
     // Qt 6.4 does not reliably pass the window's font on to the controls inside a frame.
-    for (QWidget* control : {static_cast<QWidget*>(Label12), static_cast<QWidget*>(cmbField),
-                             static_cast<QWidget*>(Label1), static_cast<QWidget*>(txtValue)})
+    for (QWidget* control : {static_cast<QWidget*>(searchByCaption), static_cast<QWidget*>(searchByBox),
+                             static_cast<QWidget*>(valueCaption), static_cast<QWidget*>(valueBox)})
         control->setFont(Fonts::window());
 
-    setTabOrder(cmbField, txtValue);
-    setTabOrder(txtValue, PushButton1);
-    setTabOrder(PushButton1, PushButton3);
-    setTabOrder(PushButton3, PushButton5);
-    setTabOrder(PushButton5, ListView1);
-    setTabOrder(ListView1, PushButton4);
-    setTabOrder(PushButton4, PushButton13);
-    setTabOrder(PushButton13, PushButton6);
-    setTabOrder(PushButton6, PushButton2);
-    setTabOrder(PushButton2, PushButton7);
-    setTabOrder(PushButton7, PushButton8);
-    setTabOrder(PushButton8, PushButton9);
-    setTabOrder(PushButton9, PushButton10);
+    setTabOrder(searchByBox, valueBox);
+    setTabOrder(valueBox, searchButton);
+    setTabOrder(searchButton, viewAllButton);
+    setTabOrder(viewAllButton, clearButton);
+    setTabOrder(clearButton, resultsList);
+    setTabOrder(resultsList, saveTextButton);
+    setTabOrder(saveTextButton, spreadsheetButton);
+    setTabOrder(spreadsheetButton, deleteButton);
+    setTabOrder(deleteButton, closeButton);
+    setTabOrder(closeButton, hoursButton);
+    setTabOrder(hoursButton, correctButton);
+    setTabOrder(correctButton, addRecordButton);
+    setTabOrder(addRecordButton, auditButton);
 
-    connect(PushButton1, &QPushButton::clicked, this, &Form4::PushButton1_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &Form4::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form4::PushButton3_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &Form4::PushButton4_Click);
-    connect(PushButton5, &QPushButton::clicked, this, &Form4::PushButton5_Click);
-    connect(PushButton6, &QPushButton::clicked, this, &Form4::PushButton6_Click);
-    connect(PushButton13, &QPushButton::clicked, this, &Form4::PushButton13_Click);
-    connect(PushButton7, &QPushButton::clicked, this, &Form4::PushButton7_Click);
-    connect(PushButton8, &QPushButton::clicked, this, &Form4::PushButton8_Click);
-    connect(PushButton9, &QPushButton::clicked, this, &Form4::PushButton9_Click);
-    connect(PushButton10, &QPushButton::clicked, this, &Form4::PushButton10_Click);
-    connect(ListView1, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
-        ListView1->selectRow(index.row());
-        PushButton8_Click();
+    connect(searchButton, &QPushButton::clicked, this, &ReportsWindow::search);
+    connect(closeButton, &QPushButton::clicked, this, &ReportsWindow::closeWindow);
+    connect(viewAllButton, &QPushButton::clicked, this, &ReportsWindow::viewAll);
+    connect(saveTextButton, &QPushButton::clicked, this, &ReportsWindow::saveAsText);
+    connect(clearButton, &QPushButton::clicked, this, &ReportsWindow::clearResults);
+    connect(deleteButton, &QPushButton::clicked, this, &ReportsWindow::deleteRecord);
+    connect(spreadsheetButton, &QPushButton::clicked, this, &ReportsWindow::sendToSpreadsheet);
+    connect(hoursButton, &QPushButton::clicked, this, &ReportsWindow::openHours);
+    connect(correctButton, &QPushButton::clicked, this, &ReportsWindow::correctRecord);
+    connect(addRecordButton, &QPushButton::clicked, this, &ReportsWindow::addRecord);
+    connect(auditButton, &QPushButton::clicked, this, &ReportsWindow::openAudit);
+    connect(resultsList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        resultsList->selectRow(index.row());
+        correctRecord();
     });
 
     // A choice of the user changes the index and then activates the entry; one run per choice.
     // Changes made by the program (the load) run the change handler alone, and choosing the
     // entry that is already selected runs the click handler alone.
-    connect(cmbField, &QComboBox::currentIndexChanged, this, [this] {
+    connect(searchByBox, &QComboBox::currentIndexChanged, this, [this] {
         m_changeHandled = true;
         QTimer::singleShot(0, this, [this] { m_changeHandled = false; });
-        cmbField_Change();
+        searchByChanged();
     });
-    connect(cmbField, &QComboBox::activated, this, [this] {
+    connect(searchByBox, &QComboBox::activated, this, [this] {
         if (m_changeHandled) {
             m_changeHandled = false;
             return;
         }
-        cmbField_Click();
+        searchByChosen();
     });
 
-    for (QWidget* button : {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
-                            PushButton7, PushButton8, PushButton9, PushButton10, PushButton13})
+    for (QWidget* button :
+         {searchButton, closeButton, viewAllButton, saveTextButton, clearButton, deleteButton, hoursButton,
+          correctButton, addRecordButton, auditButton, spreadsheetButton})
         m_pointer->handOver(button);
-    for (QWidget* area : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1->viewport()),
-                          static_cast<QWidget*>(txtValue)})
+    for (QWidget* area : {static_cast<QWidget*>(searchFrame), static_cast<QWidget*>(resultsList->viewport()),
+                          static_cast<QWidget*>(valueBox)})
         m_pointer->arrowOver(area);
+
+    nameControls({{searchFrame, "searchFrame"},
+                  {searchByCaption, "searchByCaption"},
+                  {searchByBox, "searchByBox"},
+                  {valueCaption, "valueCaption"},
+                  {valueBox, "valueBox"},
+                  {searchButton, "searchButton"},
+                  {viewAllButton, "viewAllButton"},
+                  {clearButton, "clearButton"},
+                  {resultsList, "resultsList"},
+                  {saveTextButton, "saveTextButton"},
+                  {spreadsheetButton, "spreadsheetButton"},
+                  {deleteButton, "deleteButton"},
+                  {closeButton, "closeButton"},
+                  {hoursButton, "hoursButton"},
+                  {correctButton, "correctButton"},
+                  {addRecordButton, "addRecordButton"},
+                  {auditButton, "auditButton"}});
 }
 
-int Form4::showModal() {
-    Form_Load();
+int ReportsWindow::showModal() {
+    start();
     return exec();
 }
 
-void Form4::reject() {
-    PushButton2_Click();
+void ReportsWindow::reject() {
+    closeWindow();
 }
 
-void Form4::setExporting(bool exporting) {
+void ReportsWindow::setExporting(bool exporting) {
     if (exporting == m_exporting)
         return;
     m_exporting = exporting;
     if (exporting) {
         m_focusBeforeExport = QApplication::focusWidget();
-        for (QWidget* control : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(ListView1),
-                                 static_cast<QWidget*>(PushButton4), static_cast<QWidget*>(PushButton13),
-                                 static_cast<QWidget*>(PushButton6), static_cast<QWidget*>(PushButton2),
-                                 static_cast<QWidget*>(PushButton7)}) {
+        for (QWidget* control :
+             {static_cast<QWidget*>(searchFrame), static_cast<QWidget*>(resultsList),
+              static_cast<QWidget*>(saveTextButton), static_cast<QWidget*>(spreadsheetButton),
+              static_cast<QWidget*>(deleteButton), static_cast<QWidget*>(closeButton),
+              static_cast<QWidget*>(hoursButton)}) {
             if (control->isEnabled()) {
                 control->setEnabled(false);
                 m_disabledForExport.emplace_back(control);
@@ -200,22 +223,22 @@ void Form4::setExporting(bool exporting) {
         m_focusBeforeExport->setFocus();
 }
 
-void Form4::Form_Load() {
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("Form_Load"));
+void ReportsWindow::start() {
+    ErrorTrap trap(Where::ReportsStart);
     Main::dressWindow(trap, this, *m_pointer, {100, 101, 102, 104});
     for (int i = 0; i < 7; ++i)
-        trap.step(106 + 2 * i, [&] { ListView1->addColumnHeader(kHeaders[static_cast<size_t>(i)]); });
+        trap.step(106 + 2 * i, [&] { resultsList->addColumnHeader(kHeaders[static_cast<size_t>(i)]); });
     for (int i = 0; i < 7; ++i)
-        trap.step(120 + 2 * i, [&] { ListView1->setColumnWidthTwips(i, 1900); });
-    trap.step(134, [&] { cmbField->addItem(QStringLiteral("Person Number")); });
-    trap.step(136, [&] { cmbField->addItem(QStringLiteral("Date")); });
-    trap.step(138, [&] { cmbField->setCurrentIndex(1); });
-    trap.step(140, [&] { txtValue->setText(today()); });
-    trap.step(142, [&] { PushButton1->setDefaultValue(1); });
-    trap.step(144, [&] { PushButton1_Click(); });
+        trap.step(120 + 2 * i, [&] { resultsList->setColumnWidthTwips(i, 1900); });
+    trap.step(134, [&] { searchByBox->addItem(QStringLiteral("Person Number")); });
+    trap.step(136, [&] { searchByBox->addItem(QStringLiteral("Date")); });
+    trap.step(138, [&] { searchByBox->setCurrentIndex(1); });
+    trap.step(140, [&] { valueBox->setText(today()); });
+    trap.step(142, [&] { searchButton->setDefaultValue(1); });
+    trap.step(144, [&] { search(); });
 }
 
-void Form4::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
+void ReportsWindow::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
     // The read loop is never entered on a record set that did not open.
     if (!rs.isOpen() || rs.eof())
         return;
@@ -268,23 +291,23 @@ void Form4::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
         cells = std::move(listed);
     }
     trap.step(firstStep + 2,
-              [&] { ListView1->appendRows(std::move(cells), std::move(ids), std::move(notes)); });
+              [&] { resultsList->appendRows(std::move(cells), std::move(ids), std::move(notes)); });
 }
 
-void Form4::PushButton1_Click() {
+void ReportsWindow::search() {
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton1_Click"));
+    ErrorTrap trap(Where::Search);
     RecordSet rs; // 100
-    if (!trap.test(102, [&] { return !txtValue->text().isEmpty(); }))
+    if (!trap.test(102, [&] { return !valueBox->text().isEmpty(); }))
         return;
-    trap.step(104, [&] { ListView1->clearRows(); });
-    const QString value = txtValue->text();
+    trap.step(104, [&] { resultsList->clearRows(); });
+    const QString value = valueBox->text();
     bool opened = false;
-    if (trap.test(106, [&] { return cmbField->currentIndex() == 0; })) {
+    if (trap.test(106, [&] { return searchByBox->currentIndex() == 0; })) {
         // The person number exactly as typed; the database compares it without regard to case.
         opened = trap.step(108, [&] { rs = Globals::connection().loginsOfPerson(value); });
-    } else if (trap.test(110, [&] { return cmbField->currentIndex() == 1; })) {
+    } else if (trap.test(110, [&] { return searchByBox->currentIndex() == 1; })) {
         QDate day;
         if (trap.test(112, [&] {
                 day = DateTexts::parseShortDate(value);
@@ -310,20 +333,20 @@ void Form4::PushButton1_Click() {
     });
 }
 
-void Form4::PushButton2_Click() {
+void ReportsWindow::closeWindow() {
     // The window stays while an export runs; Esc and the close box end up here too.
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton2_Click"));
+    ErrorTrap trap(Where::CloseReports);
     trap.step(100, [&] { QDialog::reject(); });
 }
 
-void Form4::PushButton3_Click() {
+void ReportsWindow::viewAll() {
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton3_Click"));
+    ErrorTrap trap(Where::ViewAll);
     RecordSet rs; // 100
-    trap.step(102, [&] { ListView1->clearRows(); });
+    trap.step(102, [&] { resultsList->clearRows(); });
     if (!trap.step(104, [&] { rs = Globals::connection().allLogins(); }))
         return;
     fillList(trap, rs, 106);
@@ -333,26 +356,26 @@ void Form4::PushButton3_Click() {
     });
 }
 
-void Form4::PushButton5_Click() {
+void ReportsWindow::clearResults() {
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton5_Click"));
+    ErrorTrap trap(Where::ClearResults);
     // An export reads the list while the hourglass shows.
     trap.step(100, [&] {
         if (!m_pointer->isBusy())
-            ListView1->clearRows();
+            resultsList->clearRows();
     });
 }
 
-void Form4::PushButton6_Click() {
+void ReportsWindow::deleteRecord() {
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton6_Click"));
-    const int row = ListView1->selectedRow();
+    ErrorTrap trap(Where::DeleteRecord);
+    const int row = resultsList->selectedRow();
     const auto selectedCell = [&](int column) {
         if (row < 0)
             throw std::runtime_error("No record is selected in the list.");
-        return ListView1->itemText(row, column);
+        return resultsList->itemText(row, column);
     };
     QString number;
     QString dateText;
@@ -376,32 +399,32 @@ void Form4::PushButton6_Click() {
     trap.step(110, [&] {
         if (row < 0)
             throw std::runtime_error("No record is selected in the list.");
-        ListView1->removeRowAt(row);
+        resultsList->removeRowAt(row);
     });
     trap.step(112, [&] { emit recordsChanged(); });
 }
 
-void Form4::PushButton7_Click() {
+void ReportsWindow::openHours() {
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton7_Click"));
+    ErrorTrap trap(Where::OpenHours);
     trap.step(100, [&] {
         HoursWindow hours(this);
         hours.showModal();
     });
 }
 
-void Form4::PushButton8_Click() {
+void ReportsWindow::correctRecord() {
     // An export reads the list while it runs.
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton8_Click"));
-    const int row = ListView1->selectedRow();
+    ErrorTrap trap(Where::CorrectRecord);
+    const int row = resultsList->selectedRow();
     qint64 id = 0;
     if (!trap.step(100, [&] {
             if (row < 0)
                 throw std::runtime_error("No record is selected in the list.");
-            id = ListView1->rowKey(row);
+            id = resultsList->rowKey(row);
             if (id <= 0)
                 throw std::runtime_error("The selected row names no record; search again.");
         }))
@@ -417,46 +440,46 @@ void Form4::PushButton8_Click() {
         const RecordSet rs = Globals::connection().recordById(id);
         if (rs.eof())
             throw std::runtime_error("The corrected record no longer exists.");
-        ListView1->setSubItem(row, ColumnDate, rs.text(QStringLiteral("LogDate")));
-        ListView1->setSubItem(row, ColumnLogin, rs.text(QStringLiteral("TimeIn")));
-        ListView1->setSubItem(row, ColumnLogout, rs.text(QStringLiteral("TimeOut")));
-        ListView1->setRowNote(row, markNote(rs.value(QStringLiteral("Corrected")).toInt()));
+        resultsList->setSubItem(row, ColumnDate, rs.text(QStringLiteral("LogDate")));
+        resultsList->setSubItem(row, ColumnLogin, rs.text(QStringLiteral("TimeIn")));
+        resultsList->setSubItem(row, ColumnLogout, rs.text(QStringLiteral("TimeOut")));
+        resultsList->setRowNote(row, markNote(rs.value(QStringLiteral("Corrected")).toInt()));
     });
     trap.step(106, [&] { emit recordsChanged(); });
 }
 
-void Form4::PushButton9_Click() {
+void ReportsWindow::addRecord() {
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton9_Click"));
+    ErrorTrap trap(Where::AddRecord);
     RecordEditor editor(this);
     bool saved = false;
     trap.step(100, [&] { saved = editor.showModal() == QDialog::Accepted; });
     if (!saved)
         return;
     // The new record shows where the search puts it.
-    trap.step(102, [&] { PushButton1_Click(); });
+    trap.step(102, [&] { search(); });
     trap.step(104, [&] { emit recordsChanged(); });
 }
 
-void Form4::PushButton10_Click() {
+void ReportsWindow::openAudit() {
     if (m_exporting)
         return;
-    ErrorTrap trap(QStringLiteral("Form4"), QStringLiteral("PushButton10_Click"));
+    ErrorTrap trap(Where::OpenAudit);
     trap.step(100, [&] {
         AuditWindow audit(this);
         audit.showModal();
     });
 }
 
-void Form4::cmbField_Click() {
-    txtValue->setText(QString());
-    if (cmbField->currentText() == QLatin1String("Date"))
-        txtValue->setText(today());
-    if (txtValue->isEnabled() && txtValue->isVisible())
-        txtValue->setFocus();
+void ReportsWindow::searchByChosen() {
+    valueBox->setText(QString());
+    if (searchByBox->currentText() == QLatin1String("Date"))
+        valueBox->setText(today());
+    if (valueBox->isEnabled() && valueBox->isVisible())
+        valueBox->setFocus();
 }
 
-void Form4::cmbField_Change() {
-    cmbField_Click();
+void ReportsWindow::searchByChanged() {
+    searchByChosen();
 }

@@ -1,4 +1,4 @@
-#include "reports/modSaveListview.h"
+#include "reports/ListTextFile.h"
 
 #include "platform/ListView.h"
 #include "platform/Spreadsheet.h"
@@ -7,7 +7,7 @@
 #include <QFile>
 #include <stdexcept>
 
-namespace modSaveListview {
+namespace ListTextFile {
 
 namespace {
 constexpr qint64 kMessageLoopIntervalMs = 15;
@@ -75,8 +75,8 @@ QString listText(ListView& list) {
                       [&](int row) { return list.isChecked(row); }});
 }
 
-void SaveListview(ListView& list, const QString& fileName) {
-    WriteTextFile(listText(list), fileName);
+void save(ListView& list, const QString& fileName) {
+    writeText(listText(list), fileName);
 }
 
 void fillSheet(SpreadsheetApplication& sheet, ListView& list) {
@@ -103,12 +103,12 @@ void fillSheet(SpreadsheetApplication& sheet, ListView& list) {
     sheet.autoFitColumns();
 }
 
-void WriteTextFile(const QString& text, const QString& fileName) {
+void writeText(const QString& text, const QString& fileName) {
     // UTF-8 keeps every name as typed; an 8-bit code page would lose what it cannot encode.
-    writeFile((text + kLineEnd).toUtf8(), fileName);
+    writeBytes((text + kLineEnd).toUtf8(), fileName);
 }
 
-void writeFile(const QByteArray& bytes, const QString& fileName) {
+void writeBytes(const QByteArray& bytes, const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw std::runtime_error(
@@ -124,4 +124,4 @@ void writeFile(const QByteArray& bytes, const QString& fileName) {
     file.close();
 }
 
-} // namespace modSaveListview
+} // namespace ListTextFile

@@ -1,7 +1,7 @@
+#include "reports/ListTextFile.h"
 #include "ExportScene.h"
 #include "common/TestSupport.h"
 #include "platform/ListView.h"
-#include "reports/modSaveListview.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,7 +28,7 @@ int openDescriptors() {
 
 // The text file of the export: title choice, checked and unchecked rows, empty cells, encoding,
 // replacing, and the failures.
-class SaveListviewTest : public QObject {
+class ListTextFileTest : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir m_dir;
@@ -46,7 +46,7 @@ private slots:
     void noRowCheckedGivesTitlesAndEmptyLines() {
         addRow(*m_list, {"7", "Ann", "Ops", "Clerk", "8/31/2021", "8:00 AM", "5:00 PM"}, false);
         addRow(*m_list, {"8", "Bob", "Ops", "Clerk", "8/31/2021", "9:00 AM", ""}, false);
-        modSaveListview::SaveListview(*m_list, path("none.txt"));
+        ListTextFile::save(*m_list, path("none.txt"));
         QCOMPARE(
             readAll(path("none.txt")),
             QByteArray("Person Number\tName\tDepartment\tPosition\tDate\tLogin\tLogout\t\r\n\r\n\r\n\r\n"));
@@ -59,7 +59,7 @@ private slots:
         addRow(*m_list, {"8", "Bob", "", "Clerk", "8/31/2021", "9:00 AM", "5:00 PM"}, true);
         addRow(*m_list, {"9", "Cy", "Ops", "Clerk", "8/31/2021", "9:30 AM", "6:00 PM"}, false);
         addRow(*m_list, {"10", "Di", "Ops", "Clerk", "8/31/2021", "7:00 AM", "3:00 PM"}, true);
-        modSaveListview::SaveListview(*m_list, path("some.txt"));
+        ListTextFile::save(*m_list, path("some.txt"));
         QCOMPARE(readAll(path("some.txt")),
                  QByteArray("Person Number\tName\tDepartment\tPosition\tDate\tLogin\t\r\n"
                             "7\tAnn\tOps\tClerk\t8/31/2021\t8:00 AM\t\r\n"
@@ -72,11 +72,11 @@ private slots:
     void textIsUtf8AndSavingAgainReplaces() {
         addRow(*m_list, {"Ø1", "Zoë Łukasz", "営業", "Clerk", "8/31/2021", "8:00 AM", "5:00 PM"}, true);
         addRow(*m_list, {"2", "Long", "Ops", "Clerk", "8/31/2021", "8:00 AM", "5:00 PM"}, true);
-        modSaveListview::SaveListview(*m_list, path("twice"));
+        ListTextFile::save(*m_list, path("twice"));
         const QByteArray first = readAll(path("twice"));
         QVERIFY(first.contains(QStringLiteral("Ø1\tZoë Łukasz\t営業\t").toUtf8()));
         m_list->removeRowAt(1);
-        modSaveListview::SaveListview(*m_list, path("twice"));
+        ListTextFile::save(*m_list, path("twice"));
         const QByteArray second = readAll(path("twice"));
         QVERIFY(!second.contains("Long"));
         QVERIFY(second.size() < first.size());
@@ -84,32 +84,32 @@ private slots:
     }
 
     void emptyListFailsAndWritesNothing() {
-        QVERIFY_THROWS_EXCEPTION(std::exception, modSaveListview::SaveListview(*m_list, path("empty.txt")));
+        QVERIFY_THROWS_EXCEPTION(std::exception, ListTextFile::save(*m_list, path("empty.txt")));
         QVERIFY(!QFile::exists(path("empty.txt")));
     }
 
     void unwritableFilesFailAndLeaveNothingOpen() {
         const int before = openDescriptors();
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, modSaveListview::WriteTextFile(
-                                                         QStringLiteral("x"), path("no/such/folder.txt")));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                                 modSaveListview::WriteTextFile(QStringLiteral("x"), m_dir.path()));
+                                 ListTextFile::writeText(QStringLiteral("x"), path("no/such/folder.txt")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 ListTextFile::writeText(QStringLiteral("x"), m_dir.path()));
         // A full disk: the file opens, the write fails.
         if (QFile::exists(QStringLiteral("/dev/full")))
             QVERIFY_THROWS_EXCEPTION(
                 std::runtime_error,
-                modSaveListview::WriteTextFile(QString(100000, u'x'), QStringLiteral("/dev/full")));
+                ListTextFile::writeText(QString(100000, u'x'), QStringLiteral("/dev/full")));
         if (geteuid() != 0) {
             QFile readOnly(path("readonly.txt"));
             QVERIFY(readOnly.open(QIODevice::WriteOnly));
             readOnly.close();
             readOnly.setPermissions(QFile::ReadOwner);
-            QVERIFY_THROWS_EXCEPTION(std::runtime_error, modSaveListview::WriteTextFile(
-                                                             QStringLiteral("x"), path("readonly.txt")));
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                     ListTextFile::writeText(QStringLiteral("x"), path("readonly.txt")));
         }
         QCOMPARE(openDescriptors(), before);
         try {
-            modSaveListview::WriteTextFile(QStringLiteral("x"), path("no/such/folder.txt"));
+            ListTextFile::writeText(QStringLiteral("x"), path("no/such/folder.txt"));
         } catch (const std::runtime_error& e) {
             QVERIFY2(QString::fromUtf8(e.what()).contains(path("no/such/folder.txt")), e.what());
         }
@@ -129,7 +129,7 @@ private slots:
             m_list->setChecked(row, true);
         QElapsedTimer clock;
         clock.start();
-        modSaveListview::SaveListview(*m_list, path("million.txt"));
+        ListTextFile::save(*m_list, path("million.txt"));
         qInfo("1,000,000 rows written in %lld ms", clock.elapsed());
         const QByteArray text = readAll(path("million.txt"));
         QCOMPARE(text.count("\r\n"), 1000002);
@@ -138,5 +138,5 @@ private slots:
     }
 };
 
-TALLYCLOCK_TEST(SaveListviewTest)
-#include "SaveListviewTest.moc"
+TALLYCLOCK_TEST(ListTextFileTest)
+#include "ListTextFileTest.moc"

@@ -16,17 +16,17 @@ class RecordSet;
 
 // The reports window: attendance records by person number, by date or all of them, in a list
 // whose checked rows the exports write and whose selected row the delete button removes.
-class Form4 : public QDialog {
+class ReportsWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit Form4(QWidget* parent = nullptr);
+    explicit ReportsWindow(QWidget* parent = nullptr);
 
     // Loads the window (columns, search-by entries, today's records), then shows it modally.
     int showModal();
 
     MousePointer* mousePointer() const { return m_pointer; }
 
-    // Columns of ListView1 whose texts are a date and times of day.
+    // Columns of resultsList whose texts are a date and times of day.
     static constexpr int ColumnPerson = 0;
     static constexpr int ColumnDate = 4;
     static constexpr int ColumnLogin = 5;
@@ -37,40 +37,22 @@ public:
     bool isExporting() const { return m_exporting; }
     void setExporting(bool exporting);
 
-    void Form_Load();
-    void PushButton1_Click(); // search
-    void PushButton2_Click(); // close
-    void PushButton3_Click(); // view all
-    void PushButton5_Click(); // clear results
-    void PushButton6_Click(); // delete the selected record
-    void cmbField_Click();
-    void cmbField_Change();
+    void start();
+    void search();       // search
+    void closeWindow();  // close
+    void viewAll();      // view all
+    void clearResults(); // clear results
+    void deleteRecord(); // delete the selected record
+    void searchByChosen();
+    void searchByChanged();
 
-    void PushButton4_Click();  // save as text
-    void PushButton13_Click(); // send to the spreadsheet program
-    void PushButton7_Click();  // hours worked
-    void PushButton8_Click();  // correct the selected record (also a double-click on it)
-    void PushButton9_Click();  // add a record
-    void PushButton10_Click(); // the audit trail
-    bool SaveResultsAsExcelFileIsExcelInstalled();
-
-    QGroupBox* Frame1;
-    QLabel* Label12;
-    QComboBox* cmbField;
-    QLabel* Label1;
-    QLineEdit* txtValue;
-    PushButton* PushButton1;
-    PushButton* PushButton3;
-    PushButton* PushButton5;
-    ListView* ListView1;
-    PushButton* PushButton4;
-    PushButton* PushButton13;
-    PushButton* PushButton6;
-    PushButton* PushButton2;
-    PushButton* PushButton7;
-    PushButton* PushButton8;
-    PushButton* PushButton9;
-    PushButton* PushButton10;
+    void saveAsText();        // save as text
+    void sendToSpreadsheet(); // send to the spreadsheet program
+    void openHours();         // hours worked
+    void correctRecord();     // correct the selected record (also a double-click on it)
+    void addRecord();         // add a record
+    void openAudit();         // the audit trail
+    bool spreadsheetInstalled();
 
 public slots:
     // Esc and the window's close box press "Close This Reports Window".
@@ -82,6 +64,24 @@ signals:
     void recordsChanged();
 
 private:
+    QGroupBox* searchFrame;
+    QLabel* searchByCaption;
+    QComboBox* searchByBox;
+    QLabel* valueCaption;
+    QLineEdit* valueBox;
+    PushButton* searchButton;
+    PushButton* viewAllButton;
+    PushButton* clearButton;
+    ListView* resultsList;
+    PushButton* saveTextButton;
+    PushButton* spreadsheetButton;
+    PushButton* deleteButton;
+    PushButton* closeButton;
+    PushButton* hoursButton;
+    PushButton* correctButton;
+    PushButton* addRecordButton;
+    PushButton* auditButton;
+
     void buildControls();
     // Moves the record set's rows into the list in one batch; `firstStep` numbers the row steps.
     void fillList(ErrorTrap& trap, RecordSet& rs, int firstStep);

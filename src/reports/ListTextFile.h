@@ -11,18 +11,18 @@ class SpreadsheetApplication;
 // Writes a report-view list to a text file: the titles of the columns that the first row fills,
 // then one line per row (the checked rows' non-empty cells, an empty line for the others), every
 // field followed by a TAB, lines ended by CR LF, and a final empty line. The file is UTF-8.
-namespace modSaveListview {
+namespace ListTextFile {
 
-// Builds the text of the list and writes it with WriteTextFile. Throws std::runtime_error (an
+// Builds the text of the list and writes it with writeText. Throws std::runtime_error (an
 // empty list fails at its first row; nothing is written then).
-void SaveListview(ListView& list, const QString& fileName);
-// The text SaveListview writes, before WriteTextFile adds the final CR LF.
+void save(ListView& list, const QString& fileName);
+// The text save writes, before writeText adds the final CR LF.
 QString listText(ListView& list);
 // Creates or truncates the file and writes the text and a CR LF in one go. Throws
 // std::runtime_error; the file is closed on every path.
-void WriteTextFile(const QString& text, const QString& fileName);
+void writeText(const QString& text, const QString& fileName);
 // The same for bytes written exactly as given.
-void writeFile(const QByteArray& bytes, const QString& fileName);
+void writeBytes(const QByteArray& bytes, const QString& fileName);
 
 // Any table written by the same rules as a list: the cells are read as the text is built, so a
 // table that changes meanwhile (a list while the message loop runs) is read as it stands.
@@ -33,7 +33,7 @@ struct TextTable {
     std::function<QString(int row, int column)> cell;
     std::function<bool(int row)> checked;
 };
-// The text of the table by the list's rules, before WriteTextFile adds the final CR LF.
+// The text of the table by the list's rules, before writeText adds the final CR LF.
 QString tableText(const TextTable& table);
 
 // Fills the active sheet of a new workbook with the list by the same rules as the text (titles of
@@ -53,4 +53,4 @@ private:
     QElapsedTimer m_sinceLast;
 };
 
-} // namespace modSaveListview
+} // namespace ListTextFile
