@@ -200,10 +200,8 @@ const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
         {2, kVersion2Sqlite, kVersion2Postgres},
-        {3, kVersion3Sqlite, kVersion3Postgres, &PasswordHash::hashStoredPlainTexts},
-        {4, kVersion4Sqlite, kVersion4Postgres},
-
         {3, kVersion3Sqlite, kVersion3Postgres, &hashStoredPasswords},
+        {4, kVersion4Sqlite, kVersion4Postgres},
     };
     return all;
 }
