@@ -1,5 +1,8 @@
 #include "ServerBenchmark.h"
 
+#include "JournalBenchmark.h"
+#include "data/SettingsStore.h"
+
 #include "HoursBenchmark.h"
 #include "Terminals.h"
 #include "cli/CommandLine.h"
@@ -178,6 +181,16 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
                     ms(median(socketPunches)), QStringLiteral("<= 5 ms"), median(socketPunches) <= 5.0});
     rows.push_back({QStringLiteral("PostgreSQL punch in or out, TCP on loopback"), ms(median(tcpPunches)),
                     QStringLiteral("reference"), true});
+    // The same punches straight on the server, without the terminal's journal in front.
+    SettingsStore::saveFlag(QStringLiteral("OfflinePunching"), false);
+    const std::vector<double> withoutJournal =
+        punchRoundTrips(server.socketUrl(), setup.busiest, setup.busiestPassword);
+    SettingsStore::saveFlag(QStringLiteral("OfflinePunching"), true);
+    const double journalAdds = median(socketPunches) - median(withoutJournal);
+    rows.push_back(
+        {QStringLiteral("PostgreSQL punch with the journal against without it (Unix socket)"),
+         QStringLiteral("%1 against %2").arg(ms(median(socketPunches)), ms(median(withoutJournal))),
+         QStringLiteral("journal adds <= 5 ms"), journalAdds <= 5.0});
 
     // View All on the server against psql reading the same rows.
     qputenv("TALLYCLOCK_DATABASE_URL", server.socketUrl().toUtf8());
@@ -234,6 +247,7 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
                       QStringLiteral("20 terminals back to back for 10 s over TCP"));
     punchingTerminals(rows, db, environment, {20, persons, 0, 20.0, false, 1000},
                       QStringLiteral("20 terminals, a punch a second each, for 20 s over TCP"));
+    measureJournalDelivery(rows, server.socketUrl(), setup.workDir);
 }
 
 } // namespace

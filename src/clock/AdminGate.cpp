@@ -4,6 +4,8 @@
 #include "core/Globals.h"
 #include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
+#include "journal/Journal.h"
+#include "journal/TerminalJournal.h"
 #include "persons/PersonEditor.h"
 #include "persons/PersonsWindow.h"
 #include "platform/MessageBox.h"
@@ -78,6 +80,10 @@ void forgetTyped(ErrorTrap& trap, int step, QLineEdit* number, QLineEdit* passwo
 
 void MainWindow::openPersons() {
     ErrorTrap trap(Where::OpenPersons);
+    if (m_journal && m_journal->offline()) {
+        trap.step(100, [] { MessageBox::ok(OfflinePunching::kNeedsServer); });
+        return;
+    }
     RecordSet rs; // 100
     bool windowShown = false;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
@@ -133,6 +139,10 @@ void MainWindow::openPersons() {
 
 void MainWindow::openReports() {
     ErrorTrap trap(Where::OpenReports);
+    if (m_journal && m_journal->offline()) {
+        trap.step(100, [] { MessageBox::ok(OfflinePunching::kNeedsServer); });
+        return;
+    }
     RecordSet rs; // 100
     bool windowShown = false;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });

@@ -14,6 +14,7 @@ class ListView;
 class MousePointer;
 class PushButton;
 class SkinFramework;
+class TerminalJournal;
 
 // The main window: the clock, the punch panel, the administrator buttons and today's list.
 // Its handlers live with the subsystem that owns them (clock/ for the punch, the list, the
@@ -86,4 +87,8 @@ private:
     QDate m_shownDate;
     bool m_tickFailing = false;
     std::unique_ptr<InstanceLock> m_instanceLock;
+    // On a server: the journal every punch goes through first; none on the embedded file.
+    QLabel* offlineLabel;
+    std::unique_ptr<TerminalJournal> m_journal;
+    void startJournal();
 };

@@ -93,7 +93,17 @@ void DeliveryWorker::start() {
     deliverNow();
 }
 
+void DeliveryWorker::stop() {
+    m_stopped = true;
+    delete m_timer;
+    m_timer = nullptr;
+    m_db.reset();
+    m_journal.reset();
+}
+
 void DeliveryWorker::deliverNow() {
+    if (m_stopped)
+        return;
     Delivery::Result result;
     try {
         if (!m_journal)

@@ -53,6 +53,8 @@ public slots:
     void start();
     // One round now.
     void deliverNow();
+    // No more rounds; call in the worker's thread, before it ends.
+    void stop();
 
 signals:
     // After every round: how many punches wait, and whether the server could be reached.
@@ -65,4 +67,5 @@ private:
     std::unique_ptr<Journal> m_journal;
     QTimer* m_timer = nullptr;
     QString m_lastFailure;
+    bool m_stopped = false;
 };

@@ -27,6 +27,7 @@ TerminalJournal::TerminalJournal(AttendanceDatabase& db, const QString& url, con
 TerminalJournal::~TerminalJournal() {
     // The round under way ends first (at most one statement's deadline): its punch is either
     // committed and removed or still waiting.
+    QMetaObject::invokeMethod(m_worker, &DeliveryWorker::stop, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_worker;
@@ -55,6 +56,17 @@ Login::Result TerminalJournal::check(const QString& number, const QString& passw
         }
     }
     return Login::checkWith(*m_journal, number, password);
+}
+
+RecordSet TerminalJournal::latestRecordOfPerson(const QString& number) {
+    try {
+        return m_db.latestRecordOfPerson(number);
+    } catch (const DatabaseError& e) {
+        if (!OfflinePunching::serverAway(e))
+            throw;
+        wentAway();
+        return RecordSet();
+    }
 }
 
 TerminalJournal::Punched TerminalJournal::punch(PunchKind kind, const QString& number, const QDate& day,

@@ -30,6 +30,10 @@ public:
     // The password check: the server's, or the local copy's while the server is away.
     Login::Result check(const QString& number, const QString& password);
 
+    // The person's latest record from the server; when the server turns out to be away, an empty
+    // record set, and offline() says so.
+    RecordSet latestRecordOfPerson(const QString& number);
+
     struct Punched {
         PunchOutcome outcome = PunchOutcome::Written;
         bool savedHere = false; // in the journal only, to be sent later

@@ -1,9 +1,12 @@
 #include "TestDatabase.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
+#include "data/SchemaUpgrades.h"
 #include "hours/HoursTotals.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+#include <SQLiteCpp/Database.h>
 
 namespace {
 
@@ -121,6 +124,38 @@ private slots:
         QCOMPARE(
             Hours::totals(Hours::records(m_db->loginsBetween(kDay, kDay)), Hours::Rules{}).toCorrect.size(),
             size_t(0));
+    }
+
+    // A file of every earlier version takes deliveries after its upgrade, its records kept.
+    void fileOfEveryEarlierVersion_data() {
+        QTest::addColumn<int>("version");
+        for (const SchemaUpgrade& step : SchemaUpgrades::steps())
+            if (step.version < SchemaUpgrades::latestVersion())
+                QTest::addRow("version %d", step.version) << step.version;
+    }
+
+    void fileOfEveryEarlierVersion() {
+        if (m_data->isServer())
+            QSKIP("made from the file's steps");
+        QFETCH(int, version);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.mdb"));
+        {
+            SQLite::Database old(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            for (const SchemaUpgrade& step : SchemaUpgrades::steps())
+                if (step.version <= version)
+                    old.exec(step.sqlite);
+            old.exec("PRAGMA user_version = " + std::to_string(version));
+            old.exec(
+                "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES ('7', '2026-12-09', '08:00')");
+        }
+        AttendanceDatabase db;
+        db.open(path);
+        QCOMPARE(db.deliver(parse(QStringLiteral("A1 in 08:01")).punch, true),
+                 DeliveryOutcome::StoredToCorrect);
+        QCOMPARE(db.deliver(parse(QStringLiteral("A1 in 08:01")).punch, true),
+                 DeliveryOutcome::AlreadyStored);
+        QCOMPARE(db.allLogins().rowCount(), 2);
     }
 };
 

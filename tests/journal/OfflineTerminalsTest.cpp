@@ -1,0 +1,245 @@
+#include "Terminals.h"
+#include "clock/MainWindowFixture.h"
+#include "common/TestSupport.h"
+#include "data/AttendanceDatabase.h"
+#include "journal/Journal.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <map>
+
+namespace {
+
+// Stops or starts the test run's private server, keeping its data (scripts/pg-test-cluster).
+bool cluster(const QString& verb) {
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedChannels);
+    script.start(qEnvironmentVariable("TALLYCLOCK_TEST_CLUSTER_SCRIPT"),
+                 {verb, qEnvironmentVariable("TALLYCLOCK_TEST_CLUSTER")});
+    return script.waitForFinished(120000) && script.exitStatus() == QProcess::NormalExit &&
+           script.exitCode() == 0;
+}
+
+// Starts the server again however the test ends.
+struct ServerBack {
+    bool halted = false;
+    ~ServerBack() {
+        if (halted)
+            cluster(QStringLiteral("resume"));
+    }
+    bool halt() { return halted = cluster(QStringLiteral("halt")); }
+    bool resume() {
+        halted = false;
+        return cluster(QStringLiteral("resume"));
+    }
+};
+
+// The terminals' workplace on the server: persons P0 ... with password "pw", a data folder, no
+// settings of the user's, and a journal folder per terminal.
+class TerminalsWorkplace {
+public:
+    explicit TerminalsWorkplace(int persons) {
+        TestSupport::copyTemplateTo(m_folder.database());
+        m_url = TestSupport::freshServerDatabase();
+        AttendanceDatabase db;
+        db.openServer(m_url);
+        for (int p = 0; p < persons; ++p)
+            db.insertPerson({QStringLiteral("P%1").arg(p),
+                             QStringLiteral("pw"),
+                             QStringLiteral("Person %1").arg(p),
+                             {},
+                             {},
+                             false});
+    }
+    QProcessEnvironment environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TALLYCLOCK_COMMON_APPDATA"), m_folder.path());
+        environment.insert(QStringLiteral("TALLYCLOCK_DATABASE_URL"), m_url);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_homes.filePath(QStringLiteral("config")));
+        return environment;
+    }
+    QString homes() const { return m_homes.path(); }
+    QString url() const { return m_url; }
+    int waitingIn(int terminal) const {
+        return Journal(m_homes.filePath(QStringLiteral("terminal-%1/tallyclock-suite/journal").arg(terminal)))
+            .waitingCount();
+    }
+
+private:
+    TestSupport::CommonFolder m_folder;
+    QTemporaryDir m_homes;
+    QString m_url;
+};
+
+// Every acknowledged punch (written, or saved on the terminal) against the server's records: an
+// "in" left exactly one record with its time, an "out" saved on the terminal closed a record of its
+// person at its time or was kept to correct (one written at once may find nothing open and change
+// nothing, as ever); each terminal's records came in the order it punched.
+QStringList faultsIn(const std::vector<Terminals::Punch>& punches, AttendanceDatabase& db) {
+    std::map<QString, std::vector<std::pair<QString, qint64>>> ins; // person -> time in, record
+    std::map<QString, std::vector<QString>> outs;                   // person -> times out
+    for (RecordSet rs = db.allLogins(); !rs.eof(); rs.moveNext()) {
+        const QString person = rs.text(QStringLiteral("EmployeeNo"));
+        if (!rs.text(QStringLiteral("TimeIn")).isEmpty())
+            ins[person].emplace_back(rs.text(QStringLiteral("TimeIn")),
+                                     rs.value(QStringLiteral("RecordId")).toLongLong());
+        if (!rs.text(QStringLiteral("TimeOut")).isEmpty())
+            outs[person].push_back(rs.text(QStringLiteral("TimeOut")));
+    }
+    QStringList faults;
+    std::map<int, qint64> lastRecordOf; // terminal -> record of its latest acknowledged "in"
+    for (const Terminals::Punch& punch : punches) {
+        if (punch.failed())
+            faults << QStringLiteral("terminal %1 showed an error box: %2")
+                          .arg(punch.terminal)
+                          .arg(punch.outcome);
+        if (!punch.written() && !punch.savedHere())
+            continue;
+        if (punch.in) {
+            int found = 0;
+            qint64 record = 0;
+            for (const auto& [time, id] : ins[punch.person])
+                if (time == punch.time) {
+                    ++found;
+                    record = id;
+                }
+            if (found != 1)
+                faults << QStringLiteral("the punch-in of %1 at %2 left %3 records")
+                              .arg(punch.person, punch.time)
+                              .arg(found);
+            else if (record < lastRecordOf[punch.terminal])
+                faults << QStringLiteral(
+                              "terminal %1's punch-in of %2 at %3 was stored before an earlier one")
+                              .arg(punch.terminal)
+                              .arg(punch.person, punch.time);
+            lastRecordOf[punch.terminal] = std::max(lastRecordOf[punch.terminal], record);
+        } else if (punch.savedHere() &&
+                   !std::count(outs[punch.person].begin(), outs[punch.person].end(), punch.time)) {
+            faults << QStringLiteral("the punch-out of %1 at %2 left no trace").arg(punch.person, punch.time);
+        }
+    }
+    return faults;
+}
+
+} // namespace
+
+class OfflineTerminalsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("TALLYCLOCK_TEST_CLUSTER"))
+            QSKIP("no private test server to stop and start");
+    }
+
+    // Terminals punching at random while the server goes away and comes back: nothing acknowledged
+    // is lost or doubled, and once the server is back the journals empty within a few seconds.
+    void serverAwayWhilePunching_data() {
+        QTest::addColumn<int>("terminals");
+        QTest::addColumn<int>("punchesEach");
+        QTest::addColumn<int>("haltAfter");
+        QTest::addColumn<int>("awayMs");
+        QTest::newRow("two terminals, twenty punches each while away") << 2 << 20 << 0 << 4000;
+        QTest::newRow("three terminals, the server stopped midway") << 3 << 40 << 30 << 3000;
+    }
+
+    void serverAwayWhilePunching() {
+        QFETCH(int, terminals);
+        QFETCH(int, punchesEach);
+        QFETCH(int, haltAfter);
+        QFETCH(int, awayMs);
+        const int persons = 4;
+        TerminalsWorkplace workplace(persons);
+        Terminals run({terminals, persons, punchesEach, 0, true, 150, workplace.homes()},
+                      workplace.environment());
+        ServerBack server;
+        QVERIFY2(run.start(), qPrintable(run.error()));
+        QVERIFY(run.waitForPunches(haltAfter, 60000));
+        QVERIFY(server.halt());
+        QThread::msleep(static_cast<unsigned long>(awayMs));
+        QVERIFY(server.resume());
+        QVERIFY2(run.waitForEnd(120000), qPrintable(run.error()));
+        QCOMPARE(static_cast<int>(run.punches().size()), terminals * punchesEach);
+        int savedHere = 0;
+        for (const auto& punch : run.punches())
+            savedHere += punch.savedHere() ? 1 : 0;
+        QVERIFY2(savedHere > 0, "no punch was taken while the server was away");
+        for (int t = 0; t < terminals; ++t)
+            QCOMPARE(workplace.waitingIn(t), 0);
+        AttendanceDatabase db;
+        db.openServer(workplace.url());
+        const QStringList faults = faultsIn(run.punches(), db);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.mid(0, 10).join(QLatin1Char('\n'))));
+    }
+
+    // One window while the server is away: the punch is saved on the terminal and the person told
+    // so, the window counts what waits, the administrator windows stay shut; once the server is
+    // back the punch arrives by itself.
+    void windowWhileAway() {
+        const QString url = TestSupport::freshServerDatabase();
+        {
+            AttendanceDatabase db;
+            db.openServer(url);
+            db.insertPerson({QStringLiteral("7"), QStringLiteral("pw"), QStringLiteral("Ann"), {}, {}, true});
+        }
+        qputenv("TALLYCLOCK_DATABASE_URL", url.toUtf8());
+        MainWindowFixture f;
+        MainWindow& window = f.load();
+        ServerBack server;
+        QVERIFY(server.halt());
+        f.punch(QStringLiteral("7"), QStringLiteral("pw"));
+        window.openPersons();
+        const auto* offline = control<QLabel>(window, "offlineLabel");
+        const QString shown = offline->text();
+        QVERIFY(server.resume());
+        QElapsedTimer waited;
+        waited.start();
+        while (!offline->text().isEmpty() && waited.elapsed() < 20000)
+            QTest::qWait(100);
+        const QString after = offline->text();
+        AttendanceDatabase db;
+        db.openServer(url);
+        const RecordSet stored = db.allLogins();
+        qunsetenv("TALLYCLOCK_DATABASE_URL");
+        QCOMPARE(f.boxes.texts(),
+                 (std::vector<QString>{OfflinePunching::kSavedHere, OfflinePunching::kNeedsServer}));
+        QCOMPARE(shown, QStringLiteral("Offline: 1 punches waiting"));
+        QCOMPARE(after, QString());
+        QCOMPARE(stored.rowCount(), 1);
+        QCOMPARE(stored.text(QStringLiteral("TimeIn")), control<QLabel>(window, "timeLabel")->text());
+    }
+
+    // A terminal killed while the server is away loses nothing: started again, it delivers its journal.
+    void killedWhileOffline() {
+        const int persons = 3;
+        TerminalsWorkplace workplace(persons);
+        ServerBack server;
+        std::vector<Terminals::Punch> before;
+        {
+            Terminals run({1, persons, 200, 0, true, 100, workplace.homes()}, workplace.environment());
+            QVERIFY2(run.start(), qPrintable(run.error()));
+            QVERIFY(server.halt());
+            QVERIFY(run.waitForPunches(8, 60000));
+            run.killAll();
+            before = run.punches();
+        }
+        QVERIFY(workplace.waitingIn(0) > 0);
+        QVERIFY(server.resume());
+        Terminals again({1, persons, 1, 0, false, 0, workplace.homes()}, workplace.environment());
+        QVERIFY2(again.start(), qPrintable(again.error()));
+        QVERIFY2(again.waitForEnd(60000), qPrintable(again.error()));
+        QCOMPARE(workplace.waitingIn(0), 0);
+        AttendanceDatabase db;
+        db.openServer(workplace.url());
+        const QStringList faults = faultsIn(before, db);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.mid(0, 10).join(QLatin1Char('\n'))));
+    }
+};
+
+TALLYCLOCK_TEST(OfflineTerminalsTest)
+#include "OfflineTerminalsTest.moc"
