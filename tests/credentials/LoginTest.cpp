@@ -39,12 +39,17 @@ struct Terminal {
     // Turns the database into one of the schema before hashing (version 2), holding `persons` as typed.
     void makeOld(const std::string& persons) {
         db.close();
+        // Without what the third and later versions added.
         data.exec(
-            "DROP TABLE tblLoginFailures; PRAGMA user_version = 2; INSERT INTO tblEmployees "
+            "DROP TABLE tblLoginFailures; DROP TABLE tblDeliveries; ALTER TABLE tblLogins DROP COLUMN "
+            "ToCorrect; "
+            "ALTER TABLE tblLogins DROP COLUMN Refused; PRAGMA user_version = 2; INSERT INTO tblEmployees "
             "(EmployeeNo, Password, Name) VALUES " +
                 persons,
-            "DROP TABLE \"tblLoginFailures\"; UPDATE \"tblSchemaVersion\" SET \"Version\" = 2; INSERT INTO "
-            "\"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\") VALUES " +
+            "DROP TABLE \"tblLoginFailures\"; DROP TABLE \"tblDeliveries\"; ALTER TABLE \"tblLogins\" DROP "
+            "COLUMN \"ToCorrect\"; ALTER TABLE \"tblLogins\" DROP COLUMN \"Refused\"; UPDATE "
+            "\"tblSchemaVersion\" SET \"Version\" = 2; INSERT INTO \"tblEmployees\" (\"EmployeeNo\", "
+            "\"Password\", \"Name\") VALUES " +
                 persons);
     }
 
