@@ -104,35 +104,46 @@ DailyResult daily(const QString& database, const QDate& today) {
     return result;
 }
 
+namespace {
+// What a damaged file's box says: the damage and the newest backup to put back. Nothing for a file that
+// is not damaged.
+QString damageOf(const QString& database, const SqliteBackup::Health& health, const QDate& today) {
+    if (health.state != SqliteBackup::Health::State::Damaged)
+        return {};
+    const QString backup = newest(database, today);
+    QString text = QStringLiteral("The database file %1 is damaged: %2.").arg(database, health.problem);
+    if (backup.isEmpty())
+        return text + QStringLiteral(" There is no backup of it in %1.").arg(folderOf(database));
+    return text + QStringLiteral(" The newest backup is %1. To put it back, close every copy of Tallyclock "
+                                 "Suite and run: tallyclock-suite restore \"%1\" (README, section Backups).")
+                      .arg(backup);
+}
+} // namespace
+
 void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDate& today) {
     // A database on a server is kept safe by the server's own tools; the file is not used.
     if (const QString url = SettingsStore::databaseUrl(); !url.isEmpty()) {
         db.openServer(url);
         return;
     }
-    QString failure;
     try {
         db.open(database);
     } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
+        const QString damage = damageOf(database, SqliteBackup::quickCheck(database), today);
+        throw std::runtime_error((damage.isEmpty() ? QString::fromUtf8(e.what()) : damage).toStdString());
     }
-    const SqliteBackup::Health health = SqliteBackup::quickCheck(database);
-    if (health.state == SqliteBackup::Health::State::Damaged) {
-        const QString backup = newest(database, today);
-        QString text = QStringLiteral("The database file %1 is damaged: %2.").arg(database, health.problem);
-        if (backup.isEmpty())
-            text += QStringLiteral(" There is no backup of it in %1.").arg(folderOf(database));
-        else
-            text +=
-                QStringLiteral(" The newest backup is %1. To put it back, close every copy of Tallyclock "
-                               "Suite and run: tallyclock-suite restore \"%1\" (README, section Backups).")
-                    .arg(backup);
-        throw std::runtime_error(text.toStdString());
+}
+
+QString checkAndBackUp(const QString& database, const QDate& today) {
+    try {
+        const SqliteBackup::Health health = SqliteBackup::quickCheck(database);
+        if (health.state == SqliteBackup::Health::State::Sound)
+            daily(database, today);
+        return damageOf(database, health, today);
+    } catch (const std::exception& e) {
+        log(database, Severity::Failure, QString::fromUtf8(e.what()));
+        return {};
     }
-    if (!failure.isEmpty())
-        throw std::runtime_error(failure.toStdString());
-    if (health.state == SqliteBackup::Health::State::Sound)
-        daily(database, today);
 }
 
 QString newest(const QString& database, const QDate& today) {

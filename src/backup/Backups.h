@@ -37,11 +37,17 @@ struct DailyResult {
 };
 DailyResult daily(const QString& database, const QDate& today);
 
-// What start-up does with the live file: opens it on `db`, runs the engine's quick check, and takes
-// the day's backup of a file that passed (a failed backup is only logged). A damaged file fails with
-// a description that names the problem and the newest backup to restore; it stays open, so that
-// punches are still kept somewhere, and it is not backed up, so that rotation keeps the good copies.
+// What start-up does with the live file: opens it on `db` (or the server the settings name). A file
+// that does not open is checked at once, so that the failure names the damage and the newest backup
+// to restore.
 void openLiveDatabase(AttendanceDatabase& db, const QString& database, const QDate& today);
+
+// The quick check of the whole file, and the day's backup of a file that passed (a failed backup is
+// only logged): what start-up leaves to a background thread once the window shows, since it reads
+// every page. Returns the description of the damage, naming the newest backup, or nothing for a sound
+// file. A damaged file stays open, so that punches are still kept somewhere, and it is not backed up,
+// so that rotation keeps the good copies. Never throws.
+QString checkAndBackUp(const QString& database, const QDate& today);
 
 // The newest daily or monthly copy dated up to `today`, as a full path; "" when there is none.
 QString newest(const QString& database, const QDate& today);

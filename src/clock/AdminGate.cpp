@@ -19,7 +19,8 @@
 // person number and password up afresh; nothing is remembered between presses. A look-up that
 // fails opens no window: it is neither "no administrator" nor a match. Once a window the gate
 // opened has closed, the typed number and password are cleared, so that the next person at the
-// terminal does not walk in on them; a refusal leaves them for correcting.
+// terminal does not walk in on them. Whatever the outcome, the password never stays behind; the
+// number stays only when it matched nobody, so that a typo can be mended.
 
 namespace {
 
@@ -70,9 +71,12 @@ void closeIfOpen(ErrorTrap& trap, int step, RecordSet& rs) {
     });
 }
 
-// Clears the number (`step`) and the password (`step` + 2).
-void forgetTyped(ErrorTrap& trap, int step, QLineEdit* number, QLineEdit* password) {
-    trap.step(step, [&] { number->clear(); });
+// Clears the number (`step`) unless it matched nobody, and always the password (`step` + 2).
+void forgetTyped(ErrorTrap& trap, int step, Access access, QLineEdit* number, QLineEdit* password) {
+    const bool matchedNobody =
+        access == Access::NoMatch || access == Access::Refused || access == Access::Failed;
+    if (!matchedNobody)
+        trap.step(step, [&] { number->clear(); });
     trap.step(step + 2, [&] { password->clear(); });
 }
 
@@ -85,10 +89,10 @@ void MainWindow::openPersons() {
         return;
     }
     RecordSet rs; // 100
-    bool windowShown = false;
+    Access access = Access::Failed;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
     if (admins == Found::Nothing) {
-        windowShown = true;
+        access = Access::Administrator;
         // The first administrator: the editor opens preset to "Yes", then the persons window.
         trap.step(106, [] {
             MessageBox::ok(QStringLiteral("The software must have at least 1 Admin employee.") +
@@ -107,9 +111,9 @@ void MainWindow::openPersons() {
     } else if (admins == Found::Row) {
         closeIfOpen(trap, 116, rs);
         Login::Result login;
-        switch (credentialsOf(trap, 118, rs, login, numberBox->text(), passwordBox->text())) {
+        access = credentialsOf(trap, 118, rs, login, numberBox->text(), passwordBox->text());
+        switch (access) {
         case Access::Administrator:
-            windowShown = true;
             trap.step(124, [&] {
                 // The changes made in the window are the administrator's in the audit trail.
                 AttendanceDatabase::ActorScope actor(Globals::connection(), numberBox->text());
@@ -133,8 +137,7 @@ void MainWindow::openPersons() {
     closeIfOpen(trap, 130, rs);
     // Persons and their records may have been deleted meanwhile.
     trap.step(132, [&] { listLogins(); });
-    if (windowShown)
-        forgetTyped(trap, 134, numberBox, passwordBox);
+    forgetTyped(trap, 134, access, numberBox, passwordBox);
 }
 
 void MainWindow::openReports() {
@@ -144,7 +147,7 @@ void MainWindow::openReports() {
         return;
     }
     RecordSet rs; // 100
-    bool windowShown = false;
+    Access access = Access::Failed;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
     if (admins == Found::Nothing) {
         trap.step(106, [] {
@@ -153,9 +156,9 @@ void MainWindow::openReports() {
     } else if (admins == Found::Row) {
         closeIfOpen(trap, 108, rs);
         Login::Result login;
-        switch (credentialsOf(trap, 110, rs, login, numberBox->text(), passwordBox->text())) {
+        access = credentialsOf(trap, 110, rs, login, numberBox->text(), passwordBox->text());
+        switch (access) {
         case Access::Administrator:
-            windowShown = true;
             trap.step(116, [&] {
                 AttendanceDatabase::ActorScope actor(Globals::connection(), numberBox->text());
                 ReportsWindow reports(this);
@@ -181,6 +184,5 @@ void MainWindow::openReports() {
         }
     }
     closeIfOpen(trap, 122, rs);
-    if (windowShown)
-        forgetTyped(trap, 124, numberBox, passwordBox);
+    forgetTyped(trap, 124, access, numberBox, passwordBox);
 }

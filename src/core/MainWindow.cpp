@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QThread>
 #include <QTimer>
 #include <stdexcept>
 
@@ -74,7 +75,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_pointer(new MousePo
     clockTimer->start();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The file check may still be reading; its answer to this window is dropped with the window.
+    if (m_fileCheck)
+        m_fileCheck->wait();
+}
 
 void MainWindow::buildControls() {
     setFont(Fonts::window());
@@ -267,11 +272,12 @@ void MainWindow::start() {
         SharedFolder::checkFolder(common, dataNames);
         // Held while the window runs, so that no restore can swap the file it has open.
         m_instanceLock = InstanceLock::holdWhileRunning(live);
-        // Opening also checks the file and takes the day's backup; only a damaged file shows a box.
+        // A file that does not open is checked at once, so that its box names the damage.
         Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
     });
     trap.step(178, [&] { tick(); });
     trap.step(180, [&] { listLogins(); });
+    checkFileLater(live);
     if (trap.test(182, [] { return OfflinePunching::enabled(); }))
         trap.step(184, [&] { startJournal(); });
 }
@@ -285,6 +291,28 @@ void MainWindow::startJournal() {
     };
     connect(m_journal.get(), &TerminalJournal::waitingChanged, this, show);
     show(OfflinePunching::waitingText(m_journal->waiting()));
+}
+
+void MainWindow::checkFileLater(const QString& database) {
+    // The check reads every page of the file: off the window's thread, so that the window shows and
+    // punches at once. A server keeps its own data safe.
+    if (!Globals::connection().isOpen() || !SettingsStore::databaseUrl().isEmpty()) {
+        emit fileChecked();
+        return;
+    }
+    const QDate today = SystemClock::now().date();
+    m_fileCheck.reset(QThread::create([this, database, today] {
+        const QString damage = Backups::checkAndBackUp(database, today);
+        QMetaObject::invokeMethod(
+            this,
+            [this, damage] {
+                if (!damage.isEmpty())
+                    Main::ErrorReport(damage, locationTag(Where::MainStart), 176);
+                emit fileChecked();
+            },
+            Qt::QueuedConnection);
+    }));
+    m_fileCheck->start();
 }
 
 void MainWindow::releaseDatabase() {

@@ -9,6 +9,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QThread;
 class QTimer;
 class ListView;
 class MousePointer;
@@ -58,6 +59,11 @@ public:
     static QString dataFolder();
     static QString liveDatabasePath();
 
+signals:
+    // The start-up check of the file (and the day's backup) has finished; a damaged file's box has
+    // been shown.
+    void fileChecked();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -82,11 +88,13 @@ private:
     SkinFramework* skin;
 
     void buildControls();
+    void checkFileLater(const QString& database);
 
     MousePointer* m_pointer;
     QDate m_shownDate;
     bool m_tickFailing = false;
     std::unique_ptr<InstanceLock> m_instanceLock;
+    std::unique_ptr<QThread> m_fileCheck;
     // On a server: the journal every punch goes through first; none on the embedded file.
     QLabel* offlineLabel;
     std::unique_ptr<TerminalJournal> m_journal;

@@ -17,7 +17,7 @@ QString notATime(const QString& box, DateTexts::HourCycle cycle, const QLocale& 
 
 } // namespace
 
-Result check(const Typed& typed, DateTexts::HourCycle cycle, const QLocale& locale) {
+Result check(const Typed& typed, DateTexts::HourCycle cycle, const QDate& today, const QLocale& locale) {
     Result result;
     const QDate day = DateTexts::parseShortDate(typed.date.trimmed(), locale);
     if (!day.isValid()) {
@@ -40,6 +40,13 @@ Result check(const Typed& typed, DateTexts::HourCycle cycle, const QLocale& loca
             result.message = notATime(QStringLiteral("Time Out"), cycle, locale);
             return result;
         }
+    } else if (day != today) {
+        result.box = Box::TimeOut;
+        result.message =
+            QStringLiteral("The Time Out box does not hold a time, and only a record of today can "
+                           "be left open. Type the time out, for example %1.")
+                .arg(timeExample(cycle, locale));
+        return result;
     }
     // Stored as the clock writes them, so that the lists and the hours read them like punched ones.
     result.ok = true;

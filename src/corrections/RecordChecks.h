@@ -27,7 +27,10 @@ struct Result {
     bool overnight = false; // time out earlier than time in: asked before saving
 };
 
-Result check(const Typed& typed, DateTexts::HourCycle cycle, const QLocale& locale = QLocale());
+// `today` is the clock's day: only a record of today may be left open, since the next punch of its
+// person would take an older open record for today's.
+Result check(const Typed& typed, DateTexts::HourCycle cycle, const QDate& today,
+             const QLocale& locale = QLocale());
 
 // The question asked before an overnight shift is saved.
 QString overnightQuestion(const QString& timeIn, const QString& timeOut);

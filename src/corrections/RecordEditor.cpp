@@ -11,6 +11,7 @@
 #include "platform/MessageBox.h"
 #include "platform/MousePointer.h"
 #include "platform/PushButton.h"
+#include "platform/SystemClock.h"
 #include "platform/Twips.h"
 
 #include <QFormLayout>
@@ -129,8 +130,9 @@ void RecordEditor::save() {
             return refuse(104, QStringLiteral("There is no person with the number \"%1\".").arg(number),
                           numberBox);
     }
-    const RecordChecks::Result checked = RecordChecks::check(
-        {dateBox->text(), timeInBox->text(), timeOutBox->text()}, RecordChecks::clockCycle());
+    const RecordChecks::Result checked =
+        RecordChecks::check({dateBox->text(), timeInBox->text(), timeOutBox->text()},
+                            RecordChecks::clockCycle(), SystemClock::now().date());
     if (!checked.ok) {
         QLineEdit* const boxes[] = {numberBox, dateBox, timeInBox, timeOutBox};
         return refuse(106, checked.message, boxes[static_cast<int>(checked.box)]);

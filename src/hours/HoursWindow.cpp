@@ -215,9 +215,11 @@ void HoursWindow::buildControls() {
     setTabOrder(timesheetsButton, closeButton);
 
     connect(periodBox, &QComboBox::currentIndexChanged, this, &HoursWindow::periodChosen);
-    // A date typed or picked by hand makes the period a custom one.
+    // A date typed or picked by hand makes the period a custom one. Totals of another period never
+    // stay beside the new dates: the lists empty until Show, and the exports refuse an empty list.
     for (QDateEdit* edit : {fromDate, toDate}) {
         connect(edit, &QDateEdit::dateChanged, this, [this] {
+            forgetShown();
             if (!m_settingPeriod)
                 periodBox->setCurrentIndex(kCustom);
         });
@@ -287,13 +289,7 @@ void HoursWindow::periodChosen() {
 void HoursWindow::showTotals() {
     ErrorTrap trap(Where::HoursShow);
     // Nothing of an earlier period stays in view beside dates that name another one.
-    trap.step(100, [&] {
-        m_totals->removeRows(0, m_totals->rowCount());
-        m_corrections->removeRows(0, m_corrections->rowCount());
-        correctLabel->clear();
-        m_records.clear();
-        m_report = {};
-    });
+    trap.step(100, [&] { forgetShown(); });
     const Hours::Period period{fromDate->date(), toDate->date()};
     if (!trap.test(
             102, [&] { return period.from <= period.to; }, ErrorTrap::FailedTest::Skips)) {
@@ -317,6 +313,14 @@ void HoursWindow::showTotals() {
     m_report = Hours::totals(m_records, rules);
     trap.step(110, [&] { fillTotals(m_report); });
     trap.step(112, [&] { fillCorrections(m_report, rules); });
+}
+
+void HoursWindow::forgetShown() {
+    m_totals->removeRows(0, m_totals->rowCount());
+    m_corrections->removeRows(0, m_corrections->rowCount());
+    correctLabel->clear();
+    m_records.clear();
+    m_report = {};
 }
 
 void HoursWindow::fillTotals(const Hours::Report& report) {

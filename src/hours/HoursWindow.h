@@ -59,6 +59,8 @@ public:
     using enum Hours::TotalsColumn;
 
 private:
+    // Empties the lists and what the exports would write.
+    void forgetShown();
     void buildControls();
     void fillTotals(const Hours::Report& report);
     void fillCorrections(const Hours::Report& report, const Hours::Rules& rules);

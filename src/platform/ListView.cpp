@@ -8,6 +8,8 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
 #include <algorithm>
 
 // ---- ListViewModel ----
@@ -350,6 +352,28 @@ void ListView::keyPressEvent(QKeyEvent* event) {
         }
     }
     QTreeView::keyPressEvent(event);
+}
+
+void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint position = event->position().toPoint();
+    const QModelIndex index = indexAt(position);
+    const bool onMark = index.isValid() && onCheckMark(index, position);
+    QTreeView::mouseDoubleClickEvent(event);
+    if (index.isValid() && event->button() == Qt::LeftButton && !onMark)
+        emit rowDoubleClicked(index.row());
+}
+
+bool ListView::onCheckMark(const QModelIndex& index, const QPoint& position) {
+    if (!m_model->isCheckable() || index.column() != 0)
+        return false;
+    // Where the item's delegate draws the mark: the same style rectangle it tests its clicks against.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(index);
+    option.index = index;
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    const QWidget* widget = this;
+    return style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, widget).contains(position);
 }
 
 void ListView::mouseMoveEvent(QMouseEvent* event) {

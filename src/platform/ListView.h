@@ -100,14 +100,18 @@ public:
 
 signals:
     void mouseMoved();
+    // A double-click on a row away from its check mark; two quick clicks on the mark only change it.
+    void rowDoubleClicked(int row);
 
 protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     std::vector<int> selectedRows() const;
+    bool onCheckMark(const QModelIndex& index, const QPoint& position);
 
     ListViewModel* m_model;
 };

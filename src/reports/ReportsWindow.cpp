@@ -139,8 +139,8 @@ void ReportsWindow::buildControls() {
     connect(correctButton, &QPushButton::clicked, this, &ReportsWindow::correctRecord);
     connect(addRecordButton, &QPushButton::clicked, this, &ReportsWindow::addRecord);
     connect(auditButton, &QPushButton::clicked, this, &ReportsWindow::openAudit);
-    connect(resultsList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
-        resultsList->selectRow(index.row());
+    connect(resultsList, &ListView::rowDoubleClicked, this, [this](int row) {
+        resultsList->selectRow(row);
         correctRecord();
     });
 

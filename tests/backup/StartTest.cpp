@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 
 class StartTest : public QObject {
@@ -71,7 +72,11 @@ private slots:
             SystemClock::setFixed(QDateTime(QDate(2026, 12, day), QTime(9, 0)));
             TestSupport::MessageRecorder boxes;
             MainWindow window;
+            QSignalSpy checked(&window, &MainWindow::fileChecked);
             window.start();
+            // The window shows before the whole file is checked; the box follows.
+            if (checked.isEmpty())
+                checked.wait(20000);
             window.releaseDatabase();
             return boxes.errors();
         };

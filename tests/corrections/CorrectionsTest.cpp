@@ -8,6 +8,8 @@
 
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTest>
 
 using TestSupport::control;
@@ -88,6 +90,10 @@ private slots:
                                               << "25:00"
                                               << "" << true << int(Box::TimeIn) << ""
                                               << "" << false;
+        QTest::newRow("open record of an earlier day") << "12/8/2026"
+                                                       << "08:00 AM"
+                                                       << "" << false << int(Box::TimeOut) << ""
+                                                       << "" << false;
         QTest::newRow("time out unreadable") << "12/9/2026"
                                              << "08:00 AM"
                                              << "five" << false << int(Box::TimeOut) << ""
@@ -100,8 +106,8 @@ private slots:
         QFETCH(QString, out);
         QFETCH(bool, twentyFour);
         QFETCH(int, failedBox);
-        const RecordChecks::Result result =
-            RecordChecks::check({date, in, out}, twentyFour ? Cycle::TwentyFourHour : Cycle::TwelveHour);
+        const RecordChecks::Result result = RecordChecks::check(
+            {date, in, out}, twentyFour ? Cycle::TwentyFourHour : Cycle::TwelveHour, QDate(2026, 12, 9));
         QCOMPARE(result.ok, failedBox < 0);
         if (!result.ok) {
             QCOMPARE(int(result.box), failedBox);
@@ -150,6 +156,34 @@ private slots:
         QCOMPARE(shown.mid(4), (QStringList{"9/14/2021", "10:00 PM", "06:00 AM"}));
         QVERIFY(note.startsWith(QStringLiteral("Corrected")));
         QCOMPARE(hours(), 8LL * 60);
+    }
+
+    // Two quick clicks on a row's mark (someone unmarking it) change the mark only; elsewhere on the row
+    // they open the record editor.
+    void doubleClickOnTheMarkOnlyMarks() {
+        ReportsScene scene;
+        scene.addPerson(QStringLiteral("07"), QStringLiteral("Ann"));
+        scene.addRecord(QStringLiteral("07"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        int editors = 0;
+        scene.showReports([&](ReportsWindow& form) {
+            auto* list = control<ListView>(form, "resultsList");
+            QStyleOptionViewItem option;
+            option.rect = list->visualRect(list->model()->index(0, 0));
+            option.features |= QStyleOptionViewItem::HasCheckIndicator;
+            const QPoint mark =
+                list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list).center();
+            const QPoint name = list->visualRect(list->model()->index(0, 1)).center();
+            TestSupport::whenModalShows([&](QWidget* modal) {
+                if (auto* editor = qobject_cast<RecordEditor*>(modal)) {
+                    ++editors;
+                    editor->reject();
+                }
+            });
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, mark);
+            QCOMPARE(editors, 0);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, name);
+            QCOMPARE(editors, 1);
+        });
     }
 
     // The forgotten day: a person number in other letter case is the person's; an unknown one is

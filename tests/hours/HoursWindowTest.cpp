@@ -105,6 +105,12 @@ private slots:
             w.showButton->click();
             QCOMPARE(column(w.totalsList, HoursWindow::HoursClock), (QStringList{"8:00", "8:00"}));
             QCOMPARE(w.correctLabel->text(), QStringLiteral("Records to correct: none"));
+            // Another period empties the lists until Show: no totals stay under dates they are not of.
+            w.periodBox->setCurrentText(QStringLiteral("This week"));
+            QCOMPARE(w.totalsList->model()->rowCount(), 0);
+            w.periodBox->setCurrentText(QStringLiteral("Last week"));
+            w.showButton->click();
+            QCOMPARE(column(w.totalsList, HoursWindow::HoursClock), (QStringList{"8:00", "8:00"}));
 
             // A date set by hand makes the period a custom one; a backwards one lists nothing.
             w.toDate->setDate(day(1));
