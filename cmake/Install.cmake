@@ -63,7 +63,7 @@ add_custom_target(documentation ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/tallyclock-s
                                             ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)
 install(FILES ${CMAKE_BINARY_DIR}/doc/tallyclock-suite.1.gz DESTINATION share/man/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
-        DESTINATION share/doc/tallyclock-suite)
+        ${CMAKE_SOURCE_DIR}/resources/server-roles.sql DESTINATION share/doc/tallyclock-suite)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION share/lintian/overrides
         RENAME tallyclock-suite)
 

@@ -5,7 +5,7 @@
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 4;
+PRAGMA user_version = 5;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -90,7 +90,49 @@ CREATE TABLE tblLoginFailures (
 );
 CREATE UNIQUE INDEX idxLoginFailuresNo ON tblLoginFailures (EmployeeNo);
 
--- Version 4: punches that terminals took while the server was away are delivered later; a receipt per
+-- Version 4: record identities never given again (AUTOINCREMENT, counting past every identity the
+-- trail names); the trail refuses an insert naming a row it holds; who changed it, as the server saw it.
+DROP VIEW qryLogins;
+CREATE TABLE tblLoginsKept (
+    RecordId   INTEGER PRIMARY KEY AUTOINCREMENT,
+    EmployeeNo TEXT COLLATE NOCASE,
+    LogDate    DATE,
+    TimeIn     TEXT,
+    TimeOut    TEXT,
+    Corrected  INTEGER NOT NULL DEFAULT 0
+);
+INSERT INTO tblLoginsKept (RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected)
+SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected FROM tblLogins ORDER BY RecordId;
+INSERT INTO sqlite_sequence (name, seq)
+SELECT 'tblLoginsKept', 0 WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'tblLoginsKept');
+UPDATE sqlite_sequence SET seq = max(seq,
+    coalesce((SELECT max(RecordId) FROM tblAudit), 0),
+    coalesce((SELECT max(t.value) FROM tblAudit AS a, json_tree(CASE WHEN json_valid(a.ValuesBefore)
+              THEN a.ValuesBefore ELSE '{}' END) AS t WHERE t.key = 'RecordId'), 0),
+    coalesce((SELECT max(t.value) FROM tblAudit AS a, json_tree(CASE WHEN json_valid(a.ValuesAfter)
+              THEN a.ValuesAfter ELSE '{}' END) AS t WHERE t.key = 'RecordId'), 0))
+WHERE name = 'tblLoginsKept';
+DROP TABLE tblLogins;
+ALTER TABLE tblLoginsKept RENAME TO tblLogins;
+CREATE INDEX idxLoginsEmployeeNo ON tblLogins (EmployeeNo);
+CREATE INDEX idxLoginsLogDate ON tblLogins (LogDate);
+CREATE VIEW qryLogins AS
+SELECT tblLogins.EmployeeNo AS EmployeeNo,
+       tblEmployees.Name AS Name,
+       tblEmployees.Department AS Department,
+       tblEmployees.Position AS Position,
+       tblLogins.LogDate AS LogDate,
+       tblLogins.TimeIn AS TimeIn,
+       tblLogins.TimeOut AS TimeOut
+FROM tblLogins LEFT JOIN tblEmployees ON tblEmployees.EmployeeNo = tblLogins.EmployeeNo;
+ALTER TABLE tblAudit ADD COLUMN ServerRole TEXT;
+ALTER TABLE tblAudit ADD COLUMN ClientAddress TEXT;
+ALTER TABLE tblAudit ADD COLUMN Claimed INTEGER NOT NULL DEFAULT 1;
+CREATE TRIGGER trgAuditNotReplaced BEFORE INSERT ON tblAudit
+WHEN EXISTS (SELECT 1 FROM tblAudit WHERE AuditId = NEW.AuditId)
+BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
+
+-- Version 5: punches that terminals took while the server was away are delivered later; a receipt per
 -- terminal and sequence number stores each once. Refused or doubtful punches keep their reason.
 ALTER TABLE tblLogins ADD COLUMN ToCorrect TEXT;
 ALTER TABLE tblLogins ADD COLUMN Refused INTEGER NOT NULL DEFAULT 0;

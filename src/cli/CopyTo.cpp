@@ -26,29 +26,36 @@ auto personKey(const StoredPerson& p) {
 }
 
 auto recordKey(const StoredRecord& r) {
-    return std::make_tuple(stored(r.number), r.day, stored(r.timeIn), stored(r.timeOut));
+    return std::make_tuple(r.id, stored(r.number), r.day, stored(r.timeIn), stored(r.timeOut), r.corrected);
 }
 
-// The same persons (in any order) and the same records in the same order.
+auto auditKey(const StoredAudit& a) {
+    return std::make_tuple(a.id, stored(a.changedAt), stored(a.terminal), stored(a.who), stored(a.what),
+                           a.recordId, stored(a.number), stored(a.before), stored(a.after),
+                           stored(a.serverRole), stored(a.clientAddress), a.claimed);
+}
+
+auto failuresKey(const StoredLoginFailures& f) {
+    return std::make_tuple(stored(f.number), f.failures, stored(f.since));
+}
+
+// The keys of every item, sorted when the order does not matter.
+template <typename Item, typename Key> auto keysOf(const std::vector<Item>& items, Key key, bool sorted) {
+    std::vector<decltype(key(Item()))> keys;
+    for (const Item& item : items)
+        keys.push_back(key(item));
+    if (sorted)
+        std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// The same persons and login failure counts (in any order), the same records with their identities
+// and marks, and the same audit trail row by row.
 bool same(const Workplace& a, const Workplace& b) {
-    if (a.persons.size() != b.persons.size() || a.records.size() != b.records.size())
-        return false;
-    using PersonKey = decltype(personKey(StoredPerson()));
-    std::vector<PersonKey> personsA;
-    std::vector<PersonKey> personsB;
-    for (size_t i = 0; i < a.persons.size(); ++i) {
-        personsA.push_back(personKey(a.persons[i]));
-        personsB.push_back(personKey(b.persons[i]));
-    }
-    std::sort(personsA.begin(), personsA.end());
-    std::sort(personsB.begin(), personsB.end());
-    if (personsA != personsB)
-        return false;
-    for (size_t i = 0; i < a.records.size(); ++i) {
-        if (recordKey(a.records[i]) != recordKey(b.records[i]))
-            return false;
-    }
-    return true;
+    return keysOf(a.persons, personKey, true) == keysOf(b.persons, personKey, true) &&
+           keysOf(a.records, recordKey, false) == keysOf(b.records, recordKey, false) &&
+           keysOf(a.audit, auditKey, false) == keysOf(b.audit, auditKey, false) &&
+           keysOf(a.loginFailures, failuresKey, true) == keysOf(b.loginFailures, failuresKey, true);
 }
 
 int copyTo(const Invocation& call) {
@@ -76,15 +83,19 @@ int copyTo(const Invocation& call) {
 
     if (!same(copied, workplace))
         throw std::runtime_error(
-            QStringLiteral("The copy on %1 differs from %2 when read back: it holds %3 persons "
-                           "and %4 records. Compare the two before anyone punches into it.")
+            QStringLiteral("The copy on %1 differs from %2 when read back: it holds %3 persons, "
+                           "%4 records and %5 audit rows. Compare the two before anyone punches into it.")
                 .arg(shown, file)
                 .arg(copied.persons.size())
                 .arg(copied.records.size())
+                .arg(copied.audit.size())
                 .toStdString());
-    call.out() << "Copied " << workplace.persons.size() << " persons and " << workplace.records.size()
-               << " records from " << file << " to " << shown << ".\n"
-               << "Read back from the server and compared: the same persons and records.\n";
+    call.out() << "Copied " << workplace.persons.size() << " persons, " << workplace.records.size()
+               << " records, " << workplace.audit.size() << " audit rows and "
+               << workplace.loginFailures.size() << " login failure counts from " << file << " to " << shown
+               << ".\n"
+               << "Read back from the server and compared: the same persons, records (with their identities "
+                  "and marks), audit trail and login failure counts.\n";
     return Success;
 }
 

@@ -31,15 +31,19 @@
 
 namespace {
 
-const std::array<QString, 8> kHeaders = {
-    QStringLiteral("Changed (UTC)"), QStringLiteral("Terminal"),      QStringLiteral("By"),
-    QStringLiteral("Change"),        QStringLiteral("Person Number"), QStringLiteral("Record"),
-    QStringLiteral("Before"),        QStringLiteral("After")};
-const std::array<QString, 8> kFields = {QStringLiteral("ChangedAt"),    QStringLiteral("Terminal"),
-                                        QStringLiteral("Who"),          QStringLiteral("What"),
-                                        QStringLiteral("EmployeeNo"),   QStringLiteral("RecordId"),
-                                        QStringLiteral("ValuesBefore"), QStringLiteral("ValuesAfter")};
-const std::array<int, 8> kWidths = {2600, 1500, 1200, 1900, 1800, 900, 3600, 3600};
+// "By" and "Terminal" are what the program says; on a server, the server role and the address it
+// logged in from are what the server saw, whoever made the change and with whatever program.
+const std::array<QString, 10> kHeaders = {QStringLiteral("Changed (UTC)"), QStringLiteral("Terminal"),
+                                          QStringLiteral("By (claimed)"),  QStringLiteral("Change"),
+                                          QStringLiteral("Person Number"), QStringLiteral("Record"),
+                                          QStringLiteral("Before"),        QStringLiteral("After"),
+                                          QStringLiteral("Server Role"),   QStringLiteral("Address")};
+const std::array<QString, 10> kFields = {QStringLiteral("ChangedAt"),    QStringLiteral("Terminal"),
+                                         QStringLiteral("Who"),          QStringLiteral("What"),
+                                         QStringLiteral("EmployeeNo"),   QStringLiteral("RecordId"),
+                                         QStringLiteral("ValuesBefore"), QStringLiteral("ValuesAfter"),
+                                         QStringLiteral("ServerRole"),   QStringLiteral("ClientAddress")};
+const std::array<int, 10> kWidths = {2600, 1500, 1400, 1900, 1800, 900, 3600, 3600, 1600, 1500};
 
 // What an empty cell shows (no record for a person's change, nothing before an addition): the
 // exports leave out empty cells, which would move the next ones under the wrong title.

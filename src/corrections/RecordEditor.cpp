@@ -73,6 +73,9 @@ void RecordEditor::buildControls() {
 
 int RecordEditor::showModal() {
     start();
+    // A record that is gone, or no longer the one listed, is not edited: the box said why.
+    if (m_openFailed)
+        return QDialog::Rejected;
     return exec();
 }
 
@@ -95,11 +98,20 @@ void RecordEditor::start() {
     if (!recordId)
         return;
     // A correction keeps the record's person: only its day and times change.
-    trap.step(108, [&] {
+    m_openFailed = !trap.step(108, [&] {
         numberBox->setReadOnly(true);
         const RecordSet rs = Globals::connection().recordById(*recordId);
         if (rs.eof())
             throw std::runtime_error("The record no longer exists; another terminal may have deleted it.");
+        if (listed && (rs.text(QStringLiteral("EmployeeNo")) != listed->number ||
+                       rs.text(QStringLiteral("LogDate")) != listed->day ||
+                       rs.text(QStringLiteral("TimeIn")) != listed->timeIn ||
+                       rs.text(QStringLiteral("TimeOut")) != listed->timeOut))
+            throw std::runtime_error("The record is no longer the one listed; another terminal has changed "
+                                     "it meanwhile. Search again and choose the record anew.");
+        m_opened =
+            RecordFields{rs.text(QStringLiteral("EmployeeNo")), rs.value(QStringLiteral("LogDate")).toDate(),
+                         rs.text(QStringLiteral("TimeIn")), rs.text(QStringLiteral("TimeOut"))};
         numberBox->setText(rs.text(QStringLiteral("EmployeeNo")));
         dateBox->setText(DateTexts::shortDate(rs.value(QStringLiteral("LogDate")).toDate()));
         timeInBox->setText(rs.text(QStringLiteral("TimeIn")));
@@ -152,7 +164,7 @@ void RecordEditor::save() {
     fields.number = number;
     const bool saved = trap.step(110, [&] {
         if (recordId)
-            Globals::connection().correctRecord(*recordId, fields);
+            Globals::connection().correctRecord(*recordId, fields, m_opened);
         else
             Globals::connection().addRecord(fields);
     });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/DatabaseEngine.h"
+
 #include <QDialog>
 #include <optional>
 
@@ -16,6 +18,15 @@ public:
 
     // Before showing: the record to correct, or none for a new record.
     std::optional<qint64> recordId;
+    // The record as the list that chose it shows it (texts of its columns). The editor opens only
+    // when the record is still that one, and saves only when it has not changed since it opened.
+    struct Listed {
+        QString number;
+        QString day;
+        QString timeIn;
+        QString timeOut;
+    };
+    std::optional<Listed> listed;
 
     // Loads the window (the record's values when correcting), then shows it modally.
     int showModal();
@@ -38,4 +49,7 @@ private:
     void buildControls();
 
     MousePointer* m_pointer;
+    // The record as it was when the editor opened it; none when it could not be opened.
+    std::optional<RecordFields> m_opened;
+    bool m_openFailed = false;
 };

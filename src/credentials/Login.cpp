@@ -5,7 +5,6 @@
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
 #include "platform/DateTexts.h"
-#include "platform/SystemClock.h"
 
 namespace Login {
 

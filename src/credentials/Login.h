@@ -29,11 +29,11 @@ struct Result {
 Result check(AttendanceDatabase& db, const QString& number, const QString& password);
 
 // The same check against any keeper of persons and counts with the catalogue's look-ups
-// (personByNumber, loginFailures, recordLoginFailure, clearLoginFailures): the server's database, or a
-// terminal's local copy while the server is away.
+// (personByNumber, loginFailures, countingMoment, recordLoginFailure, clearLoginFailures): the server's
+// database, or a terminal's local copy while the server is away.
 template <typename Persons>
 Result checkWith(Persons& persons, const QString& number, const QString& password) {
-    const QDateTime now = SystemClock::now();
+    const QDateTime now = persons.countingMoment();
     const Throttle::State failures = persons.loginFailures(number);
     if (const std::optional<QDateTime> until = Throttle::refusedUntil(failures, now))
         return {Outcome::Refused, RecordSet(), *until};

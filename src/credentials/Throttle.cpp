@@ -3,20 +3,23 @@
 namespace Throttle {
 
 namespace {
-// Whether `since` still counts at `now`: within `limit` seconds either way, so that terminals whose
-// clocks differ a little share one count, and a clock set far back is not refused without end.
+// Whether `since` still counts at `now`: less than `limit` seconds ago, or later than `now`. A start
+// in the future (a clock set back, or a terminal ahead of the one asking) counts, so that no clock
+// can erase another's count.
 bool within(const QDateTime& since, const QDateTime& now, qint64 limit) {
     if (!since.isValid())
         return false;
-    const qint64 elapsed = since.secsTo(now);
-    return elapsed < limit && elapsed > -limit;
+    return since.secsTo(now) < limit;
 }
 } // namespace
 
 std::optional<QDateTime> refusedUntil(const State& state, const QDateTime& now) {
     if (state.failures < kAllowedFailures || !within(state.since, now, kLockoutSeconds))
         return std::nullopt;
-    return state.since.addSecs(kLockoutSeconds);
+    // A refusal that begins further ahead than its own length (a clock set far back) lasts a refusal's
+    // length from now, not until the clock catches up with it.
+    const QDateTime start = state.since.secsTo(now) < -kLockoutSeconds ? now : state.since;
+    return start.addSecs(kLockoutSeconds);
 }
 
 State afterFailure(const State& state, const QDateTime& now) {

@@ -3,7 +3,6 @@
 #include "data/PostgresEngine.h"
 #include "data/SettingsStore.h"
 #include "data/SqliteEngine.h"
-#include "platform/SystemClock.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -98,7 +97,7 @@ template <typename Call> auto AttendanceDatabase::run(Call call) {
 }
 
 AuditStamp AttendanceDatabase::stamp() const {
-    return {SystemClock::now().toUTC().toString(Qt::ISODate), QSysInfo::machineHostName(), m_actor};
+    return stampNow(m_actor);
 }
 
 RecordSet AttendanceDatabase::administrators() {
@@ -220,6 +219,10 @@ void AttendanceDatabase::recordLoginFailure(const QString& number, const QDateTi
     run([&](DatabaseEngine& e) { e.recordLoginFailure(number, now); });
 }
 
+QDateTime AttendanceDatabase::countingMoment() {
+    return run([&](DatabaseEngine& e) { return e.countingMoment(); });
+}
+
 void AttendanceDatabase::clearLoginFailures(const QString& number) {
     run([&](DatabaseEngine& e) { e.clearLoginFailures(number); });
 }
@@ -236,8 +239,9 @@ RecordSet AttendanceDatabase::recordById(qint64 id) {
     return run([&](DatabaseEngine& e) { return e.recordById(id); });
 }
 
-void AttendanceDatabase::correctRecord(qint64 id, const RecordFields& record) {
-    run([&](DatabaseEngine& e) { e.correctRecord(id, record, stamp()); });
+void AttendanceDatabase::correctRecord(qint64 id, const RecordFields& record,
+                                       const std::optional<RecordFields>& listed) {
+    run([&](DatabaseEngine& e) { e.correctRecord(id, record, stamp(), listed); });
 }
 
 qint64 AttendanceDatabase::addRecord(const RecordFields& record) {

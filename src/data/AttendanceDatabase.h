@@ -109,8 +109,10 @@ public:
     void deleteRecord(const QString& number, const QDate& day, const QString& timeIn);
     // The record with this identity: RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected.
     RecordSet recordById(qint64 id);
-    // An administrator's correction of a record; fails when the record no longer exists.
-    void correctRecord(qint64 id, const RecordFields& record);
+    // An administrator's correction of a record; fails when the record no longer exists, or, given
+    // what the list showed of it, when it is no longer that record.
+    void correctRecord(qint64 id, const RecordFields& record,
+                       const std::optional<RecordFields>& listed = std::nullopt);
     // A record an administrator adds; returns its identity.
     qint64 addRecord(const RecordFields& record);
     // The audit trail, newest first.
@@ -130,6 +132,9 @@ public:
     // Counts one more wrong password for the number at `now`, reading and writing the count in one
     // transaction so that terminals failing at the same moment each add theirs.
     void recordLoginFailure(const QString& number, const QDateTime& now);
+    // The moment login failures are counted at: this computer's clock for a file, the server's for a
+    // server (see DatabaseEngine::countingMoment).
+    QDateTime countingMoment();
     // Forgets the count: after a right password, or when an administrator lifts a refusal.
     void clearLoginFailures(const QString& number);
     // A whole workplace as stored, and one written into an empty database (see DatabaseEngine).

@@ -1,17 +1,25 @@
 #include "data/DatabaseEngine.h"
 
+#include "platform/SystemClock.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
+#include <algorithm>
 
 DatabaseError::DatabaseError(Kind kind, const QString& description)
     : std::runtime_error(description.toStdString()), m_kind(kind) {}
 
 const QStringList& AuditWhat::all() {
-    static const QStringList kinds = {PunchIn,        PunchOut,    RecordCorrected, RecordAdded,
-                                      RecordDeleted,  PersonAdded, PersonUpdated,   PersonDeleted,
-                                      PunchToCorrect, ClockOff};
+    static const QStringList kinds = {PunchIn,          PunchOut,       RecordCorrected, RecordAdded,
+                                      RecordDeleted,    PersonAdded,    PersonUpdated,   PersonDeleted,
+                                      TriggersRestored, PunchToCorrect, ClockOff};
     return kinds;
+}
+
+AuditStamp stampNow(const QString& who) {
+    return {SystemClock::now().toUTC().toString(Qt::ISODate), QSysInfo::machineHostName(), who};
 }
 
 namespace {
@@ -76,6 +84,24 @@ qint64 idOf(const QJsonValue& record) {
     return record.toObject().value(QStringLiteral("RecordId")).toInteger();
 }
 
+// Whether the stored record is the one a list showed: the same person, day and times (no time out
+// and an empty one look alike in a list).
+bool isListed(const RecordSet& stored, const RecordFields& listed) {
+    return stored.text(QStringLiteral("EmployeeNo")) == listed.number &&
+           stored.value(QStringLiteral("LogDate")).toDate() == listed.day &&
+           stored.text(QStringLiteral("TimeIn")) == listed.timeIn &&
+           stored.text(QStringLiteral("TimeOut")) == listed.timeOut.value_or(QString());
+}
+
+DatabaseError notAsListed(qint64 id, const RecordFields& listed) {
+    return DatabaseError(
+        Kind::Other, QStringLiteral("The record %1 is no longer the one listed (%2 on %3, in at %4); another "
+                                    "terminal has changed it meanwhile. Show the list again and choose "
+                                    "the record anew; nothing was saved.")
+                         .arg(id)
+                         .arg(listed.number, listed.day.toString(Qt::ISODate), listed.timeIn));
+}
+
 DatabaseError recordGone(qint64 id) {
     return DatabaseError(
         Kind::Other,
@@ -84,12 +110,25 @@ DatabaseError recordGone(qint64 id) {
 
 } // namespace
 
+void DatabaseEngine::audited(const QString& number, const AuditStamp& stamp,
+                             const std::function<void()>& work) {
+    serialisedForPerson(number, [&] {
+        claim(stamp);
+        work();
+    });
+}
+
+void DatabaseEngine::writeAudit(const AuditEntry& entry) {
+    if (!auditsItself())
+        appendAudit(entry);
+}
+
 PunchOutcome DatabaseEngine::punch(PunchKind kind, const QString& number, const QDate& day,
                                    const QString& time, const AuditStamp& stamp) {
     EngineText::isoDay(day); // an invalid day fails before anything is locked
     PunchOutcome outcome = PunchOutcome::Written;
     std::vector<qint64> written;
-    serialisedForPerson(number, [&] { outcome = punchLocked(kind, number, day, time, stamp, written); });
+    audited(number, stamp, [&] { outcome = punchLocked(kind, number, day, time, stamp, written); });
     return outcome;
 }
 
@@ -99,9 +138,8 @@ PunchOutcome DatabaseEngine::punchLocked(PunchKind kind, const QString& number, 
     RecordSet latest = latestRecordOfPerson(number);
     AuditEntry entry{stamp, {}, {}, number, {}, {}};
     if (kind == PunchKind::In) {
-        if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty()) {
+        if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty())
             return PunchOutcome::AlreadyIn;
-        }
         punchIn(number, day, time);
         const RecordSet made = latestRecordOfPerson(number);
         entry.what = AuditWhat::PunchIn;
@@ -109,9 +147,8 @@ PunchOutcome DatabaseEngine::punchLocked(PunchKind kind, const QString& number, 
         entry.after = compact(recordJson(made));
         written.push_back(*entry.recordId);
     } else {
-        if (latest.eof()) {
+        if (latest.eof())
             return PunchOutcome::NotYetIn;
-        }
         const auto isOpen = [](const RecordSet& rs) { return rs.isNull(QStringLiteral("TimeOut")); };
         const QJsonArray before = recordsWhere(recordsOfPerson(number), isOpen, entry.recordId);
         punchOut(number, day, time);
@@ -126,7 +163,7 @@ PunchOutcome DatabaseEngine::punchLocked(PunchKind kind, const QString& number, 
         entry.before = compact(before);
         entry.after = compact(after);
     }
-    appendAudit(entry);
+    writeAudit(entry);
     return PunchOutcome::Written;
 }
 
@@ -146,7 +183,7 @@ QString refusalReason(PunchKind kind, const QString& terminal) {
 DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefused, const AuditStamp& stamp) {
     EngineText::isoDay(p.day);
     DeliveryOutcome outcome = DeliveryOutcome::Stored;
-    serialisedForPerson(p.number, [&] {
+    audited(p.number, stamp, [&] {
         if (hasReceipt(p.terminal, p.sequence)) {
             outcome = DeliveryOutcome::AlreadyStored;
             return;
@@ -182,36 +219,36 @@ DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefuse
         markToCorrect(id, reason, true);
         QJsonObject after = recordJson(recordById(id));
         after.insert(QStringLiteral("ToCorrect"), reason);
-        appendAudit({stamp, AuditWhat::PunchToCorrect, id, p.number, {}, compact(after)});
+        writeAudit({stamp, AuditWhat::PunchToCorrect, id, p.number, {}, compact(after)});
         outcome = DeliveryOutcome::StoredToCorrect;
     });
     return outcome;
 }
 
 void DatabaseEngine::insertPersonAudited(const PersonFields& person, const AuditStamp& stamp) {
-    serialisedForPerson(person.number, [&] {
+    audited(person.number, stamp, [&] {
         insertPerson(person);
         const RecordSet made = personByNumber(person.number);
-        appendAudit(
+        writeAudit(
             {stamp, AuditWhat::PersonAdded, std::nullopt, person.number, {}, compact(personJson(made))});
     });
 }
 
 void DatabaseEngine::updatePersonAudited(const QString& current, const PersonFields& person,
                                          const AuditStamp& stamp) {
-    serialisedForPerson(current, [&] {
+    audited(current, stamp, [&] {
         const RecordSet before = personByNumber(current);
         updatePerson(current, person);
         if (before.eof())
             return; // the person is gone: nothing changed
         const RecordSet after = personByNumber(person.number);
-        appendAudit({stamp, AuditWhat::PersonUpdated, std::nullopt, current, compact(personJson(before)),
-                     after.eof() ? QString() : compact(personJson(after))});
+        writeAudit({stamp, AuditWhat::PersonUpdated, std::nullopt, current, compact(personJson(before)),
+                    after.eof() ? QString() : compact(personJson(after))});
     });
 }
 
 void DatabaseEngine::deletePersonAudited(const QString& number, const AuditStamp& stamp) {
-    serialisedForPerson(number, [&] {
+    audited(number, stamp, [&] {
         const RecordSet person = personByNumber(number);
         std::optional<qint64> unused;
         const QJsonArray records = recordsWhere(
@@ -224,14 +261,14 @@ void DatabaseEngine::deletePersonAudited(const QString& number, const AuditStamp
         before.insert(QStringLiteral("person"),
                       person.eof() ? QJsonValue(QJsonValue::Null) : QJsonValue(personJson(person)));
         before.insert(QStringLiteral("records"), records);
-        appendAudit({stamp, AuditWhat::PersonDeleted, std::nullopt, number, compact(before), {}});
+        writeAudit({stamp, AuditWhat::PersonDeleted, std::nullopt, number, compact(before), {}});
     });
 }
 
 void DatabaseEngine::deleteRecordAudited(const QString& number, const QDate& day, const QString& timeIn,
                                          const AuditStamp& stamp) {
     EngineText::isoDay(day);
-    serialisedForPerson(number, [&] {
+    audited(number, stamp, [&] {
         // The rows the delete takes: the same day, and the same time-in with letter case ignored
         // (as the statement compares it).
         const auto matches = [&](const RecordSet& rs) {
@@ -244,37 +281,44 @@ void DatabaseEngine::deleteRecordAudited(const QString& number, const QDate& day
         if (before.isEmpty())
             return;
         entry.before = compact(before);
-        appendAudit(entry);
+        writeAudit(entry);
     });
 }
 
-void DatabaseEngine::correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp) {
+void DatabaseEngine::correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp,
+                                   const std::optional<RecordFields>& listed) {
     EngineText::isoDay(record.day);
     const RecordSet found = recordById(id);
     if (found.eof())
         throw recordGone(id);
-    serialisedForPerson(found.text(QStringLiteral("EmployeeNo")), [&] {
+    audited(found.text(QStringLiteral("EmployeeNo")), stamp, [&] {
         const RecordSet before = recordById(id);
         if (before.eof())
             throw recordGone(id);
+        if (listed && !isListed(before, *listed))
+            throw notAsListed(id, *listed);
         updateRecord(id, record, RecordMark::Corrected);
-        appendAudit({stamp, AuditWhat::RecordCorrected, id, before.text(QStringLiteral("EmployeeNo")),
-                     compact(recordJson(before)), compact(recordJson(recordById(id)))});
+        writeAudit({stamp, AuditWhat::RecordCorrected, id, before.text(QStringLiteral("EmployeeNo")),
+                    compact(recordJson(before)), compact(recordJson(recordById(id)))});
     });
 }
 
 qint64 DatabaseEngine::addRecord(const RecordFields& record, const AuditStamp& stamp) {
     EngineText::isoDay(record.day);
     qint64 id = 0;
-    serialisedForPerson(record.number, [&] {
+    audited(record.number, stamp, [&] {
         id = insertRecord(record, RecordMark::Added);
-        appendAudit(
+        writeAudit(
             {stamp, AuditWhat::RecordAdded, id, record.number, {}, compact(recordJson(recordById(id)))});
     });
     return id;
 }
 
 namespace EngineText {
+
+QString onlyPunching() {
+    return QStringLiteral("This terminal may only punch; manage persons and records at the office computer.");
+}
 
 QString numberInUse(const QString& number) {
     return QStringLiteral("The person number \"%1\" is already in use by another person.").arg(number);
@@ -325,6 +369,50 @@ DatabaseError notEmpty(const QString& database, qint64 persons, qint64 records) 
             .arg(database)
             .arg(persons)
             .arg(records));
+}
+
+DatabaseError trailNotEmpty(const QString& database, qint64 rows) {
+    return DatabaseError(DatabaseError::Kind::Other,
+                         QStringLiteral("The attendance database %1 already holds an audit trail of %2 rows. "
+                                        "A whole workplace is only ever copied into an empty one; nothing "
+                                        "was copied.")
+                             .arg(database)
+                             .arg(rows));
+}
+
+namespace {
+// The record identities a value of the trail names, at any depth.
+qint64 largestIdIn(const QJsonValue& value) {
+    qint64 largest = 0;
+    if (value.isArray()) {
+        for (const QJsonValue& item : value.toArray())
+            largest = std::max(largest, largestIdIn(item));
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key() == QLatin1String("RecordId"))
+                largest = std::max(largest, it.value().toInteger());
+            else
+                largest = std::max(largest, largestIdIn(it.value()));
+        }
+    }
+    return largest;
+}
+} // namespace
+
+qint64 largestRecordId(const Workplace& workplace) {
+    qint64 largest = 0;
+    for (const StoredRecord& r : workplace.records)
+        largest = std::max(largest, r.id);
+    for (const StoredAudit& a : workplace.audit) {
+        largest = std::max(largest, a.recordId.value_or(0));
+        for (const QString& values : {a.before, a.after}) {
+            const QJsonDocument document = QJsonDocument::fromJson(values.toUtf8());
+            largest = std::max(largest, largestIdIn(document.isArray() ? QJsonValue(document.array())
+                                                                       : QJsonValue(document.object())));
+        }
+    }
+    return largest;
 }
 
 QDate storedDay(const char* isoText, const QString& database) {

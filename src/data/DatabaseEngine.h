@@ -37,10 +37,34 @@ struct StoredRecord {
     QDate day;
     QString timeIn;
     QString timeOut;
+    qint64 id = 0; // kept in the copy, so that the audit trail still names the same records
+    qint64 corrected = 0;
+};
+// One audit row as stored; a null QString stands for Null.
+struct StoredAudit {
+    qint64 id = 0;
+    QString changedAt;
+    QString terminal;
+    QString who;
+    QString what;
+    std::optional<qint64> recordId;
+    QString number;
+    QString before;
+    QString after;
+    QString serverRole;
+    QString clientAddress;
+    qint64 claimed = 1;
+};
+struct StoredLoginFailures {
+    QString number;
+    qint64 failures = 0;
+    QString since; // UTC, ISO 8601 with milliseconds
 };
 struct Workplace {
     std::vector<StoredPerson> persons;
     std::vector<StoredRecord> records;
+    std::vector<StoredAudit> audit; // in the order written
+    std::vector<StoredLoginFailures> loginFailures;
 };
 
 enum class PunchKind { In, Out };
@@ -83,6 +107,9 @@ struct AuditFilter {
     std::optional<QString> what;
 };
 
+// A stamp for a change made now on this computer by `who`.
+AuditStamp stampNow(const QString& who);
+
 // The kinds of change the audit trail names.
 namespace AuditWhat {
 inline const QString PunchIn = QStringLiteral("punch in");
@@ -95,6 +122,8 @@ inline const QString PersonUpdated = QStringLiteral("person updated");
 inline const QString PersonDeleted = QStringLiteral("person deleted, with its records");
 inline const QString PunchToCorrect = QStringLiteral("punch to correct");
 inline const QString ClockOff = QStringLiteral("terminal clock off");
+// The file's triggers that keep the trail were missing or altered when the program opened it.
+inline const QString TriggersRestored = QStringLiteral("audit triggers missing, put back");
 const QStringList& all();
 } // namespace AuditWhat
 
@@ -128,7 +157,7 @@ enum class DeliveryOutcome {
 // callers tell the failures apart without reading the text.
 class DatabaseError : public std::runtime_error {
 public:
-    enum class Kind { Other, NotOpen, Busy, Duplicate, Interrupted, Unreachable };
+    enum class Kind { Other, NotOpen, Busy, Duplicate, Interrupted, Unreachable, NotPermitted };
 
     DatabaseError(Kind kind, const QString& description);
     Kind kind() const { return m_kind; }
@@ -163,7 +192,7 @@ public:
     virtual void updateRecord(qint64 id, const RecordFields& record, RecordMark mark) = 0;
     virtual void appendAudit(const AuditEntry& entry) = 0;
     // Audit rows (AuditId, ChangedAt, Terminal, Who, What, RecordId, EmployeeNo, ValuesBefore,
-    // ValuesAfter), newest first.
+    // ValuesAfter, ServerRole, ClientAddress, Claimed), newest first.
     virtual RecordSet auditEntries(const AuditFilter& filter) = 0;
     virtual RecordSet recordsOfPerson(const QString& number) = 0;
     virtual RecordSet latestRecordOfPerson(const QString& number) = 0;
@@ -177,7 +206,11 @@ public:
                                     const std::optional<QString>& number) = 0;
     virtual LoginFailures loginFailures(const QString& number) = 0;
     // Reads the count, applies the rule CredentialRules hands down and writes it, in one transaction.
+    // `now` is the terminal's time; a server counts by its own clock instead.
     virtual void recordLoginFailure(const QString& number, const QDateTime& now) = 0;
+    // The moment login failures are counted at: the terminal's clock for a file on this computer,
+    // the server's for a server, so that terminals whose clocks differ share one count.
+    virtual QDateTime countingMoment() = 0;
     virtual void clearLoginFailures(const QString& number) = 0;
 
     // Whether the punch (terminal, sequence) was delivered before, and the receipt that says it was.
@@ -190,10 +223,14 @@ public:
     virtual QDateTime serverTime() = 0;
 
     // Every person and every record as stored, records in the order they were written.
+    // Every person, record, audit row and login failure count as stored; records and audit rows in
+    // the order they were written.
     virtual Workplace everything() = 0;
-    // Writes a whole workplace into a database that holds no person and no record, in one
-    // transaction that keeps every other change out meanwhile. A database that holds any is refused
-    // and left as it was; so is the whole workplace when any of it cannot be written.
+    // Writes a whole workplace into a database that holds no person, no record and no audit row, in
+    // one transaction that keeps every other change out meanwhile. Records and audit rows keep their
+    // identities; no identity named in the trail is given to a new record later. A database that
+    // holds any is refused and left as it was; so is the whole workplace when any of it cannot be
+    // written. On a server the trail's rows are the copied ones, not rows for the copy itself.
     virtual void loadIntoEmpty(const Workplace& workplace) = 0;
 
     // The changes as the program makes them: each one and its audit row in one transaction, so that
@@ -211,8 +248,11 @@ public:
     void deletePersonAudited(const QString& number, const AuditStamp& stamp);
     void deleteRecordAudited(const QString& number, const QDate& day, const QString& timeIn,
                              const AuditStamp& stamp);
-    // Gives the record new values; fails when it no longer exists.
-    void correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp);
+    // Gives the record new values; fails when it no longer exists, or, given what a list showed of it,
+    // when it is no longer that record (another terminal changed it, or deleted it and its identity
+    // went elsewhere), so that a correction never lands on a record nobody chose.
+    void correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp,
+                       const std::optional<RecordFields>& listed = std::nullopt);
     qint64 addRecord(const RecordFields& record, const AuditStamp& stamp);
 
 protected:
@@ -220,13 +260,27 @@ protected:
     // identities of the records it wrote go to `written`.
     PunchOutcome punchLocked(PunchKind kind, const QString& number, const QDate& day, const QString& time,
                              const AuditStamp& stamp, std::vector<qint64>& written);
+    // Whether the database writes the audit rows itself (in triggers) from the changes it sees; the
+    // program then only says who acts.
+    virtual bool auditsItself() const { return false; }
+    // Within a transaction of a change: who the change is made by, for the rows the database writes.
+    virtual void claim(const AuditStamp& stamp) { (void)stamp; }
+
     // Runs `work` in one transaction that no other change to this person's records or row can
     // interleave with; commits when it returns, rolls back when it throws.
     virtual void serialisedForPerson(const QString& number, const std::function<void()>& work) = 0;
+
+private:
+    // serialisedForPerson with the claim of who acts made first.
+    void audited(const QString& number, const AuditStamp& stamp, const std::function<void()>& work);
+    // Writes the row unless the database writes its own.
+    void writeAudit(const AuditEntry& entry);
 };
 
 // Texts and checks every engine shares.
 namespace EngineText {
+// What a role that may only punch is told when it tries more.
+QString onlyPunching();
 QString numberInUse(const QString& number);
 // What a statement that ran past its time limit says.
 QString statementStopped(int limitMs);
@@ -243,6 +297,9 @@ QDateTime momentFromStored(const QString& text);
 LoginFailures loginFailuresOf(const RecordSet& rs);
 // Why a whole workplace is not written into a database that already holds one.
 DatabaseError notEmpty(const QString& database, qint64 persons, qint64 records);
+DatabaseError trailNotEmpty(const QString& database, qint64 rows);
+// The largest record identity a workplace holds or its audit trail names (0 when none).
+qint64 largestRecordId(const Workplace& workplace);
 // A stored day read back: Null gives an invalid day; a text that is no day is a failure.
 QDate storedDay(const char* isoText, const QString& database);
 } // namespace EngineText

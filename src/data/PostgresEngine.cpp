@@ -50,12 +50,13 @@ enum Sql {
     RecordById,
     InsertRecord,
     UpdateRecord,
-    AppendAudit,
+    Claim,
     AuditEntries,
     HasReceipt,
     AddReceipt,
     MarkToCorrect,
     ServerTime,
+    ServerMoment,
     SqlCount
 };
 
@@ -98,7 +99,7 @@ const std::array<const char*, SqlCount> kSql = {
     TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" BETWEEN $1 AND $2 ORDER BY l.\"LogDate\", l.\"RecordId\"",
     TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" BETWEEN $1 AND $2 AND l.\"EmployeeNo\" = $3 "
                       "ORDER BY l.\"LogDate\", l.\"RecordId\"",
-    "SELECT 1 FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1 FOR UPDATE",
+    "SELECT \"tallyclock_lock_person\"($1)",
     // A number without a person row: its letter case folded as well as the server can.
     "SELECT pg_advisory_xact_lock(hashtext(lower($1 COLLATE \"tallyclock_nocase\")))",
     // The moment as the program writes it everywhere: UTC, milliseconds, ISO 8601.
@@ -117,11 +118,12 @@ const std::array<const char*, SqlCount> kSql = {
     "UPDATE \"tblLogins\" SET \"EmployeeNo\" = $1, \"LogDate\" = $2, \"TimeIn\" = $3, \"TimeOut\" = $4, "
     "\"Corrected\" = greatest(\"Corrected\", $5::integer), \"ToCorrect\" = NULL, \"Refused\" = 0 "
     "WHERE \"RecordId\" = $6",
-    "INSERT INTO \"tblAudit\" (\"ChangedAt\", \"Terminal\", \"Who\", \"What\", \"RecordId\", "
-    "\"EmployeeNo\", \"ValuesBefore\", \"ValuesAfter\") VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
+    // Who acts, for the audit rows the server writes in this transaction: the program's word for it.
+    "SELECT set_config('tallyclock.who', $1, true), set_config('tallyclock.terminal', $2, true)",
     // ISO texts in byte order sort as their times do, whatever the server's collation.
     "SELECT \"AuditId\", \"ChangedAt\", \"Terminal\", \"Who\", \"What\", \"RecordId\", \"EmployeeNo\", "
-    "\"ValuesBefore\", \"ValuesAfter\" FROM \"tblAudit\" WHERE \"ChangedAt\" COLLATE \"C\" >= $1 AND "
+    "\"ValuesBefore\", \"ValuesAfter\", \"ServerRole\", \"ClientAddress\", \"Claimed\" FROM \"tblAudit\" "
+    "WHERE \"ChangedAt\" COLLATE \"C\" >= $1 AND "
     "\"ChangedAt\" COLLATE \"C\" < $2 AND ($3::text IS NULL OR \"EmployeeNo\" = $3 OR "
     "\"Who\" = $3 COLLATE \"tallyclock_nocase\") AND ($4::text IS NULL OR \"What\" = $4) "
     "ORDER BY \"AuditId\" DESC",
@@ -129,6 +131,8 @@ const std::array<const char*, SqlCount> kSql = {
     "INSERT INTO \"tblDeliveries\" (\"TerminalId\", \"Sequence\") VALUES ($1, $2)",
     "UPDATE \"tblLogins\" SET \"ToCorrect\" = $2, \"Refused\" = $3 WHERE \"RecordId\" = $1",
     "SELECT (extract(epoch FROM clock_timestamp()) * 1000)::bigint AS \"Now\"",
+    // The server's clock, in milliseconds since the epoch; in a transaction, the moment it began.
+    "SELECT (extract(epoch FROM now()) * 1000)::bigint AS \"Moment\"",
 };
 
 #undef TALLYCLOCK_LOGINS
@@ -186,6 +190,8 @@ struct PostgresEngine::Session {
         const std::string_view code = state ? state : "";
         if (code == "23505") // unique_violation
             return Kind::Duplicate;
+        if (code == "42501") // insufficient_privilege: the role this terminal logs in as may not
+            return Kind::NotPermitted;
         if (code == "57014") // query_canceled: the statement timeout
             return Kind::Interrupted;
         if (code == "55P03" || code == "40001" || code == "40P01") // lock timeout, serialisation, deadlock
@@ -198,6 +204,8 @@ struct PostgresEngine::Session {
     QString detail(const PGresult* result, Kind kind) const {
         if (kind == Kind::Interrupted)
             return EngineText::statementStopped(statementLimitMs);
+        if (kind == Kind::NotPermitted)
+            return EngineText::onlyPunching();
         const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
         QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
         if (kind == Kind::Unreachable)
@@ -205,13 +213,18 @@ struct PostgresEngine::Session {
         return text;
     }
 
+    // A lacking right is said plainly, without the engine's account of it.
     DatabaseError readFailure(const PGresult* result) const {
         const Kind kind = kindOf(result);
+        if (kind == Kind::NotPermitted)
+            return DatabaseError(kind, EngineText::onlyPunching());
         return EngineText::readFailure(kind, detail(result, kind));
     }
 
     DatabaseError changeFailure(const PGresult* result) const {
         const Kind kind = kindOf(result);
+        if (kind == Kind::NotPermitted)
+            return DatabaseError(kind, EngineText::onlyPunching());
         return EngineText::changeFailure(kind, detail(result, kind));
     }
 
@@ -597,12 +610,18 @@ void PostgresEngine::updateRecord(qint64 id, const RecordFields& record, RecordM
         throw DatabaseError(Kind::Other, QStringLiteral("The record %1 no longer exists.").arg(id));
 }
 
-void PostgresEngine::appendAudit(const AuditEntry& entry) {
-    m_s->change(AppendAudit,
-                {utf8(entry.stamp.changedAt), utf8(entry.stamp.terminal), utf8(entry.stamp.who),
-                 utf8(entry.what),
-                 entry.recordId ? std::optional<std::string>(std::to_string(*entry.recordId)) : std::nullopt,
-                 utf8(entry.number), utf8(entry.before), utf8(entry.after)});
+void PostgresEngine::appendAudit(const AuditEntry&) {
+    // The server's triggers write every row; nobody but the schema's owner may add one.
+    throw DatabaseError(Kind::NotPermitted, EngineText::onlyPunching());
+}
+
+void PostgresEngine::claim(const AuditStamp& stamp) {
+    m_s->execute(Claim, {utf8(stamp.who), utf8(stamp.terminal)}, PGRES_TUPLES_OK);
+}
+
+QDateTime PostgresEngine::countingMoment() {
+    return QDateTime::fromMSecsSinceEpoch(
+        m_s->read(ServerMoment, {}).value(QStringLiteral("Moment")).toLongLong(), Qt::UTC);
 }
 
 RecordSet PostgresEngine::auditEntries(const AuditFilter& filter) {
@@ -617,7 +636,8 @@ void PostgresEngine::serialisedForPerson(const QString& number, const std::funct
     // The person's row lock is taken before anything is read; a second terminal punching the same
     // person (in any letter case) waits here until this transaction ends, then reads what it wrote.
     Transaction transaction(*m_s);
-    if (m_s->lock(LockPerson, {utf8(number)}) == 0)
+    const Result locked = m_s->execute(LockPerson, {utf8(number)}, PGRES_TUPLES_OK);
+    if (std::atoi(PQgetvalue(locked.get(), 0, 0)) == 0)
         m_s->lock(LockNumber, {utf8(number)});
     work();
     transaction.commit();
@@ -644,10 +664,11 @@ QDateTime PostgresEngine::serverTime() {
     return EngineText::loginFailuresOf(m_s->read(Sql::LoginFailures, {utf8(number)}));
 }
 
-void PostgresEngine::recordLoginFailure(const QString& number, const QDateTime& now) {
+void PostgresEngine::recordLoginFailure(const QString& number, const QDateTime&) {
     // The row is made if missing and then locked, so that terminals failing at the same moment count
-    // one after the other.
+    // one after the other. Every moment is the server's: terminals' clocks may differ by any amount.
     Transaction transaction(*m_s);
+    const QDateTime now = countingMoment();
     const std::string moment = utf8(EngineText::storedMoment(now));
     m_s->change(AddLoginFailures, {utf8(number), moment});
     const ::LoginFailures next = CredentialRules::installed().afterFailure(
@@ -751,9 +772,22 @@ private:
 
 } // namespace
 
+namespace {
+std::optional<qint64> storedInteger(const PGresult* result, int row, int column) {
+    if (PQgetisnull(result, row, column))
+        return std::nullopt;
+    return std::atoll(PQgetvalue(result, row, column));
+}
+
+// The text of an integer for COPY, or Null.
+QString copyInteger(const std::optional<qint64>& value) {
+    return value ? QString::number(*value) : QString();
+}
+} // namespace
+
 Workplace PostgresEngine::everything() {
     Workplace workplace;
-    // One snapshot for both tables.
+    // One snapshot for every table.
     Transaction transaction(*m_s);
     m_s->command("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
     const Result persons = readAll(*m_s, "SELECT \"EmployeeNo\", \"Password\", \"Name\", \"Department\", "
@@ -763,16 +797,38 @@ Workplace PostgresEngine::everything() {
                                      storedText(persons.get(), row, 2), storedText(persons.get(), row, 3),
                                      storedText(persons.get(), row, 4),
                                      std::atoll(PQgetvalue(persons.get(), row, 5))});
-    const Result records = readAll(*m_s, "SELECT \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\" FROM "
-                                         "\"tblLogins\" ORDER BY \"RecordId\"");
+    const Result records = readAll(
+        *m_s, "SELECT \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"RecordId\", \"Corrected\" "
+              "FROM \"tblLogins\" ORDER BY \"RecordId\"");
     const int rows = PQntuples(records.get());
     workplace.records.reserve(static_cast<size_t>(rows));
     for (int row = 0; row < rows; ++row) {
         const char* day = PQgetisnull(records.get(), row, 1) ? nullptr : PQgetvalue(records.get(), row, 1);
-        workplace.records.push_back({storedText(records.get(), row, 0),
-                                     EngineText::storedDay(day, m_s->address),
-                                     storedText(records.get(), row, 2), storedText(records.get(), row, 3)});
+        workplace.records.push_back(
+            {storedText(records.get(), row, 0), EngineText::storedDay(day, m_s->address),
+             storedText(records.get(), row, 2), storedText(records.get(), row, 3),
+             std::atoll(PQgetvalue(records.get(), row, 4)), std::atoll(PQgetvalue(records.get(), row, 5))});
     }
+    const Result audit = readAll(*m_s, "SELECT \"AuditId\", \"ChangedAt\", \"Terminal\", \"Who\", \"What\", "
+                                       "\"RecordId\", \"EmployeeNo\", \"ValuesBefore\", \"ValuesAfter\", "
+                                       "\"ServerRole\", \"ClientAddress\", \"Claimed\" FROM \"tblAudit\" "
+                                       "ORDER BY \"AuditId\"");
+    for (int row = 0; row < PQntuples(audit.get()); ++row) {
+        const PGresult* a = audit.get();
+        workplace.audit.push_back({std::atoll(PQgetvalue(a, row, 0)), storedText(a, row, 1),
+                                   storedText(a, row, 2), storedText(a, row, 3), storedText(a, row, 4),
+                                   storedInteger(a, row, 5), storedText(a, row, 6), storedText(a, row, 7),
+                                   storedText(a, row, 8), storedText(a, row, 9), storedText(a, row, 10),
+                                   std::atoll(PQgetvalue(a, row, 11))});
+    }
+    const Result failures = readAll(
+        *m_s,
+        "SELECT \"EmployeeNo\", \"Failures\", to_char(\"Since\" AT TIME ZONE 'UTC', "
+        "'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"') FROM \"tblLoginFailures\" ORDER BY \"Since\", \"EmployeeNo\"");
+    for (int row = 0; row < PQntuples(failures.get()); ++row)
+        workplace.loginFailures.push_back({storedText(failures.get(), row, 0),
+                                           std::atoll(PQgetvalue(failures.get(), row, 1)),
+                                           storedText(failures.get(), row, 2)});
     transaction.commit();
     return workplace;
 }
@@ -782,11 +838,18 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
     // A large workplace takes longer than any one statement of the clock may; and no terminal writes
     // while it goes in (they wait for the lock, up to their own time limit).
     m_s->command("SET LOCAL statement_timeout = 0");
-    m_s->command("LOCK TABLE \"tblEmployees\", \"tblLogins\" IN EXCLUSIVE MODE");
+    m_s->command("LOCK TABLE \"tblEmployees\", \"tblLogins\", \"tblAudit\" IN EXCLUSIVE MODE");
     const qint64 personCount = singleValue(*m_s, "SELECT count(*) FROM \"tblEmployees\"").toLongLong();
     const qint64 recordCount = singleValue(*m_s, "SELECT count(*) FROM \"tblLogins\"").toLongLong();
     if (personCount != 0 || recordCount != 0)
         throw EngineText::notEmpty(m_s->address, personCount, recordCount);
+    const qint64 trail = singleValue(*m_s, "SELECT count(*) FROM \"tblAudit\"").toLongLong();
+    if (trail != 0)
+        throw EngineText::trailNotEmpty(m_s->address, trail);
+    // The trail that comes along is the workplace's; the copy itself writes none. Only the schema's
+    // owner may switch the server's own audit rows off, for this transaction.
+    m_s->command("ALTER TABLE \"tblEmployees\" DISABLE TRIGGER \"trgEmployeesAudited\"; "
+                 "ALTER TABLE \"tblLogins\" DISABLE TRIGGER \"trgLoginsAuditedInsert\"");
 
     CopyIn persons(*m_s, "COPY \"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\", \"Department\", "
                          "\"Position\", \"IsAdmin\") FROM STDIN");
@@ -814,16 +877,63 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
                 .arg(QString::fromUtf8(e.what())));
     }
 
+    // Records and audit rows keep their identities (COPY writes an identity column as given).
     CopyIn records(*m_s,
-                   "COPY \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\") FROM STDIN");
+                   "COPY \"tblLogins\" (\"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", "
+                   "\"Corrected\") FROM STDIN");
     for (const StoredRecord& r : workplace.records) {
         std::string& line = records.line();
+        appendCopyField(line, QString::number(r.id), false);
         appendCopyField(line, r.number, false);
         appendCopyField(line, r.day.isValid() ? r.day.toString(Qt::ISODate) : QString(), false);
         appendCopyField(line, r.timeIn, false);
-        appendCopyField(line, r.timeOut, true);
+        appendCopyField(line, r.timeOut, false);
+        appendCopyField(line, QString::number(r.corrected), true);
         records.rowDone();
     }
     records.finish();
+
+    CopyIn audit(*m_s, "COPY \"tblAudit\" (\"AuditId\", \"ChangedAt\", \"Terminal\", \"Who\", \"What\", "
+                       "\"RecordId\", \"EmployeeNo\", \"ValuesBefore\", \"ValuesAfter\", \"ServerRole\", "
+                       "\"ClientAddress\", \"Claimed\") FROM STDIN");
+    for (const StoredAudit& a : workplace.audit) {
+        std::string& line = audit.line();
+        appendCopyField(line, QString::number(a.id), false);
+        for (const QString& text : {a.changedAt, a.terminal, a.who, a.what})
+            appendCopyField(line, text, false);
+        appendCopyField(line, copyInteger(a.recordId), false);
+        for (const QString& text : {a.number, a.before, a.after, a.serverRole, a.clientAddress})
+            appendCopyField(line, text, false);
+        appendCopyField(line, QString::number(a.claimed), true);
+        audit.rowDone();
+    }
+    audit.finish();
+
+    CopyIn failures(*m_s, "COPY \"tblLoginFailures\" (\"EmployeeNo\", \"Failures\", \"Since\") FROM STDIN");
+    for (const StoredLoginFailures& f : workplace.loginFailures) {
+        std::string& line = failures.line();
+        appendCopyField(line, f.number, false);
+        appendCopyField(line, QString::number(f.failures), false);
+        appendCopyField(line, f.since, true);
+        failures.rowDone();
+    }
+    failures.finish();
+
+    // New records and rows go on after the copied ones; no identity the trail names is given again.
+    const std::string lastRecord =
+        std::to_string(std::max<qint64>(EngineText::largestRecordId(workplace), 1));
+    const std::string recordsCalled = std::to_string(EngineText::largestRecordId(workplace) > 0 ? 1 : 0);
+    singleValue(
+        *m_s,
+        "SELECT setval(pg_get_serial_sequence('\"tblLogins\"', 'RecordId'), $1::bigint, $2::integer = 1)",
+        {lastRecord, recordsCalled});
+    qint64 lastAudit = 0;
+    for (const StoredAudit& a : workplace.audit)
+        lastAudit = std::max(lastAudit, a.id);
+    singleValue(
+        *m_s, "SELECT setval(pg_get_serial_sequence('\"tblAudit\"', 'AuditId'), $1::bigint, $2::integer = 1)",
+        {std::to_string(std::max<qint64>(lastAudit, 1)), std::to_string(lastAudit > 0 ? 1 : 0)});
+    m_s->command("ALTER TABLE \"tblEmployees\" ENABLE TRIGGER \"trgEmployeesAudited\"; "
+                 "ALTER TABLE \"tblLogins\" ENABLE TRIGGER \"trgLoginsAuditedInsert\"");
     transaction.commit();
 }

@@ -50,12 +50,15 @@ public:
     void addReceipt(const QString& terminal, qint64 sequence) override;
     void markToCorrect(qint64 id, const QString& reason, bool refused) override;
     QDateTime serverTime() override;
+    QDateTime countingMoment() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 
     struct Session;
 
 protected:
+    bool auditsItself() const override { return true; }
+    void claim(const AuditStamp& stamp) override;
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
 
 private:

@@ -162,14 +162,201 @@ CREATE TABLE "tblLoginFailures" (
 CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
 )SQL";
 
-// Version 4: terminals that keep punching while the server is away deliver those punches later, each
+static const char* const kVersion4Sqlite = R"SQL(
+DROP VIEW qryLogins;
+CREATE TABLE tblLoginsKept (
+    RecordId   INTEGER PRIMARY KEY AUTOINCREMENT,
+    EmployeeNo TEXT COLLATE NOCASE,
+    LogDate    DATE,
+    TimeIn     TEXT,
+    TimeOut    TEXT,
+    Corrected  INTEGER NOT NULL DEFAULT 0
+);
+INSERT INTO tblLoginsKept (RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected)
+SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected FROM tblLogins ORDER BY RecordId;
+INSERT INTO sqlite_sequence (name, seq)
+SELECT 'tblLoginsKept', 0 WHERE NOT EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = 'tblLoginsKept');
+UPDATE sqlite_sequence SET seq = max(seq,
+    coalesce((SELECT max(RecordId) FROM tblAudit), 0),
+    coalesce((SELECT max(t.value) FROM tblAudit AS a, json_tree(CASE WHEN json_valid(a.ValuesBefore)
+              THEN a.ValuesBefore ELSE '{}' END) AS t WHERE t.key = 'RecordId'), 0),
+    coalesce((SELECT max(t.value) FROM tblAudit AS a, json_tree(CASE WHEN json_valid(a.ValuesAfter)
+              THEN a.ValuesAfter ELSE '{}' END) AS t WHERE t.key = 'RecordId'), 0))
+WHERE name = 'tblLoginsKept';
+DROP TABLE tblLogins;
+ALTER TABLE tblLoginsKept RENAME TO tblLogins;
+CREATE INDEX idxLoginsEmployeeNo ON tblLogins (EmployeeNo);
+CREATE INDEX idxLoginsLogDate ON tblLogins (LogDate);
+CREATE VIEW qryLogins AS
+SELECT tblLogins.EmployeeNo AS EmployeeNo,
+       tblEmployees.Name AS Name,
+       tblEmployees.Department AS Department,
+       tblEmployees.Position AS Position,
+       tblLogins.LogDate AS LogDate,
+       tblLogins.TimeIn AS TimeIn,
+       tblLogins.TimeOut AS TimeOut
+FROM tblLogins LEFT JOIN tblEmployees ON tblEmployees.EmployeeNo = tblLogins.EmployeeNo;
+ALTER TABLE tblAudit ADD COLUMN ServerRole TEXT;
+ALTER TABLE tblAudit ADD COLUMN ClientAddress TEXT;
+ALTER TABLE tblAudit ADD COLUMN Claimed INTEGER NOT NULL DEFAULT 1;
+CREATE TRIGGER trgAuditNotReplaced BEFORE INSERT ON tblAudit
+WHEN EXISTS (SELECT 1 FROM tblAudit WHERE AuditId = NEW.AuditId)
+BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
+)SQL";
+
+static const char* const kVersion4Postgres = R"SQL(
+ALTER TABLE "tblAudit" ADD COLUMN "ServerRole" text, ADD COLUMN "ClientAddress" text,
+    ADD COLUMN "Claimed" integer NOT NULL DEFAULT 1;
+CREATE FUNCTION "tallyclock_audit_not_replaced"() RETURNS trigger LANGUAGE plpgsql AS
+$$BEGIN
+    IF EXISTS (SELECT 1 FROM "tblAudit" WHERE "AuditId" = NEW."AuditId") THEN
+        RAISE EXCEPTION 'The audit trail cannot be changed.';
+    END IF;
+    RETURN NEW;
+END$$;
+CREATE TRIGGER "trgAuditNotReplaced" BEFORE INSERT ON "tblAudit"
+FOR EACH ROW EXECUTE FUNCTION "tallyclock_audit_not_replaced"();
+
+CREATE FUNCTION "tallyclock_json_text"(value jsonb) RETURNS text LANGUAGE sql IMMUTABLE AS
+$$SELECT CASE jsonb_typeof(value)
+    WHEN 'object' THEN '{' || coalesce((SELECT string_agg(to_jsonb(key)::text || ':' ||
+        "tallyclock_json_text"(v), ',' ORDER BY key COLLATE "C") FROM jsonb_each(value) AS e(key, v)), '') || '}'
+    WHEN 'array' THEN '[' || coalesce((SELECT string_agg("tallyclock_json_text"(v), ',' ORDER BY n)
+        FROM jsonb_array_elements(value) WITH ORDINALITY AS e(v, n)), '') || ']'
+    ELSE value::text END$$;
+CREATE FUNCTION "tallyclock_one_or_all"(rows jsonb) RETURNS jsonb LANGUAGE sql IMMUTABLE AS
+$$SELECT CASE WHEN jsonb_array_length(rows) = 1 THEN rows -> 0 ELSE rows END$$;
+-- Their values by field, not by the tables' row types, which would keep the tables from being dropped.
+CREATE FUNCTION "tallyclock_record_json"(id bigint, number text, day date, time_in text, time_out text)
+RETURNS jsonb LANGUAGE sql IMMUTABLE AS
+$$SELECT jsonb_build_object('RecordId', id, 'EmployeeNo', number, 'LogDate', day, 'TimeIn', time_in,
+    'TimeOut', time_out)$$;
+CREATE FUNCTION "tallyclock_person_json"(number text, name text, department text, position_ text, is_admin integer)
+RETURNS jsonb LANGUAGE sql IMMUTABLE AS
+$$SELECT jsonb_build_object('EmployeeNo', number, 'Name', name, 'Department', department,
+    'Position', position_, 'IsAdmin', is_admin)$$;
+
+CREATE FUNCTION "tallyclock_audit_write"(what text, record_id bigint, number text, before jsonb, after jsonb)
+RETURNS void LANGUAGE plpgsql AS
+$$DECLARE
+    who text := coalesce(current_setting('tallyclock.who', true), '');
+    terminal text := coalesce(current_setting('tallyclock.terminal', true), '');
+BEGIN
+    INSERT INTO "tblAudit" ("ChangedAt", "Terminal", "Who", "What", "RecordId", "EmployeeNo",
+        "ValuesBefore", "ValuesAfter", "ServerRole", "ClientAddress", "Claimed")
+    VALUES (to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'), terminal, who, what, record_id,
+        number, coalesce("tallyclock_json_text"(before), ''), coalesce("tallyclock_json_text"(after), ''),
+        session_user, coalesce(host(inet_client_addr()), 'local'),
+        CASE WHEN who <> '' OR terminal <> '' THEN 1 ELSE 0 END);
+END$$;
+
+-- Records: one row per statement and person. A new record that no administrator marked is a punch
+-- in; an open record closed without a mark is a punch out.
+CREATE FUNCTION "tallyclock_audit_logins"() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER AS
+$$DECLARE
+    r record;
+BEGIN
+    IF TG_OP = 'INSERT' THEN
+        FOR r IN SELECT n."EmployeeNo" AS number, min(n."RecordId") AS id, bool_and(n."Corrected" = 0) AS punched,
+                jsonb_agg("tallyclock_record_json"(n."RecordId", n."EmployeeNo", n."LogDate", n."TimeIn", n."TimeOut") ORDER BY n."RecordId") AS after
+            FROM new_rows AS n GROUP BY n."EmployeeNo" ORDER BY 2 LOOP
+            PERFORM "tallyclock_audit_write"(CASE WHEN r.punched THEN 'punch in' ELSE 'record added' END,
+                r.id, r.number, NULL, "tallyclock_one_or_all"(r.after));
+        END LOOP;
+    ELSIF TG_OP = 'UPDATE' THEN
+        FOR r IN SELECT o."EmployeeNo" AS number, min(o."RecordId") AS id,
+                bool_and(o."TimeOut" IS NULL AND n."TimeOut" IS NOT NULL AND n."Corrected" = o."Corrected"
+                    AND n."EmployeeNo" = o."EmployeeNo" AND n."TimeIn" IS NOT DISTINCT FROM o."TimeIn") AS punched,
+                jsonb_agg("tallyclock_record_json"(o."RecordId", o."EmployeeNo", o."LogDate", o."TimeIn", o."TimeOut") ORDER BY o."RecordId") AS before,
+                jsonb_agg("tallyclock_record_json"(n."RecordId", n."EmployeeNo", n."LogDate", n."TimeIn", n."TimeOut") ORDER BY o."RecordId") AS after
+            FROM old_rows AS o JOIN new_rows AS n ON n."RecordId" = o."RecordId"
+            GROUP BY o."EmployeeNo" ORDER BY 2 LOOP
+            PERFORM "tallyclock_audit_write"(CASE WHEN r.punched THEN 'punch out' ELSE 'record corrected' END,
+                r.id, r.number, "tallyclock_one_or_all"(r.before), "tallyclock_one_or_all"(r.after));
+        END LOOP;
+    ELSE
+        -- Records that a person's deletion in this transaction has listed already get no row of their own.
+        FOR r IN SELECT o."EmployeeNo" AS number, min(o."RecordId") AS id,
+                jsonb_agg("tallyclock_record_json"(o."RecordId", o."EmployeeNo", o."LogDate", o."TimeIn", o."TimeOut") ORDER BY o."RecordId") AS before
+            FROM old_rows AS o WHERE NOT EXISTS (SELECT 1 FROM "tblAudit" AS a
+                WHERE a."ChangedAt" = to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"')
+                AND a.xmin = pg_current_xact_id()::xid AND a."What" = 'person deleted, with its records'
+                AND a."ValuesBefore"::jsonb -> 'records' @> jsonb_build_array(jsonb_build_object('RecordId', o."RecordId")))
+            GROUP BY o."EmployeeNo" ORDER BY 2 LOOP
+            PERFORM "tallyclock_audit_write"('record deleted', r.id, r.number, "tallyclock_one_or_all"(r.before), NULL);
+        END LOOP;
+    END IF;
+    RETURN NULL;
+END$$;
+CREATE TRIGGER "trgLoginsAuditedInsert" AFTER INSERT ON "tblLogins" REFERENCING NEW TABLE AS new_rows
+FOR EACH STATEMENT EXECUTE FUNCTION "tallyclock_audit_logins"();
+CREATE TRIGGER "trgLoginsAuditedUpdate" AFTER UPDATE ON "tblLogins"
+REFERENCING OLD TABLE AS old_rows NEW TABLE AS new_rows
+FOR EACH STATEMENT EXECUTE FUNCTION "tallyclock_audit_logins"();
+CREATE TRIGGER "trgLoginsAuditedDelete" AFTER DELETE ON "tblLogins" REFERENCING OLD TABLE AS old_rows
+FOR EACH STATEMENT EXECUTE FUNCTION "tallyclock_audit_logins"();
+
+-- Persons: one row each; a deleted person's row lists the records they still had, which the program
+-- deletes next. The password never enters the trail.
+CREATE FUNCTION "tallyclock_audit_persons"() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER AS
+$$BEGIN
+    IF TG_OP = 'INSERT' THEN
+        PERFORM "tallyclock_audit_write"('person added', NULL, NEW."EmployeeNo", NULL, "tallyclock_person_json"(NEW."EmployeeNo", NEW."Name", NEW."Department", NEW."Position", NEW."IsAdmin"));
+    ELSIF TG_OP = 'UPDATE' THEN
+        PERFORM "tallyclock_audit_write"('person updated', NULL, OLD."EmployeeNo", "tallyclock_person_json"(OLD."EmployeeNo", OLD."Name", OLD."Department", OLD."Position", OLD."IsAdmin"),
+            "tallyclock_person_json"(NEW."EmployeeNo", NEW."Name", NEW."Department", NEW."Position", NEW."IsAdmin"));
+    ELSE
+        PERFORM "tallyclock_audit_write"('person deleted, with its records', NULL, OLD."EmployeeNo",
+            jsonb_build_object('person', "tallyclock_person_json"(OLD."EmployeeNo", OLD."Name", OLD."Department", OLD."Position", OLD."IsAdmin"), 'records',
+                coalesce((SELECT jsonb_agg("tallyclock_record_json"(l."RecordId", l."EmployeeNo", l."LogDate", l."TimeIn", l."TimeOut") ORDER BY l."RecordId") FROM "tblLogins" AS l
+                    WHERE l."EmployeeNo" = OLD."EmployeeNo"), '[]'::jsonb)), NULL);
+    END IF;
+    RETURN NULL;
+END$$;
+CREATE TRIGGER "trgEmployeesAudited" AFTER INSERT OR UPDATE OR DELETE ON "tblEmployees"
+FOR EACH ROW EXECUTE FUNCTION "tallyclock_audit_persons"();
+
+-- A punch takes its person's row lock; SELECT ... FOR UPDATE would need a right to change persons.
+CREATE FUNCTION "tallyclock_lock_person"(number text) RETURNS integer LANGUAGE sql SECURITY DEFINER AS
+$$SELECT count(*)::integer FROM (SELECT 1 FROM "tblEmployees" WHERE "EmployeeNo" = number FOR UPDATE) AS locked$$;
+
+-- A role that may not mark a record as corrected only punches: it may close an open record, never
+-- change a closed one.
+CREATE FUNCTION "tallyclock_open_records_only"() RETURNS trigger LANGUAGE plpgsql AS
+$$BEGIN
+    IF OLD."TimeOut" IS NOT NULL AND NOT has_column_privilege(TG_RELID, 'Corrected', 'UPDATE') THEN
+        RAISE EXCEPTION 'permission denied to change a closed record' USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    RETURN NEW;
+END$$;
+CREATE TRIGGER "trgLoginsOpenOnly" BEFORE UPDATE ON "tblLogins"
+FOR EACH ROW EXECUTE FUNCTION "tallyclock_open_records_only"();
+
+-- The functions that run as the owner read and write only this schema's tables, never a table of the
+-- same name that a session puts before them; the helpers are the owner's alone.
+DO $$DECLARE
+    f text;
+BEGIN
+    FOREACH f IN ARRAY ARRAY['"tallyclock_audit_logins"()', '"tallyclock_audit_persons"()',
+            '"tallyclock_lock_person"(text)', '"tallyclock_audit_write"(text, bigint, text, jsonb, jsonb)',
+            '"tallyclock_json_text"(jsonb)', '"tallyclock_one_or_all"(jsonb)',
+            '"tallyclock_record_json"(bigint, text, date, text, text)',
+            '"tallyclock_person_json"(text, text, text, text, integer)'] LOOP
+        EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, current_schema());
+    END LOOP;
+END$$;
+REVOKE ALL ON FUNCTION "tallyclock_audit_write"(text, bigint, text, jsonb, jsonb) FROM PUBLIC;
+REVOKE ALL ON "tblAudit" FROM PUBLIC;
+)SQL";
+
+// Version 5: terminals that keep punching while the server is away deliver those punches later, each
 // with the terminal's id and its sequence number there; the receipt, written in the punch's own
 // transaction, makes a second delivery of the same punch store nothing. A punch the rules refuse on
 // arrival is kept as a record with the reason it is to be corrected, and out of the punches' own
 // reading (Refused) until an administrator corrects it; a punch taken on a terminal whose clock was
 // off carries the reason too. The embedded file gets the same columns and table; only a server
 // receives deliveries.
-static const char* const kVersion4Sqlite = R"SQL(
+static const char* const kVersion5Sqlite = R"SQL(
 ALTER TABLE tblLogins ADD COLUMN ToCorrect TEXT;
 ALTER TABLE tblLogins ADD COLUMN Refused INTEGER NOT NULL DEFAULT 0;
 CREATE TABLE tblDeliveries (
@@ -180,7 +367,7 @@ CREATE TABLE tblDeliveries (
 );
 )SQL";
 
-static const char* const kVersion4Postgres = R"SQL(
+static const char* const kVersion5Postgres = R"SQL(
 ALTER TABLE "tblLogins" ADD COLUMN "ToCorrect" text;
 ALTER TABLE "tblLogins" ADD COLUMN "Refused" integer NOT NULL DEFAULT 0;
 CREATE TABLE "tblDeliveries" (
@@ -189,8 +376,21 @@ CREATE TABLE "tblDeliveries" (
     "DeliveredAt" timestamptz NOT NULL DEFAULT now(),
     PRIMARY KEY ("TerminalId", "Sequence")
 );
-)SQL";
-
+// Version 4: the record and who may change it.
+// - A record's identity is never given again: SQLite hands a freed rowid to the next insert unless the
+//   key is AUTOINCREMENT, so the table is rebuilt with one, keeping every RecordId and the order; its
+//   counter starts past every identity the audit trail names, deleted records' included.
+// - The audit trail refuses an insert that names an identity it holds: SQLite fires no delete
+//   trigger when INSERT OR REPLACE takes a row's place.
+// - Audit rows say which server role made the change and from which address; on SQLite, where the
+//   program writes every row, both stay empty. Claimed marks Who and Terminal as the program's word
+//   rather than what the server saw.
+// - On PostgreSQL the server writes the audit rows itself, in triggers that run as the schema's
+//   owner, whoever changes records or persons and however; the program only passes its claim of
+//   who acts (tallyclock.who, tallyclock.terminal) in the transaction. Only the owner may write
+//   tblAudit. Values are written as compact JSON with keys in code point order, as the program
+//   writes them on SQLite. A punch locks its person's row through a function of the owner, so that
+//   a role that may not change persons can still punch.
 // The hashing comes from the credentials layer, handed down at start.
 static QStringList hashStoredPasswords(const QStringList& stored) {
     return CredentialRules::installed().hashStoredPlainTexts(stored);
@@ -202,6 +402,7 @@ const std::vector<SchemaUpgrade>& steps() {
         {2, kVersion2Sqlite, kVersion2Postgres},
         {3, kVersion3Sqlite, kVersion3Postgres, &hashStoredPasswords},
         {4, kVersion4Sqlite, kVersion4Postgres},
+        {5, kVersion5Sqlite, kVersion5Postgres},
     };
     return all;
 }
@@ -217,6 +418,26 @@ const std::vector<RequiredObject>& requiredObjects() {
         {"qryLogins", true, {"EmployeeNo", "Name", "Department", "Position", "LogDate", "TimeIn", "TimeOut"}},
     };
     return objects;
+}
+
+const std::vector<NamedTrigger>& sqliteAuditTriggers() {
+    // Read from the steps themselves, so that the check at open never differs from what they make.
+    static const std::vector<NamedTrigger> triggers = [] {
+        std::vector<NamedTrigger> found;
+        for (const SchemaUpgrade& step : steps()) {
+            const QString sql = QString::fromLatin1(step.sqlite);
+            qsizetype at = 0;
+            while ((at = sql.indexOf(QLatin1String("CREATE TRIGGER "), at)) >= 0) {
+                const qsizetype end = sql.indexOf(QLatin1String("END;"), at) + 3;
+                const QString statement = sql.mid(at, end - at);
+                if (statement.contains(QLatin1String(" ON tblAudit")))
+                    found.push_back({statement.section(QLatin1Char(' '), 2, 2), statement});
+                at = end;
+            }
+        }
+        return found;
+    }();
+    return triggers;
 }
 
 QString newerThanProgram(const QString& database, int version) {

@@ -32,6 +32,14 @@ const std::vector<SchemaUpgrade>& steps();
 int latestVersion();
 const std::vector<RequiredObject>& requiredObjects();
 
+// The SQLite file's triggers that keep the audit trail as written, by name, each with its CREATE
+// statement as the steps make it (without the closing semicolon).
+struct NamedTrigger {
+    QString name;
+    QString sql;
+};
+const std::vector<NamedTrigger>& sqliteAuditTriggers();
+
 // The refusal of a database that a newer program has upgraded.
 QString newerThanProgram(const QString& database, int version);
 

@@ -1,12 +1,18 @@
 #include "data/SqliteEngine.h"
 
 #include "data/SchemaUpgrades.h"
+#include "platform/SystemClock.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <sqlite3.h>
 
 namespace {
@@ -281,6 +287,75 @@ void checkObjects(Connection& c, const QString& path) {
     }
 }
 
+// The trail's triggers on the file, by name, as their statements read (blanks evened out).
+std::map<QString, QString> auditTriggersPresent(SQLite::Database& db) {
+    std::map<QString, QString> present;
+    SQLite::Statement triggers(db, "SELECT name, coalesce(sql, '') FROM sqlite_master "
+                                   "WHERE type = 'trigger' AND tbl_name = 'tblAudit' COLLATE NOCASE");
+    while (triggers.executeStep())
+        present[QString::fromStdString(triggers.getColumn(0).getString())] =
+            QString::fromStdString(triggers.getColumn(1).getString()).simplified();
+    return present;
+}
+
+// Every user who may write the file may drop the triggers that keep the audit trail as written (with
+// the sqlite3 tool, say); the program puts them back at open, removes any other trigger on the trail,
+// and says so in the trail. What changed meanwhile cannot be told; that it happened can.
+void restoreAuditTriggers(Connection& c) {
+    const auto untouched = [](const std::map<QString, QString>& present) {
+        if (present.size() != SchemaUpgrades::sqliteAuditTriggers().size())
+            return false;
+        for (const SchemaUpgrades::NamedTrigger& trigger : SchemaUpgrades::sqliteAuditTriggers()) {
+            const auto found = present.find(trigger.name);
+            if (found == present.end() || found->second != trigger.sql.simplified())
+                return false;
+        }
+        return true;
+    };
+    if (untouched(auditTriggersPresent(c.db)))
+        return;
+    SQLite::Transaction transaction(c.db, SQLite::TransactionBehavior::IMMEDIATE);
+    const std::map<QString, QString> present = auditTriggersPresent(c.db); // another copy may have been first
+    if (untouched(present))
+        return;
+    QJsonArray missing;
+    QJsonArray altered;
+    QJsonArray removed;
+    for (const auto& [name, sql] : present) {
+        const auto ours = std::find_if(SchemaUpgrades::sqliteAuditTriggers().begin(),
+                                       SchemaUpgrades::sqliteAuditTriggers().end(),
+                                       [&](const SchemaUpgrades::NamedTrigger& t) { return t.name == name; });
+        if (ours == SchemaUpgrades::sqliteAuditTriggers().end())
+            removed.append(name);
+        else if (ours->sql.simplified() != sql)
+            altered.append(name);
+        else
+            continue;
+        c.db.exec("DROP TRIGGER \"" + name.toStdString() + "\"");
+    }
+    for (const SchemaUpgrades::NamedTrigger& trigger : SchemaUpgrades::sqliteAuditTriggers()) {
+        const auto found = present.find(trigger.name);
+        if (found == present.end())
+            missing.append(trigger.name);
+        if (found == present.end() || found->second != trigger.sql.simplified())
+            c.db.exec(trigger.sql.toStdString());
+    }
+    const QJsonObject found{{QStringLiteral("missing"), missing},
+                            {QStringLiteral("altered"), altered},
+                            {QStringLiteral("removed"), removed}};
+    const AuditStamp stamp = stampNow(QString());
+    SQLite::Statement row(c.db,
+                          "INSERT INTO tblAudit (ChangedAt, Terminal, Who, What, ValuesBefore, ValuesAfter) "
+                          "VALUES (?, ?, ?, ?, ?, '')");
+    row.bind(1, stamp.changedAt.toStdString());
+    row.bind(2, stamp.terminal.toStdString());
+    row.bind(3, stamp.who.toStdString());
+    row.bind(4, AuditWhat::TriggersRestored.toStdString());
+    row.bind(5, QJsonDocument(found).toJson(QJsonDocument::Compact).toStdString());
+    row.exec();
+    transaction.commit();
+}
+
 int userVersion(Connection& c) {
     return c.db.execAndGet("PRAGMA user_version").getInt();
 }
@@ -366,6 +441,7 @@ SqliteEngine::SqliteEngine(const QString& path, int busyTimeoutMs) : m_path(path
                 upgrade(m_c->db, std::max(now, 1), m_c.get());
             transaction.commit();
         }
+        restoreAuditTriggers(*m_c);
     } catch (const SQLite::Exception& e) {
         const int code = e.getErrorCode();
         if (code == SQLITE_NOTADB)
@@ -598,7 +674,8 @@ RecordSet SqliteEngine::auditEntries(const AuditFilter& filter) {
     const std::string after = EngineText::isoDay(filter.to.addDays(1));
     // ISO texts sort as their times do: a day's changes lie from its date up to the next one's.
     std::string sql = "SELECT AuditId, ChangedAt, Terminal, Who, What, RecordId, EmployeeNo, ValuesBefore, "
-                      "ValuesAfter FROM tblAudit WHERE ChangedAt >= :from AND ChangedAt < :after";
+                      "ValuesAfter, ServerRole, ClientAddress, Claimed FROM tblAudit "
+                      "WHERE ChangedAt >= :from AND ChangedAt < :after";
     if (filter.number)
         sql += " AND (EmployeeNo = :no COLLATE UNICODE_NOCASE OR Who = :no COLLATE UNICODE_NOCASE)";
     if (filter.what)
@@ -731,6 +808,10 @@ void SqliteEngine::recordLoginFailure(const QString& number, const QDateTime& no
     });
 }
 
+QDateTime SqliteEngine::countingMoment() {
+    return SystemClock::now();
+}
+
 void SqliteEngine::clearLoginFailures(const QString& number) {
     change(*m_c, "DELETE FROM tblLoginFailures WHERE " + sameNumber(number, ":no"),
            [&](SQLite::Statement& s) { bindNumber(s, number); });
@@ -752,10 +833,18 @@ void bindStored(SQLite::Statement& s, int index, const QString& text) {
 
 } // namespace
 
+namespace {
+std::optional<qint64> storedInteger(const SQLite::Column& column) {
+    return column.isNull() ? std::nullopt : std::optional<qint64>(column.getInt64());
+}
+} // namespace
+
 Workplace SqliteEngine::everything() {
     Workplace workplace;
     try {
+        // One snapshot of every table.
         m_c->startStatement();
+        SQLite::Transaction snapshot(m_c->db, SQLite::TransactionBehavior::DEFERRED);
         SQLite::Statement persons(m_c->db, "SELECT EmployeeNo, Password, Name, Department, Position, IsAdmin "
                                            "FROM tblEmployees ORDER BY rowid");
         while (persons.executeStep())
@@ -763,15 +852,37 @@ Workplace SqliteEngine::everything() {
                                          storedText(persons.getColumn(2)), storedText(persons.getColumn(3)),
                                          storedText(persons.getColumn(4)), persons.getColumn(5).getInt64()});
         m_c->startStatement();
-        SQLite::Statement records(
-            m_c->db, "SELECT EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins ORDER BY rowid");
+        SQLite::Statement records(m_c->db, "SELECT EmployeeNo, LogDate, TimeIn, TimeOut, RecordId, Corrected "
+                                           "FROM tblLogins ORDER BY RecordId");
         while (records.executeStep()) {
             const SQLite::Column day = records.getColumn(1);
             workplace.records.push_back(
                 {storedText(records.getColumn(0)),
                  EngineText::storedDay(day.isNull() ? nullptr : day.getText(), m_path),
-                 storedText(records.getColumn(2)), storedText(records.getColumn(3))});
+                 storedText(records.getColumn(2)), storedText(records.getColumn(3)),
+                 records.getColumn(4).getInt64(), records.getColumn(5).getInt64()});
         }
+        m_c->startStatement();
+        SQLite::Statement audit(m_c->db,
+                                "SELECT AuditId, ChangedAt, Terminal, Who, What, RecordId, EmployeeNo, "
+                                "ValuesBefore, ValuesAfter, ServerRole, ClientAddress, Claimed FROM tblAudit "
+                                "ORDER BY AuditId");
+        while (audit.executeStep()) {
+            workplace.audit.push_back({audit.getColumn(0).getInt64(), storedText(audit.getColumn(1)),
+                                       storedText(audit.getColumn(2)), storedText(audit.getColumn(3)),
+                                       storedText(audit.getColumn(4)), storedInteger(audit.getColumn(5)),
+                                       storedText(audit.getColumn(6)), storedText(audit.getColumn(7)),
+                                       storedText(audit.getColumn(8)), storedText(audit.getColumn(9)),
+                                       storedText(audit.getColumn(10)), audit.getColumn(11).getInt64()});
+        }
+        m_c->startStatement();
+        SQLite::Statement failures(m_c->db,
+                                   "SELECT EmployeeNo, Failures, Since FROM tblLoginFailures ORDER BY rowid");
+        while (failures.executeStep())
+            workplace.loginFailures.push_back({storedText(failures.getColumn(0)),
+                                               failures.getColumn(1).getInt64(),
+                                               storedText(failures.getColumn(2))});
+        snapshot.commit();
     } catch (const SQLite::Exception& e) {
         throw readFailure(e, *m_c);
     }
@@ -785,6 +896,9 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
             const qint64 records = m_c->db.execAndGet("SELECT count(*) FROM tblLogins").getInt64();
             if (persons != 0 || records != 0)
                 throw EngineText::notEmpty(m_path, persons, records);
+            const qint64 trail = m_c->db.execAndGet("SELECT count(*) FROM tblAudit").getInt64();
+            if (trail != 0)
+                throw EngineText::trailNotEmpty(m_path, trail);
             SQLite::Statement person(m_c->db,
                                      "INSERT INTO tblEmployees (EmployeeNo, Password, Name, Department, "
                                      "Position, IsAdmin) VALUES (?, ?, ?, ?, ?, ?)");
@@ -799,8 +913,8 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
                 person.exec();
                 person.reset();
             }
-            SQLite::Statement record(
-                m_c->db, "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn, TimeOut) VALUES (?, ?, ?, ?)");
+            SQLite::Statement record(m_c->db, "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn, TimeOut, "
+                                              "RecordId, Corrected) VALUES (?, ?, ?, ?, ?, ?)");
             for (const StoredRecord& r : workplace.records) {
                 bindStored(record, 1, r.number);
                 if (r.day.isValid())
@@ -809,9 +923,59 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
                     record.bind(2);
                 bindStored(record, 3, r.timeIn);
                 bindStored(record, 4, r.timeOut);
+                if (r.id > 0)
+                    record.bind(5, static_cast<int64_t>(r.id));
+                else
+                    record.bind(5);
+                record.bind(6, static_cast<int64_t>(r.corrected));
                 m_c->startStatement();
                 record.exec();
                 record.reset();
+            }
+            SQLite::Statement audit(m_c->db,
+                                    "INSERT INTO tblAudit (AuditId, ChangedAt, Terminal, Who, What, "
+                                    "RecordId, EmployeeNo, ValuesBefore, ValuesAfter, ServerRole, "
+                                    "ClientAddress, Claimed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            for (const StoredAudit& a : workplace.audit) {
+                audit.bind(1, static_cast<int64_t>(a.id));
+                bindStored(audit, 2, a.changedAt);
+                bindStored(audit, 3, a.terminal);
+                bindStored(audit, 4, a.who);
+                bindStored(audit, 5, a.what);
+                if (a.recordId)
+                    audit.bind(6, static_cast<int64_t>(*a.recordId));
+                else
+                    audit.bind(6);
+                bindStored(audit, 7, a.number);
+                bindStored(audit, 8, a.before);
+                bindStored(audit, 9, a.after);
+                bindStored(audit, 10, a.serverRole);
+                bindStored(audit, 11, a.clientAddress);
+                audit.bind(12, static_cast<int64_t>(a.claimed));
+                m_c->startStatement();
+                audit.exec();
+                audit.reset();
+            }
+            SQLite::Statement failures(
+                m_c->db, "INSERT INTO tblLoginFailures (EmployeeNo, Failures, Since) VALUES (?, ?, ?)");
+            for (const StoredLoginFailures& f : workplace.loginFailures) {
+                bindStored(failures, 1, f.number);
+                failures.bind(2, static_cast<int64_t>(f.failures));
+                bindStored(failures, 3, f.since);
+                m_c->startStatement();
+                failures.exec();
+                failures.reset();
+            }
+            // No identity the trail names goes to a new record.
+            SQLite::Statement counter(
+                m_c->db, "UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = 'tblLogins'");
+            counter.bind(1, static_cast<int64_t>(EngineText::largestRecordId(workplace)));
+            counter.exec();
+            if (m_c->db.getChanges() == 0) {
+                SQLite::Statement first(m_c->db,
+                                        "INSERT INTO sqlite_sequence (name, seq) VALUES ('tblLogins', ?)");
+                first.bind(1, static_cast<int64_t>(EngineText::largestRecordId(workplace)));
+                first.exec();
             }
         } catch (const SQLite::Exception& e) {
             throw changeFailure(e, *m_c);

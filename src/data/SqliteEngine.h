@@ -53,6 +53,7 @@ public:
     void addReceipt(const QString& terminal, qint64 sequence) override;
     void markToCorrect(qint64 id, const QString& reason, bool refused) override;
     QDateTime serverTime() override;
+    QDateTime countingMoment() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 

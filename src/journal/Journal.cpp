@@ -293,6 +293,10 @@ Throttle::State Journal::loginFailures(const QString& number) {
     });
 }
 
+QDateTime Journal::countingMoment() const {
+    return SystemClock::now();
+}
+
 void Journal::recordLoginFailure(const QString& number, const QDateTime& now) {
     guarded("written", [&] {
         SQLite::Transaction transaction(*m_db, SQLite::TransactionBehavior::IMMEDIATE);

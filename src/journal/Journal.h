@@ -73,6 +73,8 @@ public:
     // regard to letter case; the wrong passwords are counted on this terminal.
     RecordSet personByNumber(const QString& number);
     Throttle::State loginFailures(const QString& number);
+    // The terminal's own clock: the count is this terminal's alone.
+    QDateTime countingMoment() const;
     void recordLoginFailure(const QString& number, const QDateTime& now);
     void clearLoginFailures(const QString& number);
 

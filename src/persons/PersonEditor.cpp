@@ -12,7 +12,6 @@
 #include "platform/MessageBox.h"
 #include "platform/MousePointer.h"
 #include "platform/PushButton.h"
-#include "platform/SystemClock.h"
 #include "platform/Twips.h"
 
 #include "platform/PasswordBox.h"
@@ -173,8 +172,8 @@ void PersonEditor::loadPerson() {
     // A number refused after too many wrong passwords can be let in again here.
     if (found) {
         trap.step(126, [&] {
-            const std::optional<QDateTime> until =
-                Throttle::refusedUntil(Globals::connection().loginFailures(editedNumber), SystemClock::now());
+            const std::optional<QDateTime> until = Throttle::refusedUntil(
+                Globals::connection().loginFailures(editedNumber), Globals::connection().countingMoment());
             unlockCheck->setVisible(until.has_value());
             if (until) {
                 const QString why = QStringLiteral("Refused until %1 after too many wrong passwords")

@@ -431,6 +431,9 @@ void ReportsWindow::correctRecord() {
         return;
     RecordEditor editor(this);
     editor.recordId = id;
+    editor.listed = RecordEditor::Listed{
+        resultsList->itemText(row, ColumnPerson), resultsList->itemText(row, ColumnDate),
+        resultsList->itemText(row, ColumnLogin), resultsList->itemText(row, ColumnLogout)};
     bool saved = false;
     trap.step(102, [&] { saved = editor.showModal() == QDialog::Accepted; });
     if (!saved)

@@ -65,7 +65,10 @@ private slots:
         const QString server = TestSupport::freshServerDatabase();
         const auto run = copyTo({server, QStringLiteral("--from"), file});
         QCOMPARE(run.code, 0);
-        QVERIFY2(run.out.startsWith(QStringLiteral("Copied 3 persons and 5 records from %1 to ").arg(file)),
+        QVERIFY2(run.out.startsWith(
+                     QStringLiteral(
+                         "Copied 3 persons, 5 records, 0 audit rows and 0 login failure counts from %1 to ")
+                         .arg(file)),
                  qPrintable(run.out));
         QVERIFY(run.err.isEmpty());
 
@@ -82,6 +85,54 @@ private slots:
                  QStringLiteral("07:00 AM"));
         // A person number still finds its person across letter case on the server.
         QCOMPARE(copy.personByNumber(QStringLiteral("ÄRZTE-7")).rowCount(), 1);
+    }
+
+    // The audit trail, the corrected marks and the login failure counts come along: the trail row by
+    // row, naming the same records, and no identity it names is given to a new record.
+    void copiesTheTrail() {
+        const QString file = m_dir.filePath(QStringLiteral("trail.mdb"));
+        TestSupport::copyTemplateTo(file);
+        const QDate day(2026, 3, 5);
+        {
+            AttendanceDatabase db;
+            db.open(file);
+            db.setActor(QStringLiteral("A1"));
+            db.insertPerson(
+                {QStringLiteral("P1"), QStringLiteral("pw"), QStringLiteral("Ann"), {}, {}, true});
+            db.punch(PunchKind::In, QStringLiteral("P1"), day, QStringLiteral("08:00 AM"));
+            db.punch(PunchKind::Out, QStringLiteral("P1"), day, QStringLiteral("04:00 PM"));
+            db.correctRecord(
+                1, {QStringLiteral("P1"), day, QStringLiteral("07:30 AM"), QStringLiteral("04:00 PM")});
+            db.addRecord({QStringLiteral("P1"), day.addDays(1), QStringLiteral("09:00 AM"),
+                          QStringLiteral("05:00 PM")});
+            db.addRecord({QStringLiteral("P1"), day.addDays(2), QStringLiteral("09:00 AM"), {}});
+            db.deleteRecord(QStringLiteral("P1"), day.addDays(2),
+                            QStringLiteral("09:00 AM")); // the newest, 3
+            db.recordLoginFailure(QStringLiteral("P9"), QDateTime(day, QTime(9, 0), Qt::UTC));
+        }
+        const QString server = TestSupport::freshServerDatabase();
+        const auto run = copyTo({server, QStringLiteral("--from"), file});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(
+            run.out.contains(QStringLiteral("1 persons, 2 records, 7 audit rows and 1 login failure counts")),
+            qPrintable(run.out));
+
+        AttendanceDatabase source;
+        source.open(file);
+        AttendanceDatabase copy;
+        copy.openServer(server);
+        const AuditFilter all{QDate(2000, 1, 1), QDate(2100, 1, 1), std::nullopt, std::nullopt};
+        const QStringList trail = rowsOf(source.auditEntries(all));
+        QCOMPARE(trail.size(), 7);
+        QCOMPARE(rowsOf(copy.auditEntries(all)), trail);
+        QCOMPARE(rowsOf(copy.allLogins()), rowsOf(source.allLogins()));
+        QCOMPARE(copy.allLogins().text(QStringLiteral("Corrected")), QStringLiteral("1"));
+        QCOMPARE(copy.loginFailures(QStringLiteral("p9")).failures, 1);
+        QCOMPARE(copy.loginFailures(QStringLiteral("p9")).since,
+                 source.loginFailures(QStringLiteral("P9")).since);
+        copy.punch(PunchKind::In, QStringLiteral("P1"), day.addDays(3), QStringLiteral("08:00 AM"));
+        QCOMPARE(copy.latestRecordOfPerson(QStringLiteral("P1")).text(QStringLiteral("RecordId")),
+                 QStringLiteral("4"));
     }
 
     void refusals_data() {

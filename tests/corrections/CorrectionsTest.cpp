@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
+#include <SQLiteCpp/Database.h>
 
 using TestSupport::control;
 
@@ -158,6 +159,68 @@ private slots:
         QCOMPARE(hours(), 8LL * 60);
     }
 
+    void staleRowNotCorrected_data() {
+        QTest::addColumn<QString>("behindTheBack");
+        QTest::addColumn<bool>("whileOpen");
+        QTest::addColumn<QString>("told");
+        const QString beforeOpening = QStringLiteral("The record is no longer the one listed");
+        const QString beforeSaving = QStringLiteral("The record 1 is no longer the one listed");
+        QTest::newRow("corrected elsewhere before opening")
+            << QStringLiteral("UPDATE tblLogins SET TimeIn = '07:00 AM' WHERE RecordId = 1") << false
+            << beforeOpening;
+        // What a reused identity did: the listed record gone, another person's under its number.
+        QTest::newRow("number taken by another person's record")
+            << QStringLiteral("DELETE FROM tblLogins WHERE RecordId = 1; INSERT INTO tblLogins (RecordId, "
+                              "EmployeeNo, LogDate, TimeIn) VALUES (1, 'CD8', '2021-09-14', '08:00 AM')")
+            << false << beforeOpening;
+        QTest::newRow("corrected elsewhere while open")
+            << QStringLiteral("UPDATE tblLogins SET TimeOut = '11:00 AM' WHERE RecordId = 1") << true
+            << beforeSaving;
+    }
+
+    // A row still listed after another terminal changed its record opens no editor on it, and an
+    // editor whose record changes meanwhile saves nothing: a correction never lands on a record that
+    // nobody chose.
+    void staleRowNotCorrected() {
+        QFETCH(QString, behindTheBack);
+        QFETCH(bool, whileOpen);
+        QFETCH(QString, told);
+        ReportsScene scene;
+        scene.addPerson(QStringLiteral("AB7"), QStringLiteral("Ann"));
+        scene.addPerson(QStringLiteral("CD8"), QStringLiteral("Cid"));
+        scene.addRecord(QStringLiteral("AB7"), ReportsScene::today(), QStringLiteral("08:00 AM"));
+        const auto elsewhere = [&] {
+            SQLite::Database(scene.db().path().toStdString(), SQLite::OPEN_READWRITE)
+                .exec(behindTheBack.toStdString());
+        };
+        TestSupport::MessageRecorder boxes;
+        bool editorShown = false;
+        scene.showReports([&](ReportsWindow& form) {
+            control<ListView>(form, "resultsList")->selectRow(0);
+            if (!whileOpen)
+                elsewhere();
+            TestSupport::whenModalShows([&](QWidget* modal) {
+                auto* editor = qobject_cast<RecordEditor*>(modal);
+                if (!editor)
+                    return;
+                editorShown = true;
+                elsewhere();
+                control<QLineEdit>(*editor, "timeOutBox")->setText(QStringLiteral("05:00 PM"));
+                control<PushButton>(*editor, "saveButton")->click();
+                if (editor->isVisible())
+                    control<PushButton>(*editor, "cancelButton")->click();
+            });
+            control<PushButton>(form, "correctButton")->click();
+        });
+        QCOMPARE(editorShown, whileOpen);
+        QCOMPARE(boxes.errors().size(), size_t(1));
+        QVERIFY2(boxes.errors().front().text.contains(told), qPrintable(boxes.errors().front().text));
+        // What the other terminal wrote stays as it wrote it.
+        const RecordSet rs = scene.db().recordById(1);
+        QVERIFY(rs.text(QStringLiteral("TimeOut")) != QStringLiteral("05:00 PM"));
+        QCOMPARE(rs.text(QStringLiteral("Corrected")), QStringLiteral("0"));
+    }
+
     // Two quick clicks on a row's mark (someone unmarking it) change the mark only; elsewhere on the row
     // they open the record editor.
     void doubleClickOnTheMarkOnlyMarks() {
@@ -233,17 +296,27 @@ private slots:
         QCOMPARE(boxes.texts(),
                  std::vector<QString>{QStringLiteral("There is no person with the number \"zz9\".")});
         QCOMPARE(scene.storedRecords(QStringLiteral("AB7")), 2);
+        // The file's trail has no server role or address.
         const QStringList corrected{
-            "ADM", "record corrected", "AB7",
+            "ADM",
+            "record corrected",
+            "AB7",
             R"({"EmployeeNo":"AB7","LogDate":"2021-09-14","RecordId":1,"TimeIn":"08:00 AM","TimeOut":null})",
-            R"({"EmployeeNo":"AB7","LogDate":"2021-09-14","RecordId":1,"TimeIn":"08:00 AM","TimeOut":"05:00 PM"})"};
+            R"({"EmployeeNo":"AB7","LogDate":"2021-09-14","RecordId":1,"TimeIn":"08:00 AM","TimeOut":"05:00 PM"})",
+            "-",
+            "-"};
         const QStringList added{
-            "ADM", "record added", "AB7", "-",
-            R"({"EmployeeNo":"AB7","LogDate":"2021-09-13","RecordId":2,"TimeIn":"08:00 AM","TimeOut":"04:00 PM"})"};
+            "ADM",
+            "record added",
+            "AB7",
+            "-",
+            R"({"EmployeeNo":"AB7","LogDate":"2021-09-13","RecordId":2,"TimeIn":"08:00 AM","TimeOut":"04:00 PM"})",
+            "-",
+            "-"};
         QVERIFY(audit.size() >= 2);
         QCOMPARE(audit.at(0), corrected);
         QCOMPARE(audit.at(1), added);
-        QCOMPARE(sent.size(), 8);
+        QCOMPARE(sent.size(), 10);
         QCOMPARE(sent, listed);
     }
 };

@@ -39,18 +39,9 @@ struct Terminal {
     // Turns the database into one of the schema before hashing (version 2), holding `persons` as typed.
     void makeOld(const std::string& persons) {
         db.close();
-        // Without what the third and later versions added.
-        data.exec(
-            "DROP TABLE tblLoginFailures; DROP TABLE tblDeliveries; ALTER TABLE tblLogins DROP COLUMN "
-            "ToCorrect; "
-            "ALTER TABLE tblLogins DROP COLUMN Refused; PRAGMA user_version = 2; INSERT INTO tblEmployees "
-            "(EmployeeNo, Password, Name) VALUES " +
-                persons,
-            "DROP TABLE \"tblLoginFailures\"; DROP TABLE \"tblDeliveries\"; ALTER TABLE \"tblLogins\" DROP "
-            "COLUMN \"ToCorrect\"; ALTER TABLE \"tblLogins\" DROP COLUMN \"Refused\"; UPDATE "
-            "\"tblSchemaVersion\" SET \"Version\" = 2; INSERT INTO \"tblEmployees\" (\"EmployeeNo\", "
-            "\"Password\", \"Name\") VALUES " +
-                persons);
+        data.makeVersion(2);
+        data.exec("INSERT INTO tblEmployees (EmployeeNo, Password, Name) VALUES " + persons,
+                  "INSERT INTO \"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\") VALUES " + persons);
     }
 
     TestDatabase data;
@@ -163,7 +154,9 @@ private slots:
         QCOMPARE(other.loginFailures(number.toLower()).failures, 4);
         QVERIFY(!Throttle::refusedUntil(w.db.loginFailures(number), SystemClock::now()));
         QCOMPARE(w.tryLogin(number.toLower(), u"guess"_s, &other), Outcome::NoMatch);
-        const QDateTime fifth = SystemClock::now();
+        // The moment of the fifth: the terminal's clock for a file, the server's for a server.
+        const QDateTime fifth = w.db.loginFailures(number).since;
+        QVERIFY(fifth.isValid());
 
         for (AttendanceDatabase* terminal : {&w.db, &other}) {
             const Login::Result refused = Login::check(*terminal, number.toUpper(), u"secret"_s);
@@ -173,11 +166,46 @@ private slots:
         }
         QCOMPARE(w.tryLogin(u"Other"_s, u"guess"_s), Outcome::NoMatch); // other numbers go on
 
-        // The refusal ends ten minutes after the fifth wrong password.
+        // The refusal ends ten minutes after the fifth wrong password. The server's clock cannot be
+        // moved: there the count is moved back instead.
+        if (w.data.isServer()) {
+            w.data.exec({}, R"(UPDATE "tblLoginFailures" SET "Since" = now() - interval '590 seconds')");
+            QCOMPARE(w.tryLogin(number, u"secret"_s), Outcome::Refused);
+            w.data.exec({}, R"(UPDATE "tblLoginFailures" SET "Since" = now() - interval '600 seconds')");
+            QCOMPARE(w.tryLogin(number, u"secret"_s, &other), right);
+            return;
+        }
         SystemClock::setFixed(fifth.addSecs(599));
         QCOMPARE(w.tryLogin(number, u"secret"_s), Outcome::Refused);
         SystemClock::setFixed(fifth.addSecs(600));
         QCOMPARE(w.tryLogin(number, u"secret"_s, &other), right);
+    }
+
+    void terminalClocksApart_data() {
+        QTest::addColumn<int>("apartSeconds");
+        QTest::newRow("one an hour ahead") << 3600;
+        QTest::newRow("one a day behind") << -86400;
+    }
+
+    // Two terminals whose clocks differ by more than the window, used in turn, still share one count
+    // on the server: the server's clock counts, neither terminal's.
+    void terminalClocksApart() {
+        QFETCH(int, apartSeconds);
+        Terminal w;
+        if (!w.data.isServer())
+            QSKIP("the terminals of one file share this computer's clock");
+        w.db.insertPerson({u"E1"_s, u"secret"_s, u"Ann"_s, {}, {}, false});
+        AttendanceDatabase other;
+        w.data.open(other);
+        for (int i = 0; i < Throttle::kAllowedFailures; ++i) {
+            SystemClock::setFixed(i % 2 ? kNine.addSecs(apartSeconds + i) : kNine.addSecs(i));
+            QCOMPARE(w.tryLogin(u"E1"_s, u"guess"_s, i % 2 ? &other : nullptr), Outcome::NoMatch);
+        }
+        for (AttendanceDatabase* terminal : {&w.db, &other}) {
+            SystemClock::setFixed(terminal == &other ? kNine.addSecs(apartSeconds) : kNine);
+            QCOMPARE(Login::check(*terminal, u"E1"_s, u"secret"_s).outcome, Outcome::Refused);
+        }
+        QCOMPARE(w.db.loginFailures(u"E1"_s).failures, Throttle::kAllowedFailures);
     }
 
     // A right password starts the count again.

@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 
 #include "common/TestSupport.h"
+#include "data/SchemaUpgrades.h"
 
 #include <QTest>
 #include <QUrl>
@@ -151,6 +152,22 @@ void TestDatabase::open(AttendanceDatabase& db) const {
         db.openServer(m_url);
     else
         db.open(m_file);
+}
+
+void TestDatabase::makeVersion(int version) const {
+    exec("DROP VIEW qryLogins; DROP TABLE tblEmployees; DROP TABLE tblLogins; DROP TABLE tblAudit; "
+         "DROP TABLE tblLoginFailures; DELETE FROM sqlite_sequence",
+         "DROP SCHEMA public CASCADE; CREATE SCHEMA public");
+    for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
+        if (step.version <= version)
+            exec(step.sqlite, step.postgres);
+    }
+    const std::string v = std::to_string(version);
+    exec("PRAGMA user_version = " + v, R"(INSERT INTO "tblSchemaVersion" VALUES ()" + v + ")");
+}
+
+std::unique_ptr<TestDatabase::Raw> TestDatabase::connectTo(const QString& url) {
+    return std::make_unique<PostgresRaw>(url);
 }
 
 std::unique_ptr<TestDatabase::Raw> TestDatabase::connect() const {

@@ -45,6 +45,12 @@ public:
         virtual QStringList rows(const char* table) = 0;
     };
     std::unique_ptr<Raw> connect() const;
+    // A connection of its own to a server database at `url` (under another role, say).
+    static std::unique_ptr<Raw> connectTo(const QString& url);
+
+    // Empties the database and makes it one of schema version `version`, as the upgrade steps up to
+    // it made it; no connection may be open on it.
+    void makeVersion(int version) const;
 
     int count(const char* table) const { return static_cast<int>(connect()->rows(table).size()); }
     QStringList rows(const char* table) const { return connect()->rows(table); }

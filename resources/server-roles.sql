@@ -1,0 +1,32 @@
+-- The rights of the roles that Tallyclock Suite logs in as on a PostgreSQL server.
+--
+--   tallyclock_terminal  the punch clocks: may punch and nothing else
+--   tallyclock_office    the computer where administrators work: persons, corrections, the audit trail
+--
+-- The tables belong to the role that made them (the owner; see README, "Several terminals"); that
+-- role alone may write the audit trail (the server's own triggers write it as the owner) and
+-- upgrade the tables. Run this file as the owner, on the attendance database, after the two roles
+-- exist and after every upgrade of the program:
+--
+--   psql -d tallyclock -f server-roles.sql
+--
+-- It may be run again: every right is taken back first, then given.
+
+REVOKE ALL ON "tblSchemaVersion", "tblEmployees", "tblLogins", "tblLoginFailures", "tblAudit", "qryLogins"
+    FROM PUBLIC, tallyclock_terminal, tallyclock_office;
+DO $$BEGIN
+    EXECUTE format('GRANT USAGE ON SCHEMA %I TO tallyclock_terminal, tallyclock_office', current_schema());
+END$$;
+
+-- A terminal reads the persons (the number and password hash to check a login, the admin flag for the
+-- gate, name, department and position for today's list), opens a record (number, day and time in:
+-- never a time out or a correction mark), closes open records (day and time out; a trigger refuses a
+-- closed record to any role that may not mark corrections), and keeps the login failure counts.
+GRANT SELECT ON "tblSchemaVersion", "tblEmployees", "qryLogins" TO tallyclock_terminal;
+GRANT SELECT, INSERT ("EmployeeNo", "LogDate", "TimeIn"), UPDATE ("LogDate", "TimeOut") ON "tblLogins"
+    TO tallyclock_terminal;
+GRANT SELECT, INSERT, UPDATE, DELETE ON "tblLoginFailures" TO tallyclock_terminal;
+
+-- The office does the rest: persons, records and their corrections, reading the audit trail.
+GRANT SELECT ON "tblSchemaVersion", "qryLogins", "tblAudit" TO tallyclock_office;
+GRANT SELECT, INSERT, UPDATE, DELETE ON "tblEmployees", "tblLogins", "tblLoginFailures" TO tallyclock_office;
