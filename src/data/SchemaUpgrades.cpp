@@ -162,6 +162,21 @@ CREATE TABLE "tblLoginFailures" (
 CREATE UNIQUE INDEX "idxLoginFailuresNo" ON "tblLoginFailures" ("EmployeeNo");
 )SQL";
 
+// Version 4: the record and who may change it.
+// - A record's identity is never given again: SQLite hands a freed rowid to the next insert unless the
+//   key is AUTOINCREMENT, so the table is rebuilt with one, keeping every RecordId and the order; its
+//   counter starts past every identity the audit trail names, deleted records' included.
+// - The audit trail refuses an insert that names an identity it holds: SQLite fires no delete
+//   trigger when INSERT OR REPLACE takes a row's place.
+// - Audit rows say which server role made the change and from which address; on SQLite, where the
+//   program writes every row, both stay empty. Claimed marks Who and Terminal as the program's word
+//   rather than what the server saw.
+// - On PostgreSQL the server writes the audit rows itself, in triggers that run as the schema's
+//   owner, whoever changes records or persons and however; the program only passes its claim of
+//   who acts (tallyclock.who, tallyclock.terminal) in the transaction. Only the owner may write
+//   tblAudit. Values are written as compact JSON with keys in code point order, as the program
+//   writes them on SQLite. A punch locks its person's row through a function of the owner, so that
+//   a role that may not change persons can still punch.
 static const char* const kVersion4Sqlite = R"SQL(
 DROP VIEW qryLogins;
 CREATE TABLE tblLoginsKept (
@@ -376,21 +391,8 @@ CREATE TABLE "tblDeliveries" (
     "DeliveredAt" timestamptz NOT NULL DEFAULT now(),
     PRIMARY KEY ("TerminalId", "Sequence")
 );
-// Version 4: the record and who may change it.
-// - A record's identity is never given again: SQLite hands a freed rowid to the next insert unless the
-//   key is AUTOINCREMENT, so the table is rebuilt with one, keeping every RecordId and the order; its
-//   counter starts past every identity the audit trail names, deleted records' included.
-// - The audit trail refuses an insert that names an identity it holds: SQLite fires no delete
-//   trigger when INSERT OR REPLACE takes a row's place.
-// - Audit rows say which server role made the change and from which address; on SQLite, where the
-//   program writes every row, both stay empty. Claimed marks Who and Terminal as the program's word
-//   rather than what the server saw.
-// - On PostgreSQL the server writes the audit rows itself, in triggers that run as the schema's
-//   owner, whoever changes records or persons and however; the program only passes its claim of
-//   who acts (tallyclock.who, tallyclock.terminal) in the transaction. Only the owner may write
-//   tblAudit. Values are written as compact JSON with keys in code point order, as the program
-//   writes them on SQLite. A punch locks its person's row through a function of the owner, so that
-//   a role that may not change persons can still punch.
+)SQL";
+
 // The hashing comes from the credentials layer, handed down at start.
 static QStringList hashStoredPasswords(const QStringList& stored) {
     return CredentialRules::installed().hashStoredPlainTexts(stored);
