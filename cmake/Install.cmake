@@ -74,6 +74,8 @@ file(CREATE_LINK ../${TALLYCLOCK_PROGRAM_DIR}/tallyclock-suite ${TALLYCLOCK_LAUN
 install(FILES ${TALLYCLOCK_LAUNCHER} DESTINATION bin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/tallyclock-suite.desktop DESTINATION share/applications)
+# The autostart entry of a terminal: copied into an autostart folder by whoever sets one up.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/tallyclock-terminal.desktop DESTINATION share/tallyclock-suite)
 foreach(size 32 64 256)
     install(FILES ${CMAKE_SOURCE_DIR}/resources/icons/tallyclock-${size}.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME tallyclock-suite.png)

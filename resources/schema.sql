@@ -5,7 +5,7 @@
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 5;
+PRAGMA user_version = 6;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -132,7 +132,11 @@ CREATE TRIGGER trgAuditNotReplaced BEFORE INSERT ON tblAudit
 WHEN EXISTS (SELECT 1 FROM tblAudit WHERE AuditId = NEW.AuditId)
 BEGIN SELECT RAISE(ABORT, 'The audit trail cannot be changed.'); END;
 
--- Version 5: punches that terminals took while the server was away are delivered later; a receipt per
+-- Version 5: a person's badge code, unique and compared exactly; Null for persons without a badge.
+ALTER TABLE tblEmployees ADD COLUMN BadgeCode TEXT;
+CREATE UNIQUE INDEX idxEmployeesBadge ON tblEmployees (BadgeCode);
+
+-- Version 6: punches that terminals took while the server was away are delivered later; a receipt per
 -- terminal and sequence number stores each once. Refused or doubtful punches keep their reason.
 ALTER TABLE tblLogins ADD COLUMN ToCorrect TEXT;
 ALTER TABLE tblLogins ADD COLUMN Refused INTEGER NOT NULL DEFAULT 0;

@@ -55,7 +55,7 @@ void rotate(const QString& database, const QDate& today) {
 } // namespace
 
 QString folderOf(const QString& database) {
-    return QFileInfo(database).absolutePath() + QStringLiteral("/backups");
+    return SqliteBackup::backupsFolderOf(database);
 }
 
 QString logOf(const QString& database) {
@@ -63,14 +63,9 @@ QString logOf(const QString& database) {
 }
 
 void write(const QString& database, const QString& target, SafeFiles::Modes modes) {
-    const QString temporary = SafeFiles::createTemporary(target);
-    try {
-        SqliteBackup::copy(database, temporary);
-        SafeFiles::publish(temporary, target, modes);
-    } catch (...) {
-        QFile::remove(temporary);
-        throw;
-    }
+    SafeFiles::PrivateFile copy(QFileInfo(target).absolutePath());
+    SqliteBackup::copy(database, copy.path(), [&] { copy.check(); });
+    copy.publish(target, modes, SafeFiles::Existing::Refuse);
 }
 
 QString manualPath(const QString& database, const QDateTime& now) {

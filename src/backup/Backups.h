@@ -15,10 +15,10 @@ QString folderOf(const QString& database);
 // The log of the automatic backups, in the backups folder.
 QString logOf(const QString& database);
 
-// Writes a consistent copy of `database` to `target`: into a temporary file beside the target,
-// synced, then renamed into place with the folder's modes. On any failure (a full disk among them)
-// the temporary file is removed, an existing `target` stays as it was and the live file is only
-// read. Throws std::runtime_error.
+// Writes a consistent copy of `database` to the new file `target`: into a private temporary folder
+// beside the target, synced, then moved into place with the given modes; an existing `target` (a
+// link among them) is never replaced. On any failure (a full disk among them) the temporary file is
+// removed and the live file is only read. Throws std::runtime_error.
 void write(const QString& database, const QString& target,
            SafeFiles::Modes modes = SafeFiles::Modes::OfFolder);
 

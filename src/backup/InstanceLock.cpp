@@ -60,12 +60,26 @@ std::unique_ptr<InstanceLock> InstanceLock::acquire(const QString& database, Mod
     return lock;
 }
 
+std::unique_ptr<InstanceLock> InstanceLock::holdForCommand(const QString& database, int waitMs) {
+    if (!QFileInfo(database).isFile())
+        return nullptr;
+    std::unique_ptr<InstanceLock> lock = acquire(database, Mode::Shared, waitMs);
+    if (!lock)
+        throw std::runtime_error(
+            QStringLiteral("The attendance database %1 is being restored; nothing was done. Try again "
+                           "when the restore is done.")
+                .arg(database)
+                .toStdString());
+    return lock;
+}
+
 std::unique_ptr<InstanceLock> InstanceLock::holdWhileRunning(const QString& database) {
     try {
-        std::unique_ptr<InstanceLock> lock = acquire(database, Mode::Shared, 10000);
+        std::unique_ptr<InstanceLock> lock = acquire(database, Mode::Shared, 3000);
         if (!lock)
-            Backups::log(database, Backups::Severity::Failure,
-                         QStringLiteral("A restore kept the lock file %1; started without it.")
+            Backups::log(database, Backups::Severity::Info,
+                         QStringLiteral("A restore holds the lock file %1; the window waits for it and "
+                                        "takes no punch until then.")
                              .arg(pathFor(database)));
         return lock;
     } catch (const std::exception& e) {

@@ -21,8 +21,14 @@ public:
     // when it is still held then; throws std::runtime_error when the lock file cannot be opened.
     static std::unique_ptr<InstanceLock> acquire(const QString& database, Mode mode, int waitMs);
 
+    // The shared lock of a command that reads or writes the file: waits a few seconds at most for a
+    // restore in progress, and throws std::runtime_error saying so when it is not done by then. Null
+    // when there is no such file (opening it fails with its own reason).
+    static std::unique_ptr<InstanceLock> holdForCommand(const QString& database, int waitMs = 3000);
+
     // The shared lock of a running copy: waits a few seconds at most for a restore in progress.
-    // Never throws: without the lock the program still starts, and the backup log says why.
+    // Never throws: null when it is not held then (the backup log says why); the window then keeps
+    // asking for it and takes no punch until it has it.
     static std::unique_ptr<InstanceLock> holdWhileRunning(const QString& database);
 
 private:

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -33,6 +34,20 @@ std::unique_ptr<InstanceLock> exclusiveLock(const QString& database) {
 // half a transaction, and goes with the file it belongs to.
 const QString kCompanions[] = {QStringLiteral("-journal"), QStringLiteral("-wal")};
 
+// Copies the bytes of the file `from` to the descriptor `to`, without following a link at `from`.
+bool copyBytes(const QString& from, int to) {
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    char buffer[65536];
+    ssize_t got = 0;
+    bool written = true;
+    while (written && (got = ::read(in, buffer, sizeof buffer)) > 0)
+        written = ::write(to, buffer, static_cast<size_t>(got)) == got;
+    ::close(in);
+    return written && got == 0;
+}
+
 // Keeps the live file in the backups folder: a second name for the same file, so the bytes stay
 // exactly as they were and no space is needed. Its journal moves along. `kept` gets the name as
 // soon as the file is there.
@@ -44,13 +59,10 @@ void keepLive(const QString& database, const QDateTime& now, QString& kept) {
     if (::link(QFile::encodeName(database).constData(), QFile::encodeName(name).constData()) != 0) {
         // A file system without links: the bytes as they are (no copy of the program runs, and the
         // file may be too damaged for the engine to read it).
-        const QString temporary = SafeFiles::createTemporary(name);
-        QFile::remove(temporary);
-        if (!QFile::copy(database, temporary)) {
-            QFile::remove(temporary);
+        SafeFiles::PrivateFile copy(Backups::folderOf(database));
+        if (!copyBytes(database, copy.descriptor()))
             throw failure(QStringLiteral("The database %1 cannot be kept as %2.").arg(database, name));
-        }
-        SafeFiles::publish(temporary, name);
+        copy.publish(name, SafeFiles::Modes::OfFolder, SafeFiles::Existing::Refuse);
     }
     kept = name;
     for (const QString& suffix : kCompanions) {
@@ -86,31 +98,30 @@ Report restore(const QString& file, const QString& database, const QDateTime& no
     // Refuse early; the lock is asked for again, and held, for the swap itself.
     exclusiveLock(database);
 
-    const QString temporary = SafeFiles::createTemporary(database);
+    // The copy is made in a private folder among the backups (the same file system as the live file,
+    // so that it can be moved into place), and opened only without following links.
+    SafeFiles::ensureFolder(Backups::folderOf(database));
+    SafeFiles::PrivateFile copy(Backups::folderOf(database));
+    const QString temporary = copy.path();
+    SqliteBackup::copy(file, temporary, [&] { copy.check(); });
+    // The catalogue's own open: what the tables must hold, and the upgrade of an older schema (or the
+    // refusal of a newer one), done on the copy.
     try {
-        SqliteBackup::copy(file, temporary);
-        // The catalogue's own open: what the tables must hold, and the upgrade of an older schema
-        // (or the refusal of a newer one), done on the copy.
-        try {
-            AttendanceDatabase db;
-            db.open(temporary);
-        } catch (const std::exception& e) {
-            throw failure(QString::fromUtf8(e.what()).replace(temporary, file));
-        }
-        report.restored = SqliteBackup::inspect(temporary);
+        AttendanceDatabase db;
+        db.open(temporary);
+    } catch (const std::exception& e) {
+        throw failure(QString::fromUtf8(e.what()).replace(temporary, file));
+    }
+    copy.check();
+    report.restored = SqliteBackup::inspect(temporary);
 
-        SafeFiles::ensureFolder(Backups::folderOf(database));
-        const std::unique_ptr<InstanceLock> lock = exclusiveLock(database);
-        try {
-            if (QFileInfo::exists(database))
-                keepLive(database, now, report.kept);
-            SafeFiles::publish(temporary, database);
-        } catch (...) {
-            putJournalsBack(database, report.kept);
-            throw;
-        }
+    const std::unique_ptr<InstanceLock> lock = exclusiveLock(database);
+    try {
+        if (QFileInfo::exists(database))
+            keepLive(database, now, report.kept);
+        copy.publish(database, SafeFiles::Modes::OfFolder, SafeFiles::Existing::Replace);
     } catch (...) {
-        QFile::remove(temporary);
+        putJournalsBack(database, report.kept);
         throw;
     }
     Backups::log(database, Backups::Severity::Info,

@@ -1,7 +1,9 @@
 #include "backup/Backups.h"
+#include "backup/InstanceLock.h"
 #include "backup/Restore.h"
 #include "cli/Verb.h"
 #include "core/MainWindow.h"
+#include "data/PostgresEngine.h"
 #include "data/SettingsStore.h"
 #include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
@@ -9,8 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
-#include <QUrl>
-#include <QUrlQuery>
 #include <stdexcept>
 
 namespace CommandLine {
@@ -23,33 +23,14 @@ QString shellQuoted(const QString& text) {
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
-// The server's address without its password: a command line ends up in shell histories and on
-// screens. pg_dump asks for the password itself, or reads it from ~/.pgpass.
-QString withoutPassword(const QString& url, bool& hadPassword) {
-    QUrl parsed(url);
-    hadPassword = false;
-    if (!parsed.isValid() || parsed.scheme().isEmpty())
-        return url;
-    if (!parsed.password().isEmpty()) {
-        hadPassword = true;
-        parsed.setPassword(QString());
-    }
-    QUrlQuery query(parsed);
-    if (query.hasQueryItem(QStringLiteral("password"))) {
-        hadPassword = true;
-        query.removeAllQueryItems(QStringLiteral("password"));
-        parsed.setQuery(query);
-    }
-    return parsed.toString();
-}
-
 // A server's data is saved with the server's own tools; says which command does it.
 int onServer(const Invocation& call, const QString& url, const QString& tool, const QString& command) {
-    bool hadPassword = false;
-    const QString address = shellQuoted(withoutPassword(url, hadPassword));
+    // Without its password: a command line ends up in shell histories and on screens. pg_dump asks
+    // for the password itself, or reads it from ~/.pgpass.
+    const QString address = shellQuoted(PostgresEngine::shownAddress(url));
     call.out() << "The attendance database is on a PostgreSQL server; " << tool << ":\n  "
                << QString(command).replace(QStringLiteral("URL"), address) << '\n';
-    if (hadPassword)
+    if (PostgresEngine::carriesPassword(url))
         call.out() << "It asks for the password of the server (or reads it from ~/.pgpass).\n";
     call.err() << "tallyclock-suite: " << call.verb() << ": nothing was done\n";
     return DatabaseFailure;
@@ -68,6 +49,7 @@ int backup(const Invocation& call) {
     if (!QFileInfo(live).isFile())
         throw std::runtime_error(
             QStringLiteral("The database file %1 does not exist.").arg(live).toStdString());
+    const std::unique_ptr<InstanceLock> lock = InstanceLock::holdForCommand(live);
     QString target;
     SafeFiles::Modes modes = SafeFiles::Modes::OfFolder;
     if (call.argumentCount() > 0) {

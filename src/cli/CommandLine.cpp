@@ -5,6 +5,7 @@
 #include "data/SettingsStore.h"
 
 #include <QCoreApplication>
+#include <QFileDevice>
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
@@ -172,7 +173,18 @@ int run(const QStringList& arguments, QTextStream& out, QTextStream& err, const 
         err << kProgram << ": " << error.what() << '\n';
         code = DatabaseFailure;
     }
+    // A full disk or a closed pipe shows only when the output is flushed: a verb whose output did
+    // not arrive whole has failed, whatever it printed.
     out.flush();
+    if (out.status() != QTextStream::Ok) {
+        const auto* file = qobject_cast<const QFileDevice*>(out.device());
+        err << kProgram << ": the output could not be written"
+            << (file && file->error() != QFileDevice::NoError ? QStringLiteral(": ") + file->errorString()
+                                                              : QString())
+            << '\n';
+        if (code == Success)
+            code = DatabaseFailure;
+    }
     err.flush();
     return code;
 }

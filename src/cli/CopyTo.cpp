@@ -2,6 +2,7 @@
 // several terminals can punch into it. The server database must be empty; the copy is one
 // transaction there, and what the server holds afterwards is read back and compared.
 
+#include "backup/InstanceLock.h"
 #include "cli/Verb.h"
 #include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <algorithm>
+#include <memory>
 #include <tuple>
 
 namespace CommandLine {
@@ -69,6 +71,9 @@ int copyTo(const Invocation& call) {
     if (!QFileInfo(file).isFile())
         throw UsageError(call.verb() + QStringLiteral(": no database file at '%1'").arg(file));
 
+    // Another file than the live one is nobody's to restore.
+    const std::unique_ptr<InstanceLock> lock =
+        file == MainWindow::liveDatabasePath() ? InstanceLock::holdForCommand(file) : nullptr;
     AttendanceDatabase source;
     source.open(file);
     const Workplace workplace = source.everything();

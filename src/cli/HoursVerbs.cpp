@@ -1,3 +1,4 @@
+#include "backup/InstanceLock.h"
 #include "cli/Verb.h"
 #include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
@@ -82,8 +83,10 @@ Hours::Period periodOf(const Invocation& call) {
 }
 
 std::vector<Hours::Record> readRecords(const Invocation& call, const Hours::Period& period) {
+    const QString live = MainWindow::liveDatabasePath();
+    const std::unique_ptr<InstanceLock> lock = InstanceLock::holdForCommand(live);
     AttendanceDatabase db;
-    db.openConfigured(MainWindow::liveDatabasePath());
+    db.openConfigured(live);
     std::optional<QString> person;
     if (call.has(QStringLiteral("person")))
         person = call.value(QStringLiteral("person"));

@@ -2,6 +2,7 @@
 
 #include "core/ErrorTrap.h"
 #include "core/Globals.h"
+#include "core/Main.h"
 #include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
 #include "journal/Journal.h"
@@ -10,9 +11,14 @@
 #include "persons/PersonsWindow.h"
 #include "platform/MessageBox.h"
 #include "reports/ReportsWindow.h"
+#include "terminal/Banner.h"
+#include "terminal/IdleCloser.h"
+#include "terminal/KioskFrame.h"
+#include "terminal/TerminalSettings.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QtDebug>
 #include <functional>
 
 // The persons and reports windows open for administrators only. Every press looks the typed
@@ -118,17 +124,18 @@ void MainWindow::openPersons() {
                 // The changes made in the window are the administrator's in the audit trail.
                 AttendanceDatabase::ActorScope actor(Globals::connection(), numberBox->text());
                 PersonsWindow persons(this);
+                closeWhenIdle(&persons);
                 persons.showModal();
             });
             break;
         case Access::StandardPerson:
-            trap.step(126, [] { MessageBox::ok(QStringLiteral("User must have Admin access.")); });
+            trap.step(126, [this] { refuse(QStringLiteral("User must have Admin access.")); });
             break;
         case Access::NoMatch:
-            trap.step(128, [] { MessageBox::ok(QStringLiteral("Invalid Person Number or Password")); });
+            trap.step(128, [this] { refuse(QStringLiteral("Invalid Person Number or Password")); });
             break;
         case Access::Refused:
-            trap.step(128, [&] { MessageBox::ok(Login::refusedMessage(login.refusedUntil)); });
+            trap.step(128, [&] { refuse(Login::refusedMessage(login.refusedUntil)); });
             break;
         case Access::Failed:
             break;
@@ -150,8 +157,8 @@ void MainWindow::openReports() {
     Access access = Access::Failed;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
     if (admins == Found::Nothing) {
-        trap.step(106, [] {
-            MessageBox::ok(QStringLiteral("You must add an Admin Employee to access this function."));
+        trap.step(106, [this] {
+            refuse(QStringLiteral("You must add an Admin Employee to access this function."));
         });
     } else if (admins == Found::Row) {
         closeIfOpen(trap, 108, rs);
@@ -164,20 +171,20 @@ void MainWindow::openReports() {
                 ReportsWindow reports(this);
                 // A deleted record may be one of today's.
                 ErrorTrap::relay(&reports, &ReportsWindow::recordsChanged, this, &MainWindow::listLogins);
+                closeWhenIdle(&reports);
                 reports.showModal();
             });
             break;
         case Access::StandardPerson:
-            trap.step(118, [] { MessageBox::ok(QStringLiteral("User must have Administrator access.")); });
+            trap.step(118, [this] { refuse(QStringLiteral("User must have Administrator access.")); });
             break;
         case Access::NoMatch:
-            trap.step(120, [] {
-                MessageBox::ok(
-                    QStringLiteral("Invalid Person Number or Password. Please use Administrator login."));
+            trap.step(120, [this] {
+                refuse(QStringLiteral("Invalid Person Number or Password. Please use Administrator login."));
             });
             break;
         case Access::Refused:
-            trap.step(120, [&] { MessageBox::ok(Login::refusedMessage(login.refusedUntil)); });
+            trap.step(120, [&] { refuse(Login::refusedMessage(login.refusedUntil)); });
             break;
         case Access::Failed:
             break;
@@ -185,4 +192,47 @@ void MainWindow::openReports() {
     }
     closeIfOpen(trap, 122, rs);
     forgetTyped(trap, 124, access, numberBox, passwordBox);
+}
+
+void MainWindow::refuse(const QString& text) {
+    // A terminal answers in its banner: the next person never finds a box to click away.
+    if (m_kiosk)
+        m_kiosk->banner()->showRefused(text);
+    else
+        MessageBox::ok(text);
+}
+
+void MainWindow::closeWhenIdle(QWidget* window) {
+    if (m_kiosk)
+        new IdleCloser(window, Terminal::current().adminIdleSeconds);
+}
+
+bool MainWindow::mayCloseTerminal() {
+    ErrorTrap trap(Where::TerminalClose);
+    Banner* banner = m_kiosk->banner();
+    const Main::FaultsElsewhere faults([banner](const QString& description, const QString& report) {
+        banner->showFault(description);
+        qWarning().noquote() << "Tallyclock Suite terminal:" << report.simplified();
+    });
+    RecordSet rs;
+    const Found admins = lookUp(trap, 100, 102, rs, [] { return Globals::connection().administrators(); });
+    if (admins == Found::Nothing)
+        return true; // nobody could ever close it otherwise
+    if (admins == Found::Failed)
+        return false;
+    closeIfOpen(trap, 104, rs);
+    Login::Result login;
+    const Access access = credentialsOf(trap, 106, rs, login, numberBox->text(), passwordBox->text());
+    closeIfOpen(trap, 112, rs);
+    forgetTyped(trap, 114, access, numberBox, passwordBox);
+    if (access == Access::Administrator)
+        return true;
+    if (access == Access::Refused)
+        trap.step(118, [&] { banner->showRefused(Login::refusedMessage(login.refusedUntil)); });
+    else if (access != Access::Failed)
+        trap.step(118, [&] {
+            banner->showRefused(QStringLiteral("Only an administrator can close this terminal: type an "
+                                               "administrator's person number and password, then close it."));
+        });
+    return false;
 }

@@ -15,6 +15,16 @@
 // written are the ones the clock shows at the moment of the statement. Whatever fails in a look-up or a test
 // on the way ends the punch without a write: nobody is punched in or out on a guess.
 void MainWindow::punch() {
+    if (waitingForRestore()) {
+        // A restore is swapping the file: a punch now could go into the file it replaces.
+        MessageBox::ok(QStringLiteral("The attendance database is being restored. Punches are taken again "
+                                      "once the restore is done."));
+        return;
+    }
+    if (m_kiosk) {
+        punchAtTerminal();
+        return;
+    }
     ErrorTrap trap(Where::Punch);
     const QString number = numberBox->text();
     const QString password = passwordBox->text();

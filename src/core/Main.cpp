@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QWidget>
+#include <utility>
 
 // The icons are compiled into the static library; nothing refers to them by symbol, so the linker
 // leaves them out of the program unless they are registered explicitly (and outside any namespace).
@@ -48,7 +49,22 @@ QString errorReportText(const QString& description, const QString& tag, int step
            (address.isEmpty() ? QStringLiteral("the person who looks after this computer") : address);
 }
 
+namespace {
+FaultsElsewhere* s_faultsElsewhere = nullptr;
+} // namespace
+
+FaultsElsewhere::FaultsElsewhere(Receiver receiver)
+    : m_receiver(std::move(receiver)), m_outer(std::exchange(s_faultsElsewhere, this)) {}
+
+FaultsElsewhere::~FaultsElsewhere() {
+    s_faultsElsewhere = m_outer;
+}
+
 void ErrorReport(const QString& description, const QString& tag, int step) {
+    if (s_faultsElsewhere) {
+        s_faultsElsewhere->m_receiver(description, errorReportText(description, tag, step));
+        return;
+    }
     MessageBox::error(QStringLiteral("Application Error"), errorReportText(description, tag, step));
 }
 

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 class ErrorTrap;
 class MousePointer;
@@ -24,7 +25,24 @@ QString supportAddress();
 // The text of the error box for a failure at `step` of the handler with location `tag`.
 QString errorReportText(const QString& description, const QString& tag, int step);
 // Shows the error box ("Application Error", exclamation icon, OK) and returns when it is closed.
+// While a FaultsElsewhere is alive, the failure goes to its receiver instead and no box is shown.
 void ErrorReport(const QString& description, const QString& tag, int step);
+
+// Sends the failures reported meanwhile to `receiver` (with the error box's text) rather than to a box
+// that someone must click away: a terminal shows them in its banner. Scopes nest; the innermost wins.
+class FaultsElsewhere {
+public:
+    using Receiver = std::function<void(const QString& description, const QString& boxText)>;
+    explicit FaultsElsewhere(Receiver receiver);
+    ~FaultsElsewhere();
+    FaultsElsewhere(const FaultsElsewhere&) = delete;
+    FaultsElsewhere& operator=(const FaultsElsewhere&) = delete;
+
+private:
+    Receiver m_receiver;
+    FaultsElsewhere* m_outer;
+    friend void ErrorReport(const QString&, const QString&, int);
+};
 
 // Path of a shell special folder; "" when it cannot be resolved. Never ends in a blank or NUL.
 QString GetSpecialFolderPath(int csidl);

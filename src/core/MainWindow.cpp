@@ -21,6 +21,9 @@
 #include "platform/SpecialFolders.h"
 #include "platform/SystemClock.h"
 #include "platform/Twips.h"
+#include "terminal/KioskFrame.h"
+#include "terminal/PunchOutcome.h"
+#include "terminal/TerminalSettings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -73,12 +76,26 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_pointer(new MousePo
         }
     });
     clockTimer->start();
+    if (Terminal::active()) {
+        m_kiosk = new KioskFrame(this, numberBox, passwordBox, Terminal::current());
+        m_recentPunches = std::make_unique<TerminalPunch::RecentPunches>();
+        connect(m_kiosk, &KioskFrame::badgeRead, this, &MainWindow::punchBadge);
+        connect(m_kiosk, &KioskFrame::submitted, this, &MainWindow::punch);
+        connect(m_kiosk, &KioskFrame::closeAsked, this, &QWidget::close);
+    }
 }
 
 MainWindow::~MainWindow() {
     // The file check may still be reading; its answer to this window is dropped with the window.
     if (m_fileCheck)
         m_fileCheck->wait();
+}
+
+void MainWindow::present() {
+    if (m_kiosk)
+        m_kiosk->showFullScreen();
+    else
+        show();
 }
 
 void MainWindow::buildControls() {
@@ -273,9 +290,36 @@ void MainWindow::start() {
         // Held while the window runs, so that no restore can swap the file it has open.
         m_instanceLock = InstanceLock::holdWhileRunning(live);
         // A file that does not open is checked at once, so that its box names the damage.
-        Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+        if (m_instanceLock) {
+            Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+            return;
+        }
+        // A restore holds the file: the window asks again every second, opens the database once it
+        // has the lock, and takes no punch until then.
+        auto* retry = new QTimer(this);
+        retry->setObjectName(QStringLiteral("restoreWait"));
+        connect(retry, &QTimer::timeout, this, [this, retry, live] {
+            try {
+                m_instanceLock = InstanceLock::acquire(live, InstanceLock::Mode::Shared, 0);
+            } catch (const std::exception&) {
+                return; // the next second tries again
+            }
+            if (!m_instanceLock)
+                return;
+            retry->stop();
+            retry->deleteLater();
+            ErrorTrap reopened(Where::MainStart);
+            reopened.step(176, [&] {
+                Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+            });
+            reopened.step(180, [&] { listLogins(); });
+            checkFileLater(live);
+        });
+        retry->start(1000);
     });
     trap.step(178, [&] { tick(); });
+    if (waitingForRestore()) // the list and the check come once the database is open
+        return;
     trap.step(180, [&] { listLogins(); });
     checkFileLater(live);
     if (trap.test(182, [] { return OfflinePunching::enabled(); }))
@@ -291,6 +335,10 @@ void MainWindow::startJournal() {
     };
     connect(m_journal.get(), &TerminalJournal::waitingChanged, this, show);
     show(OfflinePunching::waitingText(m_journal->waiting()));
+}
+
+bool MainWindow::waitingForRestore() const {
+    return !m_instanceLock && findChild<QTimer*>(QStringLiteral("restoreWait"));
 }
 
 void MainWindow::checkFileLater(const QString& database) {
@@ -335,6 +383,10 @@ void MainWindow::endProgram() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_kiosk && !mayCloseTerminal()) {
+        event->ignore();
+        return;
+    }
     releaseDatabase();
     endProgram();
     event->accept();

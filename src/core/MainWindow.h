@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class InstanceLock;
 class QGroupBox;
@@ -15,7 +16,13 @@ class ListView;
 class MousePointer;
 class PushButton;
 class SkinFramework;
+class KioskFrame;
 class TerminalJournal;
+namespace TerminalPunch {
+class RecentPunches;
+}
+enum class PunchKind;
+class ErrorTrap;
 
 // The main window: the clock, the punch panel, the administrator buttons and today's list.
 // Its handlers live with the subsystem that owns them (clock/ for the punch, the list, the
@@ -59,6 +66,9 @@ public:
     static QString dataFolder();
     static QString liveDatabasePath();
 
+    // Shows the window: as a terminal, full screen, in terminal mode; otherwise as it was drawn.
+    void present();
+
 signals:
     // The start-up check of the file (and the day's backup) has finished; a damaged file's box has
     // been shown.
@@ -89,6 +99,29 @@ private:
 
     void buildControls();
     void checkFileLater(const QString& database);
+    // Whether a restore held the database at start and the window still waits for it.
+    bool waitingForRestore() const;
+
+    // Terminal mode (terminal/TerminalPunch.cpp): a punch answered in the banner, never in a box.
+    void punchAtTerminal();
+    void punchBadge(const QString& code);
+    // The punch of a person whose number (and password, where asked) passed: the direction given, or
+    // none for the one the latest record calls for.
+    void punchPerson(ErrorTrap& trap, int firstStep, const QString& number, const QString& name,
+                     std::optional<PunchKind> kind);
+    // Whether the boxes hold an administrator's number and password, or no administrator exists
+    // (clock/AdminGate.cpp). A terminal closes only then.
+    bool mayCloseTerminal();
+    // A refusal of the administrator gate: in a box, or at a terminal in its banner.
+    void refuse(const QString& text);
+    // An administrator window opened at a terminal closes when left untouched.
+    void closeWhenIdle(QWidget* window);
+
+    KioskFrame* m_kiosk = nullptr;
+    std::unique_ptr<TerminalPunch::RecentPunches> m_recentPunches;
+    // The number a badge filled in when a password is still asked; its punch takes its direction from
+    // the latest record.
+    QString m_badgeNumber;
 
     MousePointer* m_pointer;
     QDate m_shownDate;

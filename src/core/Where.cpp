@@ -26,6 +26,12 @@ Tags tags(Where where) {
         return {"Form1", "PushButton3_Click"};
     case Where::OpenFormats:
         return {"Form1", "PushButton4_Click"};
+    case Where::TerminalPunch:
+        return {"Terminal", "punch"};
+    case Where::BadgePunch:
+        return {"Terminal", "badge"};
+    case Where::TerminalClose:
+        return {"Terminal", "close"};
     case Where::PersonsStart:
         return {"Form2", "Form_Load"};
     case Where::AddPerson:

@@ -15,6 +15,10 @@ enum class Where {
     OpenPersons,
     OpenReports,
     OpenFormats,
+    // The main window as a terminal.
+    TerminalPunch,
+    BadgePunch,
+    TerminalClose,
     // The persons window and the person editor.
     PersonsStart,
     AddPerson,

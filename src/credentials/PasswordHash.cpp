@@ -75,14 +75,26 @@ QStringList hashAll(const QStringList& passwords) {
 }
 
 QStringList hashStoredPlainTexts(const QStringList& passwords) {
+    // Hashes stay as they are: a copy whose passwords were hashed after it was taken is upgraded
+    // by the same step when it is restored.
+    QStringList plain;
+    for (const QString& stored : passwords) {
+        if (!isHash(stored))
+            plain << stored;
+    }
     // Below this many the pause is too short to notice (about 20 ms of processor time each).
     constexpr qsizetype kNoticeFrom = 50;
     std::optional<BusyNotice> notice;
-    if (passwords.size() >= kNoticeFrom)
+    if (plain.size() >= kNoticeFrom)
         notice.emplace(QStringLiteral("Updating the attendance database: the %1 stored passwords are being "
                                       "protected. This is done once and may take a minute; please wait.")
-                           .arg(passwords.size()));
-    return hashAll(passwords);
+                           .arg(plain.size()));
+    const QStringList hashed = hashAll(plain);
+    QStringList result;
+    qsizetype next = 0;
+    for (const QString& stored : passwords)
+        result << (isHash(stored) ? stored : hashed.at(next++));
+    return result;
 }
 
 bool isHash(const QString& stored) {

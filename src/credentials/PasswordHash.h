@@ -18,8 +18,8 @@ QString hash(const QString& password);
 // Several at once on every processor core, in the order given (the schema upgrade hashes a whole
 // file of plain-text passwords).
 QStringList hashAll(const QStringList& passwords);
-// hashAll for the upgrade of an older file's plain-text passwords: with many of them it takes
-// seconds, so a notice says what the program is doing meanwhile.
+// hashAll for the upgrade of an older file's plain-text passwords, keeping those already hashed:
+// with many of them it takes seconds, so a notice says what the program is doing meanwhile.
 QStringList hashStoredPlainTexts(const QStringList& passwords);
 
 // Whether `typed` is the password behind `stored`. Anything that is not one of our hashes (a

@@ -5,9 +5,6 @@
 #include "data/SqliteEngine.h"
 
 #include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QSysInfo>
 
 using Kind = DatabaseError::Kind;
 
@@ -170,24 +167,16 @@ PunchOutcome AttendanceDatabase::punch(PunchKind kind, const QString& number, co
     return run([&](DatabaseEngine& e) { return e.punch(kind, number, day, time, by); });
 }
 
-DeliveryOutcome AttendanceDatabase::deliver(const DeliveredPunch& punch, bool keepRefused) {
+DeliveryOutcome AttendanceDatabase::deliver(const DeliveredPunch& punch, bool keepRefused,
+                                            const std::function<bool(const RecordSet&)>& leaveOpen,
+                                            TogglePunch* toggled) {
     AuditStamp by = stamp();
     by.who = punch.number;
-    return run([&](DatabaseEngine& e) { return e.deliver(punch, keepRefused, by); });
-}
-
-QDateTime AttendanceDatabase::serverTime() {
-    return run([&](DatabaseEngine& e) { return e.serverTime(); });
+    return run([&](DatabaseEngine& e) { return e.deliver(punch, keepRefused, by, leaveOpen, toggled); });
 }
 
 void AttendanceDatabase::recordClockOff(const QString& terminal, qint64 offBySeconds) {
-    QJsonObject values;
-    values.insert(QStringLiteral("TerminalId"), terminal);
-    values.insert(QStringLiteral("OffBySeconds"), offBySeconds);
-    const QString after = QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact));
-    run([&](DatabaseEngine& e) {
-        e.appendAudit({stamp(), AuditWhat::ClockOff, std::nullopt, {}, {}, after});
-    });
+    run([&](DatabaseEngine& e) { e.noteClockOff(terminal, offBySeconds, stamp()); });
 }
 
 void AttendanceDatabase::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
@@ -250,4 +239,21 @@ qint64 AttendanceDatabase::addRecord(const RecordFields& record) {
 
 RecordSet AttendanceDatabase::auditEntries(const AuditFilter& filter) {
     return run([&](DatabaseEngine& e) { return e.auditEntries(filter); });
+}
+
+RecordSet AttendanceDatabase::personByBadge(const QString& code) {
+    return run([&](DatabaseEngine& e) { return e.personByBadge(code); });
+}
+
+void AttendanceDatabase::setBadge(const QString& number, const QString& code) {
+    run([&](DatabaseEngine& e) {
+        e.setBadgeAudited(number, code.isEmpty() ? std::nullopt : std::optional<QString>(code), stamp());
+    });
+}
+
+TogglePunch AttendanceDatabase::punchToggle(const QString& number, const QDate& day, const QString& time,
+                                            const std::function<bool(const RecordSet&)>& leaveOpen) {
+    AuditStamp by = stamp();
+    by.who = number;
+    return run([&](DatabaseEngine& e) { return e.punchToggle(number, day, time, by, leaveOpen); });
 }

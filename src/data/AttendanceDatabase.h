@@ -100,9 +100,9 @@ public:
     PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time);
     // A punch from a terminal's journal, stored once however often it is delivered (see
     // DatabaseEngine::deliver). The person it names is the one the audit names.
-    DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused);
-    // The database's clock, UTC; terminals compare theirs with it.
-    QDateTime serverTime();
+    DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused,
+                            const std::function<bool(const RecordSet&)>& leaveOpen = {},
+                            TogglePunch* toggled = nullptr);
     // An audit row for an administrator: this terminal's clock is `offBySeconds` off the server's.
     void recordClockOff(const QString& terminal, qint64 offBySeconds);
     // 12: deletes every record with this number, day and time-in.
@@ -137,6 +137,13 @@ public:
     QDateTime countingMoment();
     // Forgets the count: after a right password, or when an administrator lifts a refusal.
     void clearLoginFailures(const QString& number);
+    // The person whose badge code is exactly `code` (letter case counts); none for an empty code.
+    RecordSet personByBadge(const QString& code);
+    // Gives the person a badge code, or takes it away (empty); fails when another person has it.
+    void setBadge(const QString& number, const QString& code);
+    // A terminal's punch: its direction from the person's latest record (see DatabaseEngine).
+    TogglePunch punchToggle(const QString& number, const QDate& day, const QString& time,
+                            const std::function<bool(const RecordSet&)>& leaveOpen);
     // A whole workplace as stored, and one written into an empty database (see DatabaseEngine).
     Workplace everything();
     void loadIntoEmpty(const Workplace& workplace);

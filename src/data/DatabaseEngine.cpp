@@ -180,7 +180,18 @@ QString refusalReason(PunchKind kind, const QString& terminal) {
 }
 } // namespace
 
-DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefused, const AuditStamp& stamp) {
+void DatabaseEngine::auditToCorrect(qint64 id, const QString& number, const QString& reason,
+                                    const AuditStamp& stamp) {
+    if (auditsItself())
+        return; // the server's trigger writes the row from the record's change
+    QJsonObject after = recordJson(recordById(id));
+    after.insert(QStringLiteral("ToCorrect"), reason);
+    appendAudit({stamp, AuditWhat::PunchToCorrect, id, number, {}, compact(after)});
+}
+
+DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefused, const AuditStamp& stamp,
+                                        const std::function<bool(const RecordSet&)>& leaveOpen,
+                                        TogglePunch* toggled) {
     EngineText::isoDay(p.day);
     DeliveryOutcome outcome = DeliveryOutcome::Stored;
     audited(p.number, stamp, [&] {
@@ -190,14 +201,22 @@ DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefuse
         }
         addReceipt(p.terminal, p.sequence);
         std::vector<qint64> written;
-        const PunchOutcome punched = punchLocked(p.kind, p.number, p.day, p.time, stamp, written);
+        PunchOutcome punched = PunchOutcome::Written;
+        if (p.toggle) {
+            const TogglePunch done = toggleLocked(p.number, p.day, p.time, stamp, leaveOpen, written);
+            if (toggled)
+                *toggled = done;
+        } else
+            punched = punchLocked(p.kind, p.number, p.day, p.time, stamp, written);
         // An "out" that found nothing open changes nothing; at the clock the person saw that, a
         // delivered one would vanish without a trace.
-        const bool outOfNothing = p.kind == PunchKind::Out && written.empty();
+        const bool outOfNothing = !p.toggle && p.kind == PunchKind::Out && written.empty();
         if (punched == PunchOutcome::Written && !(outOfNothing && keepRefused)) {
             if (!p.toCorrect.isEmpty() && !written.empty()) {
-                for (const qint64 id : written)
-                    markToCorrect(id, p.toCorrect, false);
+                for (const qint64 id : written) {
+                    markToCorrect(p, id, p.toCorrect);
+                    auditToCorrect(id, p.number, p.toCorrect, stamp);
+                }
                 outcome = DeliveryOutcome::StoredToCorrect;
             }
             return;
@@ -206,23 +225,87 @@ DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefuse
             outcome = DeliveryOutcome::Refused;
             return;
         }
-        // Never dropped: the punch is kept as it was taken, where an administrator sees it. An
-        // empty time, not Null, stands for the side the punch did not give, so that no later punch
-        // takes it for an open record.
-        const bool in = p.kind == PunchKind::In;
-        const qint64 id = insertRecord(
-            {p.number, p.day, in ? p.time : QStringLiteral(""), in ? QStringLiteral("") : p.time},
-            RecordMark::Punched);
+        // Never dropped: the punch is kept as it was taken, where an administrator sees it.
         QString reason = refusalReason(p.kind, stamp.terminal);
         if (!p.toCorrect.isEmpty())
             reason += QLatin1Char(' ') + p.toCorrect;
-        markToCorrect(id, reason, true);
-        QJsonObject after = recordJson(recordById(id));
-        after.insert(QStringLiteral("ToCorrect"), reason);
-        writeAudit({stamp, AuditWhat::PunchToCorrect, id, p.number, {}, compact(after)});
+        auditToCorrect(storeRefused(p, reason), p.number, reason, stamp);
         outcome = DeliveryOutcome::StoredToCorrect;
     });
     return outcome;
+}
+
+TogglePunch DatabaseEngine::punchToggle(const QString& number, const QDate& day, const QString& time,
+                                        const AuditStamp& stamp,
+                                        const std::function<bool(const RecordSet&)>& leaveOpen) {
+    EngineText::isoDay(day);
+    TogglePunch result;
+    audited(number, stamp, [&] {
+        std::vector<qint64> written;
+        result = toggleLocked(number, day, time, stamp, leaveOpen, written);
+    });
+    return result;
+}
+
+TogglePunch DatabaseEngine::toggleLocked(const QString& number, const QDate& day, const QString& time,
+                                         const AuditStamp& stamp,
+                                         const std::function<bool(const RecordSet&)>& leaveOpen,
+                                         std::vector<qint64>& written) {
+    TogglePunch result;
+    const RecordSet latest = latestRecordOfPerson(number);
+    const bool open = !latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty();
+    AuditEntry entry{stamp, {}, {}, number, {}, {}};
+    if (open && !(leaveOpen && leaveOpen(latest))) {
+        const qint64 id = latest.value(QStringLiteral("RecordId")).toLongLong();
+        closeRecord(id, day, time);
+        result.kind = PunchKind::Out;
+        entry.what = AuditWhat::PunchOut;
+        entry.recordId = id;
+        entry.before = compact(recordJson(latest));
+        entry.after = compact(recordJson(recordById(id)));
+    } else {
+        if (open)
+            result.leftOpenSince = latest.value(QStringLiteral("LogDate")).toDate();
+        punchIn(number, day, time);
+        const RecordSet made = latestRecordOfPerson(number);
+        result.kind = PunchKind::In;
+        entry.what = AuditWhat::PunchIn;
+        entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
+        entry.after = compact(recordJson(made));
+    }
+    written.push_back(*entry.recordId);
+    writeAudit(entry);
+    return result;
+}
+
+void DatabaseEngine::setBadgeAudited(const QString& number, const std::optional<QString>& code,
+                                     const AuditStamp& stamp) {
+    const std::optional<QString> badge = code && !code->isEmpty() ? code : std::nullopt;
+    audited(number, stamp, [&] {
+        const RecordSet person = personByNumber(number);
+        if (person.eof())
+            return;
+        const QString stored = person.text(QStringLiteral("BadgeCode"));
+        if (stored == badge.value_or(QString()))
+            return;
+        if (badge) {
+            const RecordSet holder = personByBadge(*badge);
+            if (!holder.eof())
+                throw DatabaseError(Kind::Duplicate, EngineText::badgeInUse());
+        }
+        setBadge(number, badge);
+        // Only whether there was a badge, and that it changed: a code in the trail would open the door.
+        const auto marked = [&](const QJsonValue& badgeValue) {
+            QJsonObject object;
+            object.insert(QStringLiteral("EmployeeNo"), person.text(QStringLiteral("EmployeeNo")));
+            object.insert(QStringLiteral("BadgeCode"), badgeValue);
+            return compact(object);
+        };
+        writeAudit(
+            {stamp, AuditWhat::PersonUpdated, std::nullopt, number,
+             marked(stored.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(QStringLiteral("set"))),
+             marked(badge ? QJsonValue(QStringLiteral("changed")) : QJsonValue(QJsonValue::Null))});
+    });
 }
 
 void DatabaseEngine::insertPersonAudited(const PersonFields& person, const AuditStamp& stamp) {
@@ -322,6 +405,10 @@ QString onlyPunching() {
 
 QString numberInUse(const QString& number) {
     return QStringLiteral("The person number \"%1\" is already in use by another person.").arg(number);
+}
+
+QString badgeInUse() {
+    return QStringLiteral("This badge is already given to another person.");
 }
 
 QString statementStopped(int limitMs) {

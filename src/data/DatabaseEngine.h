@@ -127,6 +127,13 @@ inline const QString TriggersRestored = QStringLiteral("audit triggers missing, 
 const QStringList& all();
 } // namespace AuditWhat
 
+// What a punch that takes its direction from the person's latest record wrote.
+struct TogglePunch {
+    PunchKind kind = PunchKind::In;
+    // The day of an open record the punch left open rather than closed (a forgotten clock-out).
+    std::optional<QDate> leftOpenSince;
+};
+
 enum class PunchOutcome {
     Written,   // the record was opened or the open records closed
     AlreadyIn, // punch in refused: the person's latest record is still open
@@ -144,6 +151,7 @@ struct DeliveredPunch {
     QDate day;
     QString time;
     QString toCorrect;
+    bool toggle = false; // a badge's punch: its direction comes from the person's records on arrival
 };
 
 enum class DeliveryOutcome {
@@ -212,17 +220,25 @@ public:
     // the server's for a server, so that terminals whose clocks differ share one count.
     virtual QDateTime countingMoment() = 0;
     virtual void clearLoginFailures(const QString& number) = 0;
+    // The person whose badge code is exactly `code` (letter case counts).
+    virtual RecordSet personByBadge(const QString& code) = 0;
+    // Gives the person this badge code, or none.
+    virtual void setBadge(const QString& number, const std::optional<QString>& code) = 0;
+    // Closes the one record with this identity and moves it to `day`.
+    virtual void closeRecord(qint64 id, const QDate& day, const QString& timeOut) = 0;
 
     // Whether the punch (terminal, sequence) was delivered before, and the receipt that says it was.
     virtual bool hasReceipt(const QString& terminal, qint64 sequence) = 0;
     virtual void addReceipt(const QString& terminal, qint64 sequence) = 0;
-    // Lists the record to correct with `reason`; a refused one is also left out of the punches' own
-    // reading of a person's latest record until it is corrected.
-    virtual void markToCorrect(qint64 id, const QString& reason, bool refused) = 0;
-    // The database's clock, UTC.
-    virtual QDateTime serverTime() = 0;
+    // Within the delivery of `punch`, after its receipt: keeps the punch the rules refused as a record
+    // to correct with `reason` (one side's time, the other empty), left out of the punches' own
+    // reading of the person's latest record until it is corrected; returns its identity.
+    virtual qint64 storeRefused(const DeliveredPunch& punch, const QString& reason) = 0;
+    // Within the delivery of `punch`, after its receipt: lists the record it wrote to correct.
+    virtual void markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) = 0;
+    // An audit row for an administrator: the terminal's clock is `offSeconds` off the database's.
+    virtual void noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) = 0;
 
-    // Every person and every record as stored, records in the order they were written.
     // Every person, record, audit row and login failure count as stored; records and audit rows in
     // the order they were written.
     virtual Workplace everything() = 0;
@@ -241,7 +257,10 @@ public:
     // A punch from a terminal's journal, with its receipt in the same transaction: delivered twice, it
     // is stored once. A punch the rules refuse is stored as a record to correct with the reason when
     // `keepRefused`; otherwise (the person is at the terminal and is told) only its receipt is.
-    DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused, const AuditStamp& stamp);
+    // A toggle is never refused; `leaveOpen` is punchToggle's, and `toggled` says which way it went.
+    DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused, const AuditStamp& stamp,
+                            const std::function<bool(const RecordSet&)>& leaveOpen = {},
+                            TogglePunch* toggled = nullptr);
     void insertPersonAudited(const PersonFields& person, const AuditStamp& stamp);
     void updatePersonAudited(const QString& current, const PersonFields& person, const AuditStamp& stamp);
     // The person and their records: both or neither.
@@ -254,12 +273,23 @@ public:
     void correctRecord(qint64 id, const RecordFields& record, const AuditStamp& stamp,
                        const std::optional<RecordFields>& listed = std::nullopt);
     qint64 addRecord(const RecordFields& record, const AuditStamp& stamp);
+    // Gives the person a badge code, or takes it away (none or empty); refuses a code another person
+    // has. The audit row says that the badge changed, never the code.
+    void setBadgeAudited(const QString& number, const std::optional<QString>& code, const AuditStamp& stamp);
+    // A punch whose direction comes from the person's latest record: an open one is closed, otherwise
+    // a record is opened. An open latest record that `leaveOpen` accepts is not closed; a new record
+    // is opened beside it.
+    TogglePunch punchToggle(const QString& number, const QDate& day, const QString& time,
+                            const AuditStamp& stamp, const std::function<bool(const RecordSet&)>& leaveOpen);
 
 protected:
     // The punch's reading and writing inside a transaction already serialised for the person; the
     // identities of the records it wrote go to `written`.
     PunchOutcome punchLocked(PunchKind kind, const QString& number, const QDate& day, const QString& time,
                              const AuditStamp& stamp, std::vector<qint64>& written);
+    TogglePunch toggleLocked(const QString& number, const QDate& day, const QString& time,
+                             const AuditStamp& stamp, const std::function<bool(const RecordSet&)>& leaveOpen,
+                             std::vector<qint64>& written);
     // Whether the database writes the audit rows itself (in triggers) from the changes it sees; the
     // program then only says who acts.
     virtual bool auditsItself() const { return false; }
@@ -275,6 +305,8 @@ private:
     void audited(const QString& number, const AuditStamp& stamp, const std::function<void()>& work);
     // Writes the row unless the database writes its own.
     void writeAudit(const AuditEntry& entry);
+    // The row for a delivered record listed to correct, with the reason.
+    void auditToCorrect(qint64 id, const QString& number, const QString& reason, const AuditStamp& stamp);
 };
 
 // Texts and checks every engine shares.
@@ -282,6 +314,8 @@ namespace EngineText {
 // What a role that may only punch is told when it tries more.
 QString onlyPunching();
 QString numberInUse(const QString& number);
+// Why a badge code cannot be given to a second person.
+QString badgeInUse();
 // What a statement that ran past its time limit says.
 QString statementStopped(int limitMs);
 // A failed read or change, with the engine's account of it.

@@ -2,13 +2,18 @@
 
 #include "data/SchemaUpgrades.h"
 
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStringList>
-#include <QUrl>
-#include <QUrlQuery>
 #include <libpq-fe.h>
+#include <poll.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,10 +57,14 @@ enum Sql {
     UpdateRecord,
     Claim,
     AuditEntries,
+    PersonByBadge,
+    SetBadge,
+    CloseRecord,
     HasReceipt,
     AddReceipt,
+    KeepRefused,
     MarkToCorrect,
-    ServerTime,
+    NoteClockOff,
     ServerMoment,
     SqlCount
 };
@@ -127,10 +136,15 @@ const std::array<const char*, SqlCount> kSql = {
     "\"ChangedAt\" COLLATE \"C\" < $2 AND ($3::text IS NULL OR \"EmployeeNo\" = $3 OR "
     "\"Who\" = $3 COLLATE \"tallyclock_nocase\") AND ($4::text IS NULL OR \"What\" = $4) "
     "ORDER BY \"AuditId\" DESC",
+    // The column's own collation ("C"): exact, letter case counts.
+    "SELECT * FROM \"tblEmployees\" WHERE \"BadgeCode\" = $1",
+    "UPDATE \"tblEmployees\" SET \"BadgeCode\" = $2 WHERE \"EmployeeNo\" = $1",
+    "UPDATE \"tblLogins\" SET \"LogDate\" = $2, \"TimeOut\" = $3 WHERE \"RecordId\" = $1",
     "SELECT 1 FROM \"tblDeliveries\" WHERE \"TerminalId\" = $1 AND \"Sequence\" = $2",
     "INSERT INTO \"tblDeliveries\" (\"TerminalId\", \"Sequence\") VALUES ($1, $2)",
-    "UPDATE \"tblLogins\" SET \"ToCorrect\" = $2, \"Refused\" = $3 WHERE \"RecordId\" = $1",
-    "SELECT (extract(epoch FROM clock_timestamp()) * 1000)::bigint AS \"Now\"",
+    "SELECT \"tallyclock_keep_refused\"($1, $2, $3, $4, $5, $6, $7) AS \"RecordId\"",
+    "SELECT \"tallyclock_mark_to_correct\"($1, $2, $3, $4)",
+    "SELECT \"tallyclock_note_clock_off\"($1, $2)",
     // The server's clock, in milliseconds since the epoch; in a transaction, the moment it began.
     "SELECT (extract(epoch FROM now()) * 1000)::bigint AS \"Moment\"",
 };
@@ -174,6 +188,10 @@ struct PostgresEngine::Session {
     PGconn* conn = nullptr;
     QString address;
     int statementLimitMs = 0;
+    // Work that lifts the server's own time limit waits for its answer as long as it takes.
+    bool unbounded = false;
+    // Why the connection was dropped here, when it was.
+    QString droppedBecause;
     std::array<bool, SqlCount> prepared = {};
 
     ~Session() {
@@ -182,6 +200,73 @@ struct PostgresEngine::Session {
     }
 
     bool lost() const { return PQstatus(conn) != CONNECTION_OK; }
+
+    // How long the client waits for the next byte of an answer. By then the server's statement time
+    // limit has ended any statement and said so; silence past it means a cut network or a server that
+    // stopped answering, where waiting would freeze the program for ever.
+    int silenceLimitMs() const { return std::max(statementLimitMs, 0) + 5000; }
+
+    // Drops the connection (the next statement connects anew). No cancel request is sent: it would
+    // wait on the same silent network.
+    void drop(const QString& why) {
+        droppedBecause = why;
+        PQfinish(conn);
+        conn = nullptr;
+    }
+
+    // Waits until the answer in progress can be taken without blocking; drops the connection when
+    // the server stays silent too long.
+    void await() {
+        using Clock = std::chrono::steady_clock;
+        auto until = Clock::now() + std::chrono::milliseconds(silenceLimitMs());
+        while (conn && PQisBusy(conn)) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+            pollfd wait{PQsocket(conn), POLLIN, 0};
+            const int ready =
+                ::poll(&wait, 1, unbounded ? -1 : static_cast<int>(std::max<qint64>(left.count(), 0)));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0) {
+                drop(QStringLiteral("no answer within %1 seconds").arg(silenceLimitMs() / 1000));
+                return;
+            }
+            until = Clock::now() + std::chrono::milliseconds(silenceLimitMs());
+            if (ready < 0 || !PQconsumeInput(conn))
+                return; // the connection failed: libpq reports it with the result
+        }
+    }
+
+    // The next result of the answer in progress; null at its end or when the connection is gone.
+    Result next() {
+        await();
+        return Result(conn ? PQgetResult(conn) : nullptr);
+    }
+
+    // The whole answer as PQexec gives it: the first failed result, else the last one; a copy's start
+    // ends it.
+    Result finish() {
+        Result kept;
+        while (Result result = next()) {
+            const ExecStatusType status = PQresultStatus(result.get());
+            const bool failed = status == PGRES_BAD_RESPONSE || status == PGRES_FATAL_ERROR;
+            const bool keptFailed = kept && (PQresultStatus(kept.get()) == PGRES_BAD_RESPONSE ||
+                                             PQresultStatus(kept.get()) == PGRES_FATAL_ERROR);
+            if (!keptFailed || failed)
+                kept = std::move(result);
+            if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT)
+                break;
+        }
+        return kept;
+    }
+
+    // PQexec and its kin, bounded as above.
+    Result exec(const char* sql) { return PQsendQuery(conn, sql) ? finish() : Result(); }
+    Result exec(const char* sql, const std::vector<const char*>& bound) {
+        return PQsendQueryParams(conn, sql, static_cast<int>(bound.size()), nullptr, bound.data(), nullptr,
+                                 nullptr, 0)
+                   ? finish()
+                   : Result();
+    }
 
     Kind kindOf(const PGresult* result) const {
         if (lost())
@@ -207,7 +292,8 @@ struct PostgresEngine::Session {
         if (kind == Kind::NotPermitted)
             return EngineText::onlyPunching();
         const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-        QString text = QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
+        QString text =
+            !conn ? droppedBecause : QString::fromUtf8(primary ? primary : PQerrorMessage(conn)).trimmed();
         if (kind == Kind::Unreachable)
             text = QStringLiteral("the server %1 cannot be reached: %2").arg(address, text);
         return text;
@@ -230,7 +316,7 @@ struct PostgresEngine::Session {
 
     // A command without values and without rows (transaction control, settings, schema steps).
     void command(const char* sql) {
-        const Result result(PQexec(conn, sql));
+        const Result result = exec(sql);
         if (PQresultStatus(result.get()) != PGRES_COMMAND_OK &&
             PQresultStatus(result.get()) != PGRES_TUPLES_OK)
             throw changeFailure(result.get());
@@ -241,7 +327,8 @@ struct PostgresEngine::Session {
     void prepare(Sql sql, bool reading) {
         if (prepared[sql])
             return;
-        const Result result(PQprepare(conn, name(sql).c_str(), kSql[sql], 0, nullptr));
+        const Result result =
+            PQsendPrepare(conn, name(sql).c_str(), kSql[sql], 0, nullptr) ? finish() : Result();
         if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
             throw reading ? readFailure(result.get()) : changeFailure(result.get());
         prepared[sql] = true;
@@ -264,8 +351,8 @@ struct PostgresEngine::Session {
         PQsetSingleRowMode(conn);
         std::optional<RecordSet::Builder> builder;
         std::optional<DatabaseError> failure;
-        while (PGresult* raw = PQgetResult(conn)) {
-            const Result result(raw);
+        while (const Result result = next()) {
+            PGresult* raw = result.get();
             const ExecStatusType status = PQresultStatus(raw);
             if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
                 if (!failure)
@@ -302,8 +389,10 @@ struct PostgresEngine::Session {
     Result execute(Sql sql, const Params& params, ExecStatusType expected) {
         prepare(sql, false);
         const std::vector<const char*> bound = values(params);
-        Result result(PQexecPrepared(conn, name(sql).c_str(), static_cast<int>(bound.size()), bound.data(),
-                                     nullptr, nullptr, 0));
+        Result result = PQsendQueryPrepared(conn, name(sql).c_str(), static_cast<int>(bound.size()),
+                                            bound.data(), nullptr, nullptr, 0)
+                            ? finish()
+                            : Result();
         if (PQresultStatus(result.get()) != expected)
             throw changeFailure(result.get());
         return result;
@@ -329,7 +418,7 @@ public:
     explicit Transaction(Session& s) : m_s(s) { m_s.command("BEGIN"); }
     ~Transaction() {
         if (!m_done && !m_s.lost())
-            PQclear(PQexec(m_s.conn, "ROLLBACK"));
+            m_s.exec("ROLLBACK");
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -345,8 +434,7 @@ private:
 
 QString singleValue(Session& s, const char* sql, const Params& params = {}) {
     const std::vector<const char*> bound = Session::values(params);
-    const Result result(PQexecParams(s.conn, sql, static_cast<int>(bound.size()), nullptr, bound.data(),
-                                     nullptr, nullptr, 0));
+    const Result result = s.exec(sql, bound);
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
         throw s.readFailure(result.get());
     if (PQntuples(result.get()) == 0 || PQgetisnull(result.get(), 0, 0))
@@ -391,8 +479,8 @@ void checkObjects(Session& s) {
 // Replaces every stored password by what `rewrite` makes of it. The rows stay locked from the read to
 // the write, so that their places (ctid) still hold them.
 void rewritePasswords(Session& s, QStringList (*rewrite)(const QStringList&)) {
-    const Result rows(PQexec(s.conn, "SELECT ctid::text, \"Password\" FROM \"tblEmployees\" "
-                                     "WHERE \"Password\" IS NOT NULL FOR UPDATE"));
+    const Result rows = s.exec("SELECT ctid::text, \"Password\" FROM \"tblEmployees\" "
+                               "WHERE \"Password\" IS NOT NULL FOR UPDATE");
     if (PQresultStatus(rows.get()) != PGRES_TUPLES_OK)
         throw s.readFailure(rows.get());
     QStringList stored;
@@ -401,10 +489,8 @@ void rewritePasswords(Session& s, QStringList (*rewrite)(const QStringList&)) {
     const QStringList replaced = rewrite(stored);
     for (int r = 0; r < PQntuples(rows.get()); ++r) {
         const std::string password = utf8(replaced.at(r));
-        const char* values[] = {password.c_str(), PQgetvalue(rows.get(), r, 0)};
-        const Result updated(
-            PQexecParams(s.conn, "UPDATE \"tblEmployees\" SET \"Password\" = $1 WHERE ctid = $2::tid", 2,
-                         nullptr, values, nullptr, nullptr, 0));
+        const Result updated = s.exec("UPDATE \"tblEmployees\" SET \"Password\" = $1 WHERE ctid = $2::tid",
+                                      {password.c_str(), PQgetvalue(rows.get(), r, 0)});
         if (PQresultStatus(updated.get()) != PGRES_COMMAND_OK)
             throw s.changeFailure(updated.get());
     }
@@ -441,32 +527,97 @@ void bringSchemaUpToDate(Session& s) {
 
 } // namespace
 
+namespace {
+
+struct OptionsDeleter {
+    void operator()(PQconninfoOption* options) const { PQconninfoFree(options); }
+};
+using Options = std::unique_ptr<PQconninfoOption, OptionsDeleter>;
+
+// libpq's own reading of a connection URI or key=value string; null when it cannot read it. Its
+// error text is dropped: it may quote the string, password and all.
+Options parsedConnection(const QString& url) {
+    char* error = nullptr;
+    Options options(PQconninfoParse(url.toUtf8().constData(), &error));
+    PQfreemem(error);
+    return options;
+}
+
+bool isPassword(const char* keyword) {
+    return std::string_view(keyword) == "password";
+}
+
+// A value as key=value settings write it: quoted when it has to be.
+QString quotedValue(const QString& value) {
+    if (!value.isEmpty() && !value.contains(QRegularExpression(QStringLiteral("[\\s'\\\\]"))))
+        return value;
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+} // namespace
+
 QString PostgresEngine::shownAddress(const QString& url) {
-    QUrl parsed(url);
-    if (!parsed.isValid() || parsed.scheme().isEmpty()) {
-        // A key=value string: every password=... setting goes.
-        QStringList kept;
-        for (const QString& part : url.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            if (!part.trimmed().startsWith(QLatin1String("password"), Qt::CaseInsensitive))
-                kept.append(part);
+    const Options options = parsedConnection(url);
+    if (!options)
+        return QStringLiteral("(an unreadable server address)");
+    // Where the server is and what is asked of it first, as people read an address; then the rest.
+    const std::string_view first[] = {"host", "hostaddr", "port", "dbname", "user"};
+    const auto isFirst = [&](const char* keyword) {
+        return std::find(std::begin(first), std::end(first), keyword) != std::end(first);
+    };
+    std::vector<const PQconninfoOption*> shown;
+    for (const std::string_view keyword : first) {
+        for (const PQconninfoOption* option = options.get(); option->keyword; ++option) {
+            if (option->val && keyword == option->keyword)
+                shown.push_back(option);
         }
-        return kept.join(QLatin1Char(' '));
     }
-    parsed.setPassword(QString());
-    QUrlQuery query(parsed);
-    query.removeAllQueryItems(QStringLiteral("password"));
-    parsed.setQuery(query);
-    return parsed.toString();
+    for (const PQconninfoOption* option = options.get(); option->keyword; ++option) {
+        if (option->val && !isFirst(option->keyword) && !isPassword(option->keyword))
+            shown.push_back(option);
+    }
+    QStringList settings;
+    for (const PQconninfoOption* option : shown)
+        settings << QString::fromUtf8(option->keyword) + QLatin1Char('=') +
+                        quotedValue(QString::fromUtf8(option->val));
+    return settings.join(QLatin1Char(' '));
+}
+
+bool PostgresEngine::carriesPassword(const QString& url) {
+    const Options options = parsedConnection(url);
+    for (const PQconninfoOption* option = options.get(); option && option->keyword; ++option) {
+        if (option->val && isPassword(option->keyword))
+            return true;
+    }
+    return false;
 }
 
 PostgresEngine::PostgresEngine(const QString& url, int busyTimeoutMs, int statementTimeoutMs)
     : m_s(std::make_unique<Session>()) {
+    if (!parsedConnection(url))
+        throw DatabaseError(Kind::Other,
+                            QStringLiteral("The attendance database server's address cannot be read: it is "
+                                           "neither a postgresql:// address nor key=value settings."));
     m_s->address = shownAddress(url);
     m_s->statementLimitMs = statementTimeoutMs;
     // The address may name its own connect_timeout; it comes after ours and so wins.
     const std::string target = utf8(url);
-    const char* const keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* const values[] = {"5", "tallyclock-suite", target.c_str(), nullptr};
+    // Over TCP, a peer gone without a word (a cut cable, a dead server) is noticed by the system
+    // within about half a minute even while no statement waits.
+    const char* const keys[] = {"connect_timeout",
+                                "application_name",
+                                "keepalives",
+                                "keepalives_idle",
+                                "keepalives_interval",
+                                "keepalives_count",
+                                "tcp_user_timeout",
+                                "dbname",
+                                nullptr};
+    const char* const values[] = {"5",     "tallyclock-suite", "1",    "10", "5", "3",
+                                  "30000", target.c_str(),     nullptr};
     m_s->conn = PQconnectdbParams(keys, values, 1);
     if (!m_s->conn)
         throw DatabaseError(Kind::Unreachable,
@@ -632,6 +783,24 @@ RecordSet PostgresEngine::auditEntries(const AuditFilter& filter) {
                                     optional(filter.number), optional(filter.what)});
 }
 
+RecordSet PostgresEngine::personByBadge(const QString& code) {
+    return m_s->read(PersonByBadge, {utf8(code)});
+}
+
+void PostgresEngine::setBadge(const QString& number, const std::optional<QString>& code) {
+    try {
+        m_s->change(SetBadge, {utf8(number), code ? std::optional<std::string>(utf8(*code)) : std::nullopt});
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::badgeInUse());
+        throw;
+    }
+}
+
+void PostgresEngine::closeRecord(qint64 id, const QDate& day, const QString& timeOut) {
+    m_s->change(CloseRecord, {std::to_string(id), EngineText::isoDay(day), utf8(timeOut)});
+}
+
 void PostgresEngine::serialisedForPerson(const QString& number, const std::function<void()>& work) {
     // The person's row lock is taken before anything is read; a second terminal punching the same
     // person (in any letter case) waits here until this transaction ends, then reads what it wrote.
@@ -651,13 +820,31 @@ void PostgresEngine::addReceipt(const QString& terminal, qint64 sequence) {
     m_s->change(AddReceipt, {utf8(terminal), std::to_string(sequence)});
 }
 
-void PostgresEngine::markToCorrect(qint64 id, const QString& reason, bool refused) {
-    m_s->change(MarkToCorrect, {std::to_string(id), utf8(reason), std::string(refused ? "1" : "0")});
+// Both run as the schema's owner, for the punch whose receipt this transaction wrote: a terminal
+// may not write a time out or a mark of its own.
+qint64 PostgresEngine::storeRefused(const DeliveredPunch& punch, const QString& reason) {
+    const bool in = punch.kind == PunchKind::In;
+    const auto time = [&](bool side) {
+        return side ? std::optional<std::string>(utf8(punch.time)) : std::nullopt;
+    };
+    return m_s
+        ->read(KeepRefused, {utf8(punch.terminal), std::to_string(punch.sequence), utf8(punch.number),
+                             EngineText::isoDay(punch.day), time(in), time(!in), utf8(reason)})
+        .value(QStringLiteral("RecordId"))
+        .toLongLong();
 }
 
-QDateTime PostgresEngine::serverTime() {
-    return QDateTime::fromMSecsSinceEpoch(m_s->read(ServerTime, {}).value(QStringLiteral("Now")).toLongLong(),
-                                          Qt::UTC);
+void PostgresEngine::markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) {
+    m_s->execute(MarkToCorrect,
+                 {utf8(punch.terminal), std::to_string(punch.sequence), std::to_string(id), utf8(reason)},
+                 PGRES_TUPLES_OK);
+}
+
+void PostgresEngine::noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) {
+    Transaction transaction(*m_s);
+    claim(stamp);
+    m_s->execute(NoteClockOff, {utf8(terminal), std::to_string(offSeconds)}, PGRES_TUPLES_OK);
+    transaction.commit();
 }
 
 ::LoginFailures PostgresEngine::loginFailures(const QString& number) {
@@ -694,7 +881,7 @@ QString storedText(const PGresult* result, int row, int column) {
 }
 
 Result readAll(Session& s, const char* sql) {
-    Result result(PQexec(s.conn, sql));
+    Result result = s.exec(sql);
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK)
         throw s.readFailure(result.get());
     return result;
@@ -731,7 +918,7 @@ void appendCopyField(std::string& line, const QString& text, bool last) {
 class CopyIn {
 public:
     CopyIn(Session& s, const char* sql) : m_s(s) {
-        const Result result(PQexec(s.conn, sql));
+        const Result result = s.exec(sql);
         if (PQresultStatus(result.get()) != PGRES_COPY_IN)
             throw s.changeFailure(result.get());
     }
@@ -744,7 +931,7 @@ public:
         flush();
         if (PQputCopyEnd(m_s.conn, nullptr) != 1)
             throw m_s.changeFailure(nullptr);
-        const Result result(PQgetResult(m_s.conn));
+        const Result result = m_s.next();
         if (PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
             // The detail names the row at fault, such as the key of a duplicate.
             const DatabaseError failure = m_s.changeFailure(result.get());
@@ -754,8 +941,8 @@ public:
                          : failure;
         }
         // The copy's last result is followed by the end of the command.
-        while (PGresult* rest = PQgetResult(m_s.conn))
-            PQclear(rest);
+        while (m_s.next()) {
+        }
     }
 
 private:
@@ -838,6 +1025,8 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
     // A large workplace takes longer than any one statement of the clock may; and no terminal writes
     // while it goes in (they wait for the lock, up to their own time limit).
     m_s->command("SET LOCAL statement_timeout = 0");
+    m_s->unbounded = true;
+    const auto bounded = qScopeGuard([&] { m_s->unbounded = false; });
     m_s->command("LOCK TABLE \"tblEmployees\", \"tblLogins\", \"tblAudit\" IN EXCLUSIVE MODE");
     const qint64 personCount = singleValue(*m_s, "SELECT count(*) FROM \"tblEmployees\"").toLongLong();
     const qint64 recordCount = singleValue(*m_s, "SELECT count(*) FROM \"tblLogins\"").toLongLong();

@@ -15,8 +15,11 @@ public:
     PostgresEngine(const QString& url, int busyTimeoutMs, int statementTimeoutMs);
     ~PostgresEngine() override;
 
-    // The address as descriptions show it: without a password.
+    // A connection string (URI or key=value) fit to show in descriptions, boxes and printed commands:
+    // the settings it makes, as key=value settings libpq and its tools read, without the password.
     static QString shownAddress(const QString& url);
+    // Whether the connection string carries a password.
+    static bool carriesPassword(const QString& url);
 
     void setBusyTimeout(int milliseconds) override;
     void setStatementTimeout(int milliseconds) override;
@@ -46,10 +49,14 @@ public:
     LoginFailures loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    RecordSet personByBadge(const QString& code) override;
+    void setBadge(const QString& number, const std::optional<QString>& code) override;
+    void closeRecord(qint64 id, const QDate& day, const QString& timeOut) override;
     bool hasReceipt(const QString& terminal, qint64 sequence) override;
     void addReceipt(const QString& terminal, qint64 sequence) override;
-    void markToCorrect(qint64 id, const QString& reason, bool refused) override;
-    QDateTime serverTime() override;
+    qint64 storeRefused(const DeliveredPunch& punch, const QString& reason) override;
+    void markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) override;
+    void noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) override;
     QDateTime countingMoment() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;

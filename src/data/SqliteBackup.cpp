@@ -1,11 +1,14 @@
 #include "data/SqliteBackup.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
 #include <sqlite3.h>
 
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -54,7 +57,7 @@ QStringList problemsFound(SQLite::Database& db, const char* pragma) {
 
 namespace SqliteBackup {
 
-void copy(const QString& source, const QString& target) {
+void copy(const QString& source, const QString& target, const std::function<void()>& checkTarget) {
     if (!QFileInfo(source).isFile())
         throw failure(QStringLiteral("The database file %1 does not exist.").arg(source));
     Connection from;
@@ -63,7 +66,10 @@ void copy(const QString& source, const QString& target) {
     // rather than copied as half a transaction.
     openRaw(from, source, SQLITE_OPEN_READWRITE, QStringLiteral("The database file"));
     sqlite3_busy_timeout(from.handle, 5000);
-    openRaw(to, target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, QStringLiteral("The backup file"));
+    // Never created here, and never through a link: only the file the caller made is written.
+    openRaw(to, target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, QStringLiteral("The backup file"));
+    if (checkTarget)
+        checkTarget();
     try {
         // The copy is a fresh file that is thrown away on failure: no journal needed, and the
         // caller syncs it once at the end.
@@ -94,6 +100,54 @@ void copy(const QString& source, const QString& target) {
             reason = QStringLiteral("the database file is damaged or is not an attendance database");
         throw failure(QStringLiteral("The backup of %1 failed: %2.").arg(source, reason));
     }
+}
+
+QString backupsFolderOf(const QString& database) {
+    return QFileInfo(database).absolutePath() + QStringLiteral("/backups");
+}
+
+QStringList rewriteBackupPasswords(const QString& database, int version,
+                                   QStringList (*rewrite)(const QStringList& stored)) {
+    QStringList failures;
+    const QDir folder(backupsFolderOf(database));
+    for (const QFileInfo& entry :
+         folder.entryInfoList({QStringLiteral("*.mdb")}, QDir::Files | QDir::Hidden)) {
+        if (entry.isSymLink())
+            continue;
+        try {
+            // Anyone may put a file here: it is opened as the data it is, never through a link.
+            SQLite::Database db(entry.filePath().toStdString(),
+                                SQLite::OPEN_READWRITE | SQLite::OPEN_NOMUTEX | SQLite::OPEN_NOFOLLOW, 5000);
+            int unused = 0;
+            sqlite3_db_config(db.getHandle(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &unused);
+            sqlite3_db_config(db.getHandle(), SQLITE_DBCONFIG_DEFENSIVE, 1, &unused);
+            if (db.execAndGet("PRAGMA user_version").getInt() >= version || !db.tableExists("tblEmployees"))
+                continue;
+            SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
+            std::vector<int64_t> rows;
+            QStringList stored;
+            SQLite::Statement select(db,
+                                     "SELECT rowid, Password FROM tblEmployees WHERE Password IS NOT NULL");
+            while (select.executeStep()) {
+                rows.push_back(select.getColumn(0).getInt64());
+                stored << QString::fromUtf8(select.getColumn(1).getText());
+            }
+            const QStringList replaced = rewrite(stored);
+            SQLite::Statement update(db, "UPDATE tblEmployees SET Password = ? WHERE rowid = ?");
+            for (qsizetype i = 0; i < stored.size(); ++i) {
+                if (replaced.at(i) == stored.at(i))
+                    continue;
+                update.bind(1, replaced.at(i).toStdString());
+                update.bind(2, rows[static_cast<size_t>(i)]);
+                update.exec();
+                update.reset();
+            }
+            transaction.commit();
+        } catch (const std::exception& e) {
+            failures << QStringLiteral("%1: %2").arg(entry.filePath(), QString::fromUtf8(e.what()));
+        }
+    }
+    return failures;
 }
 
 Contents inspect(const QString& path) {

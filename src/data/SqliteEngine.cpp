@@ -1,12 +1,14 @@
 #include "data/SqliteEngine.h"
 
 #include "data/SchemaUpgrades.h"
+#include "data/SqliteBackup.h"
 #include "platform/SystemClock.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QtDebug>
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
@@ -382,6 +384,20 @@ void rewritePasswords(SQLite::Database& db, QStringList (*rewrite)(const QString
     }
 }
 
+// The copies in the backups folder were taken before the upgrade and still hold what it replaced:
+// they get the same passwords the live file now has, so that a copy kept for a year does not keep
+// them readable for a year. A copy that cannot be rewritten does not stop the program.
+void rewriteBackupPasswords(const QString& path, int from) {
+    for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
+        if (step.version <= from || !step.rewritePasswords)
+            continue;
+        for (const QString& problem :
+             SqliteBackup::rewriteBackupPasswords(path, step.version, step.rewritePasswords))
+            qWarning().noquote() << "Tallyclock Suite: the passwords in a backup could not be protected:"
+                                 << problem;
+    }
+}
+
 // Runs the steps after `from` and records the latest version. A file of the first program carries
 // no version (0) but the tables of version 1.
 void upgrade(SQLite::Database& db, int from, Connection* c = nullptr) {
@@ -440,6 +456,8 @@ SqliteEngine::SqliteEngine(const QString& path, int busyTimeoutMs) : m_path(path
             if (now < SchemaUpgrades::latestVersion())
                 upgrade(m_c->db, std::max(now, 1), m_c.get());
             transaction.commit();
+            if (now < SchemaUpgrades::latestVersion())
+                rewriteBackupPasswords(path, now);
         }
         restoreAuditTriggers(*m_c);
     } catch (const SQLite::Exception& e) {
@@ -584,6 +602,39 @@ void SqliteEngine::punchOut(const QString& number, const QDate& day, const QStri
                bindNumber(s, number);
                s.bind(":day", date);
                s.bind(":out", utf8(timeOut));
+           });
+}
+
+RecordSet SqliteEngine::personByBadge(const QString& code) {
+    // The column's own collation: exact, letter case counts.
+    return read(*m_c, "SELECT * FROM tblEmployees WHERE BadgeCode = :code",
+                [&](SQLite::Statement& s) { s.bind(":code", utf8(code)); });
+}
+
+void SqliteEngine::setBadge(const QString& number, const std::optional<QString>& code) {
+    try {
+        change(*m_c, "UPDATE tblEmployees SET BadgeCode = :code WHERE " + sameNumber(number, ":no"),
+               [&](SQLite::Statement& s) {
+                   bindNumber(s, number);
+                   if (code)
+                       s.bind(":code", utf8(*code));
+                   else
+                       s.bind(":code");
+               });
+    } catch (const DatabaseError& e) {
+        if (e.kind() == Kind::Duplicate)
+            throw DatabaseError(Kind::Duplicate, EngineText::badgeInUse());
+        throw;
+    }
+}
+
+void SqliteEngine::closeRecord(qint64 id, const QDate& day, const QString& timeOut) {
+    const std::string date = EngineText::isoDay(day);
+    change(*m_c, "UPDATE tblLogins SET LogDate = :day, TimeOut = :out WHERE RecordId = :id",
+           [&](SQLite::Statement& s) {
+               s.bind(":day", date);
+               s.bind(":out", utf8(timeOut));
+               s.bind(":id", static_cast<int64_t>(id));
            });
 }
 
@@ -764,18 +815,38 @@ void SqliteEngine::addReceipt(const QString& terminal, qint64 sequence) {
            });
 }
 
-void SqliteEngine::markToCorrect(qint64 id, const QString& reason, bool refused) {
-    change(*m_c, "UPDATE tblLogins SET ToCorrect = :reason, Refused = :refused WHERE RecordId = :id",
+qint64 SqliteEngine::storeRefused(const DeliveredPunch& punch, const QString& reason) {
+    // An empty time, not Null, stands for the side the punch did not give, so that no later punch
+    // takes the record for an open one.
+    const bool in = punch.kind == PunchKind::In;
+    const qint64 id = insertRecord(
+        {punch.number, punch.day, in ? punch.time : QStringLiteral(""), in ? QStringLiteral("") : punch.time},
+        RecordMark::Punched);
+    change(*m_c, "UPDATE tblLogins SET ToCorrect = :reason, Refused = 1 WHERE RecordId = :id",
            [&](SQLite::Statement& s) {
                s.bind(":reason", utf8(reason));
-               s.bind(":refused", refused ? 1 : 0);
                s.bind(":id", static_cast<int64_t>(id));
            });
+    return id;
 }
 
-QDateTime SqliteEngine::serverTime() {
-    // The file has no clock of its own: the computer's is the one every punch on it uses.
-    return QDateTime::currentDateTimeUtc();
+void SqliteEngine::markToCorrect(const DeliveredPunch&, qint64 id, const QString& reason) {
+    change(*m_c, "UPDATE tblLogins SET ToCorrect = :reason WHERE RecordId = :id", [&](SQLite::Statement& s) {
+        s.bind(":reason", utf8(reason));
+        s.bind(":id", static_cast<int64_t>(id));
+    });
+}
+
+void SqliteEngine::noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) {
+    QJsonObject values;
+    values.insert(QStringLiteral("TerminalId"), terminal);
+    values.insert(QStringLiteral("OffBySeconds"), offSeconds);
+    appendAudit({stamp,
+                 AuditWhat::ClockOff,
+                 std::nullopt,
+                 {},
+                 {},
+                 QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact))});
 }
 
 LoginFailures SqliteEngine::loginFailures(const QString& number) {

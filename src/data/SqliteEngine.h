@@ -49,10 +49,14 @@ public:
     LoginFailures loginFailures(const QString& number) override;
     void recordLoginFailure(const QString& number, const QDateTime& now) override;
     void clearLoginFailures(const QString& number) override;
+    RecordSet personByBadge(const QString& code) override;
+    void setBadge(const QString& number, const std::optional<QString>& code) override;
+    void closeRecord(qint64 id, const QDate& day, const QString& timeOut) override;
     bool hasReceipt(const QString& terminal, qint64 sequence) override;
     void addReceipt(const QString& terminal, qint64 sequence) override;
-    void markToCorrect(qint64 id, const QString& reason, bool refused) override;
-    QDateTime serverTime() override;
+    qint64 storeRefused(const DeliveredPunch& punch, const QString& reason) override;
+    void markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) override;
+    void noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) override;
     QDateTime countingMoment() override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;

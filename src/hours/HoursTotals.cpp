@@ -115,6 +115,9 @@ Report totals(const std::vector<Record>& records, const Rules& rules) {
     Report report;
     QHash<QString, size_t> personAt; // case-folded number -> index in report.persons
     std::vector<QSet<QDate>> daysOf;
+    // Per person, an open record not yet followed by another: once one of a later day follows, it is a
+    // forgotten clock-out that a terminal left open, for someone to correct.
+    std::vector<std::optional<RecordToCorrect>> openOf;
     for (const Record& record : records) {
         const QString key = record.number.toCaseFolded();
         auto found = personAt.constFind(key);
@@ -122,13 +125,21 @@ Report totals(const std::vector<Record>& records, const Rules& rules) {
             found = personAt.insert(key, report.persons.size());
             report.persons.push_back({record.number, record.name, record.department});
             daysOf.emplace_back();
+            openOf.emplace_back();
         }
         PersonTotals& person = report.persons[*found];
         const RecordHours hours = hoursOf(record, rules);
+        if (openOf[*found] && record.day > openOf[*found]->record.day) {
+            report.toCorrect.push_back(*openOf[*found]);
+            openOf[*found].reset();
+        }
         bool listed = !record.toCorrect.isEmpty();
         switch (hours.state) {
         case RecordHours::State::Open:
             ++person.openRecords;
+            // Already listed with its own reason: not a second time as a forgotten clock-out.
+            if (!listed)
+                openOf[*found] = RecordToCorrect{record, hours};
             break;
         case RecordHours::State::Unreadable:
             ++person.unreadableRecords;

@@ -68,7 +68,8 @@ struct RecordToCorrect {
 struct Report {
     std::vector<PersonTotals> persons; // by person number, letter case ignored
     PersonTotals totals;
-    // long and unreadable records and those stored to correct, in the order given
+    // Long and unreadable records, those stored to correct, and open records that a record of the person
+    // on a later day follows (a forgotten clock-out), in the order given.
     std::vector<RecordToCorrect> toCorrect;
 };
 

@@ -1,8 +1,11 @@
 #include "journal/Delivery.h"
 
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursTotals.h"
 #include "journal/Journal.h"
+#include "platform/DateTexts.h"
 #include "platform/SystemClock.h"
+#include "terminal/PunchOutcome.h"
 
 #include <QTimer>
 #include <QtGlobal>
@@ -10,7 +13,7 @@
 namespace Delivery {
 
 qint64 connected(Journal& journal, AttendanceDatabase& db) {
-    const qint64 off = db.serverTime().secsTo(SystemClock::now().toUTC());
+    const qint64 off = db.countingMoment().secsTo(SystemClock::now().toUTC());
     const bool wasOff = !OfflinePunching::clockReason(journal.clockOff()).isEmpty();
     journal.setClockOff(off);
     if (const QString reason = OfflinePunching::clockReason(off); !reason.isEmpty() && !wasOff) {
@@ -20,6 +23,14 @@ qint64 connected(Journal& journal, AttendanceDatabase& db) {
     }
     journal.replacePersons(db.personsByName());
     return off;
+}
+
+std::function<bool(const RecordSet&)> toggleLeavesOpen(const JournalEntry& entry, int longestHours) {
+    // As at the terminal, by the time the badge was read rather than the time it arrives.
+    const QDateTime read(entry.day, DateTexts::parseClockTime(entry.time).value_or(QTime(0, 0)));
+    return [read, longestHours](const RecordSet& open) {
+        return TerminalPunch::openLongerThan(open, read, longestHours);
+    };
 }
 
 Result deliverWaiting(Journal& journal, AttendanceDatabase& db) {
@@ -33,14 +44,15 @@ Result deliverWaiting(Journal& journal, AttendanceDatabase& db) {
     };
     try {
         const QString clockReason = OfflinePunching::clockReason(connected(journal, db));
+        const int longest = Hours::rulesFromSettings().longRecordMinutes / 60;
         // In pieces, so that a long wait does not hold every punch in memory at once.
         for (std::vector<JournalEntry> entries = journal.waiting(500); !entries.empty();
              entries = journal.waiting(500)) {
             for (const JournalEntry& entry : entries) {
-                const DeliveryOutcome outcome =
-                    db.deliver({journal.terminalId(), entry.sequence, entry.kind, entry.number, entry.day,
-                                entry.time, entry.toCorrect.isEmpty() ? clockReason : entry.toCorrect},
-                               true);
+                const DeliveryOutcome outcome = db.deliver(
+                    {journal.terminalId(), entry.sequence, entry.kind, entry.number, entry.day, entry.time,
+                     entry.toCorrect.isEmpty() ? clockReason : entry.toCorrect, entry.toggle},
+                    true, toggleLeavesOpen(entry, longest));
                 committed.push_back(entry.sequence);
                 ++result.delivered;
                 result.toCorrect += outcome == DeliveryOutcome::StoredToCorrect ? 1 : 0;

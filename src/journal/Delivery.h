@@ -2,10 +2,13 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class AttendanceDatabase;
 class Journal;
+class RecordSet;
+struct JournalEntry;
 class QTimer;
 
 // Sending the journal's punches to the server.
@@ -24,6 +27,10 @@ struct Result {
 // each time it appears) and refreshes the local copy of the persons. Returns the clock's offset in
 // seconds. Throws DatabaseError like any statement.
 qint64 connected(Journal& journal, AttendanceDatabase& db);
+
+// What a badge's punch taken at `entry` leaves open when it arrives: an open record older than the
+// longest a record may be.
+std::function<bool(const RecordSet&)> toggleLeavesOpen(const JournalEntry& entry, int longestHours);
 
 // connected(), then the waiting punches oldest first, each removed once the server committed it. A
 // punch the rules refuse is stored to correct and delivery goes on; a failure stops it where it

@@ -85,9 +85,11 @@ CREATE TABLE IF NOT EXISTS Persons (
     EmployeeNo TEXT NOT NULL,
     Name       TEXT,
     Password   TEXT,
-    IsAdmin    INTEGER NOT NULL DEFAULT 0
+    IsAdmin    INTEGER NOT NULL DEFAULT 0,
+    BadgeCode  TEXT
 );
 CREATE INDEX IF NOT EXISTS idxPersonsKey ON Persons (NumberKey);
+CREATE INDEX IF NOT EXISTS idxPersonsBadge ON Persons (BadgeCode);
 CREATE TABLE IF NOT EXISTS LoginFailures (
     NumberKey TEXT PRIMARY KEY,
     Failures  INTEGER NOT NULL,
@@ -153,12 +155,12 @@ QString Journal::defaultFolder() {
         .filePath(QStringLiteral("tallyclock-suite/journal"));
 }
 
-qint64 Journal::append(PunchKind kind, const QString& number, const QDate& day, const QString& time,
-                       const QString& toCorrect) {
+qint64 Journal::append(std::optional<PunchKind> kind, const QString& number, const QDate& day,
+                       const QString& time, const QString& toCorrect) {
     return guarded("written", [&] {
         SQLite::Statement insert(*m_db, "INSERT INTO Waiting (Direction, EmployeeNo, LogDate, Time, TakenAt, "
                                         "ToCorrect) VALUES (?, ?, ?, ?, ?, ?)");
-        insert.bind(1, kind == PunchKind::In ? "in" : "out");
+        insert.bind(1, !kind ? "toggle" : *kind == PunchKind::In ? "in" : "out");
         insert.bind(2, utf8(number));
         insert.bind(3, utf8(day.toString(Qt::ISODate)));
         insert.bind(4, utf8(time));
@@ -179,11 +181,12 @@ std::vector<JournalEntry> Journal::waiting(int limit) {
         select.bind(1, limit > 0 ? limit : -1);
         std::vector<JournalEntry> entries;
         while (select.executeStep()) {
+            const std::string direction = select.getColumn(1).getString();
             entries.push_back(
-                {select.getColumn(0).getInt64(),
-                 select.getColumn(1).getString() == "in" ? PunchKind::In : PunchKind::Out,
-                 textOf(select.getColumn(2)), QDate::fromString(textOf(select.getColumn(3)), Qt::ISODate),
-                 textOf(select.getColumn(4)), textOf(select.getColumn(5)), textOf(select.getColumn(6))});
+                {select.getColumn(0).getInt64(), direction == "in" ? PunchKind::In : PunchKind::Out,
+                 direction == "toggle", textOf(select.getColumn(2)),
+                 QDate::fromString(textOf(select.getColumn(3)), Qt::ISODate), textOf(select.getColumn(4)),
+                 textOf(select.getColumn(5)), textOf(select.getColumn(6))});
         }
         return entries;
     });
@@ -236,8 +239,8 @@ void Journal::replacePersons(RecordSet persons) {
         SQLite::Transaction transaction(*m_db, SQLite::TransactionBehavior::IMMEDIATE);
         m_db->exec("DELETE FROM Persons");
         SQLite::Statement insert(*m_db,
-                                 "INSERT INTO Persons (NumberKey, EmployeeNo, Name, Password, IsAdmin) "
-                                 "VALUES (?, ?, ?, ?, ?)");
+                                 "INSERT INTO Persons (NumberKey, EmployeeNo, Name, Password, IsAdmin, "
+                                 "BadgeCode) VALUES (?, ?, ?, ?, ?, ?)");
         for (; !persons.eof(); persons.moveNext()) {
             const QString number = persons.text(QStringLiteral("EmployeeNo"));
             insert.bind(1, keyOf(number));
@@ -249,6 +252,10 @@ void Journal::replacePersons(RecordSet persons) {
             else
                 insert.bind(4, utf8(persons.text(QStringLiteral("Password"))));
             insert.bind(5, persons.value(QStringLiteral("IsAdmin")).toInt());
+            if (persons.isNull(QStringLiteral("BadgeCode")))
+                insert.bind(6);
+            else
+                insert.bind(6, utf8(persons.text(QStringLiteral("BadgeCode"))));
             insert.exec();
             insert.reset();
         }
@@ -260,25 +267,43 @@ int Journal::personCount() {
     return guarded("read", [&] { return m_db->execAndGet("SELECT count(*) FROM Persons").getInt(); });
 }
 
+namespace {
+// The persons' rows as the catalogue's look-ups give them.
+RecordSet personsOf(SQLite::Statement& select) {
+    RecordSet::Builder rows({{QStringLiteral("EmployeeNo"), RecordSet::Kind::Text},
+                             {QStringLiteral("Name"), RecordSet::Kind::Text},
+                             {QStringLiteral("Password"), RecordSet::Kind::Text},
+                             {QStringLiteral("IsAdmin"), RecordSet::Kind::Integer},
+                             {QStringLiteral("BadgeCode"), RecordSet::Kind::Text}});
+    while (select.executeStep()) {
+        for (int c = 0; c < 5; ++c) {
+            const SQLite::Column column = select.getColumn(c);
+            if (column.isNull())
+                rows.addNull();
+            else
+                rows.addText(column.getString());
+        }
+    }
+    return rows.finish();
+}
+} // namespace
+
 RecordSet Journal::personByNumber(const QString& number) {
     return guarded("read", [&] {
-        SQLite::Statement select(*m_db, "SELECT EmployeeNo, Name, Password, IsAdmin FROM Persons "
+        SQLite::Statement select(*m_db, "SELECT EmployeeNo, Name, Password, IsAdmin, BadgeCode FROM Persons "
                                         "WHERE NumberKey = ?");
         select.bind(1, keyOf(number));
-        RecordSet::Builder rows({{QStringLiteral("EmployeeNo"), RecordSet::Kind::Text},
-                                 {QStringLiteral("Name"), RecordSet::Kind::Text},
-                                 {QStringLiteral("Password"), RecordSet::Kind::Text},
-                                 {QStringLiteral("IsAdmin"), RecordSet::Kind::Integer}});
-        while (select.executeStep()) {
-            for (int c = 0; c < 4; ++c) {
-                const SQLite::Column column = select.getColumn(c);
-                if (column.isNull())
-                    rows.addNull();
-                else
-                    rows.addText(column.getString());
-            }
-        }
-        return rows.finish();
+        return personsOf(select);
+    });
+}
+
+RecordSet Journal::personByBadge(const QString& code) {
+    return guarded("read", [&] {
+        // Exactly as the server compares badge codes: letter case counts.
+        SQLite::Statement select(*m_db, "SELECT EmployeeNo, Name, Password, IsAdmin, BadgeCode FROM Persons "
+                                        "WHERE BadgeCode = ?");
+        select.bind(1, utf8(code));
+        return personsOf(select);
     });
 }
 

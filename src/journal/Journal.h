@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace SQLite {
@@ -18,6 +19,7 @@ class Database;
 struct JournalEntry {
     qint64 sequence = 0;
     PunchKind kind = PunchKind::In;
+    bool toggle = false; // a badge's punch: the server's records decide its direction on arrival
     QString number;
     QDate day;         // as the clock showed it
     QString time;      // as the clock showed it
@@ -46,9 +48,9 @@ public:
     // A random id made when the file was made, the terminal's name in every delivery.
     QString terminalId() const { return m_terminalId; }
 
-    // Writes the punch and syncs it to disk; returns its sequence number, one past any this terminal
-    // ever used.
-    qint64 append(PunchKind kind, const QString& number, const QDate& day, const QString& time,
+    // Writes the punch (no direction: a badge's toggle) and syncs it to disk; returns its sequence
+    // number, one past any this terminal ever used.
+    qint64 append(std::optional<PunchKind> kind, const QString& number, const QDate& day, const QString& time,
                   const QString& toCorrect = QString());
     // The waiting punches, oldest first; at most `limit` of them when it is positive.
     std::vector<JournalEntry> waiting(int limit = 0);
@@ -66,12 +68,14 @@ public:
     qint64 clockOff();
 
     // The local copy of the persons: replaced as a whole from a read of every person (number, name,
-    // password hash, administrator flag).
+    // password hash, administrator flag, badge code).
     void replacePersons(RecordSet persons);
     int personCount();
     // The catalogue's look-ups the password check makes, on the local copy: numbers match without
     // regard to letter case; the wrong passwords are counted on this terminal.
     RecordSet personByNumber(const QString& number);
+    // The person whose badge code is exactly `code`.
+    RecordSet personByBadge(const QString& code);
     Throttle::State loginFailures(const QString& number);
     // The terminal's own clock: the count is this terminal's alone.
     QDateTime countingMoment() const;

@@ -69,27 +69,29 @@ RecordSet TerminalJournal::latestRecordOfPerson(const QString& number) {
     }
 }
 
-TerminalJournal::Punched TerminalJournal::punch(PunchKind kind, const QString& number, const QDate& day,
-                                                const QString& time) {
-    const qint64 sequence =
-        m_journal->append(kind, number, day, time, OfflinePunching::clockReason(m_journal->clockOff()));
+std::optional<DeliveryOutcome> TerminalJournal::journalThenDeliver(
+    std::optional<PunchKind> kind, const QString& number, const QDate& day, const QString& time,
+    const std::function<bool(const RecordSet&)>& leaveOpen, TogglePunch* toggled) {
+    const QString reason = OfflinePunching::clockReason(m_journal->clockOff());
+    const qint64 sequence = m_journal->append(kind, number, day, time, reason);
     m_waiting = m_journal->waitingCount();
+    // Punches waiting before this one go first: a new punch must not overtake them.
     if (m_offline || m_waiting > 1) {
         emit waitingChanged(OfflinePunching::waitingText(m_waiting));
         wentAway();
-        return {PunchOutcome::Written, true};
+        return std::nullopt;
     }
     DeliveryOutcome delivered = DeliveryOutcome::Stored;
     try {
-        delivered = m_db.deliver({m_journal->terminalId(), sequence, kind, number, day, time,
-                                  OfflinePunching::clockReason(m_journal->clockOff())},
-                                 false);
+        delivered = m_db.deliver({m_journal->terminalId(), sequence, kind.value_or(PunchKind::In), number,
+                                  day, time, reason, !kind},
+                                 false, leaveOpen, toggled);
     } catch (const DatabaseError& e) {
         if (OfflinePunching::serverAway(e)) {
             // Committed or not, the receipt tells when it is delivered again.
             emit waitingChanged(OfflinePunching::waitingText(m_waiting));
             wentAway();
-            return {PunchOutcome::Written, true};
+            return std::nullopt;
         }
         m_journal->remove(sequence);
         m_waiting = m_journal->waitingCount();
@@ -97,7 +99,37 @@ TerminalJournal::Punched TerminalJournal::punch(PunchKind kind, const QString& n
     }
     m_journal->remove(sequence);
     m_waiting = m_journal->waitingCount();
-    if (delivered == DeliveryOutcome::Refused)
+    return delivered;
+}
+
+TerminalJournal::Punched TerminalJournal::punch(PunchKind kind, const QString& number, const QDate& day,
+                                                const QString& time) {
+    const std::optional<DeliveryOutcome> delivered = journalThenDeliver(kind, number, day, time, {}, nullptr);
+    if (!delivered)
+        return {PunchOutcome::Written, true};
+    if (*delivered == DeliveryOutcome::Refused)
         return {kind == PunchKind::In ? PunchOutcome::AlreadyIn : PunchOutcome::NotYetIn, false};
     return {PunchOutcome::Written, false};
+}
+
+RecordSet TerminalJournal::personByBadge(const QString& code) {
+    if (!m_offline) {
+        try {
+            return m_db.personByBadge(code);
+        } catch (const DatabaseError& e) {
+            if (!OfflinePunching::serverAway(e))
+                throw;
+            wentAway();
+        }
+    }
+    return m_journal->personByBadge(code);
+}
+
+std::optional<TogglePunch> TerminalJournal::toggle(const QString& number, const QDate& day,
+                                                   const QString& time,
+                                                   const std::function<bool(const RecordSet&)>& leaveOpen) {
+    TogglePunch done;
+    if (!journalThenDeliver(std::nullopt, number, day, time, leaveOpen, &done))
+        return std::nullopt;
+    return done;
 }

@@ -5,7 +5,9 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 class AttendanceDatabase;
 class DeliveryWorker;
@@ -42,12 +44,27 @@ public:
     // the punch left the journal again (the server rolled it back).
     Punched punch(PunchKind kind, const QString& number, const QDate& day, const QString& time);
 
+    // The person with this badge: the server's, or the local copy's while the server is away.
+    RecordSet personByBadge(const QString& code);
+
+    // A badge's punch, its direction taken from the person's records (see punchToggle). While the
+    // server is away it is kept in the journal (no result), and the server's records decide its
+    // direction on arrival.
+    std::optional<TogglePunch> toggle(const QString& number, const QDate& day, const QString& time,
+                                      const std::function<bool(const RecordSet&)>& leaveOpen);
+
 signals:
     // The main window's line: "Offline: n punches waiting", or "" when none wait.
     void waitingChanged(const QString& text);
     void deliverNow();
 
 private:
+    // Journal first, then the server; no outcome when the punch stays in the journal. A failure other
+    // than the server being away is rethrown after the punch left the journal again.
+    std::optional<DeliveryOutcome> journalThenDeliver(std::optional<PunchKind> kind, const QString& number,
+                                                      const QDate& day, const QString& time,
+                                                      const std::function<bool(const RecordSet&)>& leaveOpen,
+                                                      TogglePunch* toggled);
     void wentAway();
     void onProgress(int waiting, bool serverAway);
 

@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -33,6 +34,23 @@ bool isBlank(const QString& text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c == QLatin1Char(' '); });
 }
 
+// A badge reader ends its code with Enter: in the badge box it does nothing, rather than saving a
+// person whose other boxes may not be filled yet.
+class EnterIgnored : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter)
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 PersonEditor::PersonEditor(QWidget* parent) : QDialog(parent), m_pointer(new MousePointer(this)) {
@@ -43,13 +61,13 @@ PersonEditor::PersonEditor(QWidget* parent) : QDialog(parent), m_pointer(new Mou
 void PersonEditor::buildControls() {
     setWindowTitle(QStringLiteral("Add Person"));
     setFont(Fonts::window());
-    Twips::setClientSize(this, 6360, 3915);
+    Twips::setClientSize(this, 6360, 4395);
 
     const QString captions[7] = {QStringLiteral("Person Number:"), QStringLiteral("Password:"),
                                  QStringLiteral("Full Name:"),     QStringLiteral("Department:"),
                                  QStringLiteral("Position:"),      QStringLiteral("Administrator:"),
                                  QStringLiteral("Retype:")};
-    const int labelTops[7] = {165, 645, 1605, 2085, 2565, 2985, 1095};
+    const int labelTops[7] = {165, 645, 1605, 2085, 2565, 3465, 1095};
     for (size_t i = 0; i < labels.size(); ++i) {
         labels[i] = Twips::placed(new QLabel(captions[i], this), 120, labelTops[i], 1515, 255);
     }
@@ -69,27 +87,32 @@ void PersonEditor::buildControls() {
     nameBox = textBox("nameBox", 1560, labels[2]);
     departmentBox = textBox("departmentBox", 2040, labels[3]);
     positionBox = textBox("positionBox", 2520, labels[4]);
+    badgeCaption = Twips::placed(new QLabel(QStringLiteral("Badge:"), this), 120, 3045, 1515, 255);
+    badgeBox = textBox("badgeBox", 3000, badgeCaption);
+    badgeBox->setAccessibleDescription(QStringLiteral("Type the code or present the badge; empty for none"));
+    badgeBox->installEventFilter(new EnterIgnored(badgeBox));
     showStars(passwordBox);
     showStars(retypeBox);
+    showStars(badgeBox);
 
     adminYesOption = new QRadioButton(QStringLiteral(" Yes"), this);
-    Twips::place(adminYesOption, 1680, 3000, 855, 255);
+    Twips::place(adminYesOption, 1680, 3480, 855, 255);
     adminYesOption->setAccessibleName(QStringLiteral("Administrator: Yes"));
     adminNoOption = new QRadioButton(QStringLiteral("No"), this);
-    Twips::place(adminNoOption, 2640, 3000, 855, 255);
+    Twips::place(adminNoOption, 2640, 3480, 855, 255);
     adminNoOption->setAccessibleName(QStringLiteral("Administrator: No"));
     adminNoOption->setChecked(true);
     labels[5]->setBuddy(adminYesOption);
     unlockCheck =
-        Twips::placed(new QCheckBox(QStringLiteral("Lift the login lock"), this), 3600, 3000, 2640, 255);
+        Twips::placed(new QCheckBox(QStringLiteral("Lift the login lock"), this), 3600, 3480, 2640, 255);
     unlockCheck->hide();
 
-    saveButton = Twips::placed(new PushButton(QStringLiteral("Save"), this), 120, 3390, 3000, 405);
-    cancelButton = Twips::placed(new PushButton(QStringLiteral("Cancel"), this), 3240, 3390, 3000, 405);
+    saveButton = Twips::placed(new PushButton(QStringLiteral("Save"), this), 120, 3870, 3000, 405);
+    cancelButton = Twips::placed(new PushButton(QStringLiteral("Cancel"), this), 3240, 3870, 3000, 405);
 
-    QWidget* const order[] = {numberBox,     passwordBox, retypeBox,      nameBox,
-                              departmentBox, positionBox, adminYesOption, adminNoOption,
-                              unlockCheck,   saveButton,  cancelButton};
+    QWidget* const order[] = {numberBox,     passwordBox, retypeBox,  nameBox,
+                              departmentBox, positionBox, badgeBox,   adminYesOption,
+                              adminNoOption, unlockCheck, saveButton, cancelButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 
@@ -105,6 +128,7 @@ void PersonEditor::buildControls() {
                   {departmentBox, "departmentBox"},
                   {positionBox, "positionBox"},
                   {retypeBox, "retypeBox"},
+                  {badgeBox, "badgeBox"},
                   {adminYesOption, "adminYesOption"},
                   {adminNoOption, "adminNoOption"},
                   {unlockCheck, "unlockCheck"},
@@ -153,6 +177,10 @@ void PersonEditor::loadPerson() {
         trap.step(112, [&] { nameBox->setText(rs.text(QStringLiteral("Name"))); });
         trap.step(114, [&] { departmentBox->setText(rs.text(QStringLiteral("Department"))); });
         trap.step(116, [&] { positionBox->setText(rs.text(QStringLiteral("Position"))); });
+        trap.step(128, [&] {
+            m_storedBadge = rs.text(QStringLiteral("BadgeCode"));
+            badgeBox->setText(m_storedBadge);
+        });
         // An unreadable flag leaves the choice as it is rather than guessing either way.
         bool isAdmin = false;
         if (trap.step(118, [&] {
@@ -218,17 +246,36 @@ void PersonEditor::save() {
                         departmentBox->text(), positionBox->text(), adminYesOption->isChecked()};
     if (keepPassword)
         person.password.reset();
+    // A badge another person has is refused before anything is saved.
+    const QString badge = badgeBox->text();
+    const bool badgeChanged = badge != m_storedBadge;
+    if (badgeChanged && !badge.isEmpty() &&
+        trap.test(
+            138,
+            [&] {
+                const RecordSet holder = Globals::connection().personByBadge(badge);
+                return !holder.eof();
+            },
+            ErrorTrap::FailedTest::Holds)) {
+        trap.step(140,
+                  [&] { MessageBox::ok(QStringLiteral("This badge is already given to another person.")); });
+        trap.step(142, [&] { badgeBox->setFocus(); });
+        return;
+    }
+    bool saved = false;
     if (trap.test(124, [&] { return editedNumber.isEmpty(); })) {
-        trap.step(128, [&] { Globals::connection().insertPerson(person); });
+        saved = trap.step(128, [&] { Globals::connection().insertPerson(person); });
         trap.step(130, [&] {
             SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection,
                                        QStringLiteral("Is First Time"), QStringLiteral("0"));
         });
     } else {
-        trap.step(126, [&] { Globals::connection().updatePerson(editedNumber, person); });
+        saved = trap.step(126, [&] { Globals::connection().updatePerson(editedNumber, person); });
         if (unlockCheck->isChecked())
             trap.step(136, [&] { Globals::connection().clearLoginFailures(editedNumber); });
     }
+    if (saved && badgeChanged)
+        trap.step(144, [&] { Globals::connection().setBadge(person.number, badge); });
     // No persons window may be listening (the first administrator is added before it opens); it
     // builds its list when it loads.
     trap.step(132, [&] { emit personsChanged(); });

@@ -54,6 +54,10 @@ private:
     // Shown only while the person's number is refused after too many wrong passwords; ticked, the
     // save lets it log in again at once.
     QCheckBox* unlockCheck;
+    // The person's badge code, shown as stars; empty for none. Never part of the persons list.
+    QLabel* badgeCaption;
+    QLineEdit* badgeBox;
+    QString m_storedBadge;
     PushButton* saveButton;
     PushButton* cancelButton;
     // The caption array; index 5 is "Administrator:", 6 "Retype:".

@@ -35,4 +35,22 @@ QLabel* labelFor(const QString& text, QWidget* control) {
     return label;
 }
 
+namespace {
+AlertObserver& alertObserver() {
+    static AlertObserver observer;
+    return observer;
+}
+} // namespace
+
+void alert(QWidget* source) {
+    QAccessibleEvent event(source, QAccessible::Alert);
+    QAccessible::updateAccessibility(&event);
+    if (alertObserver())
+        alertObserver()(source);
+}
+
+void setAlertObserver(AlertObserver observer) {
+    alertObserver() = std::move(observer);
+}
+
 } // namespace Accessibility

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QLabel;
 class QString;
 class QWidget;
@@ -15,5 +17,12 @@ QLabel* labelFor(const QString& text, QWidget* control);
 // way a main window or a dialog is, rather than as a nameless panel. Call once the application
 // object exists; calling again does nothing.
 void install();
+
+// Tells assistive technologies at once what `source` now says (an alert event), whatever has the
+// focus. Tests watch the alerts through an observer: without an assistive technology running, Qt
+// drops the event itself.
+void alert(QWidget* source);
+using AlertObserver = std::function<void(QWidget* source)>;
+void setAlertObserver(AlertObserver observer);
 
 } // namespace Accessibility

@@ -1,6 +1,7 @@
 #include "BackupFixture.h"
 #include "backup/BackupNames.h"
 #include "backup/Backups.h"
+#include "backup/Restore.h"
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SqliteBackup.h"
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +38,39 @@ void addRecords(const QString& database, int count) {
         insert.reset();
     }
     transaction.commit();
+}
+
+// What another local user does to the private temporary file between its creation and its opening.
+enum class Plant { FileByLink, FileByLinkToNothing, FolderByLink, FolderByForeignFolder };
+Plant planting = Plant::FileByLink;
+QString plantedTarget; // the file or folder the planted link leads to
+
+void plant(const QString& path) {
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QByteArray target = QFile::encodeName(plantedTarget);
+    switch (planting) {
+    case Plant::FileByLink:
+    case Plant::FileByLinkToNothing:
+        ::unlink(file.constData());
+        ::symlink(target.constData(), file.constData());
+        break;
+    case Plant::FolderByLink:
+        ::rename(folder.constData(), (folder + "-moved").constData());
+        ::symlink(target.constData(), folder.constData());
+        break;
+    case Plant::FolderByForeignFolder:
+        ::rename(folder.constData(), (folder + "-moved").constData());
+        ::mkdir(folder.constData(), 0777);
+        ::close(::open(file.constData(), O_WRONLY | O_CREAT, 0666));
+        break;
+    }
+}
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 07777)
+                                                                    : -1;
 }
 
 } // namespace
@@ -137,6 +172,80 @@ private slots:
                  contents.records);
         QCOMPARE(db.execAndGet("SELECT count(DISTINCT EmployeeNo) FROM tblLogins").getInt64(),
                  contents.records);
+    }
+
+    // Another user swaps the temporary file or its folder for a link, or for a file of theirs: nothing
+    // is written through the link, nothing is created where it leads, and nothing is published.
+    void aLinkPlantedBeforeTheCopyIsNotFollowed_data() {
+        QTest::addColumn<bool>("restoring");
+        QTest::addColumn<int>("planted");
+        for (const bool restoring : {false, true}) {
+            const char* op = restoring ? "restore: " : "backup: ";
+            QTest::addRow("%sfile by a link to a file", op) << restoring << int(Plant::FileByLink);
+            QTest::addRow("%sfile by a link to nothing", op) << restoring << int(Plant::FileByLinkToNothing);
+            QTest::addRow("%sfolder by a link", op) << restoring << int(Plant::FolderByLink);
+            QTest::addRow("%sfolder by another folder", op) << restoring << int(Plant::FolderByForeignFolder);
+        }
+    }
+
+    void aLinkPlantedBeforeTheCopyIsNotFollowed() {
+        QFETCH(bool, restoring);
+        QFETCH(int, planted);
+        planting = Plant(planted);
+        const QString elsewhere = m_dir.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkpath(elsewhere));
+        const QString victim = elsewhere + QStringLiteral("/victim");
+        // An empty file: the engine would write a whole database into it.
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        plantedTarget = planting == Plant::FileByLink            ? victim
+                        : planting == Plant::FileByLinkToNothing ? elsewhere + QStringLiteral("/new.mdb")
+                                                                 : elsewhere;
+        addRecords(m_database, 2);
+        const QString copy = m_dir.filePath(QStringLiteral("copy.mdb"));
+        Backups::write(m_database, copy);
+        const QByteArray live = hashOf(m_database);
+
+        SafeFiles::PrivateFile::setAfterCreate(plant);
+        const auto unhook = qScopeGuard([] { SafeFiles::PrivateFile::setAfterCreate(nullptr); });
+        const QString target = Backups::folderOf(m_database) + QStringLiteral("/manual.mdb");
+        SafeFiles::ensureFolder(Backups::folderOf(m_database));
+        try {
+            if (restoring)
+                Restore::restore(copy, m_database, QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
+            else
+                Backups::write(m_database, target);
+            QFAIL("the planted file was written");
+        } catch (const std::runtime_error&) {
+        }
+        QCOMPARE(QDir(elsewhere).entryList(QDir::Files | QDir::System | QDir::Hidden),
+                 QStringList{QStringLiteral("victim")});
+        QCOMPARE(QFileInfo(victim).size(), 0);
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(hashOf(m_database), live);
+    }
+
+    // A copy in the shared folder is as open as the live file beside it; one taken out of it is
+    // this user's alone, whatever the umask, since it holds every password hash.
+    void aCopysModes_data() {
+        QTest::addColumn<int>("modes");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("in the shared folder") << int(SafeFiles::Modes::OfFolder) << 0666;
+        QTest::newRow("out of it") << int(SafeFiles::Modes::OfUser) << 0600;
+    }
+
+    void aCopysModes() {
+        QFETCH(int, modes);
+        QFETCH(int, expected);
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7777)));
+        const mode_t mask = ::umask(022);
+        const auto restoreMask = qScopeGuard([&] { ::umask(mask); });
+        const QString copy = m_dir.filePath(QStringLiteral("copy.mdb"));
+        Backups::write(m_database, copy, SafeFiles::Modes(modes));
+        QCOMPARE(modeOf(copy), expected);
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*partial*")}, QDir::AllEntries | QDir::Hidden),
+                 QStringList());
     }
 
     void aFullDiskLeavesTheLiveFileIntact() {

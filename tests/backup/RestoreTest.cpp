@@ -1,8 +1,11 @@
+#include "backup/Restore.h"
 #include "BackupFixture.h"
 #include "backup/Backups.h"
 #include "backup/InstanceLock.h"
+#include "backup/SafeFiles.h"
 #include "cli/CommandLine.h"
 #include "common/TestSupport.h"
+#include "credentials/PasswordHash.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SchemaUpgrades.h"
 #include "data/SettingsStore.h"
@@ -243,6 +246,27 @@ private slots:
         QCOMPARE(runCommandLine({QStringLiteral("restore"), copy}).code, 0);
     }
 
+    // While a restore holds the file, no command reads or copies it: each waits a few seconds, then
+    // says why it did nothing.
+    void commandsWaitForARestore_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("hours") << QStringList{QStringLiteral("hours")};
+        QTest::newRow("records") << QStringList{QStringLiteral("records")};
+        QTest::newRow("backup") << QStringList{QStringLiteral("backup")};
+    }
+
+    void commandsWaitForARestore() {
+        QFETCH(QStringList, arguments);
+        const auto restoring = InstanceLock::acquire(live(), InstanceLock::Mode::Exclusive, 0);
+        QVERIFY(restoring);
+        const Run run = runCommandLine(arguments);
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("is being restored; nothing was done")),
+                 qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(!QDir(Backups::folderOf(live())).exists());
+    }
+
     void backupOnAServerPrintsTheCommand_data() {
         QTest::addColumn<bool>("fromEnvironment");
         QTest::newRow("environment") << true;
@@ -262,12 +286,44 @@ private slots:
         SettingsStore::SaveSetting(SettingsStore::kApplication, SettingsStore::kSection,
                                    QStringLiteral("DatabaseUrl"), QString());
         QCOMPARE(run.code, 1);
-        QVERIFY2(
-            run.out.contains(QStringLiteral("pg_dump --format=custom --file='tallyclock-2026-12-09.dump' "
-                                            "--dbname='postgresql://clerk@db.example:5433/tally'\n")),
-            qPrintable(run.out));
+        QVERIFY2(run.out.contains(
+                     QStringLiteral("pg_dump --format=custom --file='tallyclock-2026-12-09.dump' "
+                                    "--dbname='host=db.example port=5433 dbname=tally user=clerk'\n")),
+                 qPrintable(run.out));
         QVERIFY(!run.out.contains(QStringLiteral("secret")));
         QVERIFY(!QDir(Backups::folderOf(live())).exists());
+    }
+
+    // The upgrade that hashes the live file's passwords hashes those in its backups too; such a copy
+    // keeps its version and is restored with the same passwords working.
+    void backupsOfPlainPasswordsAreHashedAndStayRestorable() {
+        m_common.reset();
+        m_common = std::make_unique<TestSupport::CommonFolder>();
+        QVERIFY(QDir().mkpath(m_common->dataFolder()));
+        TestSupport::makeFirstProgramFile(live());
+        SQLite::Database(live().toStdString(), SQLite::OPEN_READWRITE)
+            .exec("INSERT INTO tblEmployees (EmployeeNo, Password, Name, IsAdmin) VALUES ('7', 'Secret', "
+                  "'Ann', 1)");
+        SafeFiles::ensureFolder(Backups::folderOf(live()));
+        const QString copy = Backups::folderOf(live()) + QStringLiteral("/dbData-2026-12-01.mdb");
+        QVERIFY(QFile::copy(live(), copy));
+        const auto storedIn = [](const QString& path) {
+            SQLite::Database db(path.toStdString(), SQLite::OPEN_READONLY);
+            return QString::fromStdString(
+                db.execAndGet("SELECT Password FROM tblEmployees WHERE EmployeeNo = '7'").getString());
+        };
+        QCOMPARE(storedIn(copy), QStringLiteral("Secret"));
+
+        AttendanceDatabase db;
+        db.open(live());
+        db.close();
+        const QString inCopy = storedIn(copy);
+        QVERIFY2(PasswordHash::isHash(inCopy), qPrintable(inCopy));
+        QVERIFY(PasswordHash::verify(inCopy, QStringLiteral("secret")));
+        QCOMPARE(SqliteBackup::inspect(copy).schemaVersion, 0);
+
+        Restore::restore(copy, live(), SystemClock::now());
+        QVERIFY(PasswordHash::verify(storedIn(live()), QStringLiteral("Secret")));
     }
 
     void backupNeverReplacesAFile() {

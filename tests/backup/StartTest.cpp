@@ -57,6 +57,29 @@ private slots:
         QVERIFY(InstanceLock::acquire(common.database(), InstanceLock::Mode::Exclusive, 0));
     }
 
+    // A window started while a restore holds the file waits for it: no punch until it has the lock,
+    // then it opens the database by itself, and from then on keeps restores out.
+    void aWindowStartedDuringARestoreWaitsForIt() {
+        TestSupport::CommonFolder common;
+        TestSupport::copyTemplateTo(common.database());
+        TestSupport::MessageRecorder boxes;
+        SystemClock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(9, 0)));
+        auto restoring = InstanceLock::acquire(common.database(), InstanceLock::Mode::Exclusive, 0);
+        QVERIFY(restoring);
+        MainWindow window;
+        window.start();
+        QVERIFY(!Globals::connection().isOpen());
+        window.punch();
+        QCOMPARE(boxes.texts(), std::vector<QString>{QStringLiteral(
+                                    "The attendance database is being restored. Punches are taken again "
+                                    "once the restore is done.")});
+        restoring.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(Globals::connection().isOpen(), 5000);
+        QVERIFY(!InstanceLock::acquire(common.database(), InstanceLock::Mode::Exclusive, 0));
+        QCOMPARE(boxes.texts().size(), size_t{1});
+        window.releaseDatabase();
+    }
+
     // A damaged file is named in the box with the newest backup, and is not backed up over the good
     // copies; a file that is no database at all has no backup to name yet.
     void aDamagedFileNamesTheNewestBackup() {

@@ -117,6 +117,29 @@ private slots:
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), 2);
     }
+
+    // Output that could not be written (a full disk) fails the verb, with the reason on standard error.
+    void fullDiskFailsTheVerb_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("hours") << QStringList{QStringLiteral("hours")};
+        QTest::newRow("records as CSV") << QStringList{QStringLiteral("records"), QStringLiteral("--csv")};
+        QTest::newRow("backup") << QStringList{QStringLiteral("backup")};
+    }
+
+    void fullDiskFailsTheVerb() {
+        QFETCH(QStringList, arguments);
+        TestSupport::CommonFolder common;
+        TestSupport::copyTemplateTo(common.database());
+        QProcess program;
+        program.setStandardOutputFile(QStringLiteral("/dev/full"));
+        program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tallyclock-suite"),
+                      arguments);
+        QVERIFY(program.waitForFinished(30000));
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY2(err.contains(QStringLiteral("tallyclock-suite: the output could not be written: ")),
+                 qPrintable(err));
+    }
 };
 
 TALLYCLOCK_TEST(CommandLineTest)

@@ -36,7 +36,7 @@ struct MainWindowFixture {
 
     MainWindow& load() {
         form = std::make_unique<MainWindow>();
-        form->start();
+        TestSupport::startWindow(*form);
         return *form;
     }
 

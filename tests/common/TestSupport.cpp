@@ -1,5 +1,7 @@
 #include "common/TestSupport.h"
 
+#include "core/MainWindow.h"
+
 #include "cli/CommandLine.h"
 #include "core/Main.h"
 #include "data/SchemaUpgrades.h"
@@ -14,6 +16,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTextStream>
@@ -121,6 +124,19 @@ CommonFolder::~CommonFolder() {
     qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
 }
 
+SystemSettings::SystemSettings(const QByteArray& lines) : m_oldDirs(qgetenv("XDG_CONFIG_DIRS")) {
+    QDir().mkpath(m_dir.filePath(QStringLiteral("Quillmark")));
+    QFile file(m_dir.filePath(QStringLiteral("Quillmark/Quillmark.ini")));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("[Tallyclock Suite]\n" + lines);
+    // Second of two folders, as the system's own /etc/xdg usually is.
+    qputenv("XDG_CONFIG_DIRS", (m_dir.path() + QStringLiteral("/none:") + m_dir.path()).toUtf8());
+}
+
+SystemSettings::~SystemSettings() {
+    qputenv("XDG_CONFIG_DIRS", m_oldDirs);
+}
+
 void clearSettings() {
     QSettings(QSettings::IniFormat, QSettings::UserScope, SettingsStore::kApplication,
               SettingsStore::kApplication)
@@ -211,6 +227,13 @@ void makeFirstProgramFile(const QString& path) {
     QFile::remove(path);
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     db.exec(SchemaUpgrades::steps().front().sqlite);
+}
+
+void startWindow(MainWindow& window) {
+    QSignalSpy checked(&window, &MainWindow::fileChecked);
+    window.start();
+    if (checked.isEmpty())
+        checked.wait(30000);
 }
 
 } // namespace TestSupport

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <vector>
 
+class MainWindow;
+
 namespace CommandLine {
 struct Verb;
 }
@@ -56,6 +58,20 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A system-wide settings folder ($XDG_CONFIG_DIRS) holding the program's section with `lines`, for as
+// long as it lives.
+class SystemSettings {
+public:
+    explicit SystemSettings(const QByteArray& lines);
+    ~SystemSettings();
+    SystemSettings(const SystemSettings&) = delete;
+    SystemSettings& operator=(const SystemSettings&) = delete;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldDirs;
+};
+
 // Removes every per-user setting of the program, behind the settings store's back, and makes the
 // store read the emptied file.
 void clearSettings();
@@ -88,6 +104,10 @@ QString freshServerDatabase();
 // Waits (processing events) until a modal widget shows, then runs `action` on it. Returns at once;
 // the action runs from a timer while the test blocks in the code that opened the window.
 void whenModalShows(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+// Starts the main window and waits for its start-up check of the file, which reads the file on a
+// thread of its own: a test that then writes to the file directly finds it free.
+void startWindow(MainWindow& window);
 
 // A window's control by its object name, as a screen reader or a user finds it rather than through the
 // window's members. Throws (failing the test) when the window has no such control.

@@ -14,34 +14,13 @@ namespace {
 
 const QString kSupportLine = QStringLiteral("Please email screenshot of this message to ");
 
-// A system-wide settings folder ($XDG_CONFIG_DIRS) holding the program's section with `lines`, for as
-// long as it lives.
-class SystemSettings {
-public:
-    explicit SystemSettings(const QByteArray& lines) : m_oldDirs(qgetenv("XDG_CONFIG_DIRS")) {
-        QDir().mkpath(m_dir.filePath(QStringLiteral("Quillmark")));
-        QFile file(m_dir.filePath(QStringLiteral("Quillmark/Quillmark.ini")));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("[Tallyclock Suite]\n" + lines);
-        // Second of two folders, as the system's own /etc/xdg usually is.
-        qputenv("XDG_CONFIG_DIRS", (m_dir.path() + QStringLiteral("/none:") + m_dir.path()).toUtf8());
-    }
-    ~SystemSettings() { qputenv("XDG_CONFIG_DIRS", m_oldDirs); }
-    SystemSettings(const SystemSettings&) = delete;
-    SystemSettings& operator=(const SystemSettings&) = delete;
-
-private:
-    QTemporaryDir m_dir;
-    QByteArray m_oldDirs;
-};
-
 } // namespace
 
 class ErrorReportTest : public QObject {
     Q_OBJECT
 private slots:
     void textHasEveryPart() {
-        const SystemSettings system("SupportAddress=help@workplace.org\n");
+        const TestSupport::SystemSettings system("SupportAddress=help@workplace.org\n");
         QCOMPARE(Main::errorReportText(QStringLiteral("File not found"),
                                        QStringLiteral("Tallyclock2021/08/31.Form1.Form_Load"), 110),
                  QStringLiteral("File not found\r\nin Tallyclock2021/08/31.Form1.Form_Load at line 110\r\r"
@@ -55,7 +34,7 @@ private slots:
     }
 
     void boxShowsFourLines() {
-        const SystemSettings system("SupportAddress=help@workplace.org\n");
+        const TestSupport::SystemSettings system("SupportAddress=help@workplace.org\n");
         TestSupport::MessageRecorder boxes;
         Main::ErrorReport(QStringLiteral("File not found"),
                           QStringLiteral("Tallyclock2021/08/31.Form1.Form_Load"), 110);
@@ -84,7 +63,7 @@ private slots:
         QFETCH(QString, expected);
         QString builtIn;
         {
-            const SystemSettings none("");
+            const TestSupport::SystemSettings none("");
             builtIn = Main::supportAddress();
         }
         const QString userKey = SettingsStore::kSection + QStringLiteral("/SupportAddress");
@@ -95,7 +74,7 @@ private slots:
         QString address;
         QString text;
         {
-            const SystemSettings system(systemLines);
+            const TestSupport::SystemSettings system(systemLines);
             address = Main::supportAddress();
             text = Main::errorReportText(QStringLiteral("x"), QStringLiteral("T"), 100);
         }

@@ -34,16 +34,7 @@ passed=0
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-stop() {
-    local pid=$1
-    [ -n "$pid" ] || return 0
-    kill "$pid" 2>/dev/null || return 0
-    for _ in $(seq 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -9 "$pid" 2>/dev/null || true
-}
+. "$(dirname "${BASH_SOURCE[0]}")/xserver.sh"
 
 cleanup() {
     local status=$?
@@ -64,23 +55,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A private X server on the first free display of the list (a display taken meanwhile makes our
-# server exit, and the next number is tried).
-for number in ${TALLYCLOCK_E2E_DISPLAYS:-90 91 92 93 94 95 96 97 98 99}; do
-    [ -e "/tmp/.X$number-lock" ] && continue
-    Xvfb ":$number" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$number"
-    for _ in $(seq 50); do
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        if timeout 2 xdpyinfo >/dev/null 2>&1; then
-            break 2
-        fi
-        sleep 0.1
-    done
-    stop "$xvfb_pid"
-    xvfb_pid=''
-done
+# A private X server on the first free display of the list.
+start_xvfb 1280x1024x24 ${TALLYCLOCK_E2E_DISPLAYS:-90 91 92 93 94 95 96 97 98 99}
 [ -n "$xvfb_pid" ] || { echo "e2e: no free X display among ${TALLYCLOCK_E2E_DISPLAYS:-90..99}" >&2; exit 1; }
 
 # The accessibility bus, so that the program's windows can be read as a screen reader reads them.

@@ -44,7 +44,7 @@ FORM1 = {
 }
 FORM3 = {
     "Person Number:": (1680, 120, 4560, 345, None),
-    "Save": (120, 3390, 3000, 405, None),
+    "Save": (120, 3870, 3000, 405, None),
 }
 FORM2 = {
     "Close": (4080, 4270, 3840, 405, None),
@@ -432,7 +432,7 @@ def create_first_administrator(main):
             key("Tab")
         wait_for(f'the focus on "{label}"', lambda label=label: focused_name("Add Person") == label)
         type_text(value)
-    check_tab_order("Add Person", ["Position:", "Administrator: Yes", "Save", "Cancel"])
+    check_tab_order("Add Person", ["Position:", "Badge:", "Administrator: Yes", "Save", "Cancel"])
     window = top_level("Add Person", ("dialog",))
     for label, value in person:
         role = "password text" if label in ("Password:", "Retype:") else "text"

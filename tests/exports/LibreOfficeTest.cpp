@@ -36,7 +36,7 @@ private slots:
     void cleanup() {
         LibreOffice::setSettings({});
         if (OfficeFixture::unavailableReason().isEmpty())
-            OfficeFixture::probe().closeDocuments();
+            OfficeFixture::withProbe([](LibreOffice::Probe& office) { office.closeDocuments(); });
     }
 
     void textsConvertAsTypedButNeverAsFormulas() {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <memory>
 
@@ -67,6 +68,17 @@ LibreOffice::Probe& probe() {
 void useForExports() {
     probe();
     LibreOffice::setSettings(settings());
+}
+
+bool withProbe(const std::function<void(LibreOffice::Probe&)>& read) {
+    try {
+        read(probe());
+        return true;
+    } catch (const std::exception& e) {
+        QTest::qFail(qPrintable(QStringLiteral("the test office: %1").arg(QString::fromUtf8(e.what()))),
+                     __FILE__, __LINE__);
+        return false;
+    }
 }
 
 } // namespace OfficeFixture

@@ -3,6 +3,7 @@
 #include "OfficeProbe.h"
 
 #include <QString>
+#include <functional>
 
 // One private, headless LibreOffice for the whole test run, standing in for the user's running
 // office: the exports hand their start requests to it, and the tests read its sheets back.
@@ -16,6 +17,9 @@ LibreOffice::Probe& probe();
 LibreOffice::Settings settings();
 // Starts the office when needed and leads the exports to it.
 void useForExports();
+// Runs `read` on the office's probe. A lost connection to it fails the current test instead of
+// throwing: an exception ends the whole test process (Qt's runner rethrows it).
+bool withProbe(const std::function<void(LibreOffice::Probe&)>& read);
 
 } // namespace OfficeFixture
 

@@ -136,6 +136,30 @@ private slots:
         QCOMPARE(order, (QStringList{"2", "10", "A", "a1", "b", "e9", "E10"}));
     }
 
+    // An open record that a record of a later day follows is a forgotten clock-out, listed to correct.
+    void forgottenClockOutsListed_data() {
+        QTest::addColumn<QStringList>("records"); // number|day offset|out ("" open)
+        QTest::addColumn<QStringList>("listed");  // number|day offset of the records to correct
+        QTest::newRow("open, then the next day") << QStringList{"1|0|", "1|1|"} << QStringList{"1|0"};
+        QTest::newRow("open, then the same day") << QStringList{"1|0|", "1|0|"} << QStringList{};
+        QTest::newRow("someone else's later record") << QStringList{"1|0|", "2|1|"} << QStringList{};
+        QTest::newRow("closed, then the next day") << QStringList{"1|0|05:00 PM", "1|1|"} << QStringList{};
+        QTest::newRow("open and the latest") << QStringList{"1|0|"} << QStringList{};
+    }
+
+    void forgottenClockOutsListed() {
+        QFETCH(QStringList, records);
+        std::vector<Hours::Record> all;
+        for (const QString& r : records)
+            all.push_back(record(r.section(QLatin1Char('|'), 0, 0),
+                                 kDay.addDays(r.section(QLatin1Char('|'), 1, 1).toInt()),
+                                 QStringLiteral("08:00 AM"), r.section(QLatin1Char('|'), 2)));
+        QStringList listed;
+        for (const Hours::RecordToCorrect& c : Hours::totals(all, Hours::Rules{}).toCorrect)
+            listed << c.record.number + QLatin1Char('|') + QString::number(kDay.daysTo(c.record.day));
+        QTEST(listed, "listed");
+    }
+
     void hoursTexts_data() {
         QTest::addColumn<int>("minutes");
         QTest::addColumn<QString>("clock");

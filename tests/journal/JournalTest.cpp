@@ -137,6 +137,7 @@ private slots:
         db.openServer(url);
         addPerson(db, QStringLiteral("7"), QStringLiteral("pw"));
         addPerson(db, QStringLiteral("A7"), QStringLiteral("pw"));
+        db.setBadge(QStringLiteral("7"), QStringLiteral("b7"));
         QTemporaryDir dir;
         Journal journal(dir.path());
         Delivery::connected(journal, db);
@@ -149,6 +150,11 @@ private slots:
         Delivery::connected(journal, db);
         const Login::Result result = Login::checkWith(journal, number, password);
         QCOMPARE(result.outcome == Login::Outcome::Match, matches);
+        // The badge works offline as long as its person is on the server; its code compares exactly.
+        const RecordSet badge = journal.personByBadge(QStringLiteral("b7"));
+        QCOMPARE(badge.eof() ? QString() : badge.text(QStringLiteral("EmployeeNo")),
+                 change == QLatin1String("delete") ? QString() : QStringLiteral("7"));
+        QVERIFY(journal.personByBadge(QStringLiteral("B7")).eof());
         // Hashes only: the copy holds what the server stores, never a typed password.
         const RecordSet copy = journal.personByNumber(QStringLiteral("a7"));
         QVERIFY(copy.text(QStringLiteral("Password")).startsWith(QStringLiteral("$argon2id$")));

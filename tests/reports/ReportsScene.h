@@ -26,7 +26,7 @@ public:
     ReportsScene() {
         SystemClock::setFixed(QDateTime(today(), QTime(9, 30)));
         main = std::make_unique<MainWindow>();
-        main->start();
+        TestSupport::startWindow(*main);
     }
     ~ReportsScene() {
         main->releaseDatabase();

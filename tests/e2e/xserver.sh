@@ -1,0 +1,34 @@
+# Shared by the end-to-end scripts (sourced): stopping a process, and a private X server.
+
+# Ends a process, politely first; nothing when the pid is empty or already gone.
+stop() {
+    local pid=$1
+    [ -n "$pid" ] || return 0
+    kill "$pid" 2>/dev/null || return 0
+    for _ in $(seq 50); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    kill -9 "$pid" 2>/dev/null || true
+}
+
+# start_xvfb SIZE NUMBER...: an X server on the first free display of the list (a display taken
+# meanwhile makes our server exit, and the next number is tried). Sets xvfb_pid and DISPLAY; xvfb_pid
+# stays empty when none was free. The server's log goes to $work/xvfb.log.
+start_xvfb() {
+    local size=$1 number
+    shift
+    for number in "$@"; do
+        [ -e "/tmp/.X$number-lock" ] && continue
+        Xvfb ":$number" -screen 0 "$size" -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$number"
+        for _ in $(seq 50); do
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            timeout 2 xdpyinfo >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        stop "$xvfb_pid"
+        xvfb_pid=''
+    done
+}
