@@ -339,6 +339,17 @@ int main(int argc, char** argv) {
     // The hours worked: the window on last month, the command line on last year.
     rows.push_back(hoursWindowRow(&reports, QString(), today));
     rows.push_back(hoursCommandRow(QString(), today.year() - 1));
+    // The same with every pay rule on: rounding, two breaks, daily and weekly overtime.
+    Globals::connection().changePayRules({{QStringLiteral("RoundingMinutes"), QStringLiteral("15")},
+                                          {QStringLiteral("Breaks"), QStringLiteral("6:00=30; 9:00=45")},
+                                          {QStringLiteral("DailyLimit"), QStringLiteral("8:00")},
+                                          {QStringLiteral("WeeklyLimit"), QStringLiteral("40:00")}});
+    rows.push_back(hoursWindowRow(&reports, QStringLiteral("every pay rule on: "), today));
+    rows.push_back(hoursCommandRow(QStringLiteral("every pay rule on: "), today.year() - 1));
+    Globals::connection().changePayRules({{QStringLiteral("RoundingMinutes"), QString()},
+                                          {QStringLiteral("Breaks"), QString()},
+                                          {QStringLiteral("DailyLimit"), QString()},
+                                          {QStringLiteral("WeeklyLimit"), QString()}});
 
     // Spreadsheet export of 10,000 rows, office start included, when LibreOffice is there.
     if (LibreOffice::moduleError().isEmpty() && !LibreOffice::programPath().isEmpty()) {

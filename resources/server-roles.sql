@@ -13,7 +13,7 @@
 -- It may be run again: every right is taken back first, then given.
 
 REVOKE ALL ON "tblSchemaVersion", "tblEmployees", "tblLogins", "tblLoginFailures", "tblAudit", "qryLogins",
-    "tblDeliveries" FROM PUBLIC, tallyclock_terminal, tallyclock_office;
+    "tblPayRules", "tblDeliveries" FROM PUBLIC, tallyclock_terminal, tallyclock_office;
 REVOKE ALL ON FUNCTION "tallyclock_keep_refused"(text, bigint, text, date, text, text, text),
     "tallyclock_mark_to_correct"(text, bigint, bigint, text), "tallyclock_note_clock_off"(text, bigint)
     FROM PUBLIC, tallyclock_terminal, tallyclock_office;
@@ -25,7 +25,7 @@ END$$;
 -- gate, name, department and position for today's list), opens a record (number, day and time in:
 -- never a time out or a correction mark), closes open records (day and time out; a trigger refuses a
 -- closed record to any role that may not mark corrections), and keeps the login failure counts.
-GRANT SELECT ON "tblSchemaVersion", "tblEmployees", "qryLogins" TO tallyclock_terminal;
+GRANT SELECT ON "tblSchemaVersion", "tblEmployees", "qryLogins", "tblPayRules" TO tallyclock_terminal;
 GRANT SELECT, INSERT ("EmployeeNo", "LogDate", "TimeIn"), UPDATE ("LogDate", "TimeOut") ON "tblLogins"
     TO tallyclock_terminal;
 GRANT SELECT, INSERT, UPDATE, DELETE ON "tblLoginFailures" TO tallyclock_terminal;
@@ -40,6 +40,8 @@ GRANT EXECUTE ON FUNCTION "tallyclock_keep_refused"(text, bigint, text, date, te
     "tallyclock_mark_to_correct"(text, bigint, bigint, text), "tallyclock_note_clock_off"(text, bigint)
     TO tallyclock_terminal, tallyclock_office;
 
--- The office does the rest: persons, records and their corrections, reading the audit trail.
+-- The office does the rest: persons, records and their corrections, the pay rules, reading the audit
+-- trail.
 GRANT SELECT ON "tblSchemaVersion", "qryLogins", "tblAudit" TO tallyclock_office;
-GRANT SELECT, INSERT, UPDATE, DELETE ON "tblEmployees", "tblLogins", "tblLoginFailures" TO tallyclock_office;
+GRANT SELECT, INSERT, UPDATE, DELETE ON "tblEmployees", "tblLogins", "tblLoginFailures", "tblPayRules"
+    TO tallyclock_office;

@@ -4,6 +4,8 @@
 #include "data/AttendanceDatabase.h"
 #include "hours/HoursExport.h"
 #include "hours/HoursTotals.h"
+#include "hours/HoursWorkbook.h"
+#include "hours/PayRules.h"
 #include "hours/Periods.h"
 #include "platform/SystemClock.h"
 
@@ -28,28 +30,51 @@ const std::vector<Option> kPeriodOptions = {
     {QStringLiteral("person"), QStringLiteral("NUMBER"),
      QStringLiteral("only this person's records (letter case ignored)")},
     {QStringLiteral("format"), QStringLiteral("FORMAT"),
-     QStringLiteral("csv, tsv or json for programs (default: a table for reading)")},
-    {QStringLiteral("csv"), QString(), QStringLiteral("the same as --format csv")}};
+     QStringLiteral("csv, tsv or json for programs, xlsx for spreadsheets (default: a table for reading)")},
+    {QStringLiteral("csv"), QString(), QStringLiteral("the same as --format csv")},
+    {QStringLiteral("output"), QStringLiteral("FILE"),
+     QStringLiteral("the workbook's file (with --format xlsx)")},
+    {QStringLiteral("raw"), QString(),
+     QStringLiteral("no pay rules: times of day subtracted, as before the rules existed")}};
 
 // How the verbs print: a padded table for people, or one of the formats programs read.
-enum class Format { Table, Csv, Tsv, Json };
+enum class Format { Table, Csv, Tsv, Json, Xlsx };
 
-Format formatOf(const Invocation& call) {
+Format formatNamed(const Invocation& call) {
     const bool csvSwitch = call.has(QStringLiteral("csv"));
     if (!call.has(QStringLiteral("format")))
         return csvSwitch ? Format::Csv : Format::Table;
     const QString name = call.value(QStringLiteral("format"));
     const std::pair<const char*, Format> formats[] = {
-        {"csv", Format::Csv}, {"tsv", Format::Tsv}, {"json", Format::Json}};
+        {"csv", Format::Csv}, {"tsv", Format::Tsv}, {"json", Format::Json}, {"xlsx", Format::Xlsx}};
     for (const auto& [formatName, format] : formats) {
         if (name == QLatin1String(formatName)) {
             if (csvSwitch && format != Format::Csv)
                 throw UsageError(call.verb() +
                                  QStringLiteral(": --csv and --format %1 exclude each other").arg(name));
+            if ((format == Format::Xlsx) != call.has(QStringLiteral("output")))
+                throw UsageError(call.verb() +
+                                 QStringLiteral(": --format xlsx and --output FILE go together"));
             return format;
         }
     }
-    throw UsageError(QStringLiteral("%1: unknown --format '%2' (csv, tsv or json)").arg(call.verb(), name));
+    throw UsageError(
+        QStringLiteral("%1: unknown --format '%2' (csv, tsv, json or xlsx)").arg(call.verb(), name));
+}
+
+Format formatOf(const Invocation& call) {
+    const Format format = formatNamed(call);
+    // A workbook is no text for a terminal: it goes to a file.
+    if ((format == Format::Xlsx) != call.has(QStringLiteral("output")))
+        throw UsageError(call.verb() + QStringLiteral(": --format xlsx and --output FILE go together"));
+    return format;
+}
+
+// The totals' columns right-aligned in the table: all but the person's number, name and department.
+std::vector<bool> numericTotals() {
+    std::vector<bool> numeric(Hours::PayColumnEnd, true);
+    numeric[Hours::Number] = numeric[Hours::Name] = numeric[Hours::Department] = false;
+    return numeric;
 }
 
 QDate dateOption(const Invocation& call, const QString& name) {
@@ -82,7 +107,14 @@ Hours::Period periodOf(const Invocation& call) {
     throw UsageError(QStringLiteral("%1: unknown --period '%2'").arg(call.verb(), name));
 }
 
-std::vector<Hours::Record> readRecords(const Invocation& call, const Hours::Period& period) {
+// The period's records and the rules to total them by: the workplace's, or with --raw none but the
+// workplace's limit for long records.
+struct Reading {
+    std::vector<Hours::Record> records;
+    Hours::Rules rules;
+};
+
+Reading readRecords(const Invocation& call, const Hours::Period& period) {
     const QString live = MainWindow::liveDatabasePath();
     const std::unique_ptr<InstanceLock> lock = InstanceLock::holdForCommand(live);
     AttendanceDatabase db;
@@ -90,7 +122,15 @@ std::vector<Hours::Record> readRecords(const Invocation& call, const Hours::Peri
     std::optional<QString> person;
     if (call.has(QStringLiteral("person")))
         person = call.value(QStringLiteral("person"));
-    return Hours::records(db.loginsBetween(period.from, period.to, person));
+    Reading reading{Hours::records(db.loginsBetween(period.from, period.to, person)),
+                    Hours::workplaceRules(db)};
+    if (call.has(QStringLiteral("raw"))) {
+        Hours::Rules raw;
+        raw.longRecordMinutes = reading.rules.longRecordMinutes;
+        raw.wallClock = true;
+        reading.rules = raw;
+    }
+    return reading;
 }
 
 QString isoDate(const QDate& day) {
@@ -134,17 +174,23 @@ void print(const Invocation& call, Format format, const Hours::Table& table,
 int hours(const Invocation& call) {
     const Hours::Period period = periodOf(call);
     const Format format = formatOf(call);
-    const Hours::Rules rules = Hours::rulesFromSettings();
-    const Hours::Report report = Hours::totals(readRecords(call, period), rules);
+    const Reading reading = readRecords(call, period);
+    const Hours::Rules& rules = reading.rules;
+    const Hours::Report report = Hours::totals(reading.records, rules);
+    if (format == Format::Xlsx) {
+        Hours::writeWorkbook(call.value(QStringLiteral("output")), period, reading.records, report, rules);
+        return Success;
+    }
 
     QTextStream& out = call.out();
     if (format == Format::Table)
-        out << "Hours worked from " << isoDate(period.from) << " to " << isoDate(period.to) << "\n\n";
+        out << Hours::periodTitle(period) << "\n\n";
     if (format == Format::Json)
         out << QString::fromUtf8(Hours::jsonText(report, period));
+    else if (format == Format::Table)
+        print(call, format, Hours::totalsTable(report), numericTotals());
     else
-        print(call, format, Hours::totalsTable(report),
-              {false, false, false, true, true, true, true, true, true});
+        print(call, format, Hours::withPeriod(Hours::totalsTable(report), period), numericTotals());
     if (report.toCorrect.empty())
         return Success;
     // When a program reads standard output the list goes to standard error, where it is still seen.
@@ -161,30 +207,44 @@ int hours(const Invocation& call) {
 int records(const Invocation& call) {
     const Hours::Period period = periodOf(call);
     const Format format = formatOf(call);
-    const Hours::Rules rules = Hours::rulesFromSettings();
-    const std::vector<Hours::Record> list = readRecords(call, period);
-    if (format == Format::Json)
+    const Reading reading = readRecords(call, period);
+    const std::vector<Hours::Record>& list = reading.records;
+    const Hours::Rules& rules = reading.rules;
+    if (format == Format::Xlsx)
+        Hours::writeWorkbook(call.value(QStringLiteral("output")), period, list, Hours::totals(list, rules),
+                             rules);
+    else if (format == Format::Json)
         call.out() << QString::fromUtf8(Hours::recordsJson(list, rules, period));
     else
         print(call, format, Hours::recordsTable(list, rules),
-              {false, false, false, false, false, true, false});
+              {false, false, false, false, false, true, false, false, true, false});
+    return Success;
+}
+
+int rules(const Invocation& call) {
+    const QString live = MainWindow::liveDatabasePath();
+    const std::unique_ptr<InstanceLock> lock = InstanceLock::holdForCommand(live);
+    AttendanceDatabase db;
+    db.openConfigured(live);
+    for (const QString& line : Hours::PayRules::described(Hours::workplaceRules(db)))
+        call.out() << line << '\n';
     return Success;
 }
 
 } // namespace
 
 Verb hoursVerb() {
-    return {
-        QStringLiteral("hours"),
-        {},
-        kPeriodOptions,
-        QStringLiteral("Print the hours worked per person over a period"),
-        QStringLiteral("A record counts Logout minus Login as times of day, plus 24 hours when it closed\n"
-                       "after midnight; it belongs to the day it carries. Open records count nothing,\n"
-                       "records whose times cannot be read count nothing and are listed, and records\n"
-                       "longer than the setting LongRecordHours (16) count and are listed: most likely\n"
-                       "a punch out was missed. Weeks start on the first day of the locale's week."),
-        hours};
+    return {QStringLiteral("hours"),
+            {},
+            kPeriodOptions,
+            QStringLiteral("Print the hours worked per person over a period"),
+            QStringLiteral("A record counts the time that passed from Login to Logout (over midnight when\n"
+                           "Logout is the earlier time); it belongs to the day it carries. Open records\n"
+                           "count nothing, records whose times cannot be read count nothing and are listed,\n"
+                           "and records longer than the workplace's LongRecordHours count and are listed:\n"
+                           "most likely a punch out was missed. With the workplace's pay rules (see the\n"
+                           "verb rules) the breaks deducted, paid, regular and overtime hours follow."),
+            hours};
 }
 
 Verb recordsVerb() {
@@ -194,6 +254,15 @@ Verb recordsVerb() {
             QStringLiteral("Print the attendance records of a period with their hours"),
             QStringLiteral("One line per record, by day, with what it counts towards the hours worked."),
             records};
+}
+
+Verb rulesVerb() {
+    return {QStringLiteral("rules"),
+            {},
+            {},
+            QStringLiteral("Print the workplace's pay rules"),
+            QStringLiteral("An administrator changes them in the Hours window (the Rules button)."),
+            rules};
 }
 
 } // namespace CommandLine

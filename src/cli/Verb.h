@@ -72,6 +72,7 @@ Verb backupVerb();
 Verb restoreVerb();
 Verb hoursVerb();
 Verb recordsVerb();
+Verb rulesVerb();
 Verb copyToVerb();
 Verb journalVerb();
 

@@ -64,6 +64,8 @@ Tags tags(Where where) {
         return {"Form4", "PushButton6_Click"};
     case Where::SaveReportText:
         return {"Form4", "PushButton4_Click"};
+    case Where::SaveReportWorkbook:
+        return {"Form4", "PushButton11_Click"};
     case Where::SendReportToSpreadsheet:
         return {"Form4", "PushButton13_Click"};
     case Where::OpenHours:
@@ -110,6 +112,12 @@ Tags tags(Where where) {
         return {"Hours", "saveTimesheets"};
     case Where::HoursSpreadsheet:
         return {"Hours", "sendToSpreadsheet"};
+    case Where::HoursSaveWorkbook:
+        return {"Hours", "saveWorkbook"};
+    case Where::HoursRules:
+        return {"Hours", "showRules"};
+    case Where::RulesSave:
+        return {"Rules", "save"};
     }
     return {"", ""};
 }

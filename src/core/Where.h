@@ -37,6 +37,7 @@ enum class Where {
     ClearResults,
     DeleteRecord,
     SaveReportText,
+    SaveReportWorkbook,
     SendReportToSpreadsheet,
     OpenHours,
     CorrectRecord,
@@ -63,6 +64,10 @@ enum class Where {
     HoursSaveCsv,
     HoursSaveTimesheets,
     HoursSpreadsheet,
+    HoursSaveWorkbook,
+    HoursRules,
+    // The pay rules window.
+    RulesSave,
 };
 
 // "Tallyclock2021/08/31." followed by the window's and the handler's tags.

@@ -237,6 +237,18 @@ qint64 AttendanceDatabase::addRecord(const RecordFields& record) {
     return run([&](DatabaseEngine& e) { return e.addRecord(record, stamp()); });
 }
 
+RecordSet AttendanceDatabase::payRules() {
+    return run([&](DatabaseEngine& e) { return e.payRules(); });
+}
+
+void AttendanceDatabase::changePayRules(const std::vector<std::pair<QString, QString>>& rules) {
+    run([&](DatabaseEngine& e) { e.changePayRules(rules, stamp()); });
+}
+
+void AttendanceDatabase::adoptPayRules(const std::vector<std::pair<QString, QString>>& rules) {
+    run([&](DatabaseEngine& e) { e.changePayRules(rules, stamp(), true); });
+}
+
 RecordSet AttendanceDatabase::auditEntries(const AuditFilter& filter) {
     return run([&](DatabaseEngine& e) { return e.auditEntries(filter); });
 }

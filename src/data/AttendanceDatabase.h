@@ -144,6 +144,13 @@ public:
     // A terminal's punch: its direction from the person's latest record (see DatabaseEngine).
     TogglePunch punchToggle(const QString& number, const QDate& day, const QString& time,
                             const std::function<bool(const RecordSet&)>& leaveOpen);
+    // The workplace's pay rules: rows of Rule and Value, by rule.
+    RecordSet payRules();
+    // An administrator's change of pay rules (a null value removes one): one audit row with the rule
+    // set before and after, none when nothing changed.
+    void changePayRules(const std::vector<std::pair<QString, QString>>& rules);
+    // Starting values for rules the workplace does not hold yet; rules it holds stay as they are.
+    void adoptPayRules(const std::vector<std::pair<QString, QString>>& rules);
     // A whole workplace as stored, and one written into an empty database (see DatabaseEngine).
     Workplace everything();
     void loadIntoEmpty(const Workplace& workplace);

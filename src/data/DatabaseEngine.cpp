@@ -2,6 +2,7 @@
 
 #include "platform/SystemClock.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,9 +13,9 @@ DatabaseError::DatabaseError(Kind kind, const QString& description)
     : std::runtime_error(description.toStdString()), m_kind(kind) {}
 
 const QStringList& AuditWhat::all() {
-    static const QStringList kinds = {PunchIn,          PunchOut,       RecordCorrected, RecordAdded,
-                                      RecordDeleted,    PersonAdded,    PersonUpdated,   PersonDeleted,
-                                      TriggersRestored, PunchToCorrect, ClockOff};
+    static const QStringList kinds = {PunchIn,          PunchOut,        RecordCorrected, RecordAdded,
+                                      RecordDeleted,    PersonAdded,     PersonUpdated,   PersonDeleted,
+                                      TriggersRestored, PayRulesChanged, PunchToCorrect,  ClockOff};
     return kinds;
 }
 
@@ -515,3 +516,25 @@ QDate storedDay(const char* isoText, const QString& database) {
 }
 
 } // namespace EngineText
+
+void DatabaseEngine::changePayRules(const std::vector<std::pair<QString, QString>>& rules,
+                                    const AuditStamp& stamp, bool onlyMissing) {
+    serialisedForWorkplace([&] {
+        claim(stamp);
+        QHash<QString, QString> stored;
+        for (RecordSet rs = payRules(); !rs.eof(); rs.moveNext())
+            stored.insert(rs.text(QStringLiteral("Rule")), rs.text(QStringLiteral("Value")));
+        for (const auto& [rule, value] : rules) {
+            const auto found = stored.constFind(rule);
+            const bool has = found != stored.cend();
+            if ((onlyMissing && has) || (has ? *found == value : value.isNull()))
+                continue; // nothing changes
+            setPayRule(rule, value);
+            const auto valueOf = [&](const QString& text) {
+                return text.isNull() ? QString() : compact(QJsonObject{{rule, text}});
+            };
+            writeAudit({stamp, AuditWhat::PayRulesChanged, std::nullopt, QString(),
+                        has ? valueOf(*found) : QString(), valueOf(value)});
+        }
+    });
+}

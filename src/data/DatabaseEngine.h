@@ -31,6 +31,7 @@ struct StoredPerson {
     QString department;
     QString position;
     qint64 isAdmin = 0;
+    QString badge; // null: no badge
 };
 struct StoredRecord {
     QString number;
@@ -65,6 +66,7 @@ struct Workplace {
     std::vector<StoredRecord> records;
     std::vector<StoredAudit> audit; // in the order written
     std::vector<StoredLoginFailures> loginFailures;
+    std::vector<std::pair<QString, QString>> payRules; // rule and value
 };
 
 enum class PunchKind { In, Out };
@@ -124,6 +126,7 @@ inline const QString PunchToCorrect = QStringLiteral("punch to correct");
 inline const QString ClockOff = QStringLiteral("terminal clock off");
 // The file's triggers that keep the trail were missing or altered when the program opened it.
 inline const QString TriggersRestored = QStringLiteral("audit triggers missing, put back");
+inline const QString PayRulesChanged = QStringLiteral("pay rules changed");
 const QStringList& all();
 } // namespace AuditWhat
 
@@ -226,6 +229,10 @@ public:
     virtual void setBadge(const QString& number, const std::optional<QString>& code) = 0;
     // Closes the one record with this identity and moves it to `day`.
     virtual void closeRecord(qint64 id, const QDate& day, const QString& timeOut) = 0;
+    // The workplace's pay rules (Rule, Value), by rule name.
+    virtual RecordSet payRules() = 0;
+    // Sets one rule, adding its row when missing; a null value removes the row.
+    virtual void setPayRule(const QString& rule, const QString& value) = 0;
 
     // Whether the punch (terminal, sequence) was delivered before, and the receipt that says it was.
     virtual bool hasReceipt(const QString& terminal, qint64 sequence) = 0;
@@ -281,6 +288,11 @@ public:
     // is opened beside it.
     TogglePunch punchToggle(const QString& number, const QDate& day, const QString& time,
                             const AuditStamp& stamp, const std::function<bool(const RecordSet&)>& leaveOpen);
+    // Sets every rule given (a null value removes one); each rule that changes leaves one audit row
+    // with its value before and after. With `onlyMissing`, only rules without a row are set: a
+    // starting value never overwrites what the workplace has.
+    void changePayRules(const std::vector<std::pair<QString, QString>>& rules, const AuditStamp& stamp,
+                        bool onlyMissing = false);
 
 protected:
     // The punch's reading and writing inside a transaction already serialised for the person; the
@@ -299,6 +311,8 @@ protected:
     // Runs `work` in one transaction that no other change to this person's records or row can
     // interleave with; commits when it returns, rolls back when it throws.
     virtual void serialisedForPerson(const QString& number, const std::function<void()>& work) = 0;
+    // Runs `work` in one transaction that keeps every other writer out until it ends.
+    virtual void serialisedForWorkplace(const std::function<void()>& work) = 0;
 
 private:
     // serialisedForPerson with the claim of who acts made first.

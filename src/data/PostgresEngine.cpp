@@ -66,6 +66,10 @@ enum Sql {
     MarkToCorrect,
     NoteClockOff,
     ServerMoment,
+    PayRules,
+    SetPayRule,
+    DeletePayRule,
+    LockWorkplace,
     SqlCount
 };
 
@@ -147,6 +151,12 @@ const std::array<const char*, SqlCount> kSql = {
     "SELECT \"tallyclock_note_clock_off\"($1, $2)",
     // The server's clock, in milliseconds since the epoch; in a transaction, the moment it began.
     "SELECT (extract(epoch FROM now()) * 1000)::bigint AS \"Moment\"",
+    "SELECT \"Rule\", \"Value\" FROM \"tblPayRules\" ORDER BY \"Rule\" COLLATE \"C\"",
+    "INSERT INTO \"tblPayRules\" (\"Rule\", \"Value\") VALUES ($1, $2) "
+    "ON CONFLICT (\"Rule\") DO UPDATE SET \"Value\" = excluded.\"Value\"",
+    "DELETE FROM \"tblPayRules\" WHERE \"Rule\" = $1",
+    // Changes to the workplace as a whole (its pay rules) one after the other.
+    "SELECT pg_advisory_xact_lock(7146317033)",
 };
 
 #undef TALLYCLOCK_LOGINS
@@ -871,6 +881,24 @@ void PostgresEngine::clearLoginFailures(const QString& number) {
     m_s->change(ClearLoginFailures, {utf8(number)});
 }
 
+RecordSet PostgresEngine::payRules() {
+    return m_s->read(PayRules, {});
+}
+
+void PostgresEngine::setPayRule(const QString& rule, const QString& value) {
+    if (value.isNull())
+        m_s->change(DeletePayRule, {utf8(rule)});
+    else
+        m_s->change(SetPayRule, {utf8(rule), utf8(value)});
+}
+
+void PostgresEngine::serialisedForWorkplace(const std::function<void()>& work) {
+    Transaction transaction(*m_s);
+    m_s->lock(LockWorkplace, {});
+    work();
+    transaction.commit();
+}
+
 namespace {
 
 // A text cell of a result as stored: Null stays apart from the empty text.
@@ -978,12 +1006,13 @@ Workplace PostgresEngine::everything() {
     Transaction transaction(*m_s);
     m_s->command("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
     const Result persons = readAll(*m_s, "SELECT \"EmployeeNo\", \"Password\", \"Name\", \"Department\", "
-                                         "\"Position\", \"IsAdmin\" FROM \"tblEmployees\"");
+                                         "\"Position\", \"IsAdmin\", \"BadgeCode\" FROM \"tblEmployees\"");
     for (int row = 0; row < PQntuples(persons.get()); ++row)
         workplace.persons.push_back({storedText(persons.get(), row, 0), storedText(persons.get(), row, 1),
                                      storedText(persons.get(), row, 2), storedText(persons.get(), row, 3),
                                      storedText(persons.get(), row, 4),
-                                     std::atoll(PQgetvalue(persons.get(), row, 5))});
+                                     std::atoll(PQgetvalue(persons.get(), row, 5)),
+                                     storedText(persons.get(), row, 6)});
     const Result records = readAll(
         *m_s, "SELECT \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"RecordId\", \"Corrected\" "
               "FROM \"tblLogins\" ORDER BY \"RecordId\"");
@@ -1016,6 +1045,9 @@ Workplace PostgresEngine::everything() {
         workplace.loginFailures.push_back({storedText(failures.get(), row, 0),
                                            std::atoll(PQgetvalue(failures.get(), row, 1)),
                                            storedText(failures.get(), row, 2)});
+    const Result rules = readAll(*m_s, "SELECT \"Rule\", \"Value\" FROM \"tblPayRules\" ORDER BY \"Rule\"");
+    for (int row = 0; row < PQntuples(rules.get()); ++row)
+        workplace.payRules.emplace_back(storedText(rules.get(), row, 0), storedText(rules.get(), row, 1));
     transaction.commit();
     return workplace;
 }
@@ -1038,10 +1070,11 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
     // The trail that comes along is the workplace's; the copy itself writes none. Only the schema's
     // owner may switch the server's own audit rows off, for this transaction.
     m_s->command("ALTER TABLE \"tblEmployees\" DISABLE TRIGGER \"trgEmployeesAudited\"; "
-                 "ALTER TABLE \"tblLogins\" DISABLE TRIGGER \"trgLoginsAuditedInsert\"");
+                 "ALTER TABLE \"tblLogins\" DISABLE TRIGGER \"trgLoginsAuditedInsert\"; "
+                 "ALTER TABLE \"tblPayRules\" DISABLE TRIGGER \"trgPayRulesAudited\"");
 
     CopyIn persons(*m_s, "COPY \"tblEmployees\" (\"EmployeeNo\", \"Password\", \"Name\", \"Department\", "
-                         "\"Position\", \"IsAdmin\") FROM STDIN");
+                         "\"Position\", \"IsAdmin\", \"BadgeCode\") FROM STDIN");
     for (const StoredPerson& p : workplace.persons) {
         std::string& line = persons.line();
         appendCopyField(line, p.number, false);
@@ -1049,7 +1082,8 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
         appendCopyField(line, p.name, false);
         appendCopyField(line, p.department, false);
         appendCopyField(line, p.position, false);
-        line += std::to_string(p.isAdmin) + '\n';
+        line += std::to_string(p.isAdmin) + '\t';
+        appendCopyField(line, p.badge, true);
         persons.rowDone();
     }
     try {
@@ -1108,6 +1142,17 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
     }
     failures.finish();
 
+    // The workplace's rules replace any starting value the empty database took.
+    m_s->command("DELETE FROM \"tblPayRules\"");
+    CopyIn rules(*m_s, "COPY \"tblPayRules\" (\"Rule\", \"Value\") FROM STDIN");
+    for (const auto& [name, value] : workplace.payRules) {
+        std::string& line = rules.line();
+        appendCopyField(line, name, false);
+        appendCopyField(line, value, true);
+        rules.rowDone();
+    }
+    rules.finish();
+
     // New records and rows go on after the copied ones; no identity the trail names is given again.
     const std::string lastRecord =
         std::to_string(std::max<qint64>(EngineText::largestRecordId(workplace), 1));
@@ -1123,6 +1168,7 @@ void PostgresEngine::loadIntoEmpty(const Workplace& workplace) {
         *m_s, "SELECT setval(pg_get_serial_sequence('\"tblAudit\"', 'AuditId'), $1::bigint, $2::integer = 1)",
         {std::to_string(std::max<qint64>(lastAudit, 1)), std::to_string(lastAudit > 0 ? 1 : 0)});
     m_s->command("ALTER TABLE \"tblEmployees\" ENABLE TRIGGER \"trgEmployeesAudited\"; "
-                 "ALTER TABLE \"tblLogins\" ENABLE TRIGGER \"trgLoginsAuditedInsert\"");
+                 "ALTER TABLE \"tblLogins\" ENABLE TRIGGER \"trgLoginsAuditedInsert\"; "
+                 "ALTER TABLE \"tblPayRules\" ENABLE TRIGGER \"trgPayRulesAudited\"");
     transaction.commit();
 }

@@ -58,6 +58,8 @@ public:
     void markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) override;
     void noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) override;
     QDateTime countingMoment() override;
+    RecordSet payRules() override;
+    void setPayRule(const QString& rule, const QString& value) override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 
@@ -67,6 +69,7 @@ protected:
     bool auditsItself() const override { return true; }
     void claim(const AuditStamp& stamp) override;
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
+    void serialisedForWorkplace(const std::function<void()>& work) override;
 
 private:
     std::unique_ptr<Session> m_s;

@@ -382,14 +382,44 @@ ALTER TABLE "tblEmployees" ADD COLUMN "BadgeCode" text COLLATE "C";
 CREATE UNIQUE INDEX "idxEmployeesBadge" ON "tblEmployees" ("BadgeCode");
 )SQL";
 
-// Version 6: terminals that keep punching while the server is away deliver those punches later, each
+// Version 6: the workplace's pay rules, one row per rule, its value as text. A rule without a row
+// is not set; every terminal and every clerk reads the same ones. On PostgreSQL the server writes the
+// audit row of each rule changed, as it does for records and persons.
+static const char* const kVersion6Sqlite = R"SQL(
+CREATE TABLE tblPayRules (
+    Rule  TEXT PRIMARY KEY,
+    Value TEXT NOT NULL
+);
+)SQL";
+
+static const char* const kVersion6Postgres = R"SQL(
+CREATE TABLE "tblPayRules" (
+    "Rule"  text PRIMARY KEY,
+    "Value" text NOT NULL
+);
+CREATE FUNCTION "tallyclock_audit_pay_rules"() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER AS
+$$BEGIN
+    PERFORM "tallyclock_audit_write"('pay rules changed', NULL, NULL,
+        CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE jsonb_build_object(OLD."Rule", OLD."Value") END,
+        CASE WHEN TG_OP = 'DELETE' THEN NULL ELSE jsonb_build_object(NEW."Rule", NEW."Value") END);
+    RETURN NULL;
+END$$;
+DO $$BEGIN
+    EXECUTE format('ALTER FUNCTION "tallyclock_audit_pay_rules"() SET search_path = %I, pg_temp',
+                   current_schema());
+END$$;
+CREATE TRIGGER "trgPayRulesAudited" AFTER INSERT OR UPDATE OR DELETE ON "tblPayRules"
+FOR EACH ROW EXECUTE FUNCTION "tallyclock_audit_pay_rules"();
+)SQL";
+
+// Version 7: terminals that keep punching while the server is away deliver those punches later, each
 // with the terminal's id and its sequence number there; the receipt, written in the punch's own
 // transaction, makes a second delivery of the same punch store nothing. A punch the rules refuse on
 // arrival is kept as a record with the reason it is to be corrected, and out of the punches' own
 // reading (Refused) until an administrator corrects it; a punch taken on a terminal whose clock was
 // off carries the reason too. The embedded file gets the same columns and table; only a server
 // receives deliveries.
-static const char* const kVersion6Sqlite = R"SQL(
+static const char* const kVersion7Sqlite = R"SQL(
 ALTER TABLE tblLogins ADD COLUMN ToCorrect TEXT;
 ALTER TABLE tblLogins ADD COLUMN Refused INTEGER NOT NULL DEFAULT 0;
 CREATE TABLE tblDeliveries (
@@ -400,7 +430,7 @@ CREATE TABLE tblDeliveries (
 );
 )SQL";
 
-static const char* const kVersion6Postgres = R"SQL(
+static const char* const kVersion7Postgres = R"SQL(
 ALTER TABLE "tblLogins" ADD COLUMN "ToCorrect" text;
 ALTER TABLE "tblLogins" ADD COLUMN "Refused" integer NOT NULL DEFAULT 0;
 CREATE TABLE "tblDeliveries" (
@@ -532,6 +562,7 @@ const std::vector<SchemaUpgrade>& steps() {
         {4, kVersion4Sqlite, kVersion4Postgres},
         {5, kVersion5Sqlite, kVersion5Postgres},
         {6, kVersion6Sqlite, kVersion6Postgres},
+        {7, kVersion7Sqlite, kVersion7Postgres},
     };
     return all;
 }

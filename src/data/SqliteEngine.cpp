@@ -888,6 +888,32 @@ void SqliteEngine::clearLoginFailures(const QString& number) {
            [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
+RecordSet SqliteEngine::payRules() {
+    return read(*m_c, "SELECT Rule, Value FROM tblPayRules ORDER BY Rule", noBinding);
+}
+
+void SqliteEngine::setPayRule(const QString& rule, const QString& value) {
+    if (value.isNull()) {
+        change(*m_c, "DELETE FROM tblPayRules WHERE Rule = :rule",
+               [&](SQLite::Statement& s) { s.bind(":rule", utf8(rule)); });
+        return;
+    }
+    change(*m_c,
+           "INSERT INTO tblPayRules (Rule, Value) VALUES (:rule, :value) "
+           "ON CONFLICT (Rule) DO UPDATE SET Value = excluded.Value",
+           [&](SQLite::Statement& s) {
+               s.bind(":rule", utf8(rule));
+               s.bind(":value", utf8(value));
+           });
+}
+
+void SqliteEngine::serialisedForWorkplace(const std::function<void()>& work) {
+    inTransaction(*m_c, [&] {
+        work();
+        return true;
+    });
+}
+
 namespace {
 
 // A text column as stored: Null stays apart from the empty text.
@@ -916,12 +942,13 @@ Workplace SqliteEngine::everything() {
         // One snapshot of every table.
         m_c->startStatement();
         SQLite::Transaction snapshot(m_c->db, SQLite::TransactionBehavior::DEFERRED);
-        SQLite::Statement persons(m_c->db, "SELECT EmployeeNo, Password, Name, Department, Position, IsAdmin "
-                                           "FROM tblEmployees ORDER BY rowid");
+        SQLite::Statement persons(m_c->db, "SELECT EmployeeNo, Password, Name, Department, Position, IsAdmin, "
+                                           "BadgeCode FROM tblEmployees ORDER BY rowid");
         while (persons.executeStep())
             workplace.persons.push_back({storedText(persons.getColumn(0)), storedText(persons.getColumn(1)),
                                          storedText(persons.getColumn(2)), storedText(persons.getColumn(3)),
-                                         storedText(persons.getColumn(4)), persons.getColumn(5).getInt64()});
+                                         storedText(persons.getColumn(4)), persons.getColumn(5).getInt64(),
+                                         storedText(persons.getColumn(6))});
         m_c->startStatement();
         SQLite::Statement records(m_c->db, "SELECT EmployeeNo, LogDate, TimeIn, TimeOut, RecordId, Corrected "
                                            "FROM tblLogins ORDER BY RecordId");
@@ -953,6 +980,10 @@ Workplace SqliteEngine::everything() {
             workplace.loginFailures.push_back({storedText(failures.getColumn(0)),
                                                failures.getColumn(1).getInt64(),
                                                storedText(failures.getColumn(2))});
+        m_c->startStatement();
+        SQLite::Statement rules(m_c->db, "SELECT Rule, Value FROM tblPayRules ORDER BY Rule");
+        while (rules.executeStep())
+            workplace.payRules.emplace_back(storedText(rules.getColumn(0)), storedText(rules.getColumn(1)));
         snapshot.commit();
     } catch (const SQLite::Exception& e) {
         throw readFailure(e, *m_c);
@@ -972,7 +1003,7 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
                 throw EngineText::trailNotEmpty(m_path, trail);
             SQLite::Statement person(m_c->db,
                                      "INSERT INTO tblEmployees (EmployeeNo, Password, Name, Department, "
-                                     "Position, IsAdmin) VALUES (?, ?, ?, ?, ?, ?)");
+                                     "Position, IsAdmin, BadgeCode) VALUES (?, ?, ?, ?, ?, ?, ?)");
             for (const StoredPerson& p : workplace.persons) {
                 bindStored(person, 1, p.number);
                 bindStored(person, 2, p.password);
@@ -980,6 +1011,7 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
                 bindStored(person, 4, p.department);
                 bindStored(person, 5, p.position);
                 person.bind(6, static_cast<int64_t>(p.isAdmin));
+                bindStored(person, 7, p.badge);
                 m_c->startStatement();
                 person.exec();
                 person.reset();
@@ -1036,6 +1068,17 @@ void SqliteEngine::loadIntoEmpty(const Workplace& workplace) {
                 m_c->startStatement();
                 failures.exec();
                 failures.reset();
+            }
+            // The workplace's rules replace any starting value the empty file took.
+            m_c->startStatement();
+            m_c->db.exec("DELETE FROM tblPayRules");
+            SQLite::Statement rule(m_c->db, "INSERT INTO tblPayRules (Rule, Value) VALUES (?, ?)");
+            for (const auto& [name, value] : workplace.payRules) {
+                bindStored(rule, 1, name);
+                bindStored(rule, 2, value);
+                m_c->startStatement();
+                rule.exec();
+                rule.reset();
             }
             // No identity the trail names goes to a new record.
             SQLite::Statement counter(

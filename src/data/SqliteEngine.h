@@ -58,11 +58,14 @@ public:
     void markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) override;
     void noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) override;
     QDateTime countingMoment() override;
+    RecordSet payRules() override;
+    void setPayRule(const QString& rule, const QString& value) override;
     Workplace everything() override;
     void loadIntoEmpty(const Workplace& workplace) override;
 
 protected:
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
+    void serialisedForWorkplace(const std::function<void()>& work) override;
 
 private:
     std::unique_ptr<Connection> m_c;

@@ -25,16 +25,22 @@ namespace {
 
 const QString kLineEnd = QStringLiteral("\r\n");
 
-QStringList totalsRow(const PersonTotals& person, const QString& decimalPoint) {
-    return {person.number,
-            person.name,
-            person.department,
-            QString::number(person.daysWorked),
-            clockHours(person.minutes),
-            decimalHours(person.minutes, decimalPoint),
-            QString::number(person.openRecords),
-            QString::number(person.overnightRecords),
-            QString::number(person.longRecords)};
+QStringList totalsRow(const PersonTotals& person, const QString& decimalPoint, bool pay) {
+    QStringList row = {person.number,
+                       person.name,
+                       person.department,
+                       QString::number(person.daysWorked),
+                       clockHours(person.minutes),
+                       decimalHours(person.minutes, decimalPoint),
+                       QString::number(person.openRecords),
+                       QString::number(person.overnightRecords),
+                       QString::number(person.longRecords)};
+    if (pay)
+        row << clockHours(person.breakMinutes) << clockHours(person.paidMinutes)
+            << decimalHours(person.paidMinutes, decimalPoint) << clockHours(person.regularMinutes)
+            << decimalHours(person.regularMinutes, decimalPoint) << clockHours(person.overtimeMinutes)
+            << decimalHours(person.overtimeMinutes, decimalPoint);
+    return row;
 }
 
 // Texts a spreadsheet would evaluate: formulas and signed texts that are no number.
@@ -83,18 +89,26 @@ double decimalHoursValue(long long minutes) {
     return static_cast<double>(hundredthsOfHours(minutes)) / 100;
 }
 
-QJsonObject personJson(const PersonTotals& person) {
-    return {{QStringLiteral("number"), person.number},
-            {QStringLiteral("name"), person.name},
-            {QStringLiteral("department"), person.department},
-            {QStringLiteral("daysWorked"), person.daysWorked},
-            {QStringLiteral("minutes"), static_cast<qint64>(person.minutes)},
-            {QStringLiteral("hours"), clockHours(person.minutes)},
-            {QStringLiteral("hoursDecimal"), decimalHoursValue(person.minutes)},
-            {QStringLiteral("openRecords"), person.openRecords},
-            {QStringLiteral("overnightRecords"), person.overnightRecords},
-            {QStringLiteral("longRecords"), person.longRecords},
-            {QStringLiteral("unreadableRecords"), person.unreadableRecords}};
+QJsonObject personJson(const PersonTotals& person, bool pay) {
+    QJsonObject object{{QStringLiteral("number"), person.number},
+                       {QStringLiteral("name"), person.name},
+                       {QStringLiteral("department"), person.department},
+                       {QStringLiteral("daysWorked"), person.daysWorked},
+                       {QStringLiteral("minutes"), static_cast<qint64>(person.minutes)},
+                       {QStringLiteral("hours"), clockHours(person.minutes)},
+                       {QStringLiteral("hoursDecimal"), decimalHoursValue(person.minutes)},
+                       {QStringLiteral("openRecords"), person.openRecords},
+                       {QStringLiteral("overnightRecords"), person.overnightRecords},
+                       {QStringLiteral("longRecords"), person.longRecords},
+                       {QStringLiteral("unreadableRecords"), person.unreadableRecords}};
+    if (pay) {
+        object.insert(QStringLiteral("breakMinutes"), static_cast<qint64>(person.breakMinutes));
+        object.insert(QStringLiteral("paidMinutes"), static_cast<qint64>(person.paidMinutes));
+        object.insert(QStringLiteral("regularMinutes"), static_cast<qint64>(person.regularMinutes));
+        object.insert(QStringLiteral("overtimeMinutes"), static_cast<qint64>(person.overtimeMinutes));
+        object.insert(QStringLiteral("clockChangeRecords"), person.clockChangeRecords);
+    }
+    return object;
 }
 
 } // namespace
@@ -108,14 +122,38 @@ const QStringList& totalsTitles() {
     return titles;
 }
 
+const QStringList& payTitles() {
+    static const QStringList titles = {QStringLiteral("Breaks deducted"),   QStringLiteral("Paid"),
+                                       QStringLiteral("Paid (decimal)"),    QStringLiteral("Regular"),
+                                       QStringLiteral("Regular (decimal)"), QStringLiteral("Overtime"),
+                                       QStringLiteral("Overtime (decimal)")};
+    return titles;
+}
+
 Table totalsTable(const Report& report, const QString& decimalPoint) {
     Table table{totalsTitles(), {}};
+    if (report.payRules)
+        table.titles << payTitles();
     table.rows.reserve(report.persons.size() + 1);
     for (const PersonTotals& person : report.persons)
-        table.rows.push_back(totalsRow(person, decimalPoint));
-    QStringList totals = totalsRow(report.totals, decimalPoint);
+        table.rows.push_back(totalsRow(person, decimalPoint, report.payRules));
+    QStringList totals = totalsRow(report.totals, decimalPoint, report.payRules);
     totals[Number] = QStringLiteral("Total");
     table.rows.push_back(totals);
+    return table;
+}
+
+QString periodTitle(const Period& period) {
+    return QStringLiteral("Hours worked from %1 to %2")
+        .arg(period.from.toString(Qt::ISODate), period.to.toString(Qt::ISODate));
+}
+
+Table withPeriod(Table table, const Period& period) {
+    const QString from = period.from.toString(Qt::ISODate);
+    const QString to = period.to.toString(Qt::ISODate);
+    table.titles << QStringLiteral("From") << QStringLiteral("To");
+    for (QStringList& row : table.rows)
+        row << from << to;
     return table;
 }
 
@@ -165,8 +203,8 @@ QByteArray csvFile(const Table& table) {
 QByteArray jsonText(const Report& report, const Period& period) {
     QJsonArray persons;
     for (const PersonTotals& person : report.persons)
-        persons.append(personJson(person));
-    QJsonObject totals = personJson(report.totals);
+        persons.append(personJson(person, report.payRules));
+    QJsonObject totals = personJson(report.totals, report.payRules);
     for (const char* key : {"number", "name", "department"})
         totals.remove(QLatin1String(key));
     const QJsonObject root{{QStringLiteral("from"), isoDate(period.from)},
@@ -177,15 +215,35 @@ QByteArray jsonText(const Report& report, const Period& period) {
 }
 
 Table recordsTable(const std::vector<Record>& records, const Rules& rules) {
+    const bool pay = rules.anyPayRule();
     Table table{{QStringLiteral("Date"), QStringLiteral("Person Number"), QStringLiteral("Name"),
-                 QStringLiteral("Login"), QStringLiteral("Logout"), QStringLiteral("Hours"),
-                 QStringLiteral("Note")},
+                 QStringLiteral("Login"), QStringLiteral("Logout"), QStringLiteral("Hours")},
                 {}};
+    if (pay)
+        table.titles << QStringLiteral("Login rounded") << QStringLiteral("Logout rounded")
+                     << QStringLiteral("Hours rounded");
+    table.titles << QStringLiteral("Note");
+    const std::vector<QString> deductions =
+        pay ? deductionNotes(records, totals(records, rules)) : std::vector<QString>(records.size());
     table.rows.reserve(records.size());
-    for (const Record& record : records) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        const Record& record = records[i];
         const RecordHours hours = hoursOf(record, rules);
-        table.rows.push_back({isoDate(record.day), record.number, record.name, record.timeIn, record.timeOut,
-                              clockHours(hours.minutes), note(hours, rules)});
+        QStringList row = {isoDate(record.day), record.number,  record.name,
+                           record.timeIn,       record.timeOut, clockHours(hours.minutes)};
+        if (pay) {
+            const bool closed = hours.state == RecordHours::State::Closed;
+            row << (closed ? hours.roundedIn.toString(u"HH:mm") : QString())
+                << (closed ? hours.roundedOut.toString(u"HH:mm") : QString())
+                << clockHours(hours.roundedMinutes);
+        }
+        QStringList notes;
+        for (const QString& text : {note(hours, rules), deductions[i]}) {
+            if (!text.isEmpty())
+                notes << text;
+        }
+        row << notes.join(QStringLiteral("; "));
+        table.rows.push_back(row);
     }
     return table;
 }
@@ -222,6 +280,8 @@ void fillSheet(SpreadsheetApplication& sheet, const Report& report) {
     const QStringList& titles = totalsTitles();
     for (qsizetype c = 0; c < titles.size(); ++c)
         sheet.setText(1, static_cast<int>(c) + 1, titles.at(c));
+    for (qsizetype c = 0; report.payRules && c < payTitles().size(); ++c)
+        sheet.setText(1, BreaksDeducted + static_cast<int>(c) + 1, payTitles().at(c));
     const auto writeRow = [&](int row, const PersonTotals& person, const QString& number) {
         const auto count = [&](int column, long long value) {
             sheet.setNumber(row, column + 1, static_cast<double>(value), 0);
@@ -239,6 +299,15 @@ void fillSheet(SpreadsheetApplication& sheet, const Report& report) {
         count(OpenRecords, person.openRecords);
         count(OvernightRecords, person.overnightRecords);
         count(LongRecords, person.longRecords);
+        if (!report.payRules)
+            return;
+        sheet.setDuration(row, BreaksDeducted + 1, person.breakMinutes);
+        int column = Paid + 1;
+        for (const long long minutes : {person.paidMinutes, person.regularMinutes, person.overtimeMinutes}) {
+            sheet.setDuration(row, column, minutes);
+            sheet.setNumber(row, column + 1, decimalHoursValue(minutes), 2);
+            column += 2;
+        }
     };
     int row = 2;
     for (const PersonTotals& person : report.persons) {
@@ -254,8 +323,10 @@ namespace {
 // One timesheet after the other on A4 pages, in millimetres.
 class TimesheetPainter {
 public:
-    TimesheetPainter(QPdfWriter& writer, const Period& period, const Rules& rules)
-        : m_writer(writer), m_painter(&writer), m_period(period), m_rules(rules) {
+    TimesheetPainter(QPdfWriter& writer, const Period& period, const Rules& rules,
+                     const std::vector<Record>& records, const Report& report)
+        : m_writer(writer), m_painter(&writer), m_period(period), m_rules(rules), m_records(records),
+          m_deductions(deductionNotes(records, report)) {
         if (!m_painter.isActive())
             throw std::runtime_error("The PDF could not be started.");
         m_scale = m_writer.resolution() / 25.4;
@@ -294,7 +365,7 @@ public:
 
 private:
     static constexpr double kRow = 6.5;     // a record's line
-    static constexpr double kFooter = 62.0; // the total and the signatures
+    static constexpr double kFooter = 68.0; // the total, the pay and the signatures
     // Date, Login, Logout, Hours, Note: where each column starts.
     static constexpr double kColumns[] = {0, 42, 68, 94, 124};
 
@@ -359,17 +430,27 @@ private:
 
     void recordRow(const Record& record) {
         const RecordHours hours = hoursOf(record, m_rules);
-        // Open and unreadable records count nothing: no hours beside them.
-        const QString hoursText =
-            hours.state == RecordHours::State::Closed ? clockHours(hours.minutes) : QString();
+        const bool pay = m_rules.anyPayRule();
+        const bool closed = hours.state == RecordHours::State::Closed;
+        // Open and unreadable records count nothing: no hours beside them. Under pay rules the
+        // hours are those between the rounded times, shown beside the punched ones.
+        const QString hoursText = closed ? clockHours(pay ? hours.roundedMinutes : hours.minutes) : QString();
         QString note = Hours::note(hours, m_rules);
         if (hours.state == RecordHours::State::Open)
             note += QStringLiteral("; not counted");
+        const QString& deduction = m_deductions[static_cast<size_t>(&record - m_records.data())];
+        if (!deduction.isEmpty())
+            note += (note.isEmpty() ? QString() : QStringLiteral("; ")) + deduction;
+        const auto punched = [&](const QString& text, const QTime& roundedTime) {
+            if (!pay || !closed)
+                return text;
+            return QStringLiteral("%1 > %2").arg(text, roundedTime.toString(u"HH:mm"));
+        };
         const QLocale locale;
         cell(0, QStringLiteral("%1  %2").arg(locale.dayName(record.day.dayOfWeek(), QLocale::ShortFormat),
                                              DateTexts::shortDate(record.day)));
-        cell(1, record.timeIn);
-        cell(2, record.timeOut);
+        cell(1, punched(record.timeIn, hours.roundedIn));
+        cell(2, punched(record.timeOut, hours.roundedOut));
         cell(3, hoursText);
         cell(4, note);
         m_y += kRow;
@@ -390,6 +471,14 @@ private:
         text(kColumns[4], m_y, m_width - kColumns[4], 7,
              QStringLiteral("= %1 hours").arg(decimalHours(person.minutes, QLocale().decimalPoint())));
         m_y += 8;
+        if (m_rules.anyPayRule()) {
+            text(0, m_y, m_width, 6,
+                 QStringLiteral(
+                     "Paid %1 (regular %2, overtime %3); breaks deducted %4; times rounded > as paid.")
+                     .arg(clockHours(person.paidMinutes), clockHours(person.regularMinutes),
+                          clockHours(person.overtimeMinutes), clockHours(person.breakMinutes)));
+            m_y += 6;
+        }
         if (person.openRecords + person.unreadableRecords > 0) {
             text(0, m_y, m_width, 6,
                  QStringLiteral("%1 record(s) not counted: open, or times that cannot be read.")
@@ -416,6 +505,8 @@ private:
     QPainter m_painter;
     const Period& m_period;
     const Rules& m_rules;
+    const std::vector<Record>& m_records;
+    std::vector<QString> m_deductions;
     double m_scale = 1;
     double m_width = 0;
     double m_height = 0;
@@ -445,7 +536,7 @@ void writeTimesheets(const QString& fileName, const Period& period, const std::v
         writer.setCreator(QStringLiteral("Tallyclock Suite"));
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(20, 18, 20, 18), QPageLayout::Millimeter));
-        TimesheetPainter painter(writer, period, rules);
+        TimesheetPainter painter(writer, period, rules, records, report);
         for (const PersonTotals& person : report.persons)
             painter.sheet(person, recordsOf.value(person.number.toCaseFolded()));
         if (!painter.finish())

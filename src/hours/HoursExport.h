@@ -34,6 +34,24 @@ enum TotalsColumn {
     ColumnCount
 };
 const QStringList& totalsTitles();
+// The columns a report made with pay rules adds after those, in order.
+enum PayColumn {
+    BreaksDeducted = ColumnCount,
+    Paid,
+    PaidDecimal,
+    Regular,
+    RegularDecimal,
+    Overtime,
+    OvertimeDecimal,
+    PayColumnEnd
+};
+const QStringList& payTitles();
+
+// "Hours worked from 2026-03-02 to 2026-03-08": the line that names a period in every export.
+QString periodTitle(const Period& period);
+// The table with two more columns, From and To, the period's days (ISO) in every row: a CSV file
+// names its period and stays one plain table.
+Table withPeriod(Table table, const Period& period);
 
 // By the rules of the reports window's text export: the titles of the columns the first row fills,
 // then every row's non-empty cells, each followed by a TAB, lines ended by CR LF. Without the final
@@ -54,10 +72,13 @@ QByteArray csvFile(const Table& table);
 
 // The period and the totals as a JSON object: {"from", "to", "persons": [...], "totals": {...}},
 // each person with its number, name, department, daysWorked, minutes, hours ("38:30"),
-// hoursDecimal (38.5), openRecords, overnightRecords, longRecords and unreadableRecords.
+// hoursDecimal (38.5), openRecords, overnightRecords, longRecords and unreadableRecords; made with pay
+// rules, also breakMinutes, paidMinutes, regularMinutes, overtimeMinutes and clockChangeRecords.
 QByteArray jsonText(const Report& report, const Period& period);
 
-// The records one per line: Date (ISO), Person Number, Name, Login, Logout, Hours, Note.
+// The records one per line: Date (ISO), Person Number, Name, Login, Logout, Hours, Note. With pay
+// rules, the rounded Login and Logout and the Paid hours before the note, and each day's deduction
+// noted on its last record.
 Table recordsTable(const std::vector<Record>& records, const Rules& rules);
 // The period and its records as a JSON object: {"from", "to", "records": [...]}, each record with
 // its date, number, name, department, timeIn, timeOut, state ("closed", "open" or "unreadable"),

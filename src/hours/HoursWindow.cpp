@@ -4,6 +4,8 @@
 #include "core/Globals.h"
 #include "core/Main.h"
 #include "data/AttendanceDatabase.h"
+#include "hours/HoursWorkbook.h"
+#include "hours/RulesWindow.h"
 #include "platform/Accessibility.h"
 #include "platform/DateTexts.h"
 #include "platform/FilterBoxes.h"
@@ -89,7 +91,7 @@ QString problemOf(const Hours::RecordHours& hours, const Hours::Rules& rules) {
 void showRecordsOf(QWidget* parent, const QString& number, const QString& name, const Hours::Period& period) {
     const std::vector<Hours::Record> records =
         Hours::records(Globals::connection().loginsBetween(period.from, period.to, number));
-    const Hours::Rules rules = Hours::rulesFromSettings();
+    const Hours::Rules rules = Hours::workplaceRules(Globals::connection());
 
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("personRecords"));
@@ -181,12 +183,18 @@ void HoursWindow::buildControls() {
     csvButton = new PushButton(QStringLiteral("Save As CSV"), this);
     spreadsheetButton = new PushButton(QStringLiteral("Send To Spreadsheet"), this);
     timesheetsButton = new PushButton(QStringLiteral("Timesheets (PDF)"), this);
+    workbookButton = new PushButton(QStringLiteral("Save As Workbook"), this);
+    workbookButton->setObjectName(QStringLiteral("workbookButton"));
+    rulesButton = new PushButton(QStringLiteral("Rules"), this);
+    rulesButton->setObjectName(QStringLiteral("rulesButton"));
     closeButton = new PushButton(QStringLiteral("Close"), this);
-    const std::array<PushButton*, 4> exports = {textButton, csvButton, spreadsheetButton, timesheetsButton};
+    const std::array<PushButton*, 5> exports = {textButton, csvButton, spreadsheetButton, timesheetsButton,
+                                                workbookButton};
     auto* buttons = new QHBoxLayout;
     for (PushButton* button : exports)
         buttons->addWidget(button);
     buttons->addStretch();
+    buttons->addWidget(rulesButton);
     buttons->addWidget(closeButton);
 
     auto* layout = new QVBoxLayout(this);
@@ -197,8 +205,8 @@ void HoursWindow::buildControls() {
     layout->addWidget(correctLabel);
     layout->addWidget(correctList, 1);
     layout->addLayout(buttons);
-    for (PushButton* button :
-         {showButton, textButton, csvButton, spreadsheetButton, timesheetsButton, closeButton})
+    for (PushButton* button : {showButton, textButton, csvButton, spreadsheetButton, timesheetsButton,
+                               workbookButton, rulesButton, closeButton})
         button->setMinimumSize(Twips::toPixelsX(this, 1440), Twips::toPixelsY(this, 405));
     resize(Twips::toPixelsX(this, 15600), Twips::toPixelsY(this, 8685));
 
@@ -212,7 +220,9 @@ void HoursWindow::buildControls() {
     setTabOrder(textButton, csvButton);
     setTabOrder(csvButton, spreadsheetButton);
     setTabOrder(spreadsheetButton, timesheetsButton);
-    setTabOrder(timesheetsButton, closeButton);
+    setTabOrder(timesheetsButton, workbookButton);
+    setTabOrder(workbookButton, rulesButton);
+    setTabOrder(rulesButton, closeButton);
 
     connect(periodBox, &QComboBox::currentIndexChanged, this, &HoursWindow::periodChosen);
     // A date typed or picked by hand makes the period a custom one. Totals of another period never
@@ -231,11 +241,13 @@ void HoursWindow::buildControls() {
     connect(csvButton, &QPushButton::clicked, this, &HoursWindow::saveCsv);
     connect(spreadsheetButton, &QPushButton::clicked, this, &HoursWindow::sendToSpreadsheet);
     connect(timesheetsButton, &QPushButton::clicked, this, &HoursWindow::saveTimesheets);
+    connect(workbookButton, &QPushButton::clicked, this, &HoursWindow::saveWorkbook);
+    connect(rulesButton, &QPushButton::clicked, this, &HoursWindow::showRules);
     connect(totalsList, &QTreeView::doubleClicked, this,
             [this](const QModelIndex& index) { openPerson(index.row()); });
 
-    for (QWidget* button :
-         {showButton, textButton, csvButton, spreadsheetButton, timesheetsButton, closeButton})
+    for (QWidget* button : {showButton, textButton, csvButton, spreadsheetButton, timesheetsButton,
+                            workbookButton, rulesButton, closeButton})
         m_pointer->handOver(button);
     for (QWidget* area : {static_cast<QWidget*>(this), static_cast<QWidget*>(totalsList->viewport()),
                           static_cast<QWidget*>(correctList->viewport())})
@@ -305,7 +317,8 @@ void HoursWindow::showTotals() {
     const auto read = [&] {
         records = Hours::records(Globals::connection().loginsBetween(period.from, period.to, person));
     };
-    if (!trap.step(106, [&] { rules = Hours::rulesFromSettings(); }) || !trap.step(108, read))
+    if (!trap.step(106, [&] { rules = Hours::workplaceRules(Globals::connection()); }) ||
+        !trap.step(108, read))
         return;
     m_shown = period;
     m_rules = rules;
@@ -326,6 +339,21 @@ void HoursWindow::forgetShown() {
 void HoursWindow::fillTotals(const Hours::Report& report) {
     const QString point = QLocale().decimalPoint();
     const QIcon flag = style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    // The pay columns stand only when the workplace has pay rules.
+    const int columns =
+        report.payRules ? static_cast<int>(Hours::PayColumnEnd) : static_cast<int>(Hours::ColumnCount);
+    m_totals->setColumnCount(columns);
+    for (int c = Hours::ColumnCount; c < columns; ++c)
+        m_totals->setHorizontalHeaderItem(c,
+                                          new QStandardItem(Hours::payTitles().at(c - Hours::ColumnCount)));
+    const auto hoursCells = [&](QList<QStandardItem*>& items, long long minutes, bool decimal) {
+        items << cell(Hours::clockHours(minutes), minutes);
+        items.back()->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (decimal) {
+            items << cell(Hours::decimalHours(minutes, point), minutes);
+            items.back()->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+    };
     const auto row = [&](const Hours::PersonTotals& person, const QVariant& numberKey) {
         QList<QStandardItem*> items{cell(person.number, numberKey),
                                     cell(person.name, person.name.toCaseFolded()),
@@ -338,6 +366,12 @@ void HoursWindow::fillTotals(const Hours::Report& report) {
                                     countCell(person.longRecords)};
         items[HoursClock]->setText(Hours::clockHours(person.minutes));
         items[HoursDecimal]->setText(Hours::decimalHours(person.minutes, point));
+        if (report.payRules) {
+            hoursCells(items, person.breakMinutes, false);
+            hoursCells(items, person.paidMinutes, true);
+            hoursCells(items, person.regularMinutes, true);
+            hoursCells(items, person.overtimeMinutes, true);
+        }
         if (person.unreadableRecords > 0 || person.longRecords > 0) {
             items[Number]->setIcon(flag);
             const QString why = QStringLiteral("%1 record(s) to correct; see Records to correct.")
@@ -416,14 +450,17 @@ void HoursWindow::exportFile(Where handler, const QString& filter,
 
 void HoursWindow::saveText() {
     exportFile(Where::HoursSaveText, QStringLiteral("Text Files (*.txt)|*.txt|"), [&](const QString& name) {
-        ListTextFile::writeText(Hours::tabText(Hours::totalsTable(m_report, QLocale().decimalPoint())), name);
+        ListTextFile::writeText(Hours::periodTitle(m_shown) + QStringLiteral("\r\n\r\n") +
+                                    Hours::tabText(Hours::totalsTable(m_report, QLocale().decimalPoint())),
+                                name);
     });
 }
 
 void HoursWindow::saveCsv() {
     // The decimal point stays a point: a comma would split the field for the reading program.
     exportFile(Where::HoursSaveCsv, QStringLiteral("CSV Files (*.csv)|*.csv|"), [&](const QString& name) {
-        ListTextFile::writeBytes(Hours::csvFile(Hours::totalsTable(m_report)), name);
+        ListTextFile::writeBytes(Hours::csvFile(Hours::withPeriod(Hours::totalsTable(m_report), m_shown)),
+                                 name);
     });
 }
 
@@ -431,6 +468,20 @@ void HoursWindow::saveTimesheets() {
     exportFile(
         Where::HoursSaveTimesheets, QStringLiteral("PDF Files (*.pdf)|*.pdf|"),
         [&](const QString& name) { Hours::writeTimesheets(name, m_shown, m_records, m_report, m_rules); });
+}
+
+void HoursWindow::saveWorkbook() {
+    exportFile(
+        Where::HoursSaveWorkbook, QStringLiteral("Excel Workbooks (*.xlsx)|*.xlsx|"),
+        [&](const QString& name) { Hours::writeWorkbook(name, m_shown, m_records, m_report, m_rules); });
+}
+
+void HoursWindow::showRules() {
+    RulesWindow rules(Globals::connection(), this);
+    // The totals follow the rules just saved.
+    connect(&rules, &RulesWindow::rulesChanged, this, &HoursWindow::showTotals);
+    if (rules.load())
+        rules.exec();
 }
 
 void HoursWindow::sendToSpreadsheet() {

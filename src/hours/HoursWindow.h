@@ -39,6 +39,8 @@ public:
     void saveCsv();
     void sendToSpreadsheet();
     void saveTimesheets(); // one PDF page (or more) per person with the period's records
+    void saveWorkbook();   // an .xlsx workbook: the totals and every record, typed for spreadsheets
+    void showRules();      // the workplace's pay rules; an administrator changes them there
 
     QComboBox* periodBox;
     QDateEdit* fromDate;
@@ -52,6 +54,8 @@ public:
     PushButton* csvButton;
     PushButton* spreadsheetButton;
     PushButton* timesheetsButton;
+    PushButton* workbookButton;
+    PushButton* rulesButton;
     PushButton* closeButton;
 
     // The list columns, in order.

@@ -6,6 +6,7 @@
 #include "platform/SaveDialog.h"
 #include "platform/Spreadsheet.h"
 #include "reports/ListTextFile.h"
+#include "reports/RecordsWorkbook.h"
 #include "reports/ReportsWindow.h"
 
 #include <QProgressDialog>
@@ -122,6 +123,27 @@ void ReportsWindow::saveAsText() {
     trap.step(118, [&] { mousePointer()->setValue(MousePointer::Hourglass); });
     trap.step(120, [&] { ListTextFile::save(*resultsList, fileName); });
     trap.step(122, [&] { mousePointer()->setValue(MousePointer::Default); });
+}
+
+void ReportsWindow::saveAsWorkbook() {
+    if (m_exporting)
+        return;
+    ErrorTrap trap(Where::SaveReportWorkbook);
+    SaveDialog* dialog = commonDialog1(this);
+    QString fileName;
+    trap.step(100, [&] {
+        dialog->setFlags(kSaveDialogFlags | SaveDialog::OverwritePrompt);
+        dialog->setDialogTitle(QStringLiteral("Save"));
+        dialog->setFilter(QStringLiteral("Excel Workbooks (*.xlsx)|*.xlsx|All Files (*.*)|*.*|"));
+        dialog->showSave();
+        fileName = dialog->fileName();
+    });
+    if (fileName.isEmpty())
+        return;
+    ExportRun run(*this);
+    trap.step(102, [&] { mousePointer()->setValue(MousePointer::Hourglass); });
+    trap.step(104, [&] { RecordsWorkbook::save(*resultsList, fileName); });
+    trap.step(106, [&] { mousePointer()->setValue(MousePointer::Default); });
 }
 
 bool ReportsWindow::spreadsheetInstalled() {

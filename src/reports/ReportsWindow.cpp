@@ -102,7 +102,9 @@ void ReportsWindow::buildControls() {
                                  8190, 3840, 405);
     closeButton = Twips::placed(new PushButton(QStringLiteral("Close This Reports Window"), this), 4080, 8190,
                                 3840, 405);
-    hoursButton = Twips::placed(new PushButton(QStringLiteral("Hours Worked"), this), 120, 8700, 7800, 405);
+    hoursButton = Twips::placed(new PushButton(QStringLiteral("Hours Worked"), this), 120, 8700, 3840, 405);
+    workbookButton = Twips::placed(new PushButton(QStringLiteral("Save Results As Workbook"), this), 4080,
+                                   8700, 3840, 405);
     correctButton =
         Twips::placed(new PushButton(QStringLiteral("Correct Record"), this), 120, 9210, 2520, 405);
     addRecordButton =
@@ -124,7 +126,8 @@ void ReportsWindow::buildControls() {
     setTabOrder(spreadsheetButton, deleteButton);
     setTabOrder(deleteButton, closeButton);
     setTabOrder(closeButton, hoursButton);
-    setTabOrder(hoursButton, correctButton);
+    setTabOrder(hoursButton, workbookButton);
+    setTabOrder(workbookButton, correctButton);
     setTabOrder(correctButton, addRecordButton);
     setTabOrder(addRecordButton, auditButton);
 
@@ -136,6 +139,7 @@ void ReportsWindow::buildControls() {
     connect(deleteButton, &QPushButton::clicked, this, &ReportsWindow::deleteRecord);
     connect(spreadsheetButton, &QPushButton::clicked, this, &ReportsWindow::sendToSpreadsheet);
     connect(hoursButton, &QPushButton::clicked, this, &ReportsWindow::openHours);
+    connect(workbookButton, &QPushButton::clicked, this, &ReportsWindow::saveAsWorkbook);
     connect(correctButton, &QPushButton::clicked, this, &ReportsWindow::correctRecord);
     connect(addRecordButton, &QPushButton::clicked, this, &ReportsWindow::addRecord);
     connect(auditButton, &QPushButton::clicked, this, &ReportsWindow::openAudit);
@@ -162,7 +166,7 @@ void ReportsWindow::buildControls() {
 
     for (QWidget* button :
          {searchButton, closeButton, viewAllButton, saveTextButton, clearButton, deleteButton, hoursButton,
-          correctButton, addRecordButton, auditButton, spreadsheetButton})
+          workbookButton, correctButton, addRecordButton, auditButton, spreadsheetButton})
         m_pointer->handOver(button);
     for (QWidget* area : {static_cast<QWidget*>(searchFrame), static_cast<QWidget*>(resultsList->viewport()),
                           static_cast<QWidget*>(valueBox)})
@@ -182,6 +186,7 @@ void ReportsWindow::buildControls() {
                   {deleteButton, "deleteButton"},
                   {closeButton, "closeButton"},
                   {hoursButton, "hoursButton"},
+                  {workbookButton, "workbookButton"},
                   {correctButton, "correctButton"},
                   {addRecordButton, "addRecordButton"},
                   {auditButton, "auditButton"}});
@@ -206,7 +211,7 @@ void ReportsWindow::setExporting(bool exporting) {
              {static_cast<QWidget*>(searchFrame), static_cast<QWidget*>(resultsList),
               static_cast<QWidget*>(saveTextButton), static_cast<QWidget*>(spreadsheetButton),
               static_cast<QWidget*>(deleteButton), static_cast<QWidget*>(closeButton),
-              static_cast<QWidget*>(hoursButton)}) {
+              static_cast<QWidget*>(hoursButton), static_cast<QWidget*>(workbookButton)}) {
             if (control->isEnabled()) {
                 control->setEnabled(false);
                 m_disabledForExport.emplace_back(control);

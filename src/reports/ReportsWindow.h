@@ -47,6 +47,7 @@ public:
     void searchByChanged();
 
     void saveAsText();        // save as text
+    void saveAsWorkbook();    // save as an .xlsx workbook
     void sendToSpreadsheet(); // send to the spreadsheet program
     void openHours();         // hours worked
     void correctRecord();     // correct the selected record (also a double-click on it)
@@ -78,6 +79,7 @@ private:
     PushButton* deleteButton;
     PushButton* closeButton;
     PushButton* hoursButton;
+    PushButton* workbookButton;
     PushButton* correctButton;
     PushButton* addRecordButton;
     PushButton* auditButton;

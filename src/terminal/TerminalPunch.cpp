@@ -166,7 +166,7 @@ void MainWindow::punchPerson(ErrorTrap& trap, int firstStep, const QString& numb
         }
     } else {
         int longest = 0;
-        if (!trap.step(firstStep + 8, [&] { longest = Hours::rulesFromSettings().longRecordMinutes / 60; }))
+        if (!trap.step(firstStep + 8, [&] { longest = Hours::readRules(db).longRecordMinutes / 60; }))
             return;
         std::optional<TogglePunch> toggled;
         if (!trap.step(firstStep + 10, [&] {

@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(copy.personByNumber(QStringLiteral("ÄRZTE-7")).rowCount(), 1);
     }
 
-    // The audit trail, the corrected marks and the login failure counts come along: the trail row by
+    // The audit trail, the corrected marks, the login failure counts, badges and pay rules come along: the trail row by
     // row, naming the same records, and no identity it names is given to a new record.
     void copiesTheTrail() {
         const QString file = m_dir.filePath(QStringLiteral("trail.mdb"));
@@ -109,12 +109,14 @@ private slots:
             db.deleteRecord(QStringLiteral("P1"), day.addDays(2),
                             QStringLiteral("09:00 AM")); // the newest, 3
             db.recordLoginFailure(QStringLiteral("P9"), QDateTime(day, QTime(9, 0), Qt::UTC));
+            db.setBadge(QStringLiteral("P1"), QStringLiteral("b-77"));
+            db.changePayRules({{QStringLiteral("RoundingMinutes"), QStringLiteral("15")}});
         }
         const QString server = TestSupport::freshServerDatabase();
         const auto run = copyTo({server, QStringLiteral("--from"), file});
         QCOMPARE(run.code, 0);
         QVERIFY2(
-            run.out.contains(QStringLiteral("1 persons, 2 records, 7 audit rows and 1 login failure counts")),
+            run.out.contains(QStringLiteral("1 persons, 2 records, 9 audit rows and 1 login failure counts")),
             qPrintable(run.out));
 
         AttendanceDatabase source;
@@ -123,11 +125,14 @@ private slots:
         copy.openServer(server);
         const AuditFilter all{QDate(2000, 1, 1), QDate(2100, 1, 1), std::nullopt, std::nullopt};
         const QStringList trail = rowsOf(source.auditEntries(all));
-        QCOMPARE(trail.size(), 7);
+        QCOMPARE(trail.size(), 9);
         QCOMPARE(rowsOf(copy.auditEntries(all)), trail);
         QCOMPARE(rowsOf(copy.allLogins()), rowsOf(source.allLogins()));
         QCOMPARE(copy.allLogins().text(QStringLiteral("Corrected")), QStringLiteral("1"));
         QCOMPARE(copy.loginFailures(QStringLiteral("p9")).failures, 1);
+        QCOMPARE(copy.personByBadge(QStringLiteral("b-77")).text(QStringLiteral("EmployeeNo")),
+                 QStringLiteral("P1"));
+        QCOMPARE(rowsOf(copy.payRules()), rowsOf(source.payRules()));
         QCOMPARE(copy.loginFailures(QStringLiteral("p9")).since,
                  source.loginFailures(QStringLiteral("P9")).since);
         copy.punch(PunchKind::In, QStringLiteral("P1"), day.addDays(3), QStringLiteral("08:00 AM"));

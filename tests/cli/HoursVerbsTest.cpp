@@ -3,7 +3,9 @@
 #include "data/AttendanceDatabase.h"
 #include "platform/SystemClock.h"
 
+#include <QFile>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -69,13 +71,13 @@ private slots:
         QTest::newRow("csv")
             << QStringList{"hours", "--from", "2021-09-01", "--to=2021-09-13", "--csv"} << 0
             << "Person Number,Name,Department,Days worked,Hours,Hours (decimal),Open records,"
-               "Overnight records,Long records\r\n"
-               "2,Ann,Works,2,15:55,15.92,0,0,0\r\n"
-               "Total,,,2,15:55,15.92,0,0,0\r\n"
+               "Overnight records,Long records,From,To\r\n"
+               "2,Ann,Works,2,15:55,15.92,0,0,0,2021-09-01,2021-09-13\r\n"
+               "Total,,,2,15:55,15.92,0,0,0,2021-09-01,2021-09-13\r\n"
             << "";
         QTest::newRow("csv, formula kept a text")
             << QStringList{"hours", "--period", "this-week", "--person", "10", "--csv"} << 0
-            << "10,\"Bob, Jr.\",'=Sales,1,23:30,23.50,0,1,1\r\n"
+            << "10,\"Bob, Jr.\",'=Sales,1,23:30,23.50,0,1,1,"
             << "Records to correct:\n";
         QTest::newRow("records of one person")
             << QStringList{"records", "--person", "2", "--period", "last-week"} << 0
@@ -85,12 +87,12 @@ private slots:
         QTest::newRow("tsv keeps every column")
             << QStringList{"hours", "--from", "2021-09-01", "--to", "2021-09-13", "--format", "tsv"} << 0
             << "Person Number\tName\tDepartment\tDays worked\tHours\tHours (decimal)\tOpen records\t"
-               "Overnight records\tLong records\n"
-               "2\tAnn\tWorks\t2\t15:55\t15.92\t0\t0\t0\n"
-               "Total\t\t\t2\t15:55\t15.92\t0\t0\t0\n"
+               "Overnight records\tLong records\tFrom\tTo\n"
+               "2\tAnn\tWorks\t2\t15:55\t15.92\t0\t0\t0\t2021-09-01\t2021-09-13\n"
+               "Total\t\t\t2\t15:55\t15.92\t0\t0\t0\t2021-09-01\t2021-09-13\n"
             << "";
         QTest::newRow("unknown format") << QStringList{"records", "--format", "xml"} << 2 << ""
-                                        << "records: unknown --format 'xml' (csv, tsv or json)";
+                                        << "records: unknown --format 'xml' (csv, tsv, json or xlsx)";
         QTest::newRow("csv switch against format")
             << QStringList{"hours", "--csv", "--format=json"} << 2 << ""
             << "hours: --csv and --format json exclude each other";
@@ -185,6 +187,71 @@ print(json.dumps(pairs))
             QCOMPARE(server.out, file[i].out);
             QCOMPARE(server.err, file[i].err);
         }
+    }
+
+    // The README's worked example as the command line prints it, from the file and from a server; the
+    // rules as `rules` prints them; --raw without them; the workbook to a file.
+    void workedExampleOfTheReadme() {
+        const auto fill = [](AttendanceDatabase& db) {
+            db.insertPerson({"007", "pw", "Ann", "Works", "Clerk", false});
+            const QDate monday(2026, 3, 2);
+            const std::vector<std::tuple<int, const char*, const char*>> week = {
+                {0, "07:53", "16:38"}, {1, "08:07", "12:00"}, {1, "12:30", "16:36"}, {2, "08:00", "18:22"},
+                {3, "07:45", "15:50"}, {4, "08:00", "17:00"}, {5, "09:00", "13:00"}};
+            for (const auto& [day, in, out] : week)
+                db.addRecord({"007", monday.addDays(day), QString::fromLatin1(in), QString::fromLatin1(out)});
+            db.changePayRules({{"RoundingMinutes", "15"},
+                               {"Breaks", "6:00=30"},
+                               {"DailyLimit", "8:00"},
+                               {"WeeklyLimit", "40:00"},
+                               {"FirstDayOfWeek", "1"}});
+        };
+        QFile readme(QStringLiteral(TALLYCLOCK_README));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const qsizetype marker = text.indexOf(QStringLiteral("<!-- worked example"));
+        QVERIFY(marker > 0);
+        const qsizetype start = text.indexOf(QStringLiteral("```\n"), marker) + 4;
+        const QString expected = text.mid(start, text.indexOf(QStringLiteral("```"), start) - start);
+        QVERIFY(expected.contains(QStringLiteral("Overtime")));
+
+        AttendanceDatabase file;
+        file.open(MainWindow::liveDatabasePath());
+        fill(file);
+        const QStringList week = {"hours", "--from", "2026-03-02", "--to", "2026-03-08"};
+        const TestSupport::CommandLineRun fromFile = TestSupport::runCommandLine(week);
+        QCOMPARE(fromFile.code, 0);
+        QCOMPARE(fromFile.out, expected);
+
+        const TestSupport::CommandLineRun raw = TestSupport::runCommandLine(week + QStringList{"--raw"});
+        QVERIFY2(raw.out.contains(QStringLiteral("007            Ann   Works                 6  48:11")),
+                 qPrintable(raw.out));
+        QVERIFY(!raw.out.contains(QStringLiteral("Paid")));
+        const TestSupport::CommandLineRun rules = TestSupport::runCommandLine({"rules"});
+        QVERIFY2(
+            rules.out.contains(QStringLiteral("Rounding: each punch to the nearest 15 minutes\n"
+                                              "Unpaid breaks: more than 6:00 worked: 30 minutes\n"
+                                              "Daily overtime: past 8:00\nWeekly overtime: past 40:00\n")),
+            qPrintable(rules.out));
+        QTemporaryDir dir;
+        const QString book = dir.filePath(QStringLiteral("week.xlsx"));
+        QCOMPARE(TestSupport::runCommandLine(week + QStringList{"--format", "xlsx", "--output", book}).code,
+                 0);
+        QFile workbook(book);
+        QVERIFY(workbook.open(QIODevice::ReadOnly) && workbook.read(2) == "PK");
+        QCOMPARE(TestSupport::runCommandLine(week + QStringList{"--format", "xlsx"}).code, 2);
+
+        const QString url = TestSupport::freshServerDatabase();
+        {
+            AttendanceDatabase server;
+            server.openServer(url);
+            fill(server);
+        }
+        qputenv("TALLYCLOCK_DATABASE_URL", url.toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("TALLYCLOCK_DATABASE_URL"); });
+        const TestSupport::CommandLineRun fromServer = TestSupport::runCommandLine(week);
+        QCOMPARE(fromServer.code, 0);
+        QCOMPARE(fromServer.out, expected);
     }
 
     void missingDatabaseFailsWithOne() {

@@ -128,6 +128,18 @@ const std::vector<Case>& cases() {
              .arg(kAnn, record(1, "07", "2026-12-08", "10:00 PM", ""),
                   record(2, "07", "2026-12-09", "08:00 AM", "")),
          QString()},
+        // Each rule changed: its value before and after.
+        {"pay rules changed",
+         [](AttendanceDatabase& db) {
+             db.changePayRules({{QStringLiteral("RoundingMinutes"), QStringLiteral("15")},
+                                {QStringLiteral("Breaks"), QStringLiteral("6:00=30")}});
+         },
+         [](AttendanceDatabase& db) {
+             db.changePayRules({{QStringLiteral("RoundingMinutes"), QStringLiteral("5")},
+                                {QStringLiteral("Breaks"), QStringLiteral("6:00=30")}});
+         },
+         AuditWhat::PayRulesChanged, QStringLiteral("admin"), QString(), QString(),
+         QStringLiteral(R"({"RoundingMinutes":"15"})"), QStringLiteral(R"({"RoundingMinutes":"5"})")},
     };
     return all;
 }
@@ -199,11 +211,15 @@ private slots:
         db.insertPerson(ann());
         db.punch(PunchKind::In, QStringLiteral("07"), kDay, QStringLiteral("08:00 AM"));
         db.punch(PunchKind::Out, QStringLiteral("07"), kDay, QStringLiteral("05:00 PM"));
+        db.changePayRules({{QStringLiteral("LongRecordHours"), QStringLiteral("12")}});
         const int rows = auditRows(*m_data, db).count;
         QCOMPARE(db.punch(PunchKind::Out, QStringLiteral("07"), kDay, QStringLiteral("06:00 PM")),
                  PunchOutcome::Written);
         db.deleteRecord(QStringLiteral("07"), kDay, QStringLiteral("09:00 AM"));
         db.updatePerson(QStringLiteral("99"), ann());
+        db.changePayRules({});
+        db.adoptPayRules({{QStringLiteral("LongRecordHours"), QStringLiteral("12")}});
+        db.adoptPayRules({{QStringLiteral("LongRecordHours"), QStringLiteral("14")}});
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.insertPerson(ann()));
         QVERIFY_THROWS_EXCEPTION(
             std::runtime_error,

@@ -254,8 +254,14 @@ private slots:
             QFile file(dir.filePath(QStringLiteral("out%1").arg(n)));
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
+        // Each names the period its dates say.
+        const QByteArray period = window.fromDate->date().toString(Qt::ISODate).toLatin1() + "," +
+                                  window.toDate->date().toString(Qt::ISODate).toLatin1();
+        QVERIFY(
+            bytes(1).startsWith("Hours worked from " + QByteArray(period).replace(',', " to ") + "\r\n\r\n"));
         QVERIFY(bytes(1).contains("2\tAnn\tDept Ann\t1\t8:00\t8.00\t0\t0\t0\t\r\n"));
-        QVERIFY(bytes(2).contains("2,Ann,Dept Ann,1,8:00,8.00,0,0,0\r\n"));
+        QVERIFY(bytes(2).contains(",Long records,From,To\r\n"));
+        QVERIFY(bytes(2).contains("2,Ann,Dept Ann,1,8:00,8.00,0,0,0," + period + "\r\n"));
         QVERIFY(bytes(3).startsWith("%PDF"));
         QVERIFY(log->calls.contains(QStringLiteral("setDuration 2 5 480")));
         QCOMPARE(log->calls.last(), QStringLiteral("setVisible"));
