@@ -3,6 +3,7 @@
 #include "platform/DateTexts.h"
 
 #include <QHash>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -36,6 +37,23 @@ QString fromUtf8(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
+// The integer a text is in its plain decimal form ("-12", never "012", "+3" or " 4"), which
+// QString::number gives back exactly; none for any other text.
+std::optional<qint64> plainInteger(std::string_view text) {
+    const bool negative = !text.empty() && text.front() == '-';
+    const std::string_view digits = negative ? text.substr(1) : text;
+    if (digits.empty() || digits.size() > 18 || (digits.size() > 1 && digits.front() == '0') ||
+        (negative && digits == "0"))
+        return std::nullopt;
+    qint64 value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return negative ? -value : value;
+}
+
 } // namespace
 
 struct RecordSet::Builder::Pools {
@@ -45,16 +63,24 @@ struct RecordSet::Builder::Pools {
 
 RecordSet::Builder::Builder(const std::vector<Column>& columns, int expectedRows) : m_pools(new Pools) {
     int dateColumns = 0;
+    int cellColumns = 0;
+    int integerColumns = 0;
     for (const Column& column : columns) {
         m_set.m_names.append(column.name);
         m_set.m_kinds.push_back(column.kind);
         m_set.m_dateSlots.push_back(column.kind == Kind::Date ? dateColumns++ : -1);
+        const bool integer = column.kind == Kind::Integer;
+        m_set.m_cellSlots.push_back(integer ? -1 : cellColumns++);
+        m_set.m_integerSlots.push_back(integer ? integerColumns++ : -1);
     }
     m_set.m_dateColumns = dateColumns;
+    m_set.m_cellColumns = cellColumns;
+    m_set.m_integerColumns = integerColumns;
     m_pools->texts.resize(columns.size());
     if (expectedRows > 0) {
         const size_t rows = static_cast<size_t>(expectedRows);
-        m_set.m_cells.reserve(rows * columns.size());
+        m_set.m_cells.reserve(rows * static_cast<size_t>(cellColumns));
+        m_set.m_integers.reserve(rows * static_cast<size_t>(integerColumns));
         m_set.m_nulls.reserve(rows * columns.size());
         m_set.m_dateValues.reserve(rows * static_cast<size_t>(dateColumns));
     }
@@ -70,7 +96,10 @@ void RecordSet::Builder::advance() {
 }
 
 void RecordSet::Builder::addNull() {
-    m_set.m_cells.emplace_back();
+    if (m_set.m_integerSlots[m_column] >= 0)
+        m_set.m_integers.push_back(0);
+    else
+        m_set.m_cells.emplace_back();
     m_set.m_nulls.push_back(true);
     if (m_set.m_dateSlots[m_column] >= 0)
         m_set.m_dateValues.emplace_back();
@@ -85,7 +114,12 @@ void RecordSet::Builder::addText(std::string_view utf8) {
         return std::make_pair(date.isValid() ? DateTexts::shortDate(date) : stored, date);
     };
     m_set.m_nulls.push_back(false);
-    if (m_set.m_dateSlots[m_column] >= 0) {
+    if (m_set.m_integerSlots[m_column] >= 0) {
+        const std::optional<qint64> number = plainInteger(utf8);
+        if (!number)
+            m_set.m_oddIntegers.insert(m_set.m_integers.size(), fromUtf8(utf8));
+        m_set.m_integers.push_back(number.value_or(0));
+    } else if (m_set.m_dateSlots[m_column] >= 0) {
         const auto* date = m_pools->dates.get(utf8, makeDate);
         m_set.m_cells.push_back(date->first);
         m_set.m_dateValues.push_back(date->second);
@@ -109,6 +143,8 @@ void RecordSet::close() {
     m_rows = 0;
     m_current = 0;
     m_cells = {};
+    m_integers = {};
+    m_oddIntegers = {};
     m_nulls = {};
     m_dateValues = {};
 }
@@ -135,49 +171,84 @@ int RecordSet::columnIndex(const QString& field) const {
                                  .toStdString());
 }
 
-size_t RecordSet::cellIndex(const QString& field) const {
+size_t RecordSet::currentRow() const {
     if (!m_open)
         throw std::runtime_error("Operation is not allowed when the record set is closed.");
-    const int column = columnIndex(field);
     if (eof())
         throw std::runtime_error("Either BOF or EOF is True, or the current record has been deleted.");
-    return static_cast<size_t>(m_current) * static_cast<size_t>(m_names.size()) + static_cast<size_t>(column);
+    return static_cast<size_t>(m_current);
+}
+
+QString RecordSet::integerText(size_t index) const {
+    const auto odd = m_oddIntegers.constFind(index);
+    return odd != m_oddIntegers.cend() ? *odd : QString::number(m_integers[index]);
 }
 
 QString RecordSet::text(const QString& field) const {
-    return m_cells[cellIndex(field)];
+    const auto column = static_cast<size_t>(columnIndex(field));
+    const size_t row = currentRow();
+    if (m_nulls[row * m_kinds.size() + column])
+        return {};
+    if (const int slot = m_integerSlots[column]; slot >= 0)
+        return integerText(row * static_cast<size_t>(m_integerColumns) + static_cast<size_t>(slot));
+    return m_cells[row * static_cast<size_t>(m_cellColumns) + static_cast<size_t>(m_cellSlots[column])];
 }
 
 bool RecordSet::isNull(const QString& field) const {
-    return m_nulls[cellIndex(field)];
+    const auto column = static_cast<size_t>(columnIndex(field));
+    return m_nulls[currentRow() * m_kinds.size() + column];
 }
 
 QVariant RecordSet::value(const QString& field) const {
-    const size_t index = cellIndex(field);
-    if (m_nulls[index])
+    const auto column = static_cast<size_t>(columnIndex(field));
+    const size_t row = currentRow();
+    if (m_nulls[row * m_kinds.size() + column])
         return QVariant();
-    const QString& cell = m_cells[index];
-    switch (m_kinds[static_cast<size_t>(columnIndex(field))]) {
+    switch (m_kinds[column]) {
     case Kind::Integer: {
-        bool ok = false;
-        const qlonglong number = cell.toLongLong(&ok);
-        return ok ? QVariant(number) : QVariant(cell);
+        const size_t index =
+            row * static_cast<size_t>(m_integerColumns) + static_cast<size_t>(m_integerSlots[column]);
+        const auto odd = m_oddIntegers.constFind(index);
+        return odd != m_oddIntegers.cend() ? QVariant(*odd) : QVariant(qlonglong{m_integers[index]});
     }
     case Kind::Real: {
+        const QString cell = text(field);
         bool ok = false;
         const double number = cell.toDouble(&ok);
         return ok ? QVariant(number) : QVariant(cell);
     }
     case Kind::Date: {
-        const int column = columnIndex(field);
-        const QDate date = m_dateValues[static_cast<size_t>(m_current) * static_cast<size_t>(m_dateColumns) +
-                                        static_cast<size_t>(m_dateSlots[static_cast<size_t>(column)])];
-        return date.isValid() ? QVariant(date) : QVariant(cell);
+        const QDate date =
+            m_dateValues[row * static_cast<size_t>(m_dateColumns) + static_cast<size_t>(m_dateSlots[column])];
+        return date.isValid() ? QVariant(date) : QVariant(text(field));
     }
     case Kind::Text:
         break;
     }
-    return cell;
+    return text(field);
+}
+
+QStringList RecordSet::cellColumnNames() const {
+    QStringList names;
+    for (qsizetype c = 0; c < m_names.size(); ++c) {
+        if (m_cellSlots[static_cast<size_t>(c)] >= 0)
+            names << m_names.at(c);
+    }
+    return names;
+}
+
+std::vector<qint64> RecordSet::integers(const QString& field) const {
+    const auto column = static_cast<size_t>(columnIndex(field));
+    const int slot = m_integerSlots[column];
+    if (slot < 0)
+        throw std::logic_error("integers() of a column that is not an integer column");
+    std::vector<qint64> values;
+    values.reserve(static_cast<size_t>(m_rows));
+    for (size_t row = 0; row < static_cast<size_t>(m_rows); ++row) {
+        const size_t index = row * static_cast<size_t>(m_integerColumns) + static_cast<size_t>(slot);
+        values.push_back(m_oddIntegers.contains(index) ? 0 : m_integers[index]);
+    }
+    return values;
 }
 
 std::vector<QString> RecordSet::takeCells() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -39,19 +40,33 @@ public:
     // Null gives an invalid QVariant; Integer a qlonglong, Real a double, Date a QDate, Text a QString.
     QVariant value(const QString& field) const;
 
-    // Every cell, row after row, in column order; the record set is closed afterwards.
+    // Every cell of the columns that are not integers (cellColumnNames), row after row, in column
+    // order; the record set is closed afterwards.
     std::vector<QString> takeCells();
+    QStringList cellColumnNames() const;
+    // An integer column's values, row after row; 0 for Null and for a text that is no integer.
+    std::vector<qint64> integers(const QString& field) const;
 
 private:
     int columnIndex(const QString& field) const;
-    size_t cellIndex(const QString& field) const;
+    // The current row, checked to be there.
+    size_t currentRow() const;
+    QString integerText(size_t index) const;
 
     bool m_open = false;
     int m_rows = 0;
     int m_current = 0;
     QStringList m_names;
     std::vector<Kind> m_kinds;
+    // Integer columns keep numbers, not texts: a large list's identities would each cost a string.
+    // A stored text that is no integer in its plain decimal form is kept apart, as it was.
+    std::vector<int> m_cellSlots; // per column: its place among the text columns, or -1
+    int m_cellColumns = 0;
     std::vector<QString> m_cells;
+    std::vector<int> m_integerSlots; // per column: its place among the integer columns, or -1
+    int m_integerColumns = 0;
+    std::vector<qint64> m_integers;
+    QHash<size_t, QString> m_oddIntegers; // by place in m_integers
     std::vector<bool> m_nulls;
     std::vector<int> m_dateSlots; // per column: its place among the date columns, or -1
     int m_dateColumns = 0;

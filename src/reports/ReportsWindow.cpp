@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -266,34 +267,48 @@ void ReportsWindow::fillList(ErrorTrap& trap, RecordSet& rs, int firstStep) {
     }
 
     // All rows go to the list in one batch, so that even a million records load in seconds.
-    const size_t width = static_cast<size_t>(names.size());
-    const int idColumn = static_cast<int>(names.indexOf(QStringLiteral("RecordId")));
-    const int markColumn = static_cast<int>(names.indexOf(QStringLiteral("Corrected")));
-    std::vector<QString> cells = rs.takeCells();
+    const QStringList cellNames = rs.cellColumnNames();
+    const auto width = static_cast<size_t>(cellNames.size());
+    std::array<size_t, 7> cellSource{};
+    for (size_t k = 0; k < kFields.size(); ++k)
+        cellSource[k] = static_cast<size_t>(cellNames.indexOf(names.at(source[k])));
     // Each row remembers its record, for corrections, and shows whether an administrator changed it.
     std::vector<qint64> ids;
     std::vector<QString> notes;
-    if (idColumn >= 0 && markColumn >= 0) {
-        const size_t rows = cells.size() / width;
-        ids.reserve(rows);
-        notes.reserve(rows);
-        for (size_t r = 0; r < rows; ++r) {
-            ids.push_back(cells[r * width + static_cast<size_t>(idColumn)].toLongLong());
-            notes.push_back(markNote(cells[r * width + static_cast<size_t>(markColumn)].toInt()));
-        }
+    if (names.contains(QStringLiteral("RecordId")) && names.contains(QStringLiteral("Corrected"))) {
+        ids = rs.integers(QStringLiteral("RecordId"));
+        const std::vector<qint64> marks = rs.integers(QStringLiteral("Corrected"));
+        notes.reserve(marks.size());
+        for (const qint64 mark : marks)
+            notes.push_back(markNote(static_cast<int>(mark)));
     }
+    std::vector<QString> cells;
+    if (std::find(cellSource.begin(), cellSource.end(), static_cast<size_t>(-1)) != cellSource.end()) {
+        // A shown field stored as a number (a database of another's making): read cell by cell.
+        cells.reserve(static_cast<size_t>(rs.rowCount()) * kFields.size());
+        for (; !rs.eof(); rs.moveNext()) {
+            for (const QString& field : kFields)
+                cells.push_back(rs.text(field));
+        }
+        trap.step(firstStep + 2,
+                  [&] { resultsList->appendRows(std::move(cells), std::move(ids), std::move(notes)); });
+        return;
+    }
+    cells = rs.takeCells();
     bool sameOrder = width == kFields.size();
     for (size_t k = 0; k < kFields.size() && sameOrder; ++k)
-        sameOrder = source[k] == static_cast<int>(k);
+        sameOrder = cellSource[k] == k;
     if (!sameOrder) {
-        std::vector<QString> listed;
-        const size_t rows = cells.size() / width;
-        listed.reserve(rows * kFields.size());
+        // In place: a row's cells never move to where a later row's still are.
+        const size_t rows = width == 0 ? 0 : cells.size() / width;
+        std::array<QString, 7> row;
         for (size_t r = 0; r < rows; ++r) {
-            for (int column : source)
-                listed.push_back(std::move(cells[r * width + static_cast<size_t>(column)]));
+            for (size_t k = 0; k < kFields.size(); ++k)
+                row[k] = std::move(cells[r * width + cellSource[k]]);
+            for (size_t k = 0; k < kFields.size(); ++k)
+                cells[r * kFields.size() + k] = std::move(row[k]);
         }
-        cells = std::move(listed);
+        cells.resize(rows * kFields.size());
     }
     trap.step(firstStep + 2,
               [&] { resultsList->appendRows(std::move(cells), std::move(ids), std::move(notes)); });

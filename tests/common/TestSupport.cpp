@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include <SQLiteCpp/Database.h>
+#include <cstdio>
 #include <map>
 
 namespace TestSupport {
@@ -70,7 +71,17 @@ int runAll(int argc, char** argv) {
         if (!only.isEmpty() && only != QString::fromStdString(name))
             continue;
         std::unique_ptr<QObject> test = factory();
-        failures += QTest::qExec(test.get(), args);
+        // QTest reports an exception that escapes a test function and then throws it on; it fails
+        // that class, and the classes after it still run.
+        try {
+            failures += QTest::qExec(test.get(), args);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "FAIL!  : %s ended with an exception: %s\n", name.c_str(), e.what());
+            ++failures;
+        } catch (...) {
+            std::fprintf(stderr, "FAIL!  : %s ended with an exception\n", name.c_str());
+            ++failures;
+        }
     }
     return failures == 0 ? 0 : 1;
 }
