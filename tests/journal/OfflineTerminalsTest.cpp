@@ -5,12 +5,19 @@
 #include "journal/Journal.h"
 
 #include <QDir>
+#include <QHostAddress>
 #include <QLabel>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QUrl>
+#include <QUrlQuery>
+#include <atomic>
 #include <map>
 
 namespace {
@@ -39,6 +46,98 @@ struct ServerBack {
     }
 };
 
+// A network between the terminals and the server that can be cut: it forwards 127.0.0.1:port() to the
+// server's Unix socket until cut(), then drops every byte either way and keeps the connections open,
+// as a pulled cable does; the server stays up. Connections that lost bytes are reset when it is
+// restored. It runs on a thread of its own so that the test may block meanwhile.
+class CuttableNetwork {
+public:
+    explicit CuttableNetwork(const QString& serverSocket) : m_socket(serverSocket) {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this] {
+                auto* listener = new QTcpServer(&m_context);
+                listener->listen(QHostAddress::LocalHost);
+                m_port = listener->serverPort();
+                QObject::connect(listener, &QTcpServer::newConnection, &m_context,
+                                 [this, listener] { pair(listener->nextPendingConnection()); });
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~CuttableNetwork() {
+        QMetaObject::invokeMethod(
+            &m_context, [this] { qDeleteAll(m_context.children()); }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    quint16 port() const { return m_port; }
+    void cut() { m_cut = true; }
+    void restore() {
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this] {
+                m_cut = false;
+                for (QTcpSocket* broken : std::exchange(m_broken, {}))
+                    broken->abort();
+            },
+            Qt::BlockingQueuedConnection);
+    }
+
+private:
+    void pair(QTcpSocket* client) {
+        auto* server = new QLocalSocket(client);
+        client->setParent(&m_context);
+        const auto forward = [this, client](QIODevice* from, QIODevice* to) {
+            const QByteArray bytes = from->readAll();
+            if (m_cut || m_broken.contains(client)) {
+                if (!m_broken.contains(client))
+                    m_broken.push_back(client);
+                return;
+            }
+            to->write(bytes);
+        };
+        QObject::connect(client, &QTcpSocket::readyRead, client, [=] { forward(client, server); });
+        QObject::connect(server, &QLocalSocket::readyRead, client, [=] { forward(server, client); });
+        QObject::connect(server, &QLocalSocket::disconnected, client, [this, client] {
+            if (!m_cut)
+                client->disconnectFromHost();
+        });
+        QObject::connect(client, &QTcpSocket::disconnected, client, [this, client] {
+            m_broken.removeAll(client);
+            client->deleteLater();
+        });
+        server->connectToServer(m_socket);
+    }
+
+    QString m_socket;
+    QThread m_thread;
+    QObject m_context;
+    quint16 m_port = 0;
+    std::atomic<bool> m_cut{false};
+    QList<QTcpSocket*> m_broken;
+};
+
+// The address of `url`'s database through the network on `port`.
+QString throughNetwork(const QString& url, quint16 port) {
+    QUrl through(url);
+    QUrlQuery query(through);
+    query.removeAllQueryItems(QStringLiteral("host"));
+    query.removeAllQueryItems(QStringLiteral("port"));
+    through.setQuery(query);
+    through.setHost(QStringLiteral("127.0.0.1"));
+    through.setPort(port);
+    return through.toString();
+}
+
+// The server's Unix socket named by `url`.
+QString serverSocketOf(const QString& url) {
+    const QUrlQuery query{QUrl(url)};
+    return QDir(query.queryItemValue(QStringLiteral("host")))
+        .filePath(QStringLiteral(".s.PGSQL.") + query.queryItemValue(QStringLiteral("port")));
+}
+
 // The terminals' workplace on the server: persons P0 ... with password "pw", a data folder, no
 // settings of the user's, and a journal folder per terminal.
 class TerminalsWorkplace {
@@ -56,10 +155,11 @@ public:
                              {},
                              false});
     }
-    QProcessEnvironment environment() const {
+    // The terminals' settings; they reach the server at `url` (by default the server's own address).
+    QProcessEnvironment environment(const QString& url = QString()) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TALLYCLOCK_COMMON_APPDATA"), m_folder.path());
-        environment.insert(QStringLiteral("TALLYCLOCK_DATABASE_URL"), m_url);
+        environment.insert(QStringLiteral("TALLYCLOCK_DATABASE_URL"), url.isEmpty() ? m_url : url);
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_homes.filePath(QStringLiteral("config")));
         return environment;
     }
@@ -144,8 +244,10 @@ private slots:
         QTest::addColumn<int>("punchesEach");
         QTest::addColumn<int>("haltAfter");
         QTest::addColumn<int>("awayMs");
-        QTest::newRow("two terminals, twenty punches each while away") << 2 << 20 << 0 << 4000;
-        QTest::newRow("three terminals, the server stopped midway") << 3 << 40 << 30 << 3000;
+        QTest::addColumn<bool>("networkCut"); // the server stays up, the network stops forwarding
+        QTest::newRow("two terminals, twenty punches each while away") << 2 << 20 << 0 << 4000 << false;
+        QTest::newRow("three terminals, the server stopped midway") << 3 << 40 << 30 << 3000 << false;
+        QTest::newRow("three terminals, the network cut midway") << 3 << 40 << 30 << 8000 << true;
     }
 
     void serverAwayWhilePunching() {
@@ -153,16 +255,25 @@ private slots:
         QFETCH(int, punchesEach);
         QFETCH(int, haltAfter);
         QFETCH(int, awayMs);
+        QFETCH(bool, networkCut);
         const int persons = 4;
         TerminalsWorkplace workplace(persons);
-        Terminals run({terminals, persons, punchesEach, 0, true, 150, workplace.homes()},
-                      workplace.environment());
+        CuttableNetwork network(serverSocketOf(workplace.url()));
+        Terminals run(
+            {terminals, persons, punchesEach, 0, true, 150, workplace.homes()},
+            workplace.environment(networkCut ? throughNetwork(workplace.url(), network.port()) : QString()));
         ServerBack server;
         QVERIFY2(run.start(), qPrintable(run.error()));
         QVERIFY(run.waitForPunches(haltAfter, 60000));
-        QVERIFY(server.halt());
-        QThread::msleep(static_cast<unsigned long>(awayMs));
-        QVERIFY(server.resume());
+        if (networkCut) {
+            network.cut();
+            QThread::msleep(static_cast<unsigned long>(awayMs));
+            network.restore();
+        } else {
+            QVERIFY(server.halt());
+            QThread::msleep(static_cast<unsigned long>(awayMs));
+            QVERIFY(server.resume());
+        }
         QVERIFY2(run.waitForEnd(120000), qPrintable(run.error()));
         QCOMPARE(static_cast<int>(run.punches().size()), terminals * punchesEach);
         int savedHere = 0;
