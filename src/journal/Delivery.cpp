@@ -44,7 +44,7 @@ Result deliverWaiting(Journal& journal, AttendanceDatabase& db) {
     };
     try {
         const QString clockReason = OfflinePunching::clockReason(connected(journal, db));
-        const int longest = Hours::rulesFromSettings().longRecordMinutes / 60;
+        const int longest = Hours::readRules(db).longRecordMinutes / 60;
         // In pieces, so that a long wait does not hold every punch in memory at once.
         for (std::vector<JournalEntry> entries = journal.waiting(500); !entries.empty();
              entries = journal.waiting(500)) {

@@ -166,7 +166,18 @@ void MainWindow::punchPerson(ErrorTrap& trap, int firstStep, const QString& numb
         }
     } else {
         int longest = 0;
-        if (!trap.step(firstStep + 8, [&] { longest = Hours::readRules(db).longRecordMinutes / 60; }))
+        if (!trap.step(firstStep + 8, [&] {
+                if (m_journal && m_journal->offline())
+                    return; // not asked while the server is known to be away
+                try {
+                    longest = Hours::readRules(db).longRecordMinutes / 60;
+                } catch (const DatabaseError& e) {
+                    // Away from the server the punch goes to the journal, and its records decide
+                    // by their own rules when it arrives.
+                    if (!m_journal || !OfflinePunching::serverAway(e))
+                        throw;
+                }
+            }))
             return;
         std::optional<TogglePunch> toggled;
         if (!trap.step(firstStep + 10, [&] {

@@ -3,6 +3,9 @@
 #include "common/TestSupport.h"
 #include "data/AttendanceDatabase.h"
 #include "journal/Journal.h"
+#include "terminal/BadgeReader.h"
+#include "terminal/Banner.h"
+#include "terminal/TerminalSettings.h"
 
 #include <QDir>
 #include <QHostAddress>
@@ -289,21 +292,39 @@ private slots:
     }
 
     // One window while the server is away: the punch is saved on the terminal and the person told
-    // so, the window counts what waits, the administrator windows stay shut; once the server is
-    // back the punch arrives by itself.
+    // so (in terminal mode on the banner, a badge too), the window counts what waits, the
+    // administrator windows stay shut; once the server is back the punch arrives by itself.
+    void windowWhileAway_data() {
+        QTest::addColumn<bool>("kiosk");
+        QTest::addColumn<bool>("badge");
+        QTest::newRow("window") << false << false;
+        QTest::newRow("terminal mode, number and password") << true << false;
+        QTest::newRow("terminal mode, badge") << true << true;
+    }
+
     void windowWhileAway() {
+        QFETCH(bool, kiosk);
+        QFETCH(bool, badge);
         const QString url = TestSupport::freshServerDatabase();
         {
             AttendanceDatabase db;
             db.openServer(url);
             db.insertPerson({QStringLiteral("7"), QStringLiteral("pw"), QStringLiteral("Ann"), {}, {}, true});
+            db.setBadge(QStringLiteral("7"), QStringLiteral("4021"));
         }
         qputenv("TALLYCLOCK_DATABASE_URL", url.toUtf8());
+        Terminal::Settings terminal;
+        terminal.kiosk = kiosk;
+        Terminal::setCurrent(terminal);
         MainWindowFixture f;
         MainWindow& window = f.load();
         ServerBack server;
         QVERIFY(server.halt());
-        f.punch(QStringLiteral("7"), QStringLiteral("pw"));
+        if (badge)
+            emit window.findChild<BadgeReader*>()->badgeRead(QStringLiteral("4021"));
+        else
+            f.punch(QStringLiteral("7"), QStringLiteral("pw"));
+        const QString bannerSaid = kiosk ? window.findChild<Banner*>()->message() : QString();
         window.openPersons();
         const auto* offline = control<QLabel>(window, "offlineLabel");
         const QString shown = offline->text();
@@ -317,8 +338,13 @@ private slots:
         db.openServer(url);
         const RecordSet stored = db.allLogins();
         qunsetenv("TALLYCLOCK_DATABASE_URL");
-        QCOMPARE(f.boxes.texts(),
-                 (std::vector<QString>{OfflinePunching::kSavedHere, OfflinePunching::kNeedsServer}));
+        Terminal::setCurrent({});
+        std::vector<QString> boxes{OfflinePunching::kNeedsServer};
+        if (!kiosk)
+            boxes.insert(boxes.begin(), OfflinePunching::kSavedHere);
+        QCOMPARE(f.boxes.texts(), boxes);
+        QVERIFY2(bannerSaid.contains(kiosk ? OfflinePunching::kSavedHere : QString()),
+                 qPrintable(bannerSaid));
         QCOMPARE(shown, QStringLiteral("Offline: 1 punches waiting"));
         QCOMPARE(after, QString());
         QCOMPARE(stored.rowCount(), 1);
