@@ -25,7 +25,11 @@ Terminals::Terminals(const Run& run, const QProcessEnvironment& environment)
         auto process = std::make_unique<QProcess>();
         process->setProgram(program);
         process->setArguments(arguments);
-        process->setProcessEnvironment(environment);
+        QProcessEnvironment own = environment;
+        if (!run.journalHomes.isEmpty())
+            own.insert(QStringLiteral("XDG_DATA_HOME"),
+                       run.journalHomes + QStringLiteral("/terminal-%1").arg(t));
+        process->setProcessEnvironment(own);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_processes.push_back(std::move(process));
     }

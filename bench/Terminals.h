@@ -20,6 +20,9 @@ public:
         // Between two punches a terminal waits a random 0 to 2 x pauseMs milliseconds, as people
         // come to the clock one after the other; 0: punches back to back.
         int pauseMs = 0;
+        // On a server: terminal W keeps its journal under this folder's terminal-W (as its own
+        // $XDG_DATA_HOME), so that each has its own, as on separate computers; "" leaves it alone.
+        QString journalHomes = {};
     };
 
     struct Punch {
@@ -28,9 +31,12 @@ public:
         bool in = false;
         QString time;
         double milliseconds = 0;
-        QString outcome; // written, already-in, not-yet-in, or "error " and the box's text
+        // written, saved-here (in the terminal's journal, the server away), already-in, not-yet-in, or
+        // "error " and the box's text
+        QString outcome;
         bool failed() const { return outcome.startsWith(QLatin1String("error")); }
         bool written() const { return outcome == QLatin1String("written"); }
+        bool savedHere() const { return outcome == QLatin1String("saved-here"); }
     };
 
     Terminals(const Run& run, const QProcessEnvironment& environment);

@@ -5,7 +5,7 @@
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 6;
+PRAGMA user_version = 7;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -140,4 +140,15 @@ CREATE UNIQUE INDEX idxEmployeesBadge ON tblEmployees (BadgeCode);
 CREATE TABLE tblPayRules (
     Rule  TEXT PRIMARY KEY,
     Value TEXT NOT NULL
+);
+
+-- Version 7: punches that terminals took while the server was away are delivered later; a receipt per
+-- terminal and sequence number stores each once. Refused or doubtful punches keep their reason.
+ALTER TABLE tblLogins ADD COLUMN ToCorrect TEXT;
+ALTER TABLE tblLogins ADD COLUMN Refused INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE tblDeliveries (
+    TerminalId  TEXT NOT NULL,
+    Sequence    INTEGER NOT NULL,
+    DeliveredAt TEXT NOT NULL,
+    PRIMARY KEY (TerminalId, Sequence)
 );

@@ -13,7 +13,10 @@
 -- It may be run again: every right is taken back first, then given.
 
 REVOKE ALL ON "tblSchemaVersion", "tblEmployees", "tblLogins", "tblLoginFailures", "tblAudit", "qryLogins",
-    "tblPayRules" FROM PUBLIC, tallyclock_terminal, tallyclock_office;
+    "tblPayRules", "tblDeliveries" FROM PUBLIC, tallyclock_terminal, tallyclock_office;
+REVOKE ALL ON FUNCTION "tallyclock_keep_refused"(text, bigint, text, date, text, text, text),
+    "tallyclock_mark_to_correct"(text, bigint, bigint, text), "tallyclock_note_clock_off"(text, bigint)
+    FROM PUBLIC, tallyclock_terminal, tallyclock_office;
 DO $$BEGIN
     EXECUTE format('GRANT USAGE ON SCHEMA %I TO tallyclock_terminal, tallyclock_office', current_schema());
 END$$;
@@ -26,6 +29,16 @@ GRANT SELECT ON "tblSchemaVersion", "tblEmployees", "qryLogins", "tblPayRules" T
 GRANT SELECT, INSERT ("EmployeeNo", "LogDate", "TimeIn"), UPDATE ("LogDate", "TimeOut") ON "tblLogins"
     TO tallyclock_terminal;
 GRANT SELECT, INSERT, UPDATE, DELETE ON "tblLoginFailures" TO tallyclock_terminal;
+
+-- Every computer on the server keeps a journal and delivers the punches it took while the server was
+-- away: it writes and reads the receipts (never changes or removes one), keeps a punch the rules
+-- refused as a record to correct, lists a punch taken with its clock off to correct, and notes that
+-- clock in the trail. The three functions run as the owner and act only on the punch whose receipt
+-- the same transaction wrote.
+GRANT SELECT, INSERT ON "tblDeliveries" TO tallyclock_terminal, tallyclock_office;
+GRANT EXECUTE ON FUNCTION "tallyclock_keep_refused"(text, bigint, text, date, text, text, text),
+    "tallyclock_mark_to_correct"(text, bigint, bigint, text), "tallyclock_note_clock_off"(text, bigint)
+    TO tallyclock_terminal, tallyclock_office;
 
 -- The office does the rest: persons, records and their corrections, the pay rules, reading the audit
 -- trail.

@@ -144,8 +144,8 @@ int runVerb(const Verb& verb, const QStringList& arguments, QTextStream& out, QT
 } // namespace
 
 const std::vector<Verb>& programVerbs() {
-    static const std::vector<Verb> verbs{backupVerb(),  restoreVerb(), hoursVerb(),
-                                         recordsVerb(), rulesVerb(),   copyToVerb()};
+    static const std::vector<Verb> verbs{backupVerb(), restoreVerb(), hoursVerb(),  recordsVerb(),
+                                         rulesVerb(),  copyToVerb(),  journalVerb()};
     return verbs;
 }
 

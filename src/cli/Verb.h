@@ -74,5 +74,6 @@ Verb hoursVerb();
 Verb recordsVerb();
 Verb rulesVerb();
 Verb copyToVerb();
+Verb journalVerb();
 
 } // namespace CommandLine

@@ -5,6 +5,8 @@
 #include "core/Main.h"
 #include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
+#include "journal/Journal.h"
+#include "journal/TerminalJournal.h"
 #include "persons/PersonEditor.h"
 #include "persons/PersonsWindow.h"
 #include "platform/MessageBox.h"
@@ -88,6 +90,10 @@ void forgetTyped(ErrorTrap& trap, int step, Access access, QLineEdit* number, QL
 
 void MainWindow::openPersons() {
     ErrorTrap trap(Where::OpenPersons);
+    if (m_journal && m_journal->offline()) {
+        trap.step(100, [] { MessageBox::ok(OfflinePunching::kNeedsServer); });
+        return;
+    }
     RecordSet rs; // 100
     Access access = Access::Failed;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });
@@ -143,6 +149,10 @@ void MainWindow::openPersons() {
 
 void MainWindow::openReports() {
     ErrorTrap trap(Where::OpenReports);
+    if (m_journal && m_journal->offline()) {
+        trap.step(100, [] { MessageBox::ok(OfflinePunching::kNeedsServer); });
+        return;
+    }
     RecordSet rs; // 100
     Access access = Access::Failed;
     const Found admins = lookUp(trap, 102, 104, rs, [] { return Globals::connection().administrators(); });

@@ -4,6 +4,8 @@
 #include "core/MainWindow.h"
 #include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
+#include "journal/Journal.h"
+#include "journal/TerminalJournal.h"
 #include "platform/MessageBox.h"
 #include "platform/PushButton.h"
 
@@ -33,13 +35,26 @@ void MainWindow::punch() {
         if (rs.isOpen())
             rs.close();
     };
-    const auto readRecords = [&] { rs = Globals::connection().latestRecordOfPerson(number); };
+    // With a journal, a server gone since the password check leaves nothing read and the punch offline.
+    const auto readRecords = [&] {
+        rs = m_journal ? m_journal->latestRecordOfPerson(number)
+                       : Globals::connection().latestRecordOfPerson(number);
+    };
+    const auto offline = [&] { return m_journal && m_journal->offline(); };
     // The write re-reads the latest record under the database's write lock and decides again: another
     // terminal may have punched the same person since the records were read above.
     PunchOutcome outcome = PunchOutcome::Written;
+    bool savedHere = false; // in this terminal's journal only, the server being away
     const auto punch = [&](PunchKind kind) {
         return [&, kind] {
             outcome = PunchOutcome::Written;
+            if (m_journal) {
+                const TerminalJournal::Punched punched =
+                    m_journal->punch(kind, number, ClockStamp::shownDay(*this), ClockStamp::shownTime(*this));
+                outcome = punched.outcome;
+                savedHere = punched.savedHere;
+                return;
+            }
             outcome = Globals::connection().punch(kind, number, ClockStamp::shownDay(*this),
                                                   ClockStamp::shownTime(*this));
         };
@@ -51,6 +66,8 @@ void MainWindow::punch() {
             trap.step(120, alreadyIn);
         else if (outcome == PunchOutcome::NotYetIn)
             trap.step(134, notYetIn);
+        else if (savedHere)
+            trap.step(listStep, [] { MessageBox::ok(OfflinePunching::kSavedHere); });
         else
             trap.step(listStep, [&] { listLogins(); });
     };
@@ -58,7 +75,8 @@ void MainWindow::punch() {
     trap.step(100, [&] { rs = RecordSet(); });
     Login::Result login;
     if (trap.step(102, [&] {
-            login = Login::check(Globals::connection(), number, password);
+            login = m_journal ? m_journal->check(number, password)
+                              : Login::check(Globals::connection(), number, password);
             rs = login.person;
         })) {
         if (trap.test(
@@ -69,10 +87,20 @@ void MainWindow::punch() {
             bool punchIsIn = false;
             const bool ready =
                 named && trap.step(110, [&] { punchIsIn = punchButton->text() == QLatin1String("Login"); });
-            if (ready && punchIsIn) {
+            // Away from the server nothing can be read: the punch goes to the journal as it is, and
+            // the server's rules judge it on arrival.
+            const auto punchOffline = [&] {
+                trap.step(punchIsIn ? 126 : 136, punch(punchIsIn ? PunchKind::In : PunchKind::Out));
+                afterPunch(punchIsIn ? 128 : 138);
+            };
+            if (ready && offline()) {
+                punchOffline();
+            } else if (ready && punchIsIn) {
                 // An unreadable record list must not pass for "no records": that would punch in again.
                 if (trap.step(112, readRecords)) {
-                    if (trap.test(114, [&] { return !rs.eof(); })) {
+                    if (offline()) {
+                        punchOffline();
+                    } else if (trap.test(114, [&] { return !rs.eof(); })) {
                         trap.step(116, [&] { rs.moveLast(); });
                         if (trap.test(118, [&] { return rs.text(QStringLiteral("TimeOut")).isEmpty(); })) {
                             trap.step(120, alreadyIn);
@@ -86,7 +114,9 @@ void MainWindow::punch() {
                     }
                 }
             } else if (ready && trap.step(130, readRecords)) {
-                if (trap.test(132, [&] { return rs.eof(); })) {
+                if (offline()) {
+                    punchOffline();
+                } else if (trap.test(132, [&] { return rs.eof(); })) {
                     trap.step(134, notYetIn);
                 } else {
                     trap.step(136, punch(PunchKind::Out));

@@ -8,6 +8,8 @@
 #include "core/SharedFolder.h"
 #include "data/AttendanceDatabase.h"
 #include "data/SettingsStore.h"
+#include "journal/Journal.h"
+#include "journal/TerminalJournal.h"
 #include "platform/Accessibility.h"
 #include "platform/ControlNames.h"
 #include "platform/Fonts.h"
@@ -148,6 +150,12 @@ void MainWindow::buildControls() {
     passwordCaption->setBuddy(passwordBox);
 
     punchButton = Twips::placed(new PushButton(QStringLiteral("Login"), loginFrame), 240, 1710, 7305, 405);
+    // Beside the options, shown only while punches wait on this terminal for the server.
+    offlineLabel = Twips::placed(new QLabel(loginFrame), 2880, 300, 4665, 255);
+    offlineLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    offlineLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
+    offlineLabel->hide();
+    offlineLabel->setObjectName(QStringLiteral("offlineLabel"));
 
     personsButton = Twips::placed(new PushButton(QStringLiteral("Create / Delete / Edit Logins"), this), 120,
                                   4590, 7800, 405);
@@ -317,6 +325,19 @@ void MainWindow::start() {
         return;
     trap.step(180, [&] { listLogins(); });
     checkFileLater(live);
+    if (trap.test(182, [] { return OfflinePunching::enabled(); }))
+        trap.step(184, [&] { startJournal(); });
+}
+
+void MainWindow::startJournal() {
+    m_journal = std::make_unique<TerminalJournal>(Globals::connection(), SettingsStore::databaseUrl(),
+                                                  Journal::defaultFolder());
+    const auto show = [this](const QString& text) {
+        offlineLabel->setText(text);
+        offlineLabel->setVisible(!text.isEmpty());
+    };
+    connect(m_journal.get(), &TerminalJournal::waitingChanged, this, show);
+    show(OfflinePunching::waitingText(m_journal->waiting()));
 }
 
 bool MainWindow::waitingForRestore() const {
@@ -350,6 +371,8 @@ void MainWindow::checkFileLater(const QString& database) {
 }
 
 void MainWindow::releaseDatabase() {
+    // The background delivery ends first: it must not outlive the connection it was given.
+    m_journal.reset();
     ErrorTrap trap(Where::MainRelease);
     trap.step(100, [&] {
         if (Globals::connection().isOpen())

@@ -17,6 +17,7 @@ class MousePointer;
 class PushButton;
 class SkinFramework;
 class KioskFrame;
+class TerminalJournal;
 namespace TerminalPunch {
 class RecentPunches;
 }
@@ -127,4 +128,8 @@ private:
     bool m_tickFailing = false;
     std::unique_ptr<InstanceLock> m_instanceLock;
     std::unique_ptr<QThread> m_fileCheck;
+    // On a server: the journal every punch goes through first; none on the embedded file.
+    QLabel* offlineLabel;
+    std::unique_ptr<TerminalJournal> m_journal;
+    void startJournal();
 };

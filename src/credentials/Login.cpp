@@ -9,24 +9,7 @@
 namespace Login {
 
 Result check(AttendanceDatabase& db, const QString& number, const QString& password) {
-    const QDateTime now = db.countingMoment();
-    const Throttle::State failures = db.loginFailures(number);
-    if (const std::optional<QDateTime> until = Throttle::refusedUntil(failures, now))
-        return {Outcome::Refused, RecordSet(), *until};
-
-    RecordSet people = db.personByNumber(number);
-    if (people.eof())
-        PasswordHash::verifyAgainstNobody(password);
-    // Old files may hold a number twice; any person with it whose password matches will do.
-    for (; !people.eof(); people.moveNext()) {
-        if (PasswordHash::verify(people.text(QStringLiteral("Password")), password)) {
-            if (failures.failures > 0)
-                db.clearLoginFailures(number);
-            return {Outcome::Match, people, QDateTime()};
-        }
-    }
-    db.recordLoginFailure(number, now);
-    return {Outcome::NoMatch, RecordSet(), QDateTime()};
+    return checkWith(db, number, password);
 }
 
 namespace {

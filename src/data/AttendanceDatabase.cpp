@@ -167,6 +167,18 @@ PunchOutcome AttendanceDatabase::punch(PunchKind kind, const QString& number, co
     return run([&](DatabaseEngine& e) { return e.punch(kind, number, day, time, by); });
 }
 
+DeliveryOutcome AttendanceDatabase::deliver(const DeliveredPunch& punch, bool keepRefused,
+                                            const std::function<bool(const RecordSet&)>& leaveOpen,
+                                            TogglePunch* toggled) {
+    AuditStamp by = stamp();
+    by.who = punch.number;
+    return run([&](DatabaseEngine& e) { return e.deliver(punch, keepRefused, by, leaveOpen, toggled); });
+}
+
+void AttendanceDatabase::recordClockOff(const QString& terminal, qint64 offBySeconds) {
+    run([&](DatabaseEngine& e) { e.noteClockOff(terminal, offBySeconds, stamp()); });
+}
+
 void AttendanceDatabase::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
     run([&](DatabaseEngine& e) { e.deleteRecordAudited(number, day, timeIn, stamp()); });
 }

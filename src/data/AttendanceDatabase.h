@@ -98,6 +98,13 @@ public:
     // punching the same person one after the other never both see "not yet in". In is refused when
     // the latest record is open (empty or Null time-out), Out when the person has no record.
     PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time);
+    // A punch from a terminal's journal, stored once however often it is delivered (see
+    // DatabaseEngine::deliver). The person it names is the one the audit names.
+    DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused,
+                            const std::function<bool(const RecordSet&)>& leaveOpen = {},
+                            TogglePunch* toggled = nullptr);
+    // An audit row for an administrator: this terminal's clock is `offBySeconds` off the server's.
+    void recordClockOff(const QString& terminal, qint64 offBySeconds);
     // 12: deletes every record with this number, day and time-in.
     void deleteRecord(const QString& number, const QDate& day, const QString& timeIn);
     // The record with this identity: RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected.

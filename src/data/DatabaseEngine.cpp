@@ -13,9 +13,9 @@ DatabaseError::DatabaseError(Kind kind, const QString& description)
     : std::runtime_error(description.toStdString()), m_kind(kind) {}
 
 const QStringList& AuditWhat::all() {
-    static const QStringList kinds = {PunchIn,          PunchOut,       RecordCorrected, RecordAdded,
-                                      RecordDeleted,    PersonAdded,    PersonUpdated,   PersonDeleted,
-                                      TriggersRestored, PayRulesChanged};
+    static const QStringList kinds = {PunchIn,          PunchOut,        RecordCorrected, RecordAdded,
+                                      RecordDeleted,    PersonAdded,     PersonUpdated,   PersonDeleted,
+                                      TriggersRestored, PayRulesChanged, PunchToCorrect,  ClockOff};
     return kinds;
 }
 
@@ -128,43 +128,110 @@ PunchOutcome DatabaseEngine::punch(PunchKind kind, const QString& number, const 
                                    const QString& time, const AuditStamp& stamp) {
     EngineText::isoDay(day); // an invalid day fails before anything is locked
     PunchOutcome outcome = PunchOutcome::Written;
-    audited(number, stamp, [&] {
-        RecordSet latest = latestRecordOfPerson(number);
-        AuditEntry entry{stamp, {}, {}, number, {}, {}};
-        if (kind == PunchKind::In) {
-            if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty()) {
-                outcome = PunchOutcome::AlreadyIn;
-                return;
-            }
-            punchIn(number, day, time);
-            if (auditsItself())
-                return;
-            const RecordSet made = latestRecordOfPerson(number);
-            entry.what = AuditWhat::PunchIn;
-            entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
-            entry.after = compact(recordJson(made));
-        } else {
-            if (latest.eof()) {
-                outcome = PunchOutcome::NotYetIn;
-                return;
-            }
-            if (auditsItself()) {
-                punchOut(number, day, time);
-                return;
-            }
-            const auto isOpen = [](const RecordSet& rs) { return rs.isNull(QStringLiteral("TimeOut")); };
-            const QJsonArray before = recordsWhere(recordsOfPerson(number), isOpen, entry.recordId);
-            punchOut(number, day, time);
-            if (before.isEmpty())
-                return; // nothing was open, nothing changed
-            QJsonArray after;
-            for (const QJsonValue& record : before)
-                after.append(recordJson(recordById(idOf(record))));
-            entry.what = AuditWhat::PunchOut;
-            entry.before = compact(before);
-            entry.after = compact(after);
+    std::vector<qint64> written;
+    audited(number, stamp, [&] { outcome = punchLocked(kind, number, day, time, stamp, written); });
+    return outcome;
+}
+
+PunchOutcome DatabaseEngine::punchLocked(PunchKind kind, const QString& number, const QDate& day,
+                                         const QString& time, const AuditStamp& stamp,
+                                         std::vector<qint64>& written) {
+    RecordSet latest = latestRecordOfPerson(number);
+    AuditEntry entry{stamp, {}, {}, number, {}, {}};
+    if (kind == PunchKind::In) {
+        if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty())
+            return PunchOutcome::AlreadyIn;
+        punchIn(number, day, time);
+        const RecordSet made = latestRecordOfPerson(number);
+        entry.what = AuditWhat::PunchIn;
+        entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
+        entry.after = compact(recordJson(made));
+        written.push_back(*entry.recordId);
+    } else {
+        if (latest.eof())
+            return PunchOutcome::NotYetIn;
+        const auto isOpen = [](const RecordSet& rs) { return rs.isNull(QStringLiteral("TimeOut")); };
+        const QJsonArray before = recordsWhere(recordsOfPerson(number), isOpen, entry.recordId);
+        punchOut(number, day, time);
+        if (before.isEmpty())
+            return PunchOutcome::Written; // nothing was open, nothing changed
+        QJsonArray after;
+        for (const QJsonValue& record : before) {
+            after.append(recordJson(recordById(idOf(record))));
+            written.push_back(idOf(record));
         }
-        writeAudit(entry);
+        entry.what = AuditWhat::PunchOut;
+        entry.before = compact(before);
+        entry.after = compact(after);
+    }
+    writeAudit(entry);
+    return PunchOutcome::Written;
+}
+
+namespace {
+// Why a delivered punch that the rules refused is kept to correct.
+QString refusalReason(PunchKind kind, const QString& terminal) {
+    return kind == PunchKind::In
+               ? QStringLiteral("Punched in on terminal %1 while already in; delivered after the server "
+                                "was away.")
+                     .arg(terminal)
+               : QStringLiteral("Punched out on terminal %1 with no open record; delivered after the "
+                                "server was away.")
+                     .arg(terminal);
+}
+} // namespace
+
+void DatabaseEngine::auditToCorrect(qint64 id, const QString& number, const QString& reason,
+                                    const AuditStamp& stamp) {
+    if (auditsItself())
+        return; // the server's trigger writes the row from the record's change
+    QJsonObject after = recordJson(recordById(id));
+    after.insert(QStringLiteral("ToCorrect"), reason);
+    appendAudit({stamp, AuditWhat::PunchToCorrect, id, number, {}, compact(after)});
+}
+
+DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefused, const AuditStamp& stamp,
+                                        const std::function<bool(const RecordSet&)>& leaveOpen,
+                                        TogglePunch* toggled) {
+    EngineText::isoDay(p.day);
+    DeliveryOutcome outcome = DeliveryOutcome::Stored;
+    audited(p.number, stamp, [&] {
+        if (hasReceipt(p.terminal, p.sequence)) {
+            outcome = DeliveryOutcome::AlreadyStored;
+            return;
+        }
+        addReceipt(p.terminal, p.sequence);
+        std::vector<qint64> written;
+        PunchOutcome punched = PunchOutcome::Written;
+        if (p.toggle) {
+            const TogglePunch done = toggleLocked(p.number, p.day, p.time, stamp, leaveOpen, written);
+            if (toggled)
+                *toggled = done;
+        } else
+            punched = punchLocked(p.kind, p.number, p.day, p.time, stamp, written);
+        // An "out" that found nothing open changes nothing; at the clock the person saw that, a
+        // delivered one would vanish without a trace.
+        const bool outOfNothing = !p.toggle && p.kind == PunchKind::Out && written.empty();
+        if (punched == PunchOutcome::Written && !(outOfNothing && keepRefused)) {
+            if (!p.toCorrect.isEmpty() && !written.empty()) {
+                for (const qint64 id : written) {
+                    markToCorrect(p, id, p.toCorrect);
+                    auditToCorrect(id, p.number, p.toCorrect, stamp);
+                }
+                outcome = DeliveryOutcome::StoredToCorrect;
+            }
+            return;
+        }
+        if (!keepRefused) {
+            outcome = DeliveryOutcome::Refused;
+            return;
+        }
+        // Never dropped: the punch is kept as it was taken, where an administrator sees it.
+        QString reason = refusalReason(p.kind, stamp.terminal);
+        if (!p.toCorrect.isEmpty())
+            reason += QLatin1Char(' ') + p.toCorrect;
+        auditToCorrect(storeRefused(p, reason), p.number, reason, stamp);
+        outcome = DeliveryOutcome::StoredToCorrect;
     });
     return outcome;
 }
@@ -175,30 +242,40 @@ TogglePunch DatabaseEngine::punchToggle(const QString& number, const QDate& day,
     EngineText::isoDay(day);
     TogglePunch result;
     audited(number, stamp, [&] {
-        result = {};
-        const RecordSet latest = latestRecordOfPerson(number);
-        const bool open = !latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty();
-        AuditEntry entry{stamp, {}, {}, number, {}, {}};
-        if (open && !leaveOpen(latest)) {
-            const qint64 id = latest.value(QStringLiteral("RecordId")).toLongLong();
-            closeRecord(id, day, time);
-            result.kind = PunchKind::Out;
-            entry.what = AuditWhat::PunchOut;
-            entry.recordId = id;
-            entry.before = compact(recordJson(latest));
-            entry.after = compact(recordJson(recordById(id)));
-        } else {
-            if (open)
-                result.leftOpenSince = latest.value(QStringLiteral("LogDate")).toDate();
-            punchIn(number, day, time);
-            const RecordSet made = latestRecordOfPerson(number);
-            result.kind = PunchKind::In;
-            entry.what = AuditWhat::PunchIn;
-            entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
-            entry.after = compact(recordJson(made));
-        }
-        writeAudit(entry);
+        std::vector<qint64> written;
+        result = toggleLocked(number, day, time, stamp, leaveOpen, written);
     });
+    return result;
+}
+
+TogglePunch DatabaseEngine::toggleLocked(const QString& number, const QDate& day, const QString& time,
+                                         const AuditStamp& stamp,
+                                         const std::function<bool(const RecordSet&)>& leaveOpen,
+                                         std::vector<qint64>& written) {
+    TogglePunch result;
+    const RecordSet latest = latestRecordOfPerson(number);
+    const bool open = !latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty();
+    AuditEntry entry{stamp, {}, {}, number, {}, {}};
+    if (open && !(leaveOpen && leaveOpen(latest))) {
+        const qint64 id = latest.value(QStringLiteral("RecordId")).toLongLong();
+        closeRecord(id, day, time);
+        result.kind = PunchKind::Out;
+        entry.what = AuditWhat::PunchOut;
+        entry.recordId = id;
+        entry.before = compact(recordJson(latest));
+        entry.after = compact(recordJson(recordById(id)));
+    } else {
+        if (open)
+            result.leftOpenSince = latest.value(QStringLiteral("LogDate")).toDate();
+        punchIn(number, day, time);
+        const RecordSet made = latestRecordOfPerson(number);
+        result.kind = PunchKind::In;
+        entry.what = AuditWhat::PunchIn;
+        entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
+        entry.after = compact(recordJson(made));
+    }
+    written.push_back(*entry.recordId);
+    writeAudit(entry);
     return result;
 }
 

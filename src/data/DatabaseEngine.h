@@ -122,6 +122,8 @@ inline const QString RecordDeleted = QStringLiteral("record deleted");
 inline const QString PersonAdded = QStringLiteral("person added");
 inline const QString PersonUpdated = QStringLiteral("person updated");
 inline const QString PersonDeleted = QStringLiteral("person deleted, with its records");
+inline const QString PunchToCorrect = QStringLiteral("punch to correct");
+inline const QString ClockOff = QStringLiteral("terminal clock off");
 // The file's triggers that keep the trail were missing or altered when the program opened it.
 inline const QString TriggersRestored = QStringLiteral("audit triggers missing, put back");
 inline const QString PayRulesChanged = QStringLiteral("pay rules changed");
@@ -139,6 +141,27 @@ enum class PunchOutcome {
     Written,   // the record was opened or the open records closed
     AlreadyIn, // punch in refused: the person's latest record is still open
     NotYetIn,  // punch out refused: the person has no record at all
+};
+
+// A punch a terminal took and delivers afterwards: the terminal's id and its sequence number there
+// name it once and for all. `toCorrect`, when not empty, says why the record is listed to correct
+// even if the rules accept it (the terminal's clock was off).
+struct DeliveredPunch {
+    QString terminal;
+    qint64 sequence = 0;
+    PunchKind kind = PunchKind::In;
+    QString number;
+    QDate day;
+    QString time;
+    QString toCorrect;
+    bool toggle = false; // a badge's punch: its direction comes from the person's records on arrival
+};
+
+enum class DeliveryOutcome {
+    Stored,          // written as a punch is
+    StoredToCorrect, // written, and listed to correct with the reason
+    Refused,         // the rules refused it and nothing but the receipt was stored (see deliver)
+    AlreadyStored,   // delivered before: nothing changed
 };
 
 // A failure of the database layer. The text is the description the error box shows; the kind lets
@@ -211,6 +234,18 @@ public:
     // Sets one rule, adding its row when missing; a null value removes the row.
     virtual void setPayRule(const QString& rule, const QString& value) = 0;
 
+    // Whether the punch (terminal, sequence) was delivered before, and the receipt that says it was.
+    virtual bool hasReceipt(const QString& terminal, qint64 sequence) = 0;
+    virtual void addReceipt(const QString& terminal, qint64 sequence) = 0;
+    // Within the delivery of `punch`, after its receipt: keeps the punch the rules refused as a record
+    // to correct with `reason` (one side's time, the other empty), left out of the punches' own
+    // reading of the person's latest record until it is corrected; returns its identity.
+    virtual qint64 storeRefused(const DeliveredPunch& punch, const QString& reason) = 0;
+    // Within the delivery of `punch`, after its receipt: lists the record it wrote to correct.
+    virtual void markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) = 0;
+    // An audit row for an administrator: the terminal's clock is `offSeconds` off the database's.
+    virtual void noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) = 0;
+
     // Every person, record, audit row and login failure count as stored; records and audit rows in
     // the order they were written.
     virtual Workplace everything() = 0;
@@ -226,6 +261,13 @@ public:
     // Reads the person's latest record, decides and writes.
     PunchOutcome punch(PunchKind kind, const QString& number, const QDate& day, const QString& time,
                        const AuditStamp& stamp);
+    // A punch from a terminal's journal, with its receipt in the same transaction: delivered twice, it
+    // is stored once. A punch the rules refuse is stored as a record to correct with the reason when
+    // `keepRefused`; otherwise (the person is at the terminal and is told) only its receipt is.
+    // A toggle is never refused; `leaveOpen` is punchToggle's, and `toggled` says which way it went.
+    DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused, const AuditStamp& stamp,
+                            const std::function<bool(const RecordSet&)>& leaveOpen = {},
+                            TogglePunch* toggled = nullptr);
     void insertPersonAudited(const PersonFields& person, const AuditStamp& stamp);
     void updatePersonAudited(const QString& current, const PersonFields& person, const AuditStamp& stamp);
     // The person and their records: both or neither.
@@ -253,6 +295,13 @@ public:
                         bool onlyMissing = false);
 
 protected:
+    // The punch's reading and writing inside a transaction already serialised for the person; the
+    // identities of the records it wrote go to `written`.
+    PunchOutcome punchLocked(PunchKind kind, const QString& number, const QDate& day, const QString& time,
+                             const AuditStamp& stamp, std::vector<qint64>& written);
+    TogglePunch toggleLocked(const QString& number, const QDate& day, const QString& time,
+                             const AuditStamp& stamp, const std::function<bool(const RecordSet&)>& leaveOpen,
+                             std::vector<qint64>& written);
     // Whether the database writes the audit rows itself (in triggers) from the changes it sees; the
     // program then only says who acts.
     virtual bool auditsItself() const { return false; }
@@ -270,6 +319,8 @@ private:
     void audited(const QString& number, const AuditStamp& stamp, const std::function<void()>& work);
     // Writes the row unless the database writes its own.
     void writeAudit(const AuditEntry& entry);
+    // The row for a delivered record listed to correct, with the reason.
+    void auditToCorrect(qint64 id, const QString& number, const QString& reason, const AuditStamp& stamp);
 };
 
 // Texts and checks every engine shares.

@@ -60,6 +60,11 @@ enum Sql {
     PersonByBadge,
     SetBadge,
     CloseRecord,
+    HasReceipt,
+    AddReceipt,
+    KeepRefused,
+    MarkToCorrect,
+    NoteClockOff,
     ServerMoment,
     PayRules,
     SetPayRule,
@@ -70,7 +75,8 @@ enum Sql {
 
 #define TALLYCLOCK_LOGINS                                                                                    \
     "SELECT l.\"EmployeeNo\", e.\"Name\", e.\"Department\", e.\"Position\", l.\"LogDate\", l.\"TimeIn\", "   \
-    "l.\"TimeOut\", l.\"RecordId\", l.\"Corrected\" FROM \"tblLogins\" AS l LEFT JOIN \"tblEmployees\" AS "  \
+    "l.\"TimeOut\", l.\"RecordId\", l.\"Corrected\", l.\"ToCorrect\" FROM \"tblLogins\" AS l LEFT JOIN "     \
+    "\"tblEmployees\" AS "                                                                                   \
     "e ON e.\"EmployeeNo\" = "                                                                               \
     "l.\"EmployeeNo\""
 #define TALLYCLOCK_RECORDS                                                                                   \
@@ -93,7 +99,8 @@ const std::array<const char*, SqlCount> kSql = {
     "DELETE FROM \"tblEmployees\" WHERE \"EmployeeNo\" = $1",
     "DELETE FROM \"tblLogins\" WHERE \"EmployeeNo\" = $1",
     TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 ORDER BY \"RecordId\"",
-    TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 ORDER BY \"RecordId\" DESC LIMIT 1",
+    // A refused delivery kept to correct is no punch of the person's until it is corrected.
+    TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 AND \"Refused\" = 0 ORDER BY \"RecordId\" DESC LIMIT 1",
     "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\") VALUES ($1, $2, $3)",
     "UPDATE \"tblLogins\" SET \"LogDate\" = $2, \"TimeOut\" = $3 WHERE \"EmployeeNo\" = $1 AND \"TimeOut\" "
     "IS NULL",
@@ -116,13 +123,14 @@ const std::array<const char*, SqlCount> kSql = {
     "UPDATE \"tblLoginFailures\" SET \"Failures\" = $2, \"Since\" = $3 WHERE \"EmployeeNo\" = $1",
     "DELETE FROM \"tblLoginFailures\" WHERE \"Since\" < $1",
     "DELETE FROM \"tblLoginFailures\" WHERE \"EmployeeNo\" = $1",
-    "SELECT \"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\" FROM "
-    "\"tblLogins\" WHERE \"RecordId\" = $1",
+    "SELECT \"RecordId\", \"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\", "
+    "\"ToCorrect\" FROM \"tblLogins\" WHERE \"RecordId\" = $1",
     "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\", \"TimeOut\", \"Corrected\") "
     "VALUES ($1, $2, $3, $4, $5) RETURNING \"RecordId\"",
     // An added record stays marked as added when it is corrected later.
     "UPDATE \"tblLogins\" SET \"EmployeeNo\" = $1, \"LogDate\" = $2, \"TimeIn\" = $3, \"TimeOut\" = $4, "
-    "\"Corrected\" = greatest(\"Corrected\", $5::integer) WHERE \"RecordId\" = $6",
+    "\"Corrected\" = greatest(\"Corrected\", $5::integer), \"ToCorrect\" = NULL, \"Refused\" = 0 "
+    "WHERE \"RecordId\" = $6",
     // Who acts, for the audit rows the server writes in this transaction: the program's word for it.
     "SELECT set_config('tallyclock.who', $1, true), set_config('tallyclock.terminal', $2, true)",
     // ISO texts in byte order sort as their times do, whatever the server's collation.
@@ -136,6 +144,11 @@ const std::array<const char*, SqlCount> kSql = {
     "SELECT * FROM \"tblEmployees\" WHERE \"BadgeCode\" = $1",
     "UPDATE \"tblEmployees\" SET \"BadgeCode\" = $2 WHERE \"EmployeeNo\" = $1",
     "UPDATE \"tblLogins\" SET \"LogDate\" = $2, \"TimeOut\" = $3 WHERE \"RecordId\" = $1",
+    "SELECT 1 FROM \"tblDeliveries\" WHERE \"TerminalId\" = $1 AND \"Sequence\" = $2",
+    "INSERT INTO \"tblDeliveries\" (\"TerminalId\", \"Sequence\") VALUES ($1, $2)",
+    "SELECT \"tallyclock_keep_refused\"($1, $2, $3, $4, $5, $6, $7) AS \"RecordId\"",
+    "SELECT \"tallyclock_mark_to_correct\"($1, $2, $3, $4)",
+    "SELECT \"tallyclock_note_clock_off\"($1, $2)",
     // The server's clock, in milliseconds since the epoch; in a transaction, the moment it began.
     "SELECT (extract(epoch FROM now()) * 1000)::bigint AS \"Moment\"",
     "SELECT \"Rule\", \"Value\" FROM \"tblPayRules\" ORDER BY \"Rule\" COLLATE \"C\"",
@@ -806,6 +819,41 @@ void PostgresEngine::serialisedForPerson(const QString& number, const std::funct
     if (std::atoi(PQgetvalue(locked.get(), 0, 0)) == 0)
         m_s->lock(LockNumber, {utf8(number)});
     work();
+    transaction.commit();
+}
+
+bool PostgresEngine::hasReceipt(const QString& terminal, qint64 sequence) {
+    return !m_s->read(HasReceipt, {utf8(terminal), std::to_string(sequence)}).eof();
+}
+
+void PostgresEngine::addReceipt(const QString& terminal, qint64 sequence) {
+    m_s->change(AddReceipt, {utf8(terminal), std::to_string(sequence)});
+}
+
+// Both run as the schema's owner, for the punch whose receipt this transaction wrote: a terminal
+// may not write a time out or a mark of its own.
+qint64 PostgresEngine::storeRefused(const DeliveredPunch& punch, const QString& reason) {
+    const bool in = punch.kind == PunchKind::In;
+    const auto time = [&](bool side) {
+        return side ? std::optional<std::string>(utf8(punch.time)) : std::nullopt;
+    };
+    return m_s
+        ->read(KeepRefused, {utf8(punch.terminal), std::to_string(punch.sequence), utf8(punch.number),
+                             EngineText::isoDay(punch.day), time(in), time(!in), utf8(reason)})
+        .value(QStringLiteral("RecordId"))
+        .toLongLong();
+}
+
+void PostgresEngine::markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) {
+    m_s->execute(MarkToCorrect,
+                 {utf8(punch.terminal), std::to_string(punch.sequence), std::to_string(id), utf8(reason)},
+                 PGRES_TUPLES_OK);
+}
+
+void PostgresEngine::noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) {
+    Transaction transaction(*m_s);
+    claim(stamp);
+    m_s->execute(NoteClockOff, {utf8(terminal), std::to_string(offSeconds)}, PGRES_TUPLES_OK);
     transaction.commit();
 }
 

@@ -412,6 +412,148 @@ CREATE TRIGGER "trgPayRulesAudited" AFTER INSERT OR UPDATE OR DELETE ON "tblPayR
 FOR EACH ROW EXECUTE FUNCTION "tallyclock_audit_pay_rules"();
 )SQL";
 
+// Version 7: terminals that keep punching while the server is away deliver those punches later, each
+// with the terminal's id and its sequence number there; the receipt, written in the punch's own
+// transaction, makes a second delivery of the same punch store nothing. A punch the rules refuse on
+// arrival is kept as a record with the reason it is to be corrected, and out of the punches' own
+// reading (Refused) until an administrator corrects it; a punch taken on a terminal whose clock was
+// off carries the reason too. The embedded file gets the same columns and table; only a server
+// receives deliveries.
+static const char* const kVersion7Sqlite = R"SQL(
+ALTER TABLE tblLogins ADD COLUMN ToCorrect TEXT;
+ALTER TABLE tblLogins ADD COLUMN Refused INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE tblDeliveries (
+    TerminalId  TEXT NOT NULL,
+    Sequence    INTEGER NOT NULL,
+    DeliveredAt TEXT NOT NULL,
+    PRIMARY KEY (TerminalId, Sequence)
+);
+)SQL";
+
+static const char* const kVersion7Postgres = R"SQL(
+ALTER TABLE "tblLogins" ADD COLUMN "ToCorrect" text;
+ALTER TABLE "tblLogins" ADD COLUMN "Refused" integer NOT NULL DEFAULT 0;
+CREATE TABLE "tblDeliveries" (
+    "TerminalId"  text NOT NULL,
+    "Sequence"    bigint NOT NULL,
+    "DeliveredAt" timestamptz NOT NULL DEFAULT now(),
+    PRIMARY KEY ("TerminalId", "Sequence")
+);
+
+-- What the audit rows of records say, now with the reason a record is to be corrected.
+CREATE FUNCTION "tallyclock_marked_json"(record jsonb, to_correct text) RETURNS jsonb LANGUAGE sql IMMUTABLE AS
+$$SELECT CASE WHEN to_correct IS NULL THEN record ELSE record || jsonb_build_object('ToCorrect', to_correct) END$$;
+
+-- As before, and a record kept or marked to correct on its delivery says so, with the reason.
+CREATE OR REPLACE FUNCTION "tallyclock_audit_logins"() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER AS
+$$DECLARE
+    r record;
+BEGIN
+    IF TG_OP = 'INSERT' THEN
+        FOR r IN SELECT n."EmployeeNo" AS number, min(n."RecordId") AS id, bool_and(n."Corrected" = 0) AS punched,
+                bool_or(n."Refused" = 1) AS refused,
+                jsonb_agg("tallyclock_marked_json"("tallyclock_record_json"(n."RecordId", n."EmployeeNo", n."LogDate", n."TimeIn", n."TimeOut"), n."ToCorrect") ORDER BY n."RecordId") AS after
+            FROM new_rows AS n GROUP BY n."EmployeeNo" ORDER BY 2 LOOP
+            PERFORM "tallyclock_audit_write"(CASE WHEN r.refused THEN 'punch to correct' WHEN r.punched THEN 'punch in' ELSE 'record added' END,
+                r.id, r.number, NULL, "tallyclock_one_or_all"(r.after));
+        END LOOP;
+    ELSIF TG_OP = 'UPDATE' THEN
+        FOR r IN SELECT o."EmployeeNo" AS number, min(o."RecordId") AS id,
+                bool_and(o."TimeOut" IS NULL AND n."TimeOut" IS NOT NULL AND n."Corrected" = o."Corrected"
+                    AND n."EmployeeNo" = o."EmployeeNo" AND n."TimeIn" IS NOT DISTINCT FROM o."TimeIn") AS punched,
+                bool_and(n."ToCorrect" IS NOT NULL AND n."ToCorrect" IS DISTINCT FROM o."ToCorrect"
+                    AND (n."EmployeeNo", n."LogDate", n."TimeIn", n."TimeOut", n."Corrected") IS NOT DISTINCT FROM
+                        (o."EmployeeNo", o."LogDate", o."TimeIn", o."TimeOut", o."Corrected")) AS marked,
+                jsonb_agg("tallyclock_record_json"(o."RecordId", o."EmployeeNo", o."LogDate", o."TimeIn", o."TimeOut") ORDER BY o."RecordId") AS before,
+                jsonb_agg("tallyclock_marked_json"("tallyclock_record_json"(n."RecordId", n."EmployeeNo", n."LogDate", n."TimeIn", n."TimeOut"), n."ToCorrect") ORDER BY o."RecordId") AS after
+            FROM old_rows AS o JOIN new_rows AS n ON n."RecordId" = o."RecordId"
+            GROUP BY o."EmployeeNo" ORDER BY 2 LOOP
+            PERFORM "tallyclock_audit_write"(CASE WHEN r.marked THEN 'punch to correct' WHEN r.punched THEN 'punch out' ELSE 'record corrected' END,
+                r.id, r.number, "tallyclock_one_or_all"(r.before), "tallyclock_one_or_all"(r.after));
+        END LOOP;
+    ELSE
+        FOR r IN SELECT o."EmployeeNo" AS number, min(o."RecordId") AS id,
+                jsonb_agg("tallyclock_record_json"(o."RecordId", o."EmployeeNo", o."LogDate", o."TimeIn", o."TimeOut") ORDER BY o."RecordId") AS before
+            FROM old_rows AS o WHERE NOT EXISTS (SELECT 1 FROM "tblAudit" AS a
+                WHERE a."ChangedAt" = to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"')
+                AND a.xmin = pg_current_xact_id()::xid AND a."What" = 'person deleted, with its records'
+                AND a."ValuesBefore"::jsonb -> 'records' @> jsonb_build_array(jsonb_build_object('RecordId', o."RecordId")))
+            GROUP BY o."EmployeeNo" ORDER BY 2 LOOP
+            PERFORM "tallyclock_audit_write"('record deleted', r.id, r.number, "tallyclock_one_or_all"(r.before), NULL);
+        END LOOP;
+    END IF;
+    RETURN NULL;
+END$$;
+
+-- A terminal may punch and nothing else; what a delivery needs beyond a punch runs as the owner, and
+-- only for the punch whose receipt this very transaction wrote.
+CREATE FUNCTION "tallyclock_receipt_now"(terminal text, seq bigint) RETURNS void LANGUAGE plpgsql AS
+$$BEGIN
+    IF NOT EXISTS (SELECT 1 FROM "tblDeliveries" WHERE "TerminalId" = terminal AND "Sequence" = seq
+            AND xmin = pg_current_xact_id()::xid) THEN
+        RAISE EXCEPTION 'permission denied: no delivery of this punch in this transaction'
+            USING ERRCODE = 'insufficient_privilege';
+    END IF;
+END$$;
+
+-- A delivered punch the rules refused, kept where an administrator sees it: one side's time only.
+CREATE FUNCTION "tallyclock_keep_refused"(terminal text, seq bigint, number text, day date, time_in text,
+    time_out text, reason text) RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER AS
+$$DECLARE
+    id bigint;
+BEGIN
+    PERFORM "tallyclock_receipt_now"(terminal, seq);
+    IF coalesce(reason, '') = '' OR (coalesce(time_in, '') = '') = (coalesce(time_out, '') = '') THEN
+        RAISE EXCEPTION 'a punch kept to correct needs its reason and one time' USING ERRCODE = 'invalid_parameter_value';
+    END IF;
+    INSERT INTO "tblLogins" ("EmployeeNo", "LogDate", "TimeIn", "TimeOut", "ToCorrect", "Refused")
+    VALUES (number, day, coalesce(time_in, ''), coalesce(time_out, ''), reason, 1) RETURNING "RecordId" INTO id;
+    RETURN id;
+END$$;
+
+-- A delivered punch stored as punches are, listed to correct: only a record this transaction wrote.
+CREATE FUNCTION "tallyclock_mark_to_correct"(terminal text, seq bigint, record_id bigint, reason text)
+RETURNS void LANGUAGE plpgsql SECURITY DEFINER AS
+$$BEGIN
+    PERFORM "tallyclock_receipt_now"(terminal, seq);
+    IF coalesce(reason, '') = '' THEN
+        RAISE EXCEPTION 'a record to correct needs its reason' USING ERRCODE = 'invalid_parameter_value';
+    END IF;
+    UPDATE "tblLogins" SET "ToCorrect" = reason WHERE "RecordId" = record_id AND xmin = pg_current_xact_id()::xid;
+    IF NOT FOUND THEN
+        RAISE EXCEPTION 'permission denied: record % was not written in this transaction', record_id
+            USING ERRCODE = 'insufficient_privilege';
+    END IF;
+END$$;
+
+-- A terminal whose clock is off the server's by more than the tolerance says so in the trail.
+CREATE FUNCTION "tallyclock_note_clock_off"(terminal text, off_seconds bigint) RETURNS void
+LANGUAGE plpgsql SECURITY DEFINER AS
+$$BEGIN
+    IF abs(off_seconds) <= 120 OR coalesce(terminal, '') = '' THEN
+        RAISE EXCEPTION 'a clock within the tolerance is not noted' USING ERRCODE = 'invalid_parameter_value';
+    END IF;
+    PERFORM "tallyclock_audit_write"('terminal clock off', NULL, NULL, NULL,
+        jsonb_build_object('TerminalId', terminal, 'OffBySeconds', off_seconds));
+END$$;
+
+DO $$DECLARE
+    f text;
+BEGIN
+    FOREACH f IN ARRAY ARRAY['"tallyclock_audit_logins"()', '"tallyclock_marked_json"(jsonb, text)',
+            '"tallyclock_receipt_now"(text, bigint)',
+            '"tallyclock_keep_refused"(text, bigint, text, date, text, text, text)',
+            '"tallyclock_mark_to_correct"(text, bigint, bigint, text)',
+            '"tallyclock_note_clock_off"(text, bigint)'] LOOP
+        EXECUTE format('ALTER FUNCTION %s SET search_path = %I, pg_temp', f, current_schema());
+    END LOOP;
+END$$;
+REVOKE ALL ON FUNCTION "tallyclock_keep_refused"(text, bigint, text, date, text, text, text),
+    "tallyclock_mark_to_correct"(text, bigint, bigint, text), "tallyclock_note_clock_off"(text, bigint),
+    "tallyclock_receipt_now"(text, bigint), "tallyclock_marked_json"(jsonb, text) FROM PUBLIC;
+REVOKE ALL ON "tblDeliveries" FROM PUBLIC;
+)SQL";
+
 const std::vector<SchemaUpgrade>& steps() {
     static const std::vector<SchemaUpgrade> all = {
         {1, kVersion1Sqlite, kVersion1Postgres},
@@ -420,6 +562,7 @@ const std::vector<SchemaUpgrade>& steps() {
         {4, kVersion4Sqlite, kVersion4Postgres},
         {5, kVersion5Sqlite, kVersion5Postgres},
         {6, kVersion6Sqlite, kVersion6Postgres},
+        {7, kVersion7Sqlite, kVersion7Postgres},
     };
     return all;
 }

@@ -587,7 +587,7 @@ RecordSet SqliteEngine::recordsOfPerson(const QString& number) {
 RecordSet SqliteEngine::latestRecordOfPerson(const QString& number) {
     return read(*m_c,
                 "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut FROM tblLogins WHERE " +
-                    sameNumber(number, ":no") + " ORDER BY rowid DESC LIMIT 1",
+                    sameNumber(number, ":no") + " AND Refused = 0 ORDER BY rowid DESC LIMIT 1",
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
@@ -669,8 +669,8 @@ void SqliteEngine::deleteRecord(const QString& number, const QDate& day, const Q
 
 RecordSet SqliteEngine::recordById(qint64 id) {
     return read(*m_c,
-                "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected FROM tblLogins "
-                "WHERE RecordId = :id",
+                "SELECT RecordId, EmployeeNo, LogDate, TimeIn, TimeOut, Corrected, ToCorrect FROM "
+                "tblLogins WHERE RecordId = :id",
                 [&](SQLite::Statement& s) { s.bind(":id", static_cast<int64_t>(id)); });
 }
 
@@ -699,7 +699,8 @@ void SqliteEngine::updateRecord(qint64 id, const RecordFields& record, RecordMar
     // An added record stays marked as added when it is corrected later.
     const int changed = change(*m_c,
                                "UPDATE tblLogins SET EmployeeNo = :no, LogDate = :day, TimeIn = :in, "
-                               "TimeOut = :out, Corrected = max(Corrected, :mark) WHERE RecordId = :id",
+                               "TimeOut = :out, Corrected = max(Corrected, :mark), ToCorrect = NULL, "
+                               "Refused = 0 WHERE RecordId = :id",
                                [&](SQLite::Statement& s) {
                                    bindRecord(s, record, mark);
                                    s.bind(":id", static_cast<int64_t>(id));
@@ -756,7 +757,7 @@ namespace {
 const std::string kLogins =
     "SELECT l.EmployeeNo AS EmployeeNo, e.Name AS Name, e.Department AS Department, "
     "e.Position AS Position, l.LogDate AS LogDate, l.TimeIn AS TimeIn, l.TimeOut AS TimeOut, "
-    "l.RecordId AS RecordId, l.Corrected AS Corrected "
+    "l.RecordId AS RecordId, l.Corrected AS Corrected, l.ToCorrect AS ToCorrect "
     "FROM tblLogins AS l LEFT JOIN tblEmployees AS e ON e.rowid = coalesce("
     "(SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = l.EmployeeNo), "
     "CASE WHEN l.EmployeeNo GLOB '*[^ -~]*' OR (l.EmployeeNo GLOB '*[iIkKsS]*' AND "
@@ -801,6 +802,59 @@ RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
         if (number)
             bindNumber(s, *number);
     });
+}
+
+bool SqliteEngine::hasReceipt(const QString& terminal, qint64 sequence) {
+    return !read(*m_c, "SELECT 1 FROM tblDeliveries WHERE TerminalId = :terminal AND Sequence = :sequence",
+                 [&](SQLite::Statement& s) {
+                     s.bind(":terminal", utf8(terminal));
+                     s.bind(":sequence", static_cast<int64_t>(sequence));
+                 })
+                .eof();
+}
+
+void SqliteEngine::addReceipt(const QString& terminal, qint64 sequence) {
+    change(*m_c,
+           "INSERT INTO tblDeliveries (TerminalId, Sequence, DeliveredAt) VALUES (:terminal, :sequence, :at)",
+           [&](SQLite::Statement& s) {
+               s.bind(":terminal", utf8(terminal));
+               s.bind(":sequence", static_cast<int64_t>(sequence));
+               s.bind(":at", utf8(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)));
+           });
+}
+
+qint64 SqliteEngine::storeRefused(const DeliveredPunch& punch, const QString& reason) {
+    // An empty time, not Null, stands for the side the punch did not give, so that no later punch
+    // takes the record for an open one.
+    const bool in = punch.kind == PunchKind::In;
+    const qint64 id = insertRecord(
+        {punch.number, punch.day, in ? punch.time : QStringLiteral(""), in ? QStringLiteral("") : punch.time},
+        RecordMark::Punched);
+    change(*m_c, "UPDATE tblLogins SET ToCorrect = :reason, Refused = 1 WHERE RecordId = :id",
+           [&](SQLite::Statement& s) {
+               s.bind(":reason", utf8(reason));
+               s.bind(":id", static_cast<int64_t>(id));
+           });
+    return id;
+}
+
+void SqliteEngine::markToCorrect(const DeliveredPunch&, qint64 id, const QString& reason) {
+    change(*m_c, "UPDATE tblLogins SET ToCorrect = :reason WHERE RecordId = :id", [&](SQLite::Statement& s) {
+        s.bind(":reason", utf8(reason));
+        s.bind(":id", static_cast<int64_t>(id));
+    });
+}
+
+void SqliteEngine::noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) {
+    QJsonObject values;
+    values.insert(QStringLiteral("TerminalId"), terminal);
+    values.insert(QStringLiteral("OffBySeconds"), offSeconds);
+    appendAudit({stamp,
+                 AuditWhat::ClockOff,
+                 std::nullopt,
+                 {},
+                 {},
+                 QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact))});
 }
 
 LoginFailures SqliteEngine::loginFailures(const QString& number) {

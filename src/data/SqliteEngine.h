@@ -52,6 +52,11 @@ public:
     RecordSet personByBadge(const QString& code) override;
     void setBadge(const QString& number, const std::optional<QString>& code) override;
     void closeRecord(qint64 id, const QDate& day, const QString& timeOut) override;
+    bool hasReceipt(const QString& terminal, qint64 sequence) override;
+    void addReceipt(const QString& terminal, qint64 sequence) override;
+    qint64 storeRefused(const DeliveredPunch& punch, const QString& reason) override;
+    void markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) override;
+    void noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) override;
     QDateTime countingMoment() override;
     RecordSet payRules() override;
     void setPayRule(const QString& rule, const QString& value) override;

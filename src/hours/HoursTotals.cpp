@@ -146,11 +146,13 @@ bool readsBefore(const QString& a, const QString& b) {
 std::vector<Record> records(RecordSet rows) {
     std::vector<Record> result;
     result.reserve(static_cast<size_t>(rows.rowCount()));
+    const bool withReasons = rows.columnNames().contains(QStringLiteral("ToCorrect"));
     for (; !rows.eof(); rows.moveNext()) {
         result.push_back({rows.text(QStringLiteral("EmployeeNo")), rows.text(QStringLiteral("Name")),
                           rows.text(QStringLiteral("Department")),
                           rows.value(QStringLiteral("LogDate")).toDate(), rows.text(QStringLiteral("TimeIn")),
-                          rows.text(QStringLiteral("TimeOut"))});
+                          rows.text(QStringLiteral("TimeOut")),
+                          withReasons ? rows.text(QStringLiteral("ToCorrect")) : QString()});
     }
     return result;
 }
@@ -299,14 +301,17 @@ Report totals(const std::vector<Record>& records, const Rules& rules) {
             report.toCorrect.push_back(*openOf[*found]);
             openOf[*found].reset();
         }
+        bool listed = !record.toCorrect.isEmpty();
         switch (hours.state) {
         case RecordHours::State::Open:
             ++person.openRecords;
-            openOf[*found] = RecordToCorrect{record, hours};
+            // Already listed with its own reason: not a second time as a forgotten clock-out.
+            if (!listed)
+                openOf[*found] = RecordToCorrect{record, hours};
             break;
         case RecordHours::State::Unreadable:
             ++person.unreadableRecords;
-            report.toCorrect.push_back({record, hours});
+            listed = true;
             break;
         case RecordHours::State::Closed:
             person.minutes += hours.minutes;
@@ -318,10 +323,12 @@ Report totals(const std::vector<Record>& records, const Rules& rules) {
             stretchesOf[*found].push_back(stretch);
             if (hours.isLong) {
                 ++person.longRecords;
-                report.toCorrect.push_back({record, hours});
+                listed = true;
             }
             break;
         }
+        if (listed)
+            report.toCorrect.push_back({record, hours});
     }
 
     for (size_t i = 0; i < report.persons.size(); ++i)

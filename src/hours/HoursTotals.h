@@ -23,6 +23,8 @@ struct Record {
     QDate day;
     QString timeIn;
     QString timeOut;
+    // Why the record was stored to correct (a punch refused or doubtful on arrival); empty: nothing.
+    QString toCorrect = {};
 };
 
 // Reads every row of a record set of records with their persons' fields.
@@ -118,8 +120,8 @@ struct RecordToCorrect {
 struct Report {
     std::vector<PersonTotals> persons; // by person number, letter case ignored
     PersonTotals totals;
-    // Long and unreadable records, and open records that a record of the person on a later day follows
-    // (a forgotten clock-out), in the order given.
+    // Long and unreadable records, those stored to correct, and open records that a record of the person
+    // on a later day follows (a forgotten clock-out), in the order given.
     std::vector<RecordToCorrect> toCorrect;
     std::vector<DayPay> days; // per person (in the order of persons) and day
     bool payRules = false;    // made with a rounding, break or overtime rule

@@ -398,9 +398,10 @@ void HoursWindow::fillTotals(const Hours::Report& report) {
 void HoursWindow::fillCorrections(const Hours::Report& report, const Hours::Rules& rules) {
     for (const Hours::RecordToCorrect& entry : report.toCorrect) {
         const Hours::Record& record = entry.record;
-        m_corrections->appendRow({cell(record.number, {}), cell(record.name, {}),
-                                  cell(DateTexts::shortDate(record.day), {}), cell(record.timeIn, {}),
-                                  cell(record.timeOut, {}), cell(problemOf(entry.hours, rules), {})});
+        m_corrections->appendRow(
+            {cell(record.number, {}), cell(record.name, {}), cell(DateTexts::shortDate(record.day), {}),
+             cell(record.timeIn, {}), cell(record.timeOut, {}),
+             cell(record.toCorrect.isEmpty() ? problemOf(entry.hours, rules) : record.toCorrect, {})});
     }
     correctLabel->setText(report.toCorrect.empty()
                               ? QStringLiteral("Records to correct: none")

@@ -6,6 +6,8 @@
 #include "credentials/Login.h"
 #include "data/AttendanceDatabase.h"
 #include "hours/HoursTotals.h"
+#include "journal/Journal.h"
+#include "journal/TerminalJournal.h"
 #include "platform/SystemClock.h"
 #include "terminal/Banner.h"
 #include "terminal/KioskFrame.h"
@@ -45,7 +47,10 @@ void MainWindow::punchAtTerminal() {
     const bool badgeWaiting = !m_badgeNumber.isEmpty() && number == m_badgeNumber;
     m_badgeNumber.clear();
     Login::Result login;
-    if (!trap.step(102, [&] { login = Login::check(Globals::connection(), number, password); }))
+    if (!trap.step(102, [&] {
+            login = m_journal ? m_journal->check(number, password)
+                              : Login::check(Globals::connection(), number, password);
+        }))
         return;
     if (login.outcome != Login::Outcome::Match || login.person.eof()) {
         trap.step(104, [&] {
@@ -71,7 +76,9 @@ void MainWindow::punchBadge(const QString& code) {
     Banner* banner = m_kiosk->banner();
     const Main::FaultsElsewhere faults(faultsTo(banner));
     RecordSet person;
-    if (!trap.step(100, [&] { person = Globals::connection().personByBadge(code); }))
+    if (!trap.step(100, [&] {
+            person = m_journal ? m_journal->personByBadge(code) : Globals::connection().personByBadge(code);
+        }))
         return;
     if (person.eof()) {
         trap.step(102, [&] {
@@ -124,10 +131,31 @@ void MainWindow::punchPerson(ErrorTrap& trap, int firstStep, const QString& numb
         return;
     AttendanceDatabase& db = Globals::connection();
     std::optional<QDate> forgottenDay;
+    // Kept on this terminal while the server is away: said so, and nothing read back from the server.
+    const auto savedHere = [&](const QString& headline) {
+        if (kind)
+            m_recentPunches->remember(number, *kind, time, now);
+        trap.step(firstStep + 18, [&] {
+            banner->showDone(headline, name + QLatin1Char('\n') + OfflinePunching::kSavedHere);
+        });
+    };
     if (kind) {
         PunchOutcome outcome = PunchOutcome::Written;
-        if (!trap.step(firstStep + 4, [&] { outcome = db.punch(*kind, number, day, time); }))
+        bool kept = false;
+        if (!trap.step(firstStep + 4, [&] {
+                if (m_journal) {
+                    const TerminalJournal::Punched punched = m_journal->punch(*kind, number, day, time);
+                    outcome = punched.outcome;
+                    kept = punched.savedHere;
+                } else {
+                    outcome = db.punch(*kind, number, day, time);
+                }
+            }))
             return;
+        if (kept) {
+            savedHere(*kind == PunchKind::In ? QStringLiteral("In") : QStringLiteral("Out"));
+            return;
+        }
         if (outcome != PunchOutcome::Written) {
             trap.step(firstStep + 6, [&] {
                 banner->showRefused(outcome == PunchOutcome::AlreadyIn
@@ -138,15 +166,33 @@ void MainWindow::punchPerson(ErrorTrap& trap, int firstStep, const QString& numb
         }
     } else {
         int longest = 0;
-        if (!trap.step(firstStep + 8, [&] { longest = Hours::readRules(db).longRecordMinutes / 60; }))
-            return;
-        TogglePunch done;
-        if (!trap.step(firstStep + 10, [&] {
-                done = db.punchToggle(number, day, time, [&](const RecordSet& open) {
-                    return TerminalPunch::openLongerThan(open, now, longest);
-                });
+        if (!trap.step(firstStep + 8, [&] {
+                if (m_journal && m_journal->offline())
+                    return; // not asked while the server is known to be away
+                try {
+                    longest = Hours::readRules(db).longRecordMinutes / 60;
+                } catch (const DatabaseError& e) {
+                    // Away from the server the punch goes to the journal, and its records decide
+                    // by their own rules when it arrives.
+                    if (!m_journal || !OfflinePunching::serverAway(e))
+                        throw;
+                }
             }))
             return;
+        std::optional<TogglePunch> toggled;
+        if (!trap.step(firstStep + 10, [&] {
+                const auto leaveOpen = [&](const RecordSet& open) {
+                    return TerminalPunch::openLongerThan(open, now, longest);
+                };
+                toggled = m_journal ? m_journal->toggle(number, day, time, leaveOpen)
+                                    : db.punchToggle(number, day, time, leaveOpen);
+            }))
+            return;
+        if (!toggled) {
+            savedHere(QStringLiteral("Saved"));
+            return;
+        }
+        const TogglePunch done = *toggled;
         kind = done.kind;
         forgottenDay = done.leftOpenSince;
     }

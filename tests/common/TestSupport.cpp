@@ -48,6 +48,9 @@ int runAll(int argc, char** argv) {
     // Nor does the machine's system-wide settings file (/etc/xdg) reach the tests.
     QTemporaryDir systemConfig;
     qputenv("XDG_CONFIG_DIRS", systemConfig.path().toUtf8());
+    // A terminal's journal lives in the user's data folder: each test process has one of its own.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
     qputenv("TALLYCLOCK_COMMON_APPDATA", QByteArray());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -3,8 +3,11 @@
 #include "data/AttendanceDatabase.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <SQLiteCpp/Database.h>
@@ -92,6 +95,13 @@ public:
         environment.insert(QStringLiteral("TALLYCLOCK_COMMON_APPDATA"), m_folder.path());
         if (m_location != m_folder.database())
             environment.insert(QStringLiteral("TALLYCLOCK_DATABASE_URL"), m_location);
+        // These terminals punch straight on the server, as without a journal: what is tested here is
+        // the punch's own transaction (tests/journal covers the journal's way).
+        QDir(m_settings.path()).mkpath(QStringLiteral("Quillmark"));
+        QFile settings(m_settings.filePath(QStringLiteral("Quillmark/Quillmark.ini")));
+        if (settings.open(QIODevice::WriteOnly))
+            settings.write("[Tallyclock%20Suite]\nOfflinePunching=False\n");
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_settings.path());
         return environment;
     }
 
@@ -116,6 +126,7 @@ private:
     }
 
     TestSupport::CommonFolder m_folder;
+    QTemporaryDir m_settings;
     QString m_location;
 };
 

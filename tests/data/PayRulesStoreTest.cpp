@@ -24,9 +24,7 @@ private slots:
     // taken once; a second user's own setting changes nothing from then on.
     void longRecordHoursMovesToTheWorkplace() {
         m_db->close();
-        m_data->exec("DROP TABLE tblPayRules; PRAGMA user_version = 5;",
-                     R"(DROP TABLE "tblPayRules"; DROP FUNCTION "tallyclock_audit_pay_rules"();
-                        UPDATE "tblSchemaVersion" SET "Version" = 5;)");
+        m_data->makeVersion(5);
         saveLongRecordHours(QStringLiteral("12"));
         AttendanceDatabase db;
         m_data->open(db);

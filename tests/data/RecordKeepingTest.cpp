@@ -260,6 +260,14 @@ private slots:
                      {"psql: change a closed record's times", office},
                      {"psql: give a record a time out at once", office},
                      {"psql: write the trail", false},
+                     {"deliver a punch twice", true},
+                     {"deliver a refused punch, kept to correct", true},
+                     {"deliver a punch taken with the clock off", true},
+                     {"note a terminal's clock off", true},
+                     {"psql: mark a record to correct", false},
+                     {"psql: keep a punch never delivered", false},
+                     {"psql: clear a mark to correct", office},
+                     {"psql: forget a receipt", false},
                  })
                 QTest::addRow("%s, %s", qPrintable(role), change)
                     << role << QString::fromLatin1(change) << allowed;
@@ -322,6 +330,52 @@ private slots:
                  psql(
                      R"(INSERT INTO "tblAudit" ("ChangedAt", "Terminal", "Who", "What") VALUES ('x', 'x', 'x', 'x'))");
              }},
+            // The journal's deliveries: what they store is checked beside the trail's newest row.
+            {"deliver a punch twice",
+             [&] {
+                 const DeliveredPunch out{
+                     QStringLiteral("T"),        1, PunchKind::Out, QStringLiteral("7"), kDay,
+                     QStringLiteral("05:00 PM"), {}};
+                 QCOMPARE(as.deliver(out, true), DeliveryOutcome::Stored);
+                 QCOMPARE(as.deliver(out, true), DeliveryOutcome::AlreadyStored);
+                 QCOMPARE(newestAudit(*m_db).mid(1, 2), (QStringList{AuditWhat::PunchOut, "2"}));
+             }},
+            {"deliver a refused punch, kept to correct",
+             [&] {
+                 QCOMPARE(as.deliver({QStringLiteral("T"),
+                                      1,
+                                      PunchKind::In,
+                                      QStringLiteral("7"),
+                                      kDay,
+                                      QStringLiteral("05:00 PM"),
+                                      {}},
+                                     true),
+                          DeliveryOutcome::StoredToCorrect);
+                 QCOMPARE(newestAudit(*m_db).mid(1, 2), (QStringList{AuditWhat::PunchToCorrect, "3"}));
+             }},
+            {"deliver a punch taken with the clock off",
+             [&] {
+                 QCOMPARE(as.deliver({QStringLiteral("T"), 1, PunchKind::Out, QStringLiteral("7"), kDay,
+                                      QStringLiteral("05:00 PM"), QStringLiteral("clock off")},
+                                     true),
+                          DeliveryOutcome::StoredToCorrect);
+                 QCOMPARE(as.recordById(2).text(QStringLiteral("ToCorrect")), QStringLiteral("clock off"));
+                 QCOMPARE(newestAudit(*m_db).mid(1, 2), (QStringList{AuditWhat::PunchToCorrect, "2"}));
+             }},
+            {"note a terminal's clock off",
+             [&] {
+                 as.recordClockOff(QStringLiteral("T"), 600);
+                 QCOMPARE(newestAudit(*m_db).at(1), AuditWhat::ClockOff);
+             }},
+            {"psql: mark a record to correct",
+             [&] { psql(R"(SELECT "tallyclock_mark_to_correct"('T', 1, 1, 'x'))"); }},
+            {"psql: keep a punch never delivered",
+             [&] {
+                 psql(
+                     R"(SELECT "tallyclock_keep_refused"('T', 9, '7', '2026-12-09', '08:00 AM', NULL, 'x'))");
+             }},
+            {"psql: clear a mark to correct", [&] { psql(R"(UPDATE "tblLogins" SET "ToCorrect" = NULL)"); }},
+            {"psql: forget a receipt", [&] { psql(R"(DELETE FROM "tblDeliveries")"); }},
         };
         const QStringList before =
             m_data->rows("tblLogins") + m_data->rows("tblEmployees") + m_data->rows("tblAudit");

@@ -156,7 +156,8 @@ void TestDatabase::open(AttendanceDatabase& db) const {
 
 void TestDatabase::makeVersion(int version) const {
     exec("DROP VIEW qryLogins; DROP TABLE tblEmployees; DROP TABLE tblLogins; DROP TABLE tblAudit; "
-         "DROP TABLE tblLoginFailures; DROP TABLE tblPayRules; DELETE FROM sqlite_sequence",
+         "DROP TABLE tblLoginFailures; DROP TABLE tblPayRules; DROP TABLE tblDeliveries; "
+         "DELETE FROM sqlite_sequence",
          "DROP SCHEMA public CASCADE; CREATE SCHEMA public");
     for (const SchemaUpgrade& step : SchemaUpgrades::steps()) {
         if (step.version <= version)
