@@ -376,8 +376,6 @@ void ReportsWindow::viewAll() {
     ErrorTrap trap(Where::ViewAll);
     RecordSet rs; // 100
     trap.step(102, [&] { resultsList->clearRows(); });
-    QElapsedTimer T;
-    T.start();
     if (!trap.step(104, [&] { rs = Globals::connection().allLogins(); }))
         return;
     fillList(trap, rs, 106);
