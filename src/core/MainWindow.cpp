@@ -155,6 +155,7 @@ void MainWindow::buildControls() {
     offlineLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     offlineLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
     offlineLabel->hide();
+    offlineLabel->setAccessibleName(QStringLiteral("No punches waiting"));
     offlineLabel->setObjectName(QStringLiteral("offlineLabel"));
 
     personsButton = Twips::placed(new PushButton(QStringLiteral("Create / Delete / Edit Logins"), this), 120,
@@ -334,6 +335,8 @@ void MainWindow::startJournal() {
                                                   Journal::defaultFolder());
     const auto show = [this](const QString& text) {
         offlineLabel->setText(text);
+        // Its own name, never the frame's, when there is nothing to say.
+        offlineLabel->setAccessibleName(text.isEmpty() ? QStringLiteral("No punches waiting") : text);
         offlineLabel->setVisible(!text.isEmpty());
     };
     connect(m_journal.get(), &TerminalJournal::waitingChanged, this, show);

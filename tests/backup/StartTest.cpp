@@ -34,7 +34,7 @@ private slots:
             for (const QTime& time : {QTime(7, 58), QTime(8, 30)}) {
                 SystemClock::setFixed(QDateTime(today, time));
                 MainWindow window;
-                window.start();
+                TestSupport::startWindow(window);
                 window.releaseDatabase();
             }
         }
