@@ -44,12 +44,7 @@ cleanup() {
     stop "$program_pid"
     stop "$bus_pid"
     stop "$xvfb_pid"
-    if [ "$passed" -eq 1 ] && [ -z "${TALLYCLOCK_E2E_KEEP:-}" ]; then
-        rm -rf "$work"
-    else
-        echo "e2e: screenshots and logs kept in $work" >&2
-        [ -s "$work/program.log" ] && sed 's/^/e2e: program: /' "$work/program.log" >&2
-    fi
+    finish_work e2e "screenshots and logs"
     exit "$status"
 }
 trap cleanup EXIT

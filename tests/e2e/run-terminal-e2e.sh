@@ -27,12 +27,7 @@ cleanup() {
     local status=$?
     stop "$program_pid"
     stop "$xvfb_pid"
-    if [ "$passed" -eq 1 ]; then
-        rm -rf "$work"
-    else
-        echo "e2e-terminal: logs kept in $work" >&2
-        [ -s "$work/program.log" ] && sed 's/^/e2e-terminal: program: /' "$work/program.log" >&2
-    fi
+    finish_work e2e-terminal logs
     exit "$status"
 }
 trap cleanup EXIT

@@ -32,3 +32,16 @@ start_xvfb() {
         xvfb_pid=''
     done
 }
+
+# finish_work TAG WHAT: after a passing run (unless TALLYCLOCK_E2E_KEEP is set) the work folder goes;
+# otherwise it stays, the message says so, and the program's log is shown.
+finish_work() {
+    local tag=$1 kept=$2
+    if [ "$passed" -eq 1 ] && [ -z "${TALLYCLOCK_E2E_KEEP:-}" ]; then
+        rm -rf "$work"
+    else
+        echo "$tag: $kept kept in $work" >&2
+        [ -s "$work/program.log" ] && sed "s/^/$tag: program: /" "$work/program.log" >&2
+    fi
+    return 0
+}
