@@ -133,6 +133,14 @@ int main(int argc, char** argv) {
     const QString database = workDir + QStringLiteral("/Quillmark/Tallyclock Suite/dbData.mdb");
     const QDate today = QDate::currentDate();
 
+    // "--journal-only": a terminal's journal delivered to a server, without the workplace.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--journal-only"))) {
+        std::vector<Row> rows;
+        measureJournalOnly(rows, workDir);
+        printTable(rows);
+        return 0;
+    }
+
     std::fprintf(stderr, "generating the workplace (not measured)...\n");
     const WorkplaceSize size;
     QElapsedTimer generation;

@@ -124,6 +124,14 @@ std::vector<double> punchStatements(const QString& url, const QString& number) {
     return samples;
 }
 
+// The persons P0 ... the terminals and the journal punch, with password "pw".
+void addTerminalPersons(AttendanceDatabase& db, int persons) {
+    for (int p = 0; p < persons; ++p)
+        db.insertPerson({QStringLiteral("P%1").arg(p), QStringLiteral("pw"),
+                         QStringLiteral("Terminal Person %1").arg(p), QStringLiteral("Works"),
+                         QStringLiteral("Clerk"), false});
+}
+
 QString perSecond(double value) {
     return QString::number(value, 'f', 0) + QStringLiteral(" punches/s");
 }
@@ -264,10 +272,7 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
     const int persons = 50;
     AttendanceDatabase db;
     db.openServer(server.socketUrl());
-    for (int p = 0; p < persons; ++p)
-        db.insertPerson({QStringLiteral("P%1").arg(p), QStringLiteral("pw"),
-                         QStringLiteral("Terminal Person %1").arg(p), QStringLiteral("Works"),
-                         QStringLiteral("Clerk"), false});
+    addTerminalPersons(db, persons);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TALLYCLOCK_DATABASE_URL"), server.tcpUrl());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -283,7 +288,9 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
 
 } // namespace
 
-void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
+namespace {
+// Runs `measure` on a private cluster, stopped on every way out of here; a failure is a row.
+void onPrivateServer(std::vector<Row>& rows, const std::function<void(const PrivateServer&)>& measure) {
     QTemporaryDir folder(QStringLiteral("/tmp/tallyclock-bench-XXXXXX"));
     PrivateServer server(folder.path());
     if (!server.running()) {
@@ -291,12 +298,25 @@ void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
                         QStringLiteral("the private cluster did not start"), false});
         return;
     }
-    // The server is stopped on every way out of here.
     try {
-        measureOn(server, rows, setup);
+        measure(server);
     } catch (const std::exception& e) {
         rows.push_back(
             {QStringLiteral("PostgreSQL"), QStringLiteral("failed"), QString::fromUtf8(e.what()), false});
     }
+}
+} // namespace
+
+void measureServer(std::vector<Row>& rows, const ServerBenchSetup& setup) {
+    onPrivateServer(rows, [&](const PrivateServer& server) { measureOn(server, rows, setup); });
     qunsetenv("TALLYCLOCK_DATABASE_URL");
+}
+
+void measureJournalOnly(std::vector<Row>& rows, const QString& workDir) {
+    onPrivateServer(rows, [&](const PrivateServer& server) {
+        AttendanceDatabase db;
+        db.openServer(server.socketUrl());
+        addTerminalPersons(db, 50);
+        measureJournalDelivery(rows, server.socketUrl(), workDir);
+    });
 }
