@@ -175,6 +175,12 @@ DeliveryOutcome AttendanceDatabase::deliver(const DeliveredPunch& punch, bool ke
     return run([&](DatabaseEngine& e) { return e.deliver(punch, keepRefused, by, leaveOpen, toggled); });
 }
 
+std::vector<DeliveryOutcome>
+AttendanceDatabase::deliverAll(const std::vector<DeliveredPunch>& punches,
+                               const std::vector<std::function<bool(const RecordSet&)>>& leaveOpen) {
+    return run([&](DatabaseEngine& e) { return e.deliverAll(punches, stamp(), leaveOpen); });
+}
+
 void AttendanceDatabase::recordClockOff(const QString& terminal, qint64 offBySeconds) {
     run([&](DatabaseEngine& e) { e.noteClockOff(terminal, offBySeconds, stamp()); });
 }

@@ -103,6 +103,12 @@ public:
     DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused,
                             const std::function<bool(const RecordSet&)>& leaveOpen = {},
                             TogglePunch* toggled = nullptr);
+    // Punches of one terminal's journal in their order, all or none in one transaction, each kept
+    // to correct when the rules refuse it (see DatabaseEngine::deliverAll); `leaveOpen` is each
+    // badge punch's.
+    std::vector<DeliveryOutcome>
+    deliverAll(const std::vector<DeliveredPunch>& punches,
+               const std::vector<std::function<bool(const RecordSet&)>>& leaveOpen);
     // An audit row for an administrator: this terminal's clock is `offBySeconds` off the server's.
     void recordClockOff(const QString& terminal, qint64 offBySeconds);
     // 12: deletes every record with this number, day and time-in.

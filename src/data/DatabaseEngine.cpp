@@ -138,28 +138,30 @@ PunchOutcome DatabaseEngine::punchLocked(PunchKind kind, const QString& number, 
                                          std::vector<qint64>& written) {
     RecordSet latest = latestRecordOfPerson(number);
     AuditEntry entry{stamp, {}, {}, number, {}, {}};
+    // A database that writes its own rows needs none of the reads that only feed the program's row.
     if (kind == PunchKind::In) {
         if (!latest.eof() && latest.text(QStringLiteral("TimeOut")).isEmpty())
             return PunchOutcome::AlreadyIn;
-        punchIn(number, day, time);
-        const RecordSet made = latestRecordOfPerson(number);
+        const qint64 id = punchIn(number, day, time);
+        written.push_back(id);
+        if (auditsItself())
+            return PunchOutcome::Written;
         entry.what = AuditWhat::PunchIn;
-        entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
-        entry.after = compact(recordJson(made));
-        written.push_back(*entry.recordId);
+        entry.recordId = id;
+        entry.after = compact(recordJson(recordById(id)));
     } else {
         if (latest.eof())
             return PunchOutcome::NotYetIn;
         const auto isOpen = [](const RecordSet& rs) { return rs.isNull(QStringLiteral("TimeOut")); };
-        const QJsonArray before = recordsWhere(recordsOfPerson(number), isOpen, entry.recordId);
-        punchOut(number, day, time);
-        if (before.isEmpty())
-            return PunchOutcome::Written; // nothing was open, nothing changed
+        const QJsonArray before =
+            auditsItself() ? QJsonArray() : recordsWhere(recordsOfPerson(number), isOpen, entry.recordId);
+        const std::vector<qint64> closed = punchOut(number, day, time);
+        written.insert(written.end(), closed.begin(), closed.end());
+        if (closed.empty() || auditsItself())
+            return PunchOutcome::Written; // nothing was open, nothing changed; or the row is written
         QJsonArray after;
-        for (const QJsonValue& record : before) {
+        for (const QJsonValue& record : before)
             after.append(recordJson(recordById(idOf(record))));
-            written.push_back(idOf(record));
-        }
         entry.what = AuditWhat::PunchOut;
         entry.before = compact(before);
         entry.after = compact(after);
@@ -196,44 +198,89 @@ DeliveryOutcome DatabaseEngine::deliver(const DeliveredPunch& p, bool keepRefuse
     EngineText::isoDay(p.day);
     DeliveryOutcome outcome = DeliveryOutcome::Stored;
     audited(p.number, stamp, [&] {
-        if (hasReceipt(p.terminal, p.sequence)) {
-            outcome = DeliveryOutcome::AlreadyStored;
-            return;
-        }
-        addReceipt(p.terminal, p.sequence);
-        std::vector<qint64> written;
-        PunchOutcome punched = PunchOutcome::Written;
-        if (p.toggle) {
-            const TogglePunch done = toggleLocked(p.number, p.day, p.time, stamp, leaveOpen, written);
-            if (toggled)
-                *toggled = done;
-        } else
-            punched = punchLocked(p.kind, p.number, p.day, p.time, stamp, written);
-        // An "out" that found nothing open changes nothing; at the clock the person saw that, a
-        // delivered one would vanish without a trace.
-        const bool outOfNothing = !p.toggle && p.kind == PunchKind::Out && written.empty();
-        if (punched == PunchOutcome::Written && !(outOfNothing && keepRefused)) {
-            if (!p.toCorrect.isEmpty() && !written.empty()) {
-                for (const qint64 id : written) {
-                    markToCorrect(p, id, p.toCorrect);
-                    auditToCorrect(id, p.number, p.toCorrect, stamp);
-                }
-                outcome = DeliveryOutcome::StoredToCorrect;
-            }
-            return;
-        }
-        if (!keepRefused) {
-            outcome = DeliveryOutcome::Refused;
-            return;
-        }
-        // Never dropped: the punch is kept as it was taken, where an administrator sees it.
-        QString reason = refusalReason(p.kind, stamp.terminal);
-        if (!p.toCorrect.isEmpty())
-            reason += QLatin1Char(' ') + p.toCorrect;
-        auditToCorrect(storeRefused(p, reason), p.number, reason, stamp);
-        outcome = DeliveryOutcome::StoredToCorrect;
+        outcome = hasReceipt(p.terminal, p.sequence)
+                      ? DeliveryOutcome::AlreadyStored
+                      : deliverLocked(p, keepRefused, stamp, leaveOpen, toggled);
     });
     return outcome;
+}
+
+std::vector<DeliveryOutcome>
+DatabaseEngine::deliverAll(const std::vector<DeliveredPunch>& punches, const AuditStamp& stamp,
+                           const std::vector<std::function<bool(const RecordSet&)>>& leaveOpen) {
+    QStringList numbers;
+    std::vector<qint64> sequences;
+    for (const DeliveredPunch& p : punches) {
+        EngineText::isoDay(p.day); // an invalid day fails before anything is locked
+        if (p.terminal != punches.front().terminal)
+            throw DatabaseError(Kind::Other, QStringLiteral("Punches of several terminals cannot be "
+                                                            "delivered together."));
+        numbers << p.number;
+        sequences.push_back(p.sequence);
+    }
+    std::vector<DeliveryOutcome> outcomes;
+    if (punches.empty())
+        return outcomes;
+    serialisedForPersons(numbers, [&] {
+        std::set<qint64> stored = receiptsOf(punches.front().terminal, sequences);
+        for (size_t i = 0; i < punches.size(); ++i) {
+            const DeliveredPunch& p = punches[i];
+            if (!stored.insert(p.sequence).second) {
+                outcomes.push_back(DeliveryOutcome::AlreadyStored);
+                continue;
+            }
+            // Each punch's audit rows name the person punching; the claim holds until the next one.
+            AuditStamp by = stamp;
+            by.who = p.number;
+            claim(by);
+            outcomes.push_back(
+                deliverLocked(p, true, by, i < leaveOpen.size() ? leaveOpen[i] : nullptr, nullptr));
+        }
+    });
+    return outcomes;
+}
+
+std::set<qint64> DatabaseEngine::receiptsOf(const QString& terminal, const std::vector<qint64>& sequences) {
+    std::set<qint64> stored;
+    for (const qint64 sequence : sequences)
+        if (hasReceipt(terminal, sequence))
+            stored.insert(sequence);
+    return stored;
+}
+
+DeliveryOutcome DatabaseEngine::deliverLocked(const DeliveredPunch& p, bool keepRefused,
+                                              const AuditStamp& stamp,
+                                              const std::function<bool(const RecordSet&)>& leaveOpen,
+                                              TogglePunch* toggled) {
+    addReceipt(p.terminal, p.sequence);
+    std::vector<qint64> written;
+    PunchOutcome punched = PunchOutcome::Written;
+    if (p.toggle) {
+        const TogglePunch done = toggleLocked(p.number, p.day, p.time, stamp, leaveOpen, written);
+        if (toggled)
+            *toggled = done;
+    } else
+        punched = punchLocked(p.kind, p.number, p.day, p.time, stamp, written);
+    // An "out" that found nothing open changes nothing; at the clock the person saw that, a
+    // delivered one would vanish without a trace.
+    const bool outOfNothing = !p.toggle && p.kind == PunchKind::Out && written.empty();
+    if (punched == PunchOutcome::Written && !(outOfNothing && keepRefused)) {
+        if (p.toCorrect.isEmpty() || written.empty())
+            return DeliveryOutcome::Stored;
+        for (const qint64 id : written) {
+            markToCorrect(p, id, p.toCorrect);
+            auditToCorrect(id, p.number, p.toCorrect, stamp);
+        }
+        return DeliveryOutcome::StoredToCorrect;
+    }
+    if (!keepRefused)
+        return DeliveryOutcome::Refused;
+    // Never dropped: the punch is kept as it was taken, where an administrator sees it.
+    QString reason = refusalReason(p.kind, stamp.terminal);
+    if (!p.toCorrect.isEmpty())
+        reason += QLatin1Char(' ') + p.toCorrect;
+    auditToCorrect(storeRefused(p, reason), p.number, reason, stamp);
+    return DeliveryOutcome::StoredToCorrect;
 }
 
 TogglePunch DatabaseEngine::punchToggle(const QString& number, const QDate& day, const QString& time,
@@ -262,17 +309,18 @@ TogglePunch DatabaseEngine::toggleLocked(const QString& number, const QDate& day
         result.kind = PunchKind::Out;
         entry.what = AuditWhat::PunchOut;
         entry.recordId = id;
-        entry.before = compact(recordJson(latest));
-        entry.after = compact(recordJson(recordById(id)));
+        if (!auditsItself()) {
+            entry.before = compact(recordJson(latest));
+            entry.after = compact(recordJson(recordById(id)));
+        }
     } else {
         if (open)
             result.leftOpenSince = latest.value(QStringLiteral("LogDate")).toDate();
-        punchIn(number, day, time);
-        const RecordSet made = latestRecordOfPerson(number);
         result.kind = PunchKind::In;
         entry.what = AuditWhat::PunchIn;
-        entry.recordId = made.value(QStringLiteral("RecordId")).toLongLong();
-        entry.after = compact(recordJson(made));
+        entry.recordId = punchIn(number, day, time);
+        if (!auditsItself())
+            entry.after = compact(recordJson(recordById(*entry.recordId)));
     }
     written.push_back(*entry.recordId);
     writeAudit(entry);

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -207,8 +208,10 @@ public:
     virtual RecordSet auditEntries(const AuditFilter& filter) = 0;
     virtual RecordSet recordsOfPerson(const QString& number) = 0;
     virtual RecordSet latestRecordOfPerson(const QString& number) = 0;
-    virtual void punchIn(const QString& number, const QDate& day, const QString& timeIn) = 0;
-    virtual void punchOut(const QString& number, const QDate& day, const QString& timeOut) = 0;
+    // Opens a record; returns its identity.
+    virtual qint64 punchIn(const QString& number, const QDate& day, const QString& timeIn) = 0;
+    // Closes every open record of the person; returns their identities, none when nothing was open.
+    virtual std::vector<qint64> punchOut(const QString& number, const QDate& day, const QString& timeOut) = 0;
     virtual void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) = 0;
     virtual RecordSet loginsOn(const QDate& day) = 0;
     virtual RecordSet loginsOfPerson(const QString& number) = 0;
@@ -237,6 +240,9 @@ public:
     // Whether the punch (terminal, sequence) was delivered before, and the receipt that says it was.
     virtual bool hasReceipt(const QString& terminal, qint64 sequence) = 0;
     virtual void addReceipt(const QString& terminal, qint64 sequence) = 0;
+    // Which of these punches of the terminal were delivered before; one look-up per punch unless the
+    // engine asks once.
+    virtual std::set<qint64> receiptsOf(const QString& terminal, const std::vector<qint64>& sequences);
     // Within the delivery of `punch`, after its receipt: keeps the punch the rules refused as a record
     // to correct with `reason` (one side's time, the other empty), left out of the punches' own
     // reading of the person's latest record until it is corrected; returns its identity.
@@ -268,6 +274,12 @@ public:
     DeliveryOutcome deliver(const DeliveredPunch& punch, bool keepRefused, const AuditStamp& stamp,
                             const std::function<bool(const RecordSet&)>& leaveOpen = {},
                             TogglePunch* toggled = nullptr);
+    // Punches of one terminal's journal in their order, in one transaction that holds the lock of
+    // every person they name from the start: each one as deliver() with `keepRefused` stores it,
+    // its audit naming its own person. Either all of them are stored or, when anything fails, none.
+    std::vector<DeliveryOutcome>
+    deliverAll(const std::vector<DeliveredPunch>& punches, const AuditStamp& stamp,
+               const std::vector<std::function<bool(const RecordSet&)>>& leaveOpen);
     void insertPersonAudited(const PersonFields& person, const AuditStamp& stamp);
     void updatePersonAudited(const QString& current, const PersonFields& person, const AuditStamp& stamp);
     // The person and their records: both or neither.
@@ -311,6 +323,8 @@ protected:
     // Runs `work` in one transaction that no other change to this person's records or row can
     // interleave with; commits when it returns, rolls back when it throws.
     virtual void serialisedForPerson(const QString& number, const std::function<void()>& work) = 0;
+    // The same for several persons at once, each lock taken before `work` starts.
+    virtual void serialisedForPersons(const QStringList& numbers, const std::function<void()>& work) = 0;
     // Runs `work` in one transaction that keeps every other writer out until it ends.
     virtual void serialisedForWorkplace(const std::function<void()>& work) = 0;
 
@@ -319,6 +333,11 @@ private:
     void audited(const QString& number, const AuditStamp& stamp, const std::function<void()>& work);
     // Writes the row unless the database writes its own.
     void writeAudit(const AuditEntry& entry);
+    // A delivered punch without a receipt, within its person's transaction: writes the receipt and
+    // the punch, or keeps it to correct.
+    DeliveryOutcome deliverLocked(const DeliveredPunch& punch, bool keepRefused, const AuditStamp& stamp,
+                                  const std::function<bool(const RecordSet&)>& leaveOpen,
+                                  TogglePunch* toggled);
     // The row for a delivered record listed to correct, with the reason.
     void auditToCorrect(qint64 id, const QString& number, const QString& reason, const AuditStamp& stamp);
 };

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,9 @@ enum Sql {
     SetPayRule,
     DeletePayRule,
     LockWorkplace,
+    LockPersons,
+    LockNumbers,
+    Receipts,
     SqlCount
 };
 
@@ -101,9 +105,10 @@ const std::array<const char*, SqlCount> kSql = {
     TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 ORDER BY \"RecordId\"",
     // A refused delivery kept to correct is no punch of the person's until it is corrected.
     TALLYCLOCK_RECORDS "WHERE \"EmployeeNo\" = $1 AND \"Refused\" = 0 ORDER BY \"RecordId\" DESC LIMIT 1",
-    "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\") VALUES ($1, $2, $3)",
+    "INSERT INTO \"tblLogins\" (\"EmployeeNo\", \"LogDate\", \"TimeIn\") VALUES ($1, $2, $3) RETURNING "
+    "\"RecordId\"",
     "UPDATE \"tblLogins\" SET \"LogDate\" = $2, \"TimeOut\" = $3 WHERE \"EmployeeNo\" = $1 AND \"TimeOut\" "
-    "IS NULL",
+    "IS NULL RETURNING \"RecordId\"",
     "DELETE FROM \"tblLogins\" WHERE \"EmployeeNo\" = $1 AND \"LogDate\" = $2 AND "
     "\"TimeIn\" = $3 COLLATE \"tallyclock_nocase\"",
     TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" = $1 ORDER BY l.\"RecordId\"",
@@ -157,6 +162,13 @@ const std::array<const char*, SqlCount> kSql = {
     "DELETE FROM \"tblPayRules\" WHERE \"Rule\" = $1",
     // Changes to the workplace as a whole (its pay rules) one after the other.
     "SELECT pg_advisory_xact_lock(7146317033)",
+    // Several persons' rows in the order given (a function scan keeps the array's order); a count
+    // of 0 for a number without a row.
+    "SELECT \"tallyclock_lock_person\"(n) FROM unnest($1::text[]) AS n",
+    "SELECT pg_advisory_xact_lock(hashtext(lower(n COLLATE \"tallyclock_nocase\"))) FROM unnest($1::text[]) "
+    "AS n",
+    "SELECT \"Sequence\" FROM \"tblDeliveries\" WHERE \"TerminalId\" = $1 AND \"Sequence\" = "
+    "ANY($2::bigint[])",
 };
 
 #undef TALLYCLOCK_LOGINS
@@ -714,12 +726,43 @@ RecordSet PostgresEngine::latestRecordOfPerson(const QString& number) {
     return m_s->read(LatestRecordOfPerson, {utf8(number)});
 }
 
-void PostgresEngine::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
-    m_s->change(PunchIn, {utf8(number), EngineText::isoDay(day), utf8(timeIn)});
+namespace {
+// The identities a change returned, one a row.
+std::vector<qint64> returnedIds(const Result& result) {
+    std::vector<qint64> ids;
+    for (int row = 0; row < PQntuples(result.get()); ++row)
+        ids.push_back(std::atoll(PQgetvalue(result.get(), row, 0)));
+    return ids;
 }
 
-void PostgresEngine::punchOut(const QString& number, const QDate& day, const QString& timeOut) {
-    m_s->change(PunchOut, {utf8(number), EngineText::isoDay(day), utf8(timeOut)});
+// An array value in its text form: every element quoted, so that no number is read as anything else.
+std::string arrayOf(const QStringList& texts) {
+    std::string array = "{";
+    for (const QString& text : texts) {
+        if (array.size() > 1)
+            array += ',';
+        array += '"';
+        for (const char c : utf8(text)) {
+            if (c == '"' || c == '\\')
+                array += '\\';
+            array += c;
+        }
+        array += '"';
+    }
+    return array + '}';
+}
+} // namespace
+
+qint64 PostgresEngine::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
+    return returnedIds(
+               m_s->execute(PunchIn, {utf8(number), EngineText::isoDay(day), utf8(timeIn)}, PGRES_TUPLES_OK))
+        .at(0);
+}
+
+std::vector<qint64> PostgresEngine::punchOut(const QString& number, const QDate& day,
+                                             const QString& timeOut) {
+    return returnedIds(
+        m_s->execute(PunchOut, {utf8(number), EngineText::isoDay(day), utf8(timeOut)}, PGRES_TUPLES_OK));
 }
 
 void PostgresEngine::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
@@ -818,6 +861,37 @@ void PostgresEngine::serialisedForPerson(const QString& number, const std::funct
         m_s->lock(LockNumber, {utf8(number)});
     work();
     transaction.commit();
+}
+
+void PostgresEngine::serialisedForPersons(const QStringList& numbers, const std::function<void()>& work) {
+    // Every lock before anything is read, and in one order for every terminal (by the folded number),
+    // so that two deliveries naming the same persons wait for each other instead of deadlocking.
+    std::map<QString, QString> byFolded;
+    for (const QString& number : numbers)
+        byFolded.emplace(number.toCaseFolded(), number);
+    QStringList ordered;
+    for (const auto& [folded, number] : byFolded)
+        ordered << number;
+    Transaction transaction(*m_s);
+    const Result locked = m_s->execute(LockPersons, {arrayOf(ordered)}, PGRES_TUPLES_OK);
+    QStringList withoutRow;
+    for (int row = 0; row < PQntuples(locked.get()); ++row)
+        if (std::atoi(PQgetvalue(locked.get(), row, 0)) == 0)
+            withoutRow << ordered.at(row);
+    if (!withoutRow.isEmpty())
+        m_s->lock(LockNumbers, {arrayOf(withoutRow)});
+    work();
+    transaction.commit();
+}
+
+std::set<qint64> PostgresEngine::receiptsOf(const QString& terminal, const std::vector<qint64>& sequences) {
+    QStringList texts;
+    for (const qint64 sequence : sequences)
+        texts << QString::number(sequence);
+    std::set<qint64> found;
+    for (RecordSet rs = m_s->read(Receipts, {utf8(terminal), arrayOf(texts)}); !rs.eof(); rs.moveNext())
+        found.insert(rs.value(QStringLiteral("Sequence")).toLongLong());
+    return found;
 }
 
 bool PostgresEngine::hasReceipt(const QString& terminal, qint64 sequence) {

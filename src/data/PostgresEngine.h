@@ -33,8 +33,8 @@ public:
     void deleteRecordsOfPerson(const QString& number) override;
     RecordSet recordsOfPerson(const QString& number) override;
     RecordSet latestRecordOfPerson(const QString& number) override;
-    void punchIn(const QString& number, const QDate& day, const QString& timeIn) override;
-    void punchOut(const QString& number, const QDate& day, const QString& timeOut) override;
+    qint64 punchIn(const QString& number, const QDate& day, const QString& timeIn) override;
+    std::vector<qint64> punchOut(const QString& number, const QDate& day, const QString& timeOut) override;
     void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) override;
     RecordSet recordById(qint64 id) override;
     qint64 insertRecord(const RecordFields& record, RecordMark mark) override;
@@ -54,6 +54,7 @@ public:
     void closeRecord(qint64 id, const QDate& day, const QString& timeOut) override;
     bool hasReceipt(const QString& terminal, qint64 sequence) override;
     void addReceipt(const QString& terminal, qint64 sequence) override;
+    std::set<qint64> receiptsOf(const QString& terminal, const std::vector<qint64>& sequences) override;
     qint64 storeRefused(const DeliveredPunch& punch, const QString& reason) override;
     void markToCorrect(const DeliveredPunch& punch, qint64 id, const QString& reason) override;
     void noteClockOff(const QString& terminal, qint64 offSeconds, const AuditStamp& stamp) override;
@@ -69,6 +70,7 @@ protected:
     bool auditsItself() const override { return true; }
     void claim(const AuditStamp& stamp) override;
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
+    void serialisedForPersons(const QStringList& numbers, const std::function<void()>& work) override;
     void serialisedForWorkplace(const std::function<void()>& work) override;
 
 private:

@@ -216,6 +216,21 @@ template <typename Bind> int change(Connection& c, const std::string& sql, Bind 
     }
 }
 
+// A change that returns the identities of the rows it wrote (RETURNING RecordId).
+template <typename Bind> std::vector<qint64> changedIds(Connection& c, const std::string& sql, Bind bind) {
+    std::vector<qint64> ids;
+    try {
+        SQLite::Statement statement(c.db, sql);
+        bind(statement);
+        c.startStatement();
+        while (statement.executeStep())
+            ids.push_back(statement.getColumn(0).getInt64());
+    } catch (const SQLite::Exception& e) {
+        throw changeFailure(e, c);
+    }
+    return ids;
+}
+
 const auto noBinding = [](SQLite::Statement&) {};
 
 // Runs `work` in one immediate transaction: the write lock is taken before the first read, so
@@ -591,7 +606,7 @@ RecordSet SqliteEngine::latestRecordOfPerson(const QString& number) {
                 [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
-void SqliteEngine::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
+qint64 SqliteEngine::punchIn(const QString& number, const QDate& day, const QString& timeIn) {
     const std::string date = EngineText::isoDay(day);
     change(*m_c, "INSERT INTO tblLogins (EmployeeNo, LogDate, TimeIn) VALUES (:no, :day, :in)",
            [&](SQLite::Statement& s) {
@@ -599,18 +614,19 @@ void SqliteEngine::punchIn(const QString& number, const QDate& day, const QStrin
                s.bind(":day", date);
                s.bind(":in", utf8(timeIn));
            });
+    return m_c->db.getLastInsertRowid();
 }
 
-void SqliteEngine::punchOut(const QString& number, const QDate& day, const QString& timeOut) {
+std::vector<qint64> SqliteEngine::punchOut(const QString& number, const QDate& day, const QString& timeOut) {
     const std::string date = EngineText::isoDay(day);
-    change(*m_c,
-           "UPDATE tblLogins SET LogDate = :day, TimeOut = :out WHERE " + sameNumber(number, ":no") +
-               " AND TimeOut IS NULL",
-           [&](SQLite::Statement& s) {
-               bindNumber(s, number);
-               s.bind(":day", date);
-               s.bind(":out", utf8(timeOut));
-           });
+    return changedIds(*m_c,
+                      "UPDATE tblLogins SET LogDate = :day, TimeOut = :out WHERE " +
+                          sameNumber(number, ":no") + " AND TimeOut IS NULL RETURNING RecordId",
+                      [&](SQLite::Statement& s) {
+                          bindNumber(s, number);
+                          s.bind(":day", date);
+                          s.bind(":out", utf8(timeOut));
+                      });
 }
 
 RecordSet SqliteEngine::personByBadge(const QString& code) {
@@ -653,6 +669,10 @@ void SqliteEngine::serialisedForPerson(const QString&, const std::function<void(
         work();
         return true;
     });
+}
+
+void SqliteEngine::serialisedForPersons(const QStringList&, const std::function<void()>& work) {
+    serialisedForPerson(QString(), work); // the file's write lock holds every person
 }
 
 void SqliteEngine::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {
@@ -950,8 +970,9 @@ Workplace SqliteEngine::everything() {
         // One snapshot of every table.
         m_c->startStatement();
         SQLite::Transaction snapshot(m_c->db, SQLite::TransactionBehavior::DEFERRED);
-        SQLite::Statement persons(m_c->db, "SELECT EmployeeNo, Password, Name, Department, Position, IsAdmin, "
-                                           "BadgeCode FROM tblEmployees ORDER BY rowid");
+        SQLite::Statement persons(m_c->db,
+                                  "SELECT EmployeeNo, Password, Name, Department, Position, IsAdmin, "
+                                  "BadgeCode FROM tblEmployees ORDER BY rowid");
         while (persons.executeStep())
             workplace.persons.push_back({storedText(persons.getColumn(0)), storedText(persons.getColumn(1)),
                                          storedText(persons.getColumn(2)), storedText(persons.getColumn(3)),

@@ -33,8 +33,8 @@ public:
     void deleteRecordsOfPerson(const QString& number) override;
     RecordSet recordsOfPerson(const QString& number) override;
     RecordSet latestRecordOfPerson(const QString& number) override;
-    void punchIn(const QString& number, const QDate& day, const QString& timeIn) override;
-    void punchOut(const QString& number, const QDate& day, const QString& timeOut) override;
+    qint64 punchIn(const QString& number, const QDate& day, const QString& timeIn) override;
+    std::vector<qint64> punchOut(const QString& number, const QDate& day, const QString& timeOut) override;
     void deleteRecord(const QString& number, const QDate& day, const QString& timeIn) override;
     RecordSet recordById(qint64 id) override;
     qint64 insertRecord(const RecordFields& record, RecordMark mark) override;
@@ -65,6 +65,7 @@ public:
 
 protected:
     void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
+    void serialisedForPersons(const QStringList& numbers, const std::function<void()>& work) override;
     void serialisedForWorkplace(const std::function<void()>& work) override;
 
 private:

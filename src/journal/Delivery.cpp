@@ -33,32 +33,53 @@ std::function<bool(const RecordSet&)> toggleLeavesOpen(const JournalEntry& entry
     };
 }
 
+namespace {
+// Punches delivered in one transaction: far fewer round trips and commits than one at a time, while
+// the persons they name wait for it only briefly.
+constexpr int kBatch = 100;
+} // namespace
+
 Result deliverWaiting(Journal& journal, AttendanceDatabase& db) {
     Result result;
-    // Removed from the journal a few at a time: a punch the server committed and the journal still
+    // Removed from the journal after each commit: a punch the server committed and the journal still
     // holds (a crash in between) is found by its receipt when it is delivered again.
     std::vector<qint64> committed;
     const auto removeCommitted = [&] {
         journal.remove(committed);
         committed.clear();
     };
+    const auto stored = [&](qint64 sequence, DeliveryOutcome outcome) {
+        committed.push_back(sequence);
+        ++result.delivered;
+        result.toCorrect += outcome == DeliveryOutcome::StoredToCorrect ? 1 : 0;
+    };
     try {
         const QString clockReason = OfflinePunching::clockReason(connected(journal, db));
         const int longest = Hours::readRules(db).longRecordMinutes / 60;
-        // In pieces, so that a long wait does not hold every punch in memory at once.
-        for (std::vector<JournalEntry> entries = journal.waiting(500); !entries.empty();
-             entries = journal.waiting(500)) {
+        for (std::vector<JournalEntry> entries = journal.waiting(kBatch); !entries.empty();
+             entries = journal.waiting(kBatch)) {
+            std::vector<DeliveredPunch> punches;
+            std::vector<std::function<bool(const RecordSet&)>> leaveOpen;
             for (const JournalEntry& entry : entries) {
-                const DeliveryOutcome outcome = db.deliver(
-                    {journal.terminalId(), entry.sequence, entry.kind, entry.number, entry.day, entry.time,
-                     entry.toCorrect.isEmpty() ? clockReason : entry.toCorrect, entry.toggle},
-                    true, toggleLeavesOpen(entry, longest));
-                committed.push_back(entry.sequence);
-                ++result.delivered;
-                result.toCorrect += outcome == DeliveryOutcome::StoredToCorrect ? 1 : 0;
-                if (committed.size() >= 50)
-                    removeCommitted();
+                punches.push_back({journal.terminalId(), entry.sequence, entry.kind, entry.number, entry.day,
+                                   entry.time, entry.toCorrect.isEmpty() ? clockReason : entry.toCorrect,
+                                   entry.toggle});
+                leaveOpen.push_back(toggleLeavesOpen(entry, longest));
             }
+            std::vector<DeliveryOutcome> outcomes;
+            try {
+                outcomes = db.deliverAll(punches, leaveOpen);
+            } catch (const DatabaseError& e) {
+                if (OfflinePunching::serverAway(e))
+                    throw;
+                // The batch was rolled back (a punch the server would not take, two deliveries
+                // waiting for each other): one punch a transaction, so that those before the one at
+                // fault still get through and delivery stops at it.
+                for (size_t i = 0; i < punches.size(); ++i)
+                    stored(punches[i].sequence, db.deliver(punches[i], true, leaveOpen[i]));
+            }
+            for (size_t i = 0; i < outcomes.size(); ++i)
+                stored(punches[i].sequence, outcomes[i]);
             removeCommitted();
         }
     } catch (const DatabaseError& e) {

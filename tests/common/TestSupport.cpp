@@ -4,6 +4,7 @@
 
 #include "cli/CommandLine.h"
 #include "core/Main.h"
+#include "data/AttendanceDatabase.h"
 #include "data/SchemaUpgrades.h"
 #include "data/SettingsStore.h"
 
@@ -194,6 +195,16 @@ void copyTemplateTo(const QString& path) {
     if (!QFile::copy(templatePath(), path))
         qFatal("cannot copy the template database to %s", qPrintable(path));
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QStringList recordsOn(AttendanceDatabase& db) {
+    QStringList records;
+    for (RecordSet rs = db.allLogins(); !rs.eof(); rs.moveNext())
+        records << rs.text(QStringLiteral("EmployeeNo")) + QLatin1Char(' ') +
+                       rs.text(QStringLiteral("TimeIn")) + QLatin1Char('-') +
+                       rs.text(QStringLiteral("TimeOut")) +
+                       (rs.text(QStringLiteral("ToCorrect")).isEmpty() ? QString() : QStringLiteral("*"));
+    return records;
 }
 
 QString freshServerDatabase() {

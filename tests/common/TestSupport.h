@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
+class AttendanceDatabase;
 class MainWindow;
 
 namespace CommandLine {
@@ -100,6 +101,9 @@ QByteArray runTool(const QString& name, const QStringList& arguments, const QByt
 // A new, empty database on the test run's private PostgreSQL server (TALLYCLOCK_TEST_DATABASE_URL,
 // set by ctest); its URI. The program creates its tables at the first connection.
 QString freshServerDatabase();
+
+// Every record of the database as "number in-out", with "*" when it is listed to correct.
+QStringList recordsOn(AttendanceDatabase& db);
 
 // Waits (processing events) until a modal widget shows, then runs `action` on it. Returns at once;
 // the action runs from a timer while the test blocks in the code that opened the window.

@@ -5,14 +5,15 @@
 #include "hours/HoursTotals.h"
 
 #include <QTest>
+#include <thread>
 
 namespace {
 
 const QDate kDay(2026, 12, 9);
 
-// One delivery: "A1 in 08:00" is terminal A's punch 1, in, at 08:00 ("badge": a toggle); "+clock" adds a
-// reason to correct; "!" delivers as the punch at the terminal does (a refusal keeps nothing but the
-// receipt).
+// One delivery: "A1 in 08:00" is terminal A's punch 1, in, at 08:00 ("badge": a toggle), of person 7
+// unless "#8" names another; "clock" adds a reason to correct; "!" delivers as the punch at the
+// terminal does (a refusal keeps nothing but the receipt).
 struct Step {
     DeliveredPunch punch;
     bool keepRefused = true;
@@ -30,8 +31,12 @@ Step parse(const QString& text) {
     step.punch.number = QStringLiteral("7");
     step.punch.day = kDay;
     step.punch.time = parts[2];
-    if (parts.size() > 3)
-        step.punch.toCorrect = QStringLiteral("clock off");
+    for (const QString& extra : parts.mid(3)) {
+        if (extra.startsWith(QLatin1Char('#')))
+            step.punch.number = extra.mid(1);
+        else
+            step.punch.toCorrect = QStringLiteral("clock off");
+    }
     return step;
 }
 
@@ -103,6 +108,113 @@ private slots:
                           rs.text(QStringLiteral("TimeOut")) +
                           (rs.text(QStringLiteral("ToCorrect")).isEmpty() ? QString() : QStringLiteral("*"));
         QCOMPARE(stored, records);
+    }
+
+    // Several punches in one transaction: each as it would be alone, the audit naming each one's person.
+    void batches_data() {
+        QTest::addColumn<QStringList>("before"); // delivered one at a time first
+        QTest::addColumn<QStringList>("batch");
+        QTest::addColumn<QStringList>("outcomes");
+        QTest::addColumn<QStringList>("records");
+        QTest::newRow("a punch delivered before is not stored again")
+            << QStringList{"A1 in 08:00"} << QStringList{"A1 in 08:00", "A2 out 17:00"}
+            << QStringList{"already", "stored"} << QStringList{"7 08:00-17:00"};
+        QTest::newRow("the same punch twice in one batch")
+            << QStringList{} << QStringList{"A1 in 08:00", "A1 in 08:00", "A2 out 17:00"}
+            << QStringList{"stored", "already", "stored"} << QStringList{"7 08:00-17:00"};
+        QTest::newRow("a refused punch in the middle, the rest goes on")
+            << QStringList{} << QStringList{"A1 in 08:00", "A2 in 08:05", "A3 out 17:00"}
+            << QStringList{"stored", "to correct", "stored"} << QStringList{"7 08:00-17:00", "7 08:05-*"};
+        QTest::newRow("two persons in turn")
+            << QStringList{"B1 in 07:00 #8"}
+            << QStringList{"A1 in 08:00", "A2 out 12:00 #8", "A3 out 12:01", "A4 in 13:00 #8"}
+            << QStringList{"stored", "stored", "stored", "stored"}
+            << QStringList{"8 07:00-12:00", "7 08:00-12:01", "8 13:00-"};
+        QTest::newRow("badges and a clock off")
+            << QStringList{} << QStringList{"A1 badge 08:00", "A2 badge 17:00 clock", "A3 badge 18:00 #8"}
+            << QStringList{"stored", "to correct", "stored"} << QStringList{"7 08:00-17:00*", "8 18:00-"};
+    }
+
+    void batches() {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, batch);
+        QFETCH(QStringList, outcomes);
+        QFETCH(QStringList, records);
+        for (const QString& step : before)
+            m_db->deliver(parse(step).punch, true);
+        std::vector<DeliveredPunch> punches;
+        for (const QString& step : batch)
+            punches.push_back(parse(step).punch);
+        QStringList got;
+        for (const DeliveryOutcome outcome : m_db->deliverAll(punches, {}))
+            got << outcomeText(outcome);
+        QCOMPARE(got, outcomes);
+        QCOMPARE(TestSupport::recordsOn(*m_db), records);
+        RecordSet audit = m_db->auditEntries(
+            {kDay.addYears(-1), QDate::currentDate().addDays(1), std::nullopt, std::nullopt});
+        for (; !audit.eof(); audit.moveNext())
+            if (audit.value(QStringLiteral("RecordId")).isValid())
+                QCOMPARE(audit.text(QStringLiteral("Who")), audit.text(QStringLiteral("EmployeeNo")));
+    }
+
+    // Two terminals delivering the same persons at once, their journals in opposite orders: both
+    // wait rather than deadlock, and every punch is stored once. A third connection holds one
+    // person meanwhile, so that both deliveries are under way before either can finish.
+    void twoTerminalsAtOnce() {
+        if (!m_data->isServer())
+            QSKIP("one writer at a time on the file");
+        QStringList numbers;
+        for (int p = 1; p <= 9; ++p) {
+            numbers << QString::number(p);
+            m_db->insertPerson({numbers.last(), QStringLiteral("pw"), QStringLiteral("P"), {}, {}, false});
+        }
+        const auto journal = [&](const QString& terminal, PunchKind kind, bool reversed) {
+            std::vector<DeliveredPunch> punches;
+            for (qsizetype i = 0; i < numbers.size(); ++i)
+                punches.push_back({terminal,
+                                   i + 1,
+                                   kind,
+                                   numbers.at(reversed ? numbers.size() - 1 - i : i),
+                                   kDay,
+                                   kind == PunchKind::In ? QStringLiteral("08:00") : QStringLiteral("17:00"),
+                                   {},
+                                   false});
+            return punches;
+        };
+        const auto waiting = [&](int sessions) {
+            const std::string waits =
+                "DO $$BEGIN IF (SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                "wait_event_type = 'Lock') < " +
+                std::to_string(sessions) + " THEN RAISE EXCEPTION 'not yet'; END IF; END$$";
+            QTRY_VERIFY(failureOf([&] { m_data->exec({}, waits); }) == QLatin1String("<no failure>"));
+        };
+        const auto deliver = [&](std::vector<DeliveredPunch> punches, QString& failure) {
+            return std::thread([this, punches, &failure] {
+                AttendanceDatabase db;
+                m_data->open(db);
+                failure = failureOf([&] { db.deliverAll(punches, {}); });
+            });
+        };
+        const std::unique_ptr<TestDatabase::Raw> holder = m_data->connect();
+        holder->exec({}, R"(BEGIN; SELECT "tallyclock_lock_person"('5'))");
+        QString ins;
+        QString outs;
+        std::thread first = deliver(journal(QStringLiteral("A"), PunchKind::In, false), ins);
+        waiting(1);
+        std::thread second = deliver(journal(QStringLiteral("B"), PunchKind::Out, true), outs);
+        waiting(2);
+        holder->exec({}, "COMMIT");
+        first.join();
+        second.join();
+        QCOMPARE(ins, QStringLiteral("<no failure>"));
+        QCOMPARE(outs, QStringLiteral("<no failure>"));
+        QStringList expected;
+        for (const QString& number : numbers)
+            expected << number + QStringLiteral(" 08:00-17:00");
+        QStringList stored = TestSupport::recordsOn(*m_db);
+        stored.sort();
+        QCOMPARE(stored, expected);
+        QCOMPARE(m_data->count("tblDeliveries"), 2 * int(numbers.size()));
     }
 
     // A refused punch is kept with its reason: in the Hours window's records to correct and in the
