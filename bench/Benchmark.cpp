@@ -168,7 +168,9 @@ int main(int argc, char** argv) {
 
     // "--passwords-only": the punch, its refusals and the upgrade of older passwords alone.
     const bool passwordsOnly = QCoreApplication::arguments().contains(QStringLiteral("--passwords-only"));
-    if (!passwordsOnly && !QCoreApplication::arguments().contains(QStringLiteral("--reports-only"))) {
+    const bool hoursOnly = QCoreApplication::arguments().contains(QStringLiteral("--hours-only"));
+    if (!passwordsOnly && !hoursOnly &&
+        !QCoreApplication::arguments().contains(QStringLiteral("--reports-only"))) {
         // Start-up, against a bare Qt window started the same way.
         const QString self = QCoreApplication::applicationFilePath();
         std::vector<double> bare;
@@ -195,6 +197,13 @@ int main(int argc, char** argv) {
     window.start();
     window.show();
     QCoreApplication::processEvents();
+
+    // "--hours-only": the hours worked alone.
+    if (hoursOnly) {
+        measureHours(rows, &window, today);
+        printTable(rows);
+        return 0;
+    }
 
     // "--reports-only": the reports window's figures alone.
     const bool reportsOnly = QCoreApplication::arguments().contains(QStringLiteral("--reports-only"));
@@ -356,19 +365,7 @@ int main(int argc, char** argv) {
     }
 
     // The hours worked: the window on last month, the command line on last year.
-    rows.push_back(hoursWindowRow(&reports, QString(), today));
-    rows.push_back(hoursCommandRow(QString(), today.year() - 1));
-    // The same with every pay rule on: rounding, two breaks, daily and weekly overtime.
-    Globals::connection().changePayRules({{QStringLiteral("RoundingMinutes"), QStringLiteral("15")},
-                                          {QStringLiteral("Breaks"), QStringLiteral("6:00=30; 9:00=45")},
-                                          {QStringLiteral("DailyLimit"), QStringLiteral("8:00")},
-                                          {QStringLiteral("WeeklyLimit"), QStringLiteral("40:00")}});
-    rows.push_back(hoursWindowRow(&reports, QStringLiteral("every pay rule on: "), today));
-    rows.push_back(hoursCommandRow(QStringLiteral("every pay rule on: "), today.year() - 1));
-    Globals::connection().changePayRules({{QStringLiteral("RoundingMinutes"), QString()},
-                                          {QStringLiteral("Breaks"), QString()},
-                                          {QStringLiteral("DailyLimit"), QString()},
-                                          {QStringLiteral("WeeklyLimit"), QString()}});
+    measureHours(rows, &reports, today);
 
     // Spreadsheet export of 10,000 rows, office start included, when LibreOffice is there.
     if (LibreOffice::moduleError().isEmpty() && !LibreOffice::programPath().isEmpty()) {

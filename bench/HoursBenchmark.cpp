@@ -1,5 +1,7 @@
 #include "HoursBenchmark.h"
 
+#include "core/Globals.h"
+#include "data/AttendanceDatabase.h"
 #include "hours/HoursWindow.h"
 
 #include <QAbstractItemModel>
@@ -80,4 +82,20 @@ Row hoursCommandRow(const QString& engine, int year) {
     if (!failure.isEmpty())
         return {measure, QStringLiteral("failed: ") + failure, QStringLiteral("<= 1 s"), false};
     return {measure, withCpu(median(times), median(cpu)), QStringLiteral("<= 1 s"), median(times) <= 1000.0};
+}
+
+void measureHours(std::vector<Row>& rows, QWidget* parent, const QDate& today) {
+    rows.push_back(hoursWindowRow(parent, QString(), today));
+    rows.push_back(hoursCommandRow(QString(), today.year() - 1));
+    // The same with every pay rule on: rounding, two breaks, daily and weekly overtime.
+    Globals::connection().changePayRules({{QStringLiteral("RoundingMinutes"), QStringLiteral("15")},
+                                          {QStringLiteral("Breaks"), QStringLiteral("6:00=30; 9:00=45")},
+                                          {QStringLiteral("DailyLimit"), QStringLiteral("8:00")},
+                                          {QStringLiteral("WeeklyLimit"), QStringLiteral("40:00")}});
+    rows.push_back(hoursWindowRow(parent, QStringLiteral("every pay rule on: "), today));
+    rows.push_back(hoursCommandRow(QStringLiteral("every pay rule on: "), today.year() - 1));
+    Globals::connection().changePayRules({{QStringLiteral("RoundingMinutes"), QString()},
+                                          {QStringLiteral("Breaks"), QString()},
+                                          {QStringLiteral("DailyLimit"), QString()},
+                                          {QStringLiteral("WeeklyLimit"), QString()}});
 }

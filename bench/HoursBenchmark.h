@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <vector>
 
 class QWidget;
 
@@ -12,3 +13,5 @@ class QWidget;
 // runs them (a new process each time).
 Row hoursWindowRow(QWidget* parent, const QString& engine, const QDate& today);
 Row hoursCommandRow(const QString& engine, int year);
+// Both on the embedded file, without pay rules and then with every rule on.
+void measureHours(std::vector<Row>& rows, QWidget* parent, const QDate& today);

@@ -189,7 +189,7 @@ void RecordSet::moveLast() {
     m_current = m_rows - 1;
 }
 
-int RecordSet::columnIndex(const QString& field) const {
+int RecordSet::fieldIndex(const QString& field) const {
     for (int c = 0; c < m_names.size(); ++c) {
         if (m_names.at(c).compare(field, Qt::CaseInsensitive) == 0)
             return c;
@@ -197,6 +197,13 @@ int RecordSet::columnIndex(const QString& field) const {
     throw std::runtime_error(QStringLiteral("Item cannot be found in the collection: no field named %1.")
                                  .arg(field)
                                  .toStdString());
+}
+
+int RecordSet::checkedIndex(int index) const {
+    if (index < 0 || index >= m_names.size())
+        throw std::runtime_error(
+            QStringLiteral("Item cannot be found in the collection: no field %1.").arg(index).toStdString());
+    return index;
 }
 
 size_t RecordSet::currentRow() const {
@@ -213,7 +220,11 @@ QString RecordSet::integerText(size_t index) const {
 }
 
 QString RecordSet::text(const QString& field) const {
-    const auto column = static_cast<size_t>(columnIndex(field));
+    return textAt(fieldIndex(field));
+}
+
+QString RecordSet::textAt(int index) const {
+    const auto column = static_cast<size_t>(checkedIndex(index));
     const size_t row = currentRow();
     if (m_nulls[row * m_kinds.size() + column])
         return {};
@@ -223,24 +234,28 @@ QString RecordSet::text(const QString& field) const {
 }
 
 bool RecordSet::isNull(const QString& field) const {
-    const auto column = static_cast<size_t>(columnIndex(field));
+    const auto column = static_cast<size_t>(fieldIndex(field));
     return m_nulls[currentRow() * m_kinds.size() + column];
 }
 
 QVariant RecordSet::value(const QString& field) const {
-    const auto column = static_cast<size_t>(columnIndex(field));
+    return valueAt(fieldIndex(field));
+}
+
+QVariant RecordSet::valueAt(int index) const {
+    const auto column = static_cast<size_t>(checkedIndex(index));
     const size_t row = currentRow();
     if (m_nulls[row * m_kinds.size() + column])
         return QVariant();
     switch (m_kinds[column]) {
     case Kind::Integer: {
-        const size_t index =
+        const size_t at =
             row * static_cast<size_t>(m_integerColumns) + static_cast<size_t>(m_integerSlots[column]);
-        const auto odd = m_oddIntegers.constFind(index);
-        return odd != m_oddIntegers.cend() ? QVariant(*odd) : QVariant(qlonglong{m_integers[index]});
+        const auto odd = m_oddIntegers.constFind(at);
+        return odd != m_oddIntegers.cend() ? QVariant(*odd) : QVariant(qlonglong{m_integers[at]});
     }
     case Kind::Real: {
-        const QString cell = text(field);
+        const QString cell = textAt(index);
         bool ok = false;
         const double number = cell.toDouble(&ok);
         return ok ? QVariant(number) : QVariant(cell);
@@ -248,12 +263,12 @@ QVariant RecordSet::value(const QString& field) const {
     case Kind::Date: {
         const QDate date =
             m_dateValues[row * static_cast<size_t>(m_dateColumns) + static_cast<size_t>(m_dateSlots[column])];
-        return date.isValid() ? QVariant(date) : QVariant(text(field));
+        return date.isValid() ? QVariant(date) : QVariant(textAt(index));
     }
     case Kind::Text:
         break;
     }
-    return text(field);
+    return textAt(index);
 }
 
 QStringList RecordSet::cellColumnNames() const {
@@ -266,7 +281,7 @@ QStringList RecordSet::cellColumnNames() const {
 }
 
 std::vector<qint64> RecordSet::integers(const QString& field) const {
-    const auto column = static_cast<size_t>(columnIndex(field));
+    const auto column = static_cast<size_t>(fieldIndex(field));
     const int slot = m_integerSlots[column];
     if (slot < 0)
         throw std::logic_error("integers() of a column that is not an integer column");

@@ -39,6 +39,10 @@ public:
     bool isNull(const QString& field) const;
     // Null gives an invalid QVariant; Integer a qlonglong, Real a double, Date a QDate, Text a QString.
     QVariant value(const QString& field) const;
+    // The same by the field's place, for loops over many rows that look the name up once.
+    int fieldIndex(const QString& field) const;
+    QString textAt(int column) const;
+    QVariant valueAt(int column) const;
 
     // Every cell of the columns that are not integers (cellColumnNames), row after row, in column
     // order; the record set is closed afterwards.
@@ -48,7 +52,7 @@ public:
     std::vector<qint64> integers(const QString& field) const;
 
 private:
-    int columnIndex(const QString& field) const;
+    int checkedIndex(int index) const;
     // The current row, checked to be there.
     size_t currentRow() const;
     QString integerText(size_t index) const;

@@ -13,9 +13,12 @@
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <map>
+#include <optional>
 #include <sqlite3.h>
+#include <unordered_map>
 
 namespace {
 
@@ -152,11 +155,9 @@ RecordSet::Kind kindOfDeclared(const char* declaredType) {
     return RecordSet::Kind::Text;
 }
 
-// Runs the statement and reads every row; `expectedRows` sizes the storage up front.
-RecordSet fetch(SQLite::Statement& statement, int expectedRows) {
-    const int columns = statement.getColumnCount();
+std::vector<RecordSet::Column> layoutOf(SQLite::Statement& statement) {
     std::vector<RecordSet::Column> layout;
-    for (int c = 0; c < columns; ++c) {
+    for (int c = 0; c < statement.getColumnCount(); ++c) {
         const char* declared = nullptr;
         try {
             declared = statement.getColumnDeclaredType(c);
@@ -165,29 +166,50 @@ RecordSet fetch(SQLite::Statement& statement, int expectedRows) {
         }
         layout.push_back({QString::fromUtf8(statement.getColumnName(c)), kindOfDeclared(declared)});
     }
+    return layout;
+}
+
+// The current row's cells, in the statement's column order.
+class RowReader {
+public:
+    explicit RowReader(const std::vector<RecordSet::Column>& layout) {
+        for (const RecordSet::Column& column : layout)
+            m_integer.push_back(column.kind == RecordSet::Kind::Integer);
+    }
+    const SQLite::Column& field(SQLite::Statement& statement, size_t c) {
+        if (m_fields.empty()) {
+            for (int i = 0; i < statement.getColumnCount(); ++i)
+                m_fields.push_back(statement.getColumn(i));
+        }
+        return m_fields[c];
+    }
+    void add(SQLite::Statement& statement, size_t c, RecordSet::Builder& builder) {
+        const SQLite::Column& cell = field(statement, c);
+        if (m_integer[c] && cell.getType() == SQLITE_INTEGER) {
+            builder.addInteger(cell.getInt64());
+            return;
+        }
+        // The engine gives no text for Null, which spares asking for the type of every cell.
+        const char* text = cell.getText(nullptr);
+        if (text)
+            builder.addText(std::string_view(text, static_cast<size_t>(cell.getBytes())));
+        else
+            builder.addNull();
+    }
+
+private:
+    std::vector<bool> m_integer;
+    std::vector<SQLite::Column> m_fields;
+};
+
+// Runs the statement and reads every row; `expectedRows` sizes the storage up front.
+RecordSet fetch(SQLite::Statement& statement, int expectedRows) {
+    const std::vector<RecordSet::Column> layout = layoutOf(statement);
     RecordSet::Builder builder(layout, expectedRows);
-    std::vector<bool> integer;
-    for (const RecordSet::Column& column : layout)
-        integer.push_back(column.kind == RecordSet::Kind::Integer);
-    std::vector<SQLite::Column> fields;
+    RowReader row(layout);
     while (statement.executeStep()) {
-        if (fields.empty()) {
-            for (int c = 0; c < columns; ++c)
-                fields.push_back(statement.getColumn(c));
-        }
-        for (size_t c = 0; c < fields.size(); ++c) {
-            const SQLite::Column& field = fields[c];
-            if (integer[c] && field.getType() == SQLITE_INTEGER) {
-                builder.addInteger(field.getInt64());
-                continue;
-            }
-            // The engine gives no text for Null, which spares asking for the type of every cell.
-            const char* text = field.getText(nullptr);
-            if (text)
-                builder.addText(std::string_view(text, static_cast<size_t>(field.getBytes())));
-            else
-                builder.addNull();
-        }
+        for (size_t c = 0; c < layout.size(); ++c)
+            row.add(statement, c, builder);
     }
     return builder.finish();
 }
@@ -771,31 +793,89 @@ RecordSet SqliteEngine::auditEntries(const AuditFilter& filter) {
 
 namespace {
 // qryLogins with its join made here: the file's view joins by SQLite's NOCASE, which misses a record
-// typed as "ÄBC" for the person "äbc". A record finds its person through the index first; only a
-// number that could fold onto another across Unicode (a non-ASCII one, or one with i, k or s while
-// some person's number is non-ASCII) falls back to a scan.
-const std::string kLogins =
-    "SELECT l.EmployeeNo AS EmployeeNo, e.Name AS Name, e.Department AS Department, "
-    "e.Position AS Position, l.LogDate AS LogDate, l.TimeIn AS TimeIn, l.TimeOut AS TimeOut, "
-    "l.RecordId AS RecordId, l.Corrected AS Corrected, l.ToCorrect AS ToCorrect "
-    "FROM tblLogins AS l LEFT JOIN tblEmployees AS e ON e.rowid = coalesce("
-    "(SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = l.EmployeeNo), "
-    "CASE WHEN l.EmployeeNo GLOB '*[^ -~]*' OR (l.EmployeeNo GLOB '*[iIkKsS]*' AND "
+// typed as "ÄBC" for the person "äbc". A number finds its person through the index first; only one
+// that could fold onto another across Unicode (a non-ASCII one, or one with i, k or s while some
+// person's number is non-ASCII) falls back to a scan.
+const std::string kPersonOfNumber =
+    "SELECT e.Name AS Name, e.Department AS Department, e.Position AS Position FROM tblEmployees AS e "
+    "WHERE e.rowid = coalesce((SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = :no), "
+    "CASE WHEN :no GLOB '*[^ -~]*' OR (:no GLOB '*[iIkKsS]*' AND "
     "EXISTS (SELECT 1 FROM tblEmployees WHERE EmployeeNo GLOB '*[^ -~]*')) THEN "
-    "(SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = l.EmployeeNo COLLATE UNICODE_NOCASE "
-    "LIMIT 1) END)";
+    "(SELECT p.rowid FROM tblEmployees AS p WHERE p.EmployeeNo = :no COLLATE UNICODE_NOCASE LIMIT 1) END)";
+const std::string kLogins =
+    "SELECT l.EmployeeNo AS EmployeeNo, l.LogDate AS LogDate, l.TimeIn AS TimeIn, l.TimeOut AS TimeOut, "
+    "l.RecordId AS RecordId, l.Corrected AS Corrected, l.ToCorrect AS ToCorrect FROM tblLogins AS l";
+
+// The records of `records` (kLogins) with their person's name, department and position after the
+// number. Each distinct number looks its person up once: a year of records has a few hundred.
+RecordSet fetchLogins(Connection& c, SQLite::Statement& records, int expectedRows) {
+    SQLite::Statement person(c.db, kPersonOfNumber);
+    const std::vector<RecordSet::Column> recordLayout = layoutOf(records);
+    const std::vector<RecordSet::Column> personLayout = layoutOf(person);
+    std::vector<RecordSet::Column> layout = recordLayout;
+    layout.insert(layout.begin() + 1, personLayout.begin(), personLayout.end());
+    RecordSet::Builder builder(layout, expectedRows);
+    RowReader row(recordLayout);
+    using Cells = std::array<std::optional<std::string>, 3>;
+    std::unordered_map<std::string, Cells> persons;
+    const auto personOf = [&](std::string number) -> const Cells& {
+        auto found = persons.find(number);
+        if (found != persons.end())
+            return found->second;
+        Cells cells;
+        person.reset();
+        person.bind(":no", number);
+        if (person.executeStep()) {
+            for (int i = 0; i < 3; ++i) {
+                const SQLite::Column cell = person.getColumn(i);
+                if (const char* text = cell.getText(nullptr))
+                    cells[static_cast<size_t>(i)] = std::string(text, static_cast<size_t>(cell.getBytes()));
+            }
+        }
+        return persons.emplace(std::move(number), std::move(cells)).first->second;
+    };
+    while (records.executeStep()) {
+        row.add(records, 0, builder);
+        const SQLite::Column& number = row.field(records, 0);
+        const char* text = number.getText(nullptr);
+        static const Cells kNobody;
+        const Cells& cells =
+            text ? personOf(std::string(text, static_cast<size_t>(number.getBytes()))) : kNobody;
+        for (const std::optional<std::string>& cell : cells) {
+            if (cell)
+                builder.addText(*cell);
+            else
+                builder.addNull();
+        }
+        for (size_t column = 1; column < recordLayout.size(); ++column)
+            row.add(records, column, builder);
+    }
+    return builder.finish();
+}
+
+template <typename Bind>
+RecordSet readLogins(Connection& c, const std::string& sql, Bind bind, int expectedRows = 0) {
+    try {
+        SQLite::Statement statement(c.db, sql);
+        bind(statement);
+        c.startStatement();
+        return fetchLogins(c, statement, expectedRows);
+    } catch (const SQLite::Exception& e) {
+        throw readFailure(e, c);
+    }
+}
 const std::string kInsertOrder = " ORDER BY l.rowid";
 } // namespace
 
 RecordSet SqliteEngine::loginsOn(const QDate& day) {
     const std::string date = EngineText::isoDay(day);
-    return read(*m_c, kLogins + " WHERE l.LogDate = :day" + kInsertOrder,
-                [&](SQLite::Statement& s) { s.bind(":day", date); });
+    return readLogins(*m_c, kLogins + " WHERE l.LogDate = :day" + kInsertOrder,
+                      [&](SQLite::Statement& s) { s.bind(":day", date); });
 }
 
 RecordSet SqliteEngine::loginsOfPerson(const QString& number) {
-    return read(*m_c, kLogins + " WHERE " + sameNumber(number, ":no", "l.EmployeeNo") + kInsertOrder,
-                [&](SQLite::Statement& s) { bindNumber(s, number); });
+    return readLogins(*m_c, kLogins + " WHERE " + sameNumber(number, ":no", "l.EmployeeNo") + kInsertOrder,
+                      [&](SQLite::Statement& s) { bindNumber(s, number); });
 }
 
 RecordSet SqliteEngine::allLogins() {
@@ -803,7 +883,7 @@ RecordSet SqliteEngine::allLogins() {
     const int records = read(*m_c, "SELECT count(*) AS Records FROM tblLogins", noBinding)
                             .value(QStringLiteral("Records"))
                             .toInt();
-    return read(*m_c, kLogins + kInsertOrder, noBinding, records);
+    return readLogins(*m_c, kLogins + kInsertOrder, noBinding, records);
 }
 
 RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
@@ -816,12 +896,25 @@ RecordSet SqliteEngine::loginsBetween(const QDate& from, const QDate& to,
         kLogins + " WHERE l.rowid IN (SELECT rowid FROM tblLogins WHERE LogDate BETWEEN :from AND :to)";
     if (number)
         sql += " AND " + sameNumber(*number, ":no", "l.EmployeeNo");
-    return read(*m_c, sql + " ORDER BY l.LogDate, l.rowid", [&](SQLite::Statement& s) {
-        s.bind(":from", first);
-        s.bind(":to", last);
-        if (number)
-            bindNumber(s, *number);
-    });
+    // A year of everybody's records: the count (from the date index alone) sizes the storage once.
+    const int records =
+        number ? 0
+               : read(*m_c, "SELECT count(*) AS Records FROM tblLogins WHERE LogDate BETWEEN :from AND :to",
+                      [&](SQLite::Statement& s) {
+                          s.bind(":from", first);
+                          s.bind(":to", last);
+                      })
+                     .value(QStringLiteral("Records"))
+                     .toInt();
+    return readLogins(
+        *m_c, sql + " ORDER BY l.LogDate, l.rowid",
+        [&](SQLite::Statement& s) {
+            s.bind(":from", first);
+            s.bind(":to", last);
+            if (number)
+                bindNumber(s, *number);
+        },
+        records);
 }
 
 bool SqliteEngine::hasReceipt(const QString& terminal, qint64 sequence) {

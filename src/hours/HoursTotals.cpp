@@ -147,12 +147,17 @@ std::vector<Record> records(RecordSet rows) {
     std::vector<Record> result;
     result.reserve(static_cast<size_t>(rows.rowCount()));
     const bool withReasons = rows.columnNames().contains(QStringLiteral("ToCorrect"));
+    const int number = rows.fieldIndex(QStringLiteral("EmployeeNo"));
+    const int name = rows.fieldIndex(QStringLiteral("Name"));
+    const int department = rows.fieldIndex(QStringLiteral("Department"));
+    const int day = rows.fieldIndex(QStringLiteral("LogDate"));
+    const int timeIn = rows.fieldIndex(QStringLiteral("TimeIn"));
+    const int timeOut = rows.fieldIndex(QStringLiteral("TimeOut"));
+    const int reason = withReasons ? rows.fieldIndex(QStringLiteral("ToCorrect")) : -1;
     for (; !rows.eof(); rows.moveNext()) {
-        result.push_back({rows.text(QStringLiteral("EmployeeNo")), rows.text(QStringLiteral("Name")),
-                          rows.text(QStringLiteral("Department")),
-                          rows.value(QStringLiteral("LogDate")).toDate(), rows.text(QStringLiteral("TimeIn")),
-                          rows.text(QStringLiteral("TimeOut")),
-                          withReasons ? rows.text(QStringLiteral("ToCorrect")) : QString()});
+        result.push_back({rows.textAt(number), rows.textAt(name), rows.textAt(department),
+                          rows.valueAt(day).toDate(), rows.textAt(timeIn), rows.textAt(timeOut),
+                          withReasons ? rows.textAt(reason) : QString()});
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 
 namespace DateTexts {
 
@@ -36,6 +37,8 @@ struct Digit {
 Digit digitAt(QStringView text, qsizetype at) {
     if (at >= text.size())
         return {};
+    if (const char16_t plain = text[at].unicode(); plain < 0x80)
+        return plain >= u'0' && plain <= u'9' ? Digit{plain - u'0', 1} : Digit{};
     const char32_t c = codePointAt(text, at);
     if (QChar::category(c) != QChar::Number_DecimalDigit)
         return {};
@@ -45,7 +48,7 @@ Digit digitAt(QStringView text, qsizetype at) {
 // Bidirectional and other invisible marks say nothing about the time; `buffer` holds the text
 // without them when there are any.
 QStringView withoutFormatMarks(const QString& text, QString& buffer) {
-    const auto isMark = [](QChar c) { return c.category() == QChar::Other_Format; };
+    const auto isMark = [](QChar c) { return c.unicode() >= 0x80 && c.category() == QChar::Other_Format; };
     if (std::none_of(text.begin(), text.end(), isMark))
         return text;
     buffer = text;
@@ -61,7 +64,8 @@ QString designatorKey(QStringView text) {
     QString key;
     key.reserve(text.size());
     for (QChar c : text) {
-        if (!c.isSpace() && c.category() != QChar::Other_Format)
+        // Plain letters and dots, as nearly every stored time has them, need no look-up.
+        if (c.unicode() < 0x80 ? c.unicode() > 0x20 : !c.isSpace() && c.category() != QChar::Other_Format)
             key.append(c);
     }
     return key.toCaseFolded();
@@ -106,10 +110,24 @@ const KnownTexts& knownTexts() {
 
 // The reader's own locale settles a designator that other locales use the other way round;
 // otherwise such a designator is not read at all rather than read as one of the two.
+// The locale's own designators as keys, kept for the locale asked last: a list reads two times per row.
+struct LocaleKeys {
+    QLocale locale;
+    QString morning;
+    QString afternoon;
+};
+const LocaleKeys& localeKeys(const QLocale& locale) {
+    thread_local std::optional<LocaleKeys> last;
+    if (!last || !(last->locale == locale))
+        last = LocaleKeys{locale, designatorKey(locale.amText()), designatorKey(locale.pmText())};
+    return *last;
+}
+
 std::optional<Half> designatorHalf(QStringView designator, const QLocale& locale) {
     const QString key = designatorKey(designator);
-    const bool morning = key == designatorKey(locale.amText());
-    const bool afternoon = key == designatorKey(locale.pmText());
+    const LocaleKeys& own = localeKeys(locale);
+    const bool morning = key == own.morning;
+    const bool afternoon = key == own.afternoon;
     if (morning != afternoon)
         return morning ? Half::Morning : Half::Afternoon;
     const Half half = knownTexts().designators.value(key, Half::Either);
