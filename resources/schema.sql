@@ -5,7 +5,7 @@
 PRAGMA page_size = 4096;
 PRAGMA journal_mode = DELETE;
 -- The schema version: the program upgrades older files at open and refuses newer ones.
-PRAGMA user_version = 7;
+PRAGMA user_version = 8;
 
 CREATE TABLE tblEmployees (
     EmployeeNo TEXT NOT NULL COLLATE NOCASE,
@@ -152,3 +152,5 @@ CREATE TABLE tblDeliveries (
     DeliveredAt TEXT NOT NULL,
     PRIMARY KEY (TerminalId, Sequence)
 );
+
+-- Version 8 changes only the server's functions: the file stays as version 7 made it.
