@@ -69,7 +69,7 @@ void MainWindow::punch() {
         else if (savedHere)
             trap.step(listStep, [] { MessageBox::ok(OfflinePunching::kSavedHere); });
         else
-            trap.step(listStep, [&] { listLogins(); });
+            trap.step(listStep, [&] { listLoginsAfterPunch(); });
     };
 
     trap.step(100, [&] { rs = RecordSet(); });

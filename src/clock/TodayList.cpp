@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
+#include "journal/TerminalJournal.h"
 #include "platform/DateTexts.h"
 #include "platform/ListView.h"
 
@@ -60,4 +61,11 @@ void MainWindow::listLogins() {
     }
     todayList->appendRows(std::move(cells));
     rs.close();
+}
+
+void MainWindow::listLoginsAfterPunch() {
+    if (m_journal)
+        m_journal->readUnlessAway([this] { listLogins(); });
+    else
+        listLogins();
 }

@@ -58,6 +58,18 @@ Login::Result TerminalJournal::check(const QString& number, const QString& passw
     return Login::checkWith(*m_journal, number, password);
 }
 
+bool TerminalJournal::readUnlessAway(const std::function<void()>& read) {
+    try {
+        read();
+        return true;
+    } catch (const DatabaseError& e) {
+        if (!OfflinePunching::serverAway(e))
+            throw;
+        wentAway();
+        return false;
+    }
+}
+
 RecordSet TerminalJournal::latestRecordOfPerson(const QString& number) {
     try {
         return m_db.latestRecordOfPerson(number);

@@ -46,6 +46,9 @@ QString forgottenText(const QDate& day) {
 }
 
 QString doneText(const QString& name, const QString& time, const QString& hoursToday) {
+    // No hours when the server went away right after storing the punch.
+    if (hoursToday.isEmpty())
+        return QStringLiteral("%1\nTime stored: %2").arg(name, time);
     return QStringLiteral("%1\nTime stored: %2\nHours worked today: %3").arg(name, time, hoursToday);
 }
 

@@ -198,12 +198,18 @@ void MainWindow::punchPerson(ErrorTrap& trap, int firstStep, const QString& numb
     }
     m_recentPunches->remember(number, *kind, time, now);
     QString hours;
-    trap.step(firstStep + 12, [&] { hours = TerminalPunch::hoursToday(db, number, day); });
+    trap.step(firstStep + 12, [&] {
+        const auto read = [&] { hours = TerminalPunch::hoursToday(db, number, day); };
+        if (m_journal)
+            m_journal->readUnlessAway(read);
+        else
+            read();
+    });
     trap.step(firstStep + 14, [&] {
         QString detail = TerminalPunch::doneText(name, time, hours);
         if (forgottenDay)
             detail += QLatin1Char('\n') + TerminalPunch::forgottenText(*forgottenDay);
         banner->showDone(*kind == PunchKind::In ? QStringLiteral("In") : QStringLiteral("Out"), detail);
     });
-    trap.step(firstStep + 16, [&] { listLogins(); });
+    trap.step(firstStep + 16, [&] { listLoginsAfterPunch(); });
 }
