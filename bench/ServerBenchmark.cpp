@@ -9,6 +9,7 @@
 #include "core/Globals.h"
 #include "core/MainWindow.h"
 #include "data/AttendanceDatabase.h"
+#include "journal/TerminalJournal.h"
 #include "platform/ListView.h"
 #include "platform/SystemClock.h"
 #include "reports/ReportsWindow.h"
@@ -102,19 +103,34 @@ std::vector<double> punchRoundTrips(const QString& url, const QString& number, c
 
 // The same punches without the password's verification (Argon2id, about 20 ms by design): the
 // statements of the punch alone (latest record, the write, today's list), so that the server's own
-// round trip stays measurable beside the full punch.
-std::vector<double> punchStatements(const QString& url, const QString& number) {
+// round trip stays measurable beside the full punch. In turn straight on the server and through a
+// terminal's journal (written and synced first, removed after the server's commit): the hash's
+// spread, larger than the journal's cost, does not hide what the journal adds.
+struct Statements {
+    std::vector<double> straight;
+    std::vector<double> journalled;
+    int savedHere = 0; // journal punches the server did not take at once: not a round trip
+};
+Statements punchStatements(const QString& url, const QString& number) {
     qputenv("TALLYCLOCK_DATABASE_URL", url.toUtf8());
-    std::vector<double> samples;
+    Statements samples;
     {
         MainWindow window;
         window.start();
         AttendanceDatabase& db = Globals::connection();
-        for (int i = 0; i < 40; ++i) {
+        QTemporaryDir folder;
+        TerminalJournal journal(db, url, folder.filePath(QStringLiteral("journal")));
+        for (int i = 0; i < 80; ++i) {
             const PunchKind kind = i % 2 == 0 ? PunchKind::In : PunchKind::Out;
-            samples.push_back(timeMs([&] {
+            const bool throughJournal = i % 4 >= 2;
+            (throughJournal ? samples.journalled : samples.straight).push_back(timeMs([&] {
                 db.latestRecordOfPerson(number);
-                db.punch(kind, number, window.shownDate(), window.shownTimeText());
+                if (throughJournal)
+                    samples.savedHere +=
+                        journal.punch(kind, number, window.shownDate(), window.shownTimeText()).savedHere ? 1
+                                                                                                          : 0;
+                else
+                    db.punch(kind, number, window.shownDate(), window.shownTimeText());
                 window.listLogins();
             }));
         }
@@ -222,14 +238,20 @@ void measureOn(const PrivateServer& server, std::vector<Row>& rows, const Server
     const std::vector<double> withoutJournal =
         punchRoundTrips(server.socketUrl(), setup.busiest, setup.busiestPassword);
     SettingsStore::saveFlag(QStringLiteral("OfflinePunching"), true);
-    const double journalAdds = median(socketPunches) - median(withoutJournal);
     rows.push_back(
         {QStringLiteral("PostgreSQL punch with the journal against without it (Unix socket)"),
          QStringLiteral("%1 against %2").arg(ms(median(socketPunches)), ms(median(withoutJournal))),
-         QStringLiteral("journal adds <= 5 ms"), journalAdds <= 5.0});
-    const std::vector<double> statements = punchStatements(server.socketUrl(), setup.busiest);
+         QStringLiteral("reference (the hash's spread)"), true});
+    const Statements statements = punchStatements(server.socketUrl(), setup.busiest);
     rows.push_back({QStringLiteral("PostgreSQL punch without the password's verification, Unix socket"),
-                    ms(median(statements)), QStringLiteral("<= 5 ms"), median(statements) <= 5.0});
+                    ms(median(statements.straight)), QStringLiteral("<= 5 ms"),
+                    median(statements.straight) <= 5.0});
+    const double journalAdds = median(statements.journalled) - median(statements.straight);
+    rows.push_back({QStringLiteral("the same through the terminal's journal, synced, in turn with it"),
+                    QStringLiteral("%1 (adds %2; %3 of 40 kept on the terminal)")
+                        .arg(ms(median(statements.journalled)), ms(journalAdds))
+                        .arg(statements.savedHere),
+                    QStringLiteral("journal adds <= 5 ms"), journalAdds <= 5.0 && statements.savedHere == 0});
 
     // View All on the server against psql reading the same rows.
     qputenv("TALLYCLOCK_DATABASE_URL", server.socketUrl().toUtf8());
