@@ -214,17 +214,22 @@ RecordSet fetch(SQLite::Statement& statement, int expectedRows) {
     return builder.finish();
 }
 
-// Runs a read and turns engine errors into descriptions.
-template <typename Bind>
-RecordSet read(Connection& c, const std::string& sql, Bind bind, int expectedRows = 0) {
+// Runs a read, its rows taken by `rows`, and turns engine errors into descriptions.
+template <typename Bind, typename Rows>
+RecordSet readWith(Connection& c, const std::string& sql, Bind bind, Rows rows) {
     try {
         SQLite::Statement statement(c.db, sql);
         bind(statement);
         c.startStatement();
-        return fetch(statement, expectedRows);
+        return rows(statement);
     } catch (const SQLite::Exception& e) {
         throw readFailure(e, c);
     }
+}
+
+template <typename Bind>
+RecordSet read(Connection& c, const std::string& sql, Bind bind, int expectedRows = 0) {
+    return readWith(c, sql, bind, [&](SQLite::Statement& s) { return fetch(s, expectedRows); });
 }
 
 template <typename Bind> int change(Connection& c, const std::string& sql, Bind bind) {
@@ -855,14 +860,7 @@ RecordSet fetchLogins(Connection& c, SQLite::Statement& records, int expectedRow
 
 template <typename Bind>
 RecordSet readLogins(Connection& c, const std::string& sql, Bind bind, int expectedRows = 0) {
-    try {
-        SQLite::Statement statement(c.db, sql);
-        bind(statement);
-        c.startStatement();
-        return fetchLogins(c, statement, expectedRows);
-    } catch (const SQLite::Exception& e) {
-        throw readFailure(e, c);
-    }
+    return readWith(c, sql, bind, [&](SQLite::Statement& s) { return fetchLogins(c, s, expectedRows); });
 }
 const std::string kInsertOrder = " ORDER BY l.rowid";
 } // namespace
