@@ -320,11 +320,13 @@ protected:
     // Within a transaction of a change: who the change is made by, for the rows the database writes.
     virtual void claim(const AuditStamp& stamp) { (void)stamp; }
 
-    // Runs `work` in one transaction that no other change to this person's records or row can
-    // interleave with; commits when it returns, rolls back when it throws.
-    virtual void serialisedForPerson(const QString& number, const std::function<void()>& work) = 0;
-    // The same for several persons at once, each lock taken before `work` starts.
+    // Runs `work` in one transaction that no other change to these persons' records or rows can
+    // interleave with, each lock taken before `work` starts; commits when it returns, rolls back when
+    // it throws.
     virtual void serialisedForPersons(const QStringList& numbers, const std::function<void()>& work) = 0;
+    void serialisedForPerson(const QString& number, const std::function<void()>& work) {
+        serialisedForPersons({number}, work);
+    }
     // Runs `work` in one transaction that keeps every other writer out until it ends.
     virtual void serialisedForWorkplace(const std::function<void()>& work) = 0;
 

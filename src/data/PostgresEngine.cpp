@@ -45,8 +45,6 @@ enum Sql {
     AllLogins,
     LoginsBetween,
     LoginsOfPersonBetween,
-    LockPerson,
-    LockNumber,
     LoginFailures,
     LockLoginFailures,
     AddLoginFailures,
@@ -117,9 +115,6 @@ const std::array<const char*, SqlCount> kSql = {
     TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" BETWEEN $1 AND $2 ORDER BY l.\"LogDate\", l.\"RecordId\"",
     TALLYCLOCK_LOGINS " WHERE l.\"LogDate\" BETWEEN $1 AND $2 AND l.\"EmployeeNo\" = $3 "
                       "ORDER BY l.\"LogDate\", l.\"RecordId\"",
-    "SELECT \"tallyclock_lock_person\"($1)",
-    // A number without a person row: its letter case folded as well as the server can.
-    "SELECT pg_advisory_xact_lock(hashtext(lower($1 COLLATE \"tallyclock_nocase\")))",
     // The moment as the program writes it everywhere: UTC, milliseconds, ISO 8601.
     TALLYCLOCK_FAILURES,
     TALLYCLOCK_FAILURES " FOR UPDATE",
@@ -165,6 +160,7 @@ const std::array<const char*, SqlCount> kSql = {
     // Several persons' rows in the order given (a function scan keeps the array's order); a count
     // of 0 for a number without a row.
     "SELECT \"tallyclock_lock_person\"(n) FROM unnest($1::text[]) AS n",
+    // A number without a person row: its letter case folded as well as the server can.
     "SELECT pg_advisory_xact_lock(hashtext(lower(n COLLATE \"tallyclock_nocase\"))) FROM unnest($1::text[]) "
     "AS n",
     "SELECT \"Sequence\" FROM \"tblDeliveries\" WHERE \"TerminalId\" = $1 AND \"Sequence\" = "
@@ -852,20 +848,11 @@ void PostgresEngine::closeRecord(qint64 id, const QDate& day, const QString& tim
     m_s->change(CloseRecord, {std::to_string(id), EngineText::isoDay(day), utf8(timeOut)});
 }
 
-void PostgresEngine::serialisedForPerson(const QString& number, const std::function<void()>& work) {
-    // The person's row lock is taken before anything is read; a second terminal punching the same
-    // person (in any letter case) waits here until this transaction ends, then reads what it wrote.
-    Transaction transaction(*m_s);
-    const Result locked = m_s->execute(LockPerson, {utf8(number)}, PGRES_TUPLES_OK);
-    if (std::atoi(PQgetvalue(locked.get(), 0, 0)) == 0)
-        m_s->lock(LockNumber, {utf8(number)});
-    work();
-    transaction.commit();
-}
-
 void PostgresEngine::serialisedForPersons(const QStringList& numbers, const std::function<void()>& work) {
-    // Every lock before anything is read, and in one order for every terminal (by the folded number),
-    // so that two deliveries naming the same persons wait for each other instead of deadlocking.
+    // Every person's row lock before anything is read: a second terminal punching the same person (in
+    // any letter case) waits here until this transaction ends, then reads what it wrote. The locks go
+    // in one order for every terminal (by the folded number), so that two deliveries naming the same
+    // persons wait for each other instead of deadlocking.
     std::map<QString, QString> byFolded;
     for (const QString& number : numbers)
         byFolded.emplace(number.toCaseFolded(), number);

@@ -69,7 +69,6 @@ public:
 protected:
     bool auditsItself() const override { return true; }
     void claim(const AuditStamp& stamp) override;
-    void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
     void serialisedForPersons(const QStringList& numbers, const std::function<void()>& work) override;
     void serialisedForWorkplace(const std::function<void()>& work) override;
 

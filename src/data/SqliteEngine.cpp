@@ -689,17 +689,13 @@ void SqliteEngine::closeRecord(qint64 id, const QDate& day, const QString& timeO
            });
 }
 
-void SqliteEngine::serialisedForPerson(const QString&, const std::function<void()>& work) {
+void SqliteEngine::serialisedForPersons(const QStringList&, const std::function<void()>& work) {
     // An immediate transaction takes the file's write lock before the first read: that serialises
-    // every writer, this person's included.
+    // every writer, these persons' included.
     inTransaction(*m_c, [&] {
         work();
         return true;
     });
-}
-
-void SqliteEngine::serialisedForPersons(const QStringList&, const std::function<void()>& work) {
-    serialisedForPerson(QString(), work); // the file's write lock holds every person
 }
 
 void SqliteEngine::deleteRecord(const QString& number, const QDate& day, const QString& timeIn) {

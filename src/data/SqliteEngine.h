@@ -64,7 +64,6 @@ public:
     void loadIntoEmpty(const Workplace& workplace) override;
 
 protected:
-    void serialisedForPerson(const QString& number, const std::function<void()>& work) override;
     void serialisedForPersons(const QStringList& numbers, const std::function<void()>& work) override;
     void serialisedForWorkplace(const std::function<void()>& work) override;
 
