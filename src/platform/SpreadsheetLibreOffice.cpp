@@ -6,11 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -22,6 +22,8 @@
 #include <tuple>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <com/sun/star/awt/XTopWindow.hpp>
@@ -271,18 +273,61 @@ struct Connection::Private {
         const std::lock_guard lock(mutex);
         return givenUp;
     }
+
+    void giveUp() {
+        Reference<css::lang::XComponent> disposed;
+        Reference<css::connection::XConnection> closed;
+        {
+            const std::lock_guard lock(mutex);
+            if (givenUp)
+                return;
+            givenUp = true;
+            disposed = bridge;
+            closed = link;
+        }
+        // Disposing the bridge closes the pipe and ends every call waiting on it with an exception.
+        try {
+            if (disposed.is())
+                disposed->dispose();
+            else if (closed.is())
+                closed->close();
+        } catch (...) {
+            // Already down.
+        }
+    }
+
+    Private() = default;
+    Private(const Private&) = delete;
+    Private& operator=(const Private&) = delete;
+    // The last user has gone: the worker ends after the bridge.
+    ~Private() { giveUp(); }
 };
 
-Connection::Connection(int callTimeoutMs, qint64 pid, QString pipe)
-    : d(std::make_unique<Private>()), m_callTimeoutMs(callTimeoutMs), m_pid(pid), m_pipe(std::move(pipe)) {}
+Connection::Connection(std::shared_ptr<Private> bridge, int callTimeoutMs, qint64 pid, QString pipe)
+    : d(std::move(bridge)), m_callTimeoutMs(callTimeoutMs), m_pid(pid), m_pipe(std::move(pipe)) {}
 
-Connection::~Connection() {
-    giveUp();
-}
+Connection::~Connection() = default;
 
 std::shared_ptr<Connection> Connection::open(const QString& pipe, const Settings& settings, qint64 pid) {
+    // One bridge per pipe in this process, shared by whoever connects to it. An office gives its
+    // objects the same identities on every connection, and the UNO runtime keeps one proxy per
+    // identity for the whole process: a second bridge to the same office would be handed the first
+    // one's proxies, and, left holding none of its own, would end itself, in the middle of a call
+    // if one was under way.
+    static std::mutex mutex;
+    // Never destroyed, like the parked office: nothing of UNO's may go after the program's end.
+    static auto* bridges = new std::map<QString, std::weak_ptr<Private>>;
+    {
+        const std::lock_guard lock(mutex);
+        if (const auto found = bridges->find(pipe); found != bridges->end()) {
+            if (auto shared = found->second.lock(); shared && !shared->isGivenUp())
+                return std::shared_ptr<Connection>(
+                    new Connection(std::move(shared), settings.callTimeoutMs, pid, pipe));
+        }
+    }
     const auto local = localContext();
-    std::shared_ptr<Connection> connection(new Connection(settings.callTimeoutMs, pid, pipe));
+    std::shared_ptr<Connection> connection(
+        new Connection(std::make_shared<Private>(), settings.callTimeoutMs, pid, pipe));
     const OUString description = toOU(QStringLiteral("pipe,name=%1").arg(pipe));
     Private& p = *connection->d;
     // The job watches the start deadline itself; the wait's own deadline, a little later, catches
@@ -292,6 +337,8 @@ std::shared_ptr<Connection> Connection::open(const QString& pipe, const Settings
     if (!p.context.is())
         notInstalled(
             QStringLiteral("it did not answer within %1 seconds.").arg(seconds(settings.startTimeoutMs)));
+    const std::lock_guard lock(mutex);
+    (*bridges)[pipe] = connection->d;
     return connection;
 }
 
@@ -304,25 +351,7 @@ bool Connection::givenUp() const {
 }
 
 void Connection::giveUp() {
-    Reference<css::lang::XComponent> bridge;
-    Reference<css::connection::XConnection> link;
-    {
-        const std::lock_guard lock(d->mutex);
-        if (d->givenUp)
-            return;
-        d->givenUp = true;
-        bridge = d->bridge;
-        link = d->link;
-    }
-    // Disposing the bridge closes the pipe and ends every call waiting on it with an exception.
-    try {
-        if (bridge.is())
-            bridge->dispose();
-        else if (link.is())
-            link->close();
-    } catch (...) {
-        // Already down.
-    }
+    d->giveUp();
 }
 
 void Connection::run(const std::function<void()>& work, int timeoutMs) {
@@ -362,6 +391,87 @@ void Connection::run(const std::function<void()>& work, int timeoutMs) {
     }
 }
 
+// Runs `program` as a process of its own: in a session of its own, a child of init rather than of
+// us, with /dev/null as its input and outputs, none of our other files open and none of our
+// signal settings. The office outlives us, and a file it inherited by chance (a pipe of whoever
+// started us) would tie it to the fate of that file's other end. Returns its process id, or 0 when it could
+// not be run.
+qint64 startAlone(const QString& program, const QStringList& arguments) {
+    // Everything the children need is made before the fork: between fork and exec a process with
+    // threads may only make system calls.
+    std::vector<QByteArray> texts{QFile::encodeName(program)};
+    for (const QString& argument : arguments)
+        texts.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    // Nor our signals: what we ignore (a closed pipe, say) and what this thread blocks.
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    sigset_t none;
+    sigemptyset(&none);
+    // The middle child writes the office's id here, or nothing when the office's exec failed; the
+    // office end closes on exec, so a read that ends without the id means no office ran.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return 0;
+    const int nothing = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (nothing < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return 0;
+    }
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        int failed[2];
+        if (::pipe2(failed, O_CLOEXEC) != 0)
+            ::_exit(1);
+        const pid_t office = ::fork();
+        if (office == 0) {
+            ::setsid();
+            for (int signal = 1; signal < NSIG; ++signal)
+                ::sigaction(signal, &plain, nullptr);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            ::dup2(nothing, 0);
+            ::dup2(nothing, 1);
+            ::dup2(nothing, 2);
+            // Only the report of a failed exec stays open, as the descriptor after the outputs.
+            if (failed[1] != 3 && ::dup3(failed[1], 3, O_CLOEXEC) < 0)
+                ::_exit(1);
+            ::close_range(4, ~0U, 0);
+            ::execv(argv[0], argv.data());
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t written = ::write(3, &byte, 1);
+            ::_exit(127);
+        }
+        ::close(failed[1]);
+        char byte = 0;
+        ssize_t got = 0;
+        do
+            got = ::read(failed[0], &byte, 1);
+        while (got < 0 && errno == EINTR);
+        if (office > 0 && got == 0) {
+            const pid_t id = office;
+            [[maybe_unused]] const ssize_t written = ::write(report[1], &id, sizeof id);
+        }
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    ::close(nothing);
+    pid_t office = 0;
+    ssize_t got = 0;
+    if (middle > 0) {
+        do
+            got = ::read(report[0], &office, sizeof office);
+        while (got < 0 && errno == EINTR);
+        while (::waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    ::close(report[0]);
+    return got == sizeof office ? office : 0;
+}
+
 qint64 startOffice(const Settings& settings, const QString& pipe) {
     const QString program =
         settings.program.isEmpty() ? kProgramDir + QStringLiteral("/soffice") : settings.program;
@@ -371,13 +481,8 @@ qint64 startOffice(const Settings& settings, const QString& pipe) {
                           QStringLiteral("--norestore"),
                           QStringLiteral("--accept=pipe,name=%1;urp;").arg(pipe)};
     arguments += settings.extraArguments;
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    if (!process.startDetached(&pid))
+    const qint64 pid = startAlone(program, arguments);
+    if (pid <= 0)
         notInstalled(QStringLiteral("%1 could not be run.").arg(program));
     return pid;
 }

@@ -194,6 +194,28 @@ private slots:
         QVERIFY(OfficeFixture::probe().isAlive());
     }
 
+    // Two exports into one office at once, the first released while the second goes on: the
+    // second goes on. The office names its objects alike on every connection: a second connection
+    // of ours to it must not be handed the first one's objects and lose them with it.
+    void exportsSideBySide() {
+        REQUIRE_OFFICE();
+        OfficeFixture::useForExports();
+        OfficeFixture::probe().disconnect();
+        auto second = std::unique_ptr<SpreadsheetApplication>();
+        {
+            auto first = Spreadsheet::start();
+            first->addWorkbook();
+            first->setCell(1, 1, QStringLiteral("first"));
+            second = Spreadsheet::start();
+            second->addWorkbook();
+        }
+        second->setCell(1, 1, QStringLiteral("second"));
+        second->setVisible();
+        second.reset();
+        const auto sheet = onlySheet();
+        QCOMPARE(sheet.at(1, 1).string, QStringLiteral("second"));
+    }
+
     void cellsNeedAWorkbook() {
         REQUIRE_OFFICE();
         OfficeFixture::useForExports();

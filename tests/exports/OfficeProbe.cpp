@@ -106,8 +106,10 @@ struct Probe::Private {
     qint64 pid = 0;
     std::shared_ptr<Connection> current;
 
+    // A connection given up (an export past its deadline gives up the bridge it shares with us)
+    // is made anew.
     Connection& connection() {
-        if (!current)
+        if (!current || current->givenUp())
             current = Connection::open(settings.pipeName, settings, pid);
         return *current;
     }
