@@ -69,7 +69,7 @@ void MainWindow::punch() {
         else if (savedHere)
             trap.step(listStep, [] { MessageBox::ok(OfflinePunching::kSavedHere); });
         else
-            trap.step(listStep, [&] { listLoginsAfterPunch(); });
+            trap.step(listStep, [&] { listLoginsUnlessAway(); });
     };
 
     trap.step(100, [&] { rs = RecordSet(); });

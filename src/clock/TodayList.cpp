@@ -63,7 +63,7 @@ void MainWindow::listLogins() {
     rs.close();
 }
 
-void MainWindow::listLoginsAfterPunch() {
+void MainWindow::listLoginsUnlessAway() {
     if (m_journal)
         m_journal->readUnlessAway([this] { listLogins(); });
     else

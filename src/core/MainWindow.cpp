@@ -295,7 +295,14 @@ void MainWindow::start() {
         m_instanceLock = InstanceLock::holdWhileRunning(live);
         // A file that does not open is checked at once, so that its box names the damage.
         if (m_instanceLock) {
-            Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+            try {
+                Backups::openLiveDatabase(Globals::connection(), live, SystemClock::now().date());
+            } catch (const DatabaseError& e) {
+                // A terminal that punches offline starts without its server, and says nothing:
+                // the journal takes the punches, and the next statement connects again.
+                if (!OfflinePunching::enabled() || !OfflinePunching::serverAway(e))
+                    throw;
+            }
             return;
         }
         // A restore holds the file: the window asks again every second, opens the database once it
@@ -324,10 +331,14 @@ void MainWindow::start() {
     trap.step(178, [&] { tick(); });
     if (waitingForRestore()) // the list and the check come once the database is open
         return;
-    trap.step(180, [&] { listLogins(); });
-    checkFileLater(live);
+    // The journal first: a terminal whose server is away starts offline, with an empty list.
     if (trap.test(182, [] { return OfflinePunching::enabled(); }))
         trap.step(184, [&] { startJournal(); });
+    trap.step(180, [&] {
+        if (!m_journal || !m_journal->offline())
+            listLoginsUnlessAway();
+    });
+    checkFileLater(live);
 }
 
 void MainWindow::startJournal() {

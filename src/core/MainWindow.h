@@ -42,8 +42,8 @@ public:
 
     // Today's records, by the day the date label shows.
     void listLogins();
-    // The list again after a punch; on a terminal whose server went away meanwhile it stays as it was.
-    void listLoginsAfterPunch();
+    // Today's records again; on a terminal whose server has gone away the list stays as it was.
+    void listLoginsUnlessAway();
     // Redraws the date and time labels from the current settings.
     void tick();
 

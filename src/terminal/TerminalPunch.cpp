@@ -211,5 +211,5 @@ void MainWindow::punchPerson(ErrorTrap& trap, int firstStep, const QString& numb
             detail += QLatin1Char('\n') + TerminalPunch::forgottenText(*forgottenDay);
         banner->showDone(*kind == PunchKind::In ? QStringLiteral("In") : QStringLiteral("Out"), detail);
     });
-    trap.step(firstStep + 16, [&] { listLoginsAfterPunch(); });
+    trap.step(firstStep + 16, [&] { listLoginsUnlessAway(); });
 }

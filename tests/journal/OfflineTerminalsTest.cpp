@@ -351,6 +351,45 @@ private slots:
         QCOMPARE(stored.text(QStringLiteral("TimeIn")), control<QLabel>(window, "timeLabel")->text());
     }
 
+    // A terminal started while its server is away shows no box: it punches into the journal against
+    // the local copy it made when it was last online, and delivers once the server is back.
+    void windowStartedWhileAway() {
+        const QString url = TestSupport::freshServerDatabase();
+        {
+            AttendanceDatabase db;
+            db.openServer(url);
+            db.insertPerson(
+                {QStringLiteral("7"), QStringLiteral("pw"), QStringLiteral("Ann"), {}, {}, false});
+        }
+        qputenv("TALLYCLOCK_DATABASE_URL", url.toUtf8());
+        {
+            MainWindowFixture online;
+            online.load();
+        }
+        ServerBack server;
+        QVERIFY(server.halt());
+        MainWindowFixture f;
+        MainWindow& window = f.load();
+        const std::vector<QString> atStart = f.boxes.texts();
+        f.punch(QStringLiteral("7"), QStringLiteral("pw"));
+        const auto* offline = control<QLabel>(window, "offlineLabel");
+        const QString shown = offline->text();
+        QVERIFY(server.resume());
+        QElapsedTimer waited;
+        waited.start();
+        while (!offline->text().isEmpty() && waited.elapsed() < 20000)
+            QTest::qWait(100);
+        AttendanceDatabase db;
+        db.openServer(url);
+        const RecordSet stored = db.allLogins();
+        qunsetenv("TALLYCLOCK_DATABASE_URL");
+        QCOMPARE(atStart, std::vector<QString>{});
+        QCOMPARE(f.boxes.texts(), std::vector<QString>{OfflinePunching::kSavedHere});
+        QCOMPARE(shown, QStringLiteral("Offline: 1 punches waiting"));
+        QCOMPARE(offline->text(), QString());
+        QCOMPARE(stored.rowCount(), 1);
+    }
+
     // A terminal killed while the server is away loses nothing: started again, it delivers its journal.
     void killedWhileOffline() {
         const int persons = 3;
