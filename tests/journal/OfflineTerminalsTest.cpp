@@ -49,6 +49,17 @@ struct ServerBack {
     }
 };
 
+// Starts the server again and waits, up to 20 s, until the window says nothing is waiting.
+bool resumeUntilDelivered(ServerBack& server, const QLabel& offline) {
+    if (!server.resume())
+        return false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!offline.text().isEmpty() && waited.elapsed() < 20000)
+        QTest::qWait(100);
+    return true;
+}
+
 // A network between the terminals and the server that can be cut: it forwards 127.0.0.1:port() to the
 // server's Unix socket until cut(), then drops every byte either way and keeps the connections open,
 // as a pulled cable does; the server stays up. Connections that lost bytes are reset when it is
@@ -328,11 +339,7 @@ private slots:
         window.openPersons();
         const auto* offline = control<QLabel>(window, "offlineLabel");
         const QString shown = offline->text();
-        QVERIFY(server.resume());
-        QElapsedTimer waited;
-        waited.start();
-        while (!offline->text().isEmpty() && waited.elapsed() < 20000)
-            QTest::qWait(100);
+        QVERIFY(resumeUntilDelivered(server, *offline));
         const QString after = offline->text();
         AttendanceDatabase db;
         db.openServer(url);
@@ -374,11 +381,7 @@ private slots:
         f.punch(QStringLiteral("7"), QStringLiteral("pw"));
         const auto* offline = control<QLabel>(window, "offlineLabel");
         const QString shown = offline->text();
-        QVERIFY(server.resume());
-        QElapsedTimer waited;
-        waited.start();
-        while (!offline->text().isEmpty() && waited.elapsed() < 20000)
-            QTest::qWait(100);
+        QVERIFY(resumeUntilDelivered(server, *offline));
         AttendanceDatabase db;
         db.openServer(url);
         const RecordSet stored = db.allLogins();
