@@ -53,9 +53,9 @@ public:
     std::optional<TogglePunch> toggle(const QString& number, const QDate& day, const QString& time,
                                       const std::function<bool(const RecordSet&)>& leaveOpen);
 
-    // A read of the server's after a punch it stored (today's list, the hours on the banner): a
-    // server gone since then leaves the terminal offline rather than failing, as the punch is safe.
-    // Whether the read ran.
+    // A read of the server's that a punch does not depend on (today's list, the hours on the banner):
+    // a server that has gone away leaves the terminal offline rather than failing. Whether the read
+    // ran.
     bool readUnlessAway(const std::function<void()>& read);
 
 signals:

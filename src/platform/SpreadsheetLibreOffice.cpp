@@ -393,9 +393,9 @@ void Connection::run(const std::function<void()>& work, int timeoutMs) {
 
 // Runs `program` as a process of its own: in a session of its own, a child of init rather than of
 // us, with /dev/null as its input and outputs, none of our other files open and none of our
-// signal settings. The office outlives us, and a file it inherited by chance (a pipe of whoever
-// started us) would tie it to the fate of that file's other end. Returns its process id, or 0 when it could
-// not be run.
+// signal settings. The office outlives us: a file it inherited would stay open as long as it runs
+// (the output pipe of whoever started us, say), and what we ignore is none of its business.
+// Returns its process id, or 0 when it could not be run.
 qint64 startAlone(const QString& program, const QStringList& arguments) {
     // Everything the children need is made before the fork: between fork and exec a process with
     // threads may only make system calls.

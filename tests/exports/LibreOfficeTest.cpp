@@ -201,7 +201,7 @@ private slots:
         REQUIRE_OFFICE();
         OfficeFixture::useForExports();
         OfficeFixture::probe().disconnect();
-        auto second = std::unique_ptr<SpreadsheetApplication>();
+        std::unique_ptr<SpreadsheetApplication> second;
         {
             auto first = Spreadsheet::start();
             first->addWorkbook();
